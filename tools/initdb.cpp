@@ -1,0 +1,36 @@
+// Writes the initial database files into the given folder; existing files are kept.
+#include "store/Schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: tesvan-initdb DATA_FOLDER\n");
+        return 2;
+    }
+    const QString folder = args.at(1);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "tesvan-initdb: cannot create %s\n", qPrintable(folder));
+        return 1;
+    }
+    int rc = 0;
+    const std::pair<QString, store::DbKind> files[] = {{store::kMainFileName, store::DbKind::Main},
+                                                       {store::kWorkFileName, store::DbKind::Work}};
+    for (const auto& [name, kind] : files) {
+        const QString path = QDir(folder).filePath(name);
+        if (QFileInfo::exists(path))
+            continue;
+        const QString err = store::createInitialFile(path, kind);
+        if (!err.isEmpty()) {
+            std::fprintf(stderr, "tesvan-initdb: %s: %s\n", qPrintable(path), qPrintable(err));
+            rc = 1;
+        }
+    }
+    return rc;
+}
