@@ -1,1 +1,9 @@
-int main() { return 0; }
+#include "app/Application.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    return app::runTesvan(qapp);
+}

@@ -1,0 +1,53 @@
+#include "app/Application.h"
+
+#include "app/FrmTesvan.h"
+#include "app/SingleInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QStyleFactory>
+
+namespace app {
+
+void applyLook(QApplication& qapp)
+{
+    qapp.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QStringList wanted = {QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+                                QStringLiteral("IPAGothic"), QStringLiteral("MS UI Gothic")};
+    const QStringList have = QFontDatabase::families();
+    for (const QString& f : wanted) {
+        if (have.contains(f)) {
+            QFont font(f);
+            font.setPointSizeF(9.5);
+            qapp.setFont(font);
+            break;
+        }
+    }
+}
+
+int runTesvan(QApplication& qapp)
+{
+    qapp.setApplicationName(QStringLiteral("PrjTesvan"));
+    qapp.setApplicationDisplayName(QString());
+    const QByteArray keyOverride = qgetenv("TESVAN_INSTANCE");
+    SingleInstance instance(keyOverride.isEmpty() ? SingleInstance::defaultKey()
+                                                  : QString::fromLocal8Bit(keyOverride));
+    if (!instance.claim()) {
+        // Another instance runs: bring it forward and leave without touching any database.
+        instance.signalRunning();
+        return 0;
+    }
+
+    applyLook(qapp);
+    FrmTesvan window;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
+        window.bringToFront();
+    });
+    if (!window.load(QCoreApplication::applicationDirPath()))
+        return 1;
+    window.showNormal();
+    return qapp.exec();
+}
+
+} // namespace app

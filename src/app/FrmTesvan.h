@@ -1,0 +1,58 @@
+#pragma once
+#include "app/DataFolder.h"
+
+#include <QSqlDatabase>
+#include <QWidget>
+
+class QTabWidget;
+class QLabel;
+class ReportTab;
+class ListTab;
+class CodeTab;
+
+// The main window: owns both database connections from load to unload and wires the tabs.
+class FrmTesvan : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmTesvan(QWidget* parent = nullptr);
+    ~FrmTesvan() override;
+
+    // Load step: chooses the data folder beside exeFolder (or the developer's fixed folder),
+    // opens both databases, sets the caption and runs the set-up sequence. When a database
+    // cannot be opened it shows why, creates and changes nothing, and returns false.
+    bool load(const QString& exeFolder);
+    bool loadFrom(const app::DataPaths& paths);
+    void bringToFront();
+
+    // The set-up sequence, in the order load runs it.
+    void Clear設定();
+    void FormInit();
+    void Clear日報();
+    void Readコードマスタ();
+
+    // Rebuilds every pick list from the code master.
+    void SetComb();
+
+    QSqlDatabase MainDb() const;
+    QSqlDatabase WorkDb() const;
+    const app::DataPaths& paths() const { return m_paths; }
+
+    QTabWidget* SSTab1 = nullptr;
+    ReportTab* reportTab() const { return m_report; }
+    ListTab* listTab() const { return m_list; }
+    CodeTab* codeTab() const { return m_codes; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void unload();
+    void showLoadError(const QString& path, const QString& reason);
+
+    app::DataPaths m_paths;
+    bool m_mainOpen = false;
+    bool m_workOpen = false;
+    ReportTab* m_report = nullptr;
+    ListTab* m_list = nullptr;
+    CodeTab* m_codes = nullptr;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Small builders shared by the tabs, so every button and label looks alike.
+#include <QString>
+
+class QWidget;
+class QLabel;
+class QIcon;
+class CommandButton;
+
+namespace app {
+
+CommandButton* makeButton(const QString& name, const QString& caption, QWidget* parent,
+                          const QString& tooltip = {});
+// A picture button without caption that opens the tab's hint.
+CommandButton* makeHintButton(const QString& name, QWidget* parent);
+QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});
+QIcon hintIcon();
+
+} // namespace app

@@ -1,0 +1,31 @@
+#pragma once
+// The 設定・情報 tab: the code master, data initialisation and the program's notices.
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class CommandButton;
+class Combo;
+class DataGrid;
+class DataSource;
+
+class CodeTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit CodeTab(QWidget* parent = nullptr);
+
+    Combo* cmbコード区分 = nullptr;
+    DataGrid* Gridコード表 = nullptr;
+    DataSource* datコードマスタ = nullptr;
+    CommandButton* cmd設定登録 = nullptr;
+    CommandButton* cmd設定クリア = nullptr;
+    CommandButton* cmd設定削除 = nullptr;
+    CommandButton* cmd設定読込 = nullptr;
+    CommandButton* cmd設定行削除 = nullptr;
+    CommandButton* cmdHint3 = nullptr;
+    QFrame* fra初期化 = nullptr;
+    CommandButton* cmd一括削除7 = nullptr;
+    QLabel* lblInfo = nullptr;
+    QLabel* lblSupport = nullptr;
+    QLabel* imgBanner = nullptr;
+};

@@ -1,0 +1,1 @@
+target_sources(tesvan_gui PRIVATE src/list/ListTab.h src/list/ListTab.cpp)

@@ -1,0 +1,81 @@
+#pragma once
+// The 営業日報 tab: one report at a time, header controls above the line grid.
+#include <QSqlDatabase>
+#include <QWidget>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class CommandButton;
+class Combo;
+class DataGrid;
+class DataSource;
+class DateInput;
+class DropDown;
+
+class ReportTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReportTab(QWidget* parent = nullptr);
+
+    // The connections of the main window; pickLists rebuilds every pick list (SetComb).
+    void attach(const QString& mainConnection, const QString& workConnection, std::function<void()> pickLists);
+
+    void Clear日報リスト();
+    void Clear日報();
+    void LineDelete日報();
+    void Set全選択(bool flag);
+    void Read日報();
+    void Entry日報();
+
+    // Grid reactions, public so the window's set-up and tests can reach them.
+    void afterColUpdate(int col);
+    void rowColChange();
+    void keyDown(int* keyCode);
+    void cellAction();
+    void accept内容();
+    void close内容();
+
+    DateInput* Dt日付 = nullptr;
+    Combo* cmb氏名 = nullptr;
+    Combo* cmb所属 = nullptr;
+    QLineEdit* txtタイトル = nullptr;
+    DataGrid* Grid日報 = nullptr;
+    DataSource* dat日報 = nullptr;
+    DataSource* dat備考 = nullptr;
+    DataSource* dat訪問先 = nullptr;
+    DateInput* Dt日付入力 = nullptr;
+    DropDown* DD訪問先 = nullptr;
+    DropDown* DD備考 = nullptr;
+    QFrame* Cnテキスト入力 = nullptr;
+    QPlainTextEdit* txt内容 = nullptr;
+    CommandButton* cmd入力書込 = nullptr;
+    CommandButton* cmd入力閉じる = nullptr;
+    CommandButton* cmdクリア = nullptr;
+    CommandButton* cmd閉じる = nullptr;
+    CommandButton* cmdHint = nullptr;
+    CommandButton* cmd読込 = nullptr;
+    CommandButton* cmd印刷 = nullptr;
+    CommandButton* cmd登録 = nullptr;
+    CommandButton* cmd行削除 = nullptr;
+    CommandButton* cmd全選択 = nullptr;
+    CommandButton* cmd全解除 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    bool checkKey(); // the creation date and the name are both given
+    void placePopup();
+    void refreshLines();
+    void tellFailure(const QString& what, const QString& reason);
+
+    QSqlDatabase mainDb() const;
+    QSqlDatabase workDb() const;
+    QString m_mainConnection;
+    QString m_workConnection;
+    std::function<void()> m_pickLists;
+};
