@@ -4,9 +4,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QThread>
-
-#include <exception>
 
 namespace {
 
@@ -41,13 +40,13 @@ bool presentInBox(const MsgSpec& spec)
     box->setText(spec.text);
     box->setIcon(boxIcon(spec.icon));
 
-    QAbstractButton* yes = nullptr;
+    QPushButton* yes = nullptr;
     if (spec.yesNo) {
         yes = box->addButton(QMessageBox::Yes);
-        QAbstractButton* no = box->addButton(QMessageBox::No);
+        QPushButton* no = box->addButton(QMessageBox::No);
         yes->setText(QStringLiteral("はい(&Y)"));
         no->setText(QStringLiteral("いいえ(&N)"));
-        box->setDefaultButton(qobject_cast<QPushButton*>(spec.defaultNo ? no : yes));
+        box->setDefaultButton(spec.defaultNo ? no : yes);
         box->setEscapeButton(no);
     } else {
         QPushButton* ok = box->addButton(QMessageBox::Ok);

@@ -6,7 +6,7 @@
 #include <functional>
 
 class Msg {
-public:
+  public:
     // The single way to show a message box. True only when a Yes/No box was answered Yes.
     static bool ShowMsg(const QString& op, const QString& kind, const QString& subject);
 
@@ -25,6 +25,6 @@ public:
     using Presenter = std::function<bool(const MsgSpec&)>;
     static void setPresenter(Presenter p);
 
-private:
+  private:
     static bool show(const QString& op, const QString& kind, const QString& subject);
 };

@@ -27,7 +27,7 @@ struct Row {
     Icon icon;
 };
 
-constexpr bool S = true;  // the subject is part of the text
+constexpr bool S = true;    // the subject is part of the text
 constexpr bool NoS = false; // the subject is ignored
 
 constexpr Buttons OK = Buttons::Ok;
@@ -110,14 +110,10 @@ struct Operation {
 
 // Operation kinds in the order they are compared.
 const Operation kOperations[] = {
-    {u"登録", std::begin(k登録), std::end(k登録)},
-    {u"転記", std::begin(k転記), std::end(k転記)},
-    {u"削除", std::begin(k削除), std::end(k削除)},
-    {u"入力", std::begin(k入力), std::end(k入力)},
-    {u"行指定", std::begin(k行指定), std::end(k行指定)},
-    {u"クリア", std::begin(kクリア), std::end(kクリア)},
-    {u"印刷", std::begin(k印刷), std::end(k印刷)},
-    {u"その他", std::begin(kその他), std::end(kその他)},
+    {u"登録", std::begin(k登録), std::end(k登録)},       {u"転記", std::begin(k転記), std::end(k転記)},
+    {u"削除", std::begin(k削除), std::end(k削除)},       {u"入力", std::begin(k入力), std::end(k入力)},
+    {u"行指定", std::begin(k行指定), std::end(k行指定)}, {u"クリア", std::begin(kクリア), std::end(kクリア)},
+    {u"印刷", std::begin(k印刷), std::end(k印刷)},       {u"その他", std::begin(kその他), std::end(kその他)},
 };
 
 int iconStyle(Icon icon)

@@ -7,15 +7,15 @@
 struct MsgSpec {
     enum class Icon { Question, Exclamation, Information };
     QString title;
-    QString text;           // fully assembled, subject inserted unchanged
-    bool yesNo = false;     // false: OK alone
+    QString text;       // fully assembled, subject inserted unchanged
+    bool yesNo = false; // false: OK alone
     Icon icon = Icon::Information;
     bool defaultNo = false; // default button is No (only for Yes/No boxes)
     int style = 0;          // the Windows message-box style value (0x24, 0x124, 0x40, 0x30 ...)
 };
 
 class MsgCatalogue {
-public:
+  public:
     // The box that (operation kind, message kind, subject) shows; nullopt when no entry matches.
     // Both kinds compare exactly and case-sensitively; the first matching row wins.
     static std::optional<MsgSpec> describe(const QString& op, const QString& kind, const QString& subject);
