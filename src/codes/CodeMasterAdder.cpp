@@ -1,0 +1,64 @@
+#include "codes/CodeMasterAdder.h"
+
+#include "store/Db.h"
+
+namespace codes {
+
+CodeMasterAdder::CodeMasterAdder(const QSqlDatabase& main) : m_main(main)
+{
+}
+
+CodeMasterAdder::~CodeMasterAdder() = default;
+
+QString CodeMasterAdder::load(const QString& category, Category& c)
+{
+    if (!m_read)
+        m_read = std::make_unique<store::Statement>(
+            m_main, QStringLiteral("SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"));
+    store::Statement& q = *m_read;
+    if (!q.bind(category).exec())
+        return q.error();
+    while (q.next()) {
+        const QVariant name = q.value(1);
+        const QString text = name.toString();
+        if (name.isNull() || text.isEmpty())
+            c.freeCodes << q.value(0).toString();
+        else
+            c.names.insert(text);
+    }
+    q.finish();
+    return {};
+}
+
+AddResult CodeMasterAdder::add(const QString& category, const QString& value)
+{
+    AddResult r;
+    if (value.isEmpty())
+        return r;
+    auto it = m_categories.find(category);
+    if (it == m_categories.end()) {
+        Category c;
+        r.error = load(category, c);
+        if (!r.error.isEmpty())
+            return r;
+        it = m_categories.insert(category, c);
+    }
+    Category& c = it.value();
+    if (c.names.contains(value) || c.freeCodes.isEmpty())
+        return r;
+
+    if (!m_write)
+        m_write = std::make_unique<store::Statement>(
+            m_main, QStringLiteral("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"));
+    store::Statement& w = *m_write;
+    if (!w.bind(value).bind(category).bind(c.freeCodes.first()).exec()) {
+        r.error = w.error();
+        return r;
+    }
+    c.freeCodes.removeFirst();
+    c.names.insert(value);
+    r.added = true;
+    return r;
+}
+
+} // namespace codes

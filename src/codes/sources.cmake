@@ -1,0 +1,3 @@
+target_sources(tesvan_core PRIVATE
+  src/codes/CodeMasterAdder.h src/codes/CodeMasterAdder.cpp
+  src/codes/PickLists.h src/codes/PickLists.cpp)

@@ -1,0 +1,194 @@
+// Pick lists from the code master and learning new names into it.
+#include "codes/PickLists.h"
+#include "store/Schema.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestPickLists : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QSqlDatabase m_main, m_work;
+    int m_round = 0;
+
+    void name(const QString& category, const QString& code, const QVariant& sname)
+    {
+        QCOMPARE(store::run(m_main, u"UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"_s,
+                            {sname, category, code}),
+                 QString());
+    }
+    QStringList texts(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+    {
+        store::Statement q(db, sql);
+        for (const QVariant& v : values)
+            q.bind(v);
+        QStringList out;
+        if (q.exec())
+            while (q.next())
+                out << q.value(0).toString();
+        return out;
+    }
+    QStringList codesOf(const QString& category, const QString& sname)
+    {
+        return texts(m_main, u"SELECT code FROM コードマスタ WHERE kcode = ? AND sname = ? ORDER BY code"_s,
+                     {category, sname});
+    }
+    QStringList workNames(const QString& table)
+    {
+        return texts(m_work, u"SELECT sname FROM %1"_s.arg(table));
+    }
+
+  private slots:
+    void init()
+    {
+        const QString dir = m_dir.path() + u"/%1"_s.arg(++m_round);
+        QVERIFY(QDir().mkpath(dir));
+        const QString m = dir + u"/Tesvan.mdb"_s, w = dir + u"/TesvanWork.mdb"_s;
+        QCOMPARE(store::createInitialFile(m, store::DbKind::Main), QString());
+        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
+        QCOMPARE(store::openDatabase(u"pm%1"_s.arg(m_round), m, store::DbKind::Main), QString());
+        QCOMPARE(store::openDatabase(u"pw%1"_s.arg(m_round), w, store::DbKind::Work), QString());
+        m_main = QSqlDatabase::database(u"pm%1"_s.arg(m_round));
+        m_work = QSqlDatabase::database(u"pw%1"_s.arg(m_round));
+    }
+    void cleanup()
+    {
+        m_main = m_work = QSqlDatabase();
+        store::closeDatabase(u"pm%1"_s.arg(m_round));
+        store::closeDatabase(u"pw%1"_s.arg(m_round));
+    }
+
+    void listsFollowCodeOrder()
+    {
+        for (const QString& k : store::kCategories) {
+            name(k, u"010"_s, k + u"C"_s);
+            name(k, u"001"_s, u" "_s + k + u"A "_s); // kept untrimmed
+            name(k, u"004"_s, k + u"B"_s);
+            name(k, u"005"_s, u""_s);
+            name(k, u"199"_s, k + u"B"_s); // duplicates stay
+        }
+        const auto expect = [](const QString& k) {
+            return QStringList{u" "_s + k + u"A "_s, k + u"B"_s, k + u"C"_s, k + u"B"_s};
+        };
+        QCOMPARE(store::run(m_work, u"INSERT INTO w備考 (sname) VALUES ('前回の残り')"_s), QString());
+        const codes::PickLists p = codes::loadPickLists(m_main, m_work);
+        QCOMPARE(p.error, QString());
+        QCOMPARE(p.所属, expect(u"所属"_s));
+        QCOMPARE(p.氏名, expect(u"氏名"_s));
+        QCOMPARE(workNames(u"w備考"_s), expect(u"備考"_s));
+        QCOMPARE(workNames(u"w訪問先"_s), expect(u"訪問先"_s));
+    }
+
+    void categoryWithoutRowsGivesEmptyList()
+    {
+        name(u"氏名"_s, u"001"_s, u"佐藤"_s);
+        QCOMPARE(store::run(m_work, u"INSERT INTO w訪問先 (sname) VALUES ('前回の残り')"_s), QString());
+        QCOMPARE(store::run(m_main, u"DELETE FROM コードマスタ WHERE kcode IN ('所属', '訪問先')"_s),
+                 QString());
+        const codes::PickLists p = codes::loadPickLists(m_main, m_work);
+        QCOMPARE(p.error, QString());
+        QVERIFY(p.所属.isEmpty());
+        QCOMPARE(p.氏名, QStringList{u"佐藤"_s});
+        QVERIFY(workNames(u"w訪問先"_s).isEmpty());
+        QVERIFY(!codes::addCodeMaster(m_main, u"訪問先"_s, u"新規"_s).added);
+    }
+
+    void failedWorkWriteKeepsOldLists()
+    {
+        name(u"備考"_s, u"001"_s, u"新しい備考"_s);
+        name(u"訪問先"_s, u"001"_s, u"新しい行先"_s);
+        QCOMPARE(store::run(m_work, u"INSERT INTO w備考 (sname) VALUES ('古い備考')"_s), QString());
+        QCOMPARE(store::run(m_work, u"CREATE TRIGGER t BEFORE INSERT ON w訪問先 "
+                                    "BEGIN SELECT RAISE(ABORT, 'work full'); END"_s),
+                 QString());
+        const codes::PickLists p = codes::loadPickLists(m_main, m_work);
+        QVERIFY(p.error.contains(u"work full"_s));
+        QCOMPARE(workNames(u"w備考"_s), QStringList{u"古い備考"_s});
+    }
+
+    void failedMainReadTouchesNothing()
+    {
+        QCOMPARE(store::run(m_work, u"INSERT INTO w備考 (sname) VALUES ('古い備考')"_s), QString());
+        QCOMPARE(store::run(m_main, u"DROP TABLE コードマスタ"_s), QString());
+        const codes::PickLists p = codes::loadPickLists(m_main, m_work);
+        QVERIFY(!p.error.isEmpty());
+        QCOMPARE(workNames(u"w備考"_s), QStringList{u"古い備考"_s});
+    }
+
+    void add_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("added");
+        QTest::addColumn<QString>("code"); // where value is found afterwards
+        // Before each row: 001 "ABC", 002 Null, 003 "", 004 "x".
+        QTest::newRow("new name takes the lowest free row") << u"D社"_s << true << u"002"_s;
+        QTest::newRow("present name is left alone") << u"ABC"_s << false << u"001"_s;
+        QTest::newRow("case differs") << u"abc"_s << true << u"002"_s;
+        QTest::newRow("width differs") << u"ＡＢＣ"_s << true << u"002"_s;
+        QTest::newRow("trailing space differs") << u"ABC "_s << true << u"002"_s;
+        QTest::newRow("quote in name") << u"O'Brien"_s << true << u"002"_s;
+        QTest::newRow("empty value is no name") << u""_s << false << QString();
+    }
+    void add()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, added);
+        QFETCH(QString, code);
+        const QString k = u"訪問先"_s;
+        name(k, u"001"_s, u"ABC"_s);
+        name(k, u"003"_s, u""_s);
+        name(k, u"004"_s, u"x"_s);
+        const codes::AddResult r = codes::addCodeMaster(m_main, k, value);
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.added, added);
+        if (!code.isEmpty())
+            QCOMPARE(codesOf(k, value), QStringList{code});
+        QCOMPARE(texts(m_main, u"SELECT count(*) FROM コードマスタ WHERE kcode = ?"_s, {k}),
+                 QStringList{u"199"_s});
+        QVERIFY(codesOf(u"備考"_s, value).isEmpty());
+    }
+
+    void adderFillsFreeRowsInOrderUntilFull()
+    {
+        const QString k = u"備考"_s;
+        for (int i = 1; i <= 199; ++i)
+            if (i != 7 && i != 150)
+                name(k, u"%1"_s.arg(i, 3, 10, QLatin1Char('0')), u"n%1"_s.arg(i));
+        codes::CodeMasterAdder adder(m_main);
+        QVERIFY(adder.add(k, u"一"_s).added);
+        QVERIFY(!adder.add(k, u"一"_s).added);
+        QVERIFY(adder.add(k, u"二"_s).added);
+        const codes::AddResult full = adder.add(k, u"三"_s);
+        QVERIFY(!full.added && full.error.isEmpty());
+        QCOMPARE(codesOf(k, u"一"_s), QStringList{u"007"_s});
+        QCOMPARE(codesOf(k, u"二"_s), QStringList{u"150"_s});
+        QVERIFY(codesOf(k, u"三"_s).isEmpty());
+    }
+
+    void addBelongsToCallersTransaction()
+    {
+        {
+            store::Transaction tx(m_main);
+            QVERIFY(tx.ok());
+            QVERIFY(codes::addCodeMaster(m_main, u"訪問先"_s, u"取消社"_s).added);
+        } // rolled back
+        QVERIFY(codesOf(u"訪問先"_s, u"取消社"_s).isEmpty());
+        QVERIFY(codes::addCodeMaster(m_main, u"訪問先"_s, u"確定社"_s).added);
+        QCOMPARE(codesOf(u"訪問先"_s, u"確定社"_s), QStringList{u"001"_s});
+    }
+
+    void failedWriteIsReported()
+    {
+        QCOMPARE(store::run(m_main, u"CREATE TRIGGER t BEFORE UPDATE ON コードマスタ "
+                                    "BEGIN SELECT RAISE(ABORT, 'master locked'); END"_s),
+                 QString());
+        const codes::AddResult r = codes::addCodeMaster(m_main, u"訪問先"_s, u"新規"_s);
+        QVERIFY(!r.added);
+        QVERIFY(r.error.contains(u"master locked"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPickLists)
+#include "tst_picklists.moc"

@@ -1,0 +1,403 @@
+// The report entry tab's database work, on fresh copies of the initial files.
+#include "codes/PickLists.h"
+#include "report/ReportStore.h"
+#include "report/TimeCheck.h"
+#include "store/Schema.h"
+
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Rows = QList<QVariantList>;
+
+namespace {
+
+Rows select(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+{
+    store::Statement q(db, sql);
+    for (const QVariant& v : values)
+        q.bind(v);
+    Rows out;
+    if (q.exec())
+        while (q.next()) {
+            QVariantList r;
+            for (int i = 0; i < q.query().record().count(); ++i)
+                r << q.value(i);
+            out << r;
+        }
+    return out;
+}
+
+QVariantList column(const Rows& rows, int i = 0)
+{
+    QVariantList c;
+    for (const QVariantList& r : rows)
+        c << r.value(i);
+    return c;
+}
+
+const QVariant N; // Null
+const QString kDay = u"2024-04-10"_s;
+
+} // namespace
+
+class TestReportStore : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QSqlDatabase m_main, m_work;
+    int m_round = 0;
+
+    // Work row `row` gets 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考.
+    void setLine(int row, const QVariantList& v)
+    {
+        QVariantList b = v;
+        b << row;
+        QCOMPARE(store::run(m_work,
+                            u"UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = ?, 担当 = ?, "
+                            "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?"_s,
+                            b),
+                 QString());
+    }
+    Rows workLines() { return select(m_work, u"SELECT * FROM w営業日報 ORDER BY 行番号"_s); }
+    Rows stored(const QString& name = u"佐藤"_s)
+    {
+        return select(m_main,
+                      u"SELECT 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考 FROM 営業日報 "
+                      "WHERE 作成日 = ? AND 氏名 = ? ORDER BY 行番号"_s,
+                      {kDay, name});
+    }
+    report::Header header(const QString& name = u"佐藤"_s, const QString& title = u"週報"_s)
+    {
+        return {QDate(2024, 4, 10), name, u"営業部"_s, title};
+    }
+
+  private slots:
+    void init()
+    {
+        const QString dir = m_dir.path() + u"/%1"_s.arg(++m_round);
+        QVERIFY(QDir().mkpath(dir));
+        const QString m = dir + u"/Tesvan.mdb"_s, w = dir + u"/TesvanWork.mdb"_s;
+        QCOMPARE(store::createInitialFile(m, store::DbKind::Main), QString());
+        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
+        QCOMPARE(store::openDatabase(u"m%1"_s.arg(m_round), m, store::DbKind::Main), QString());
+        QCOMPARE(store::openDatabase(u"w%1"_s.arg(m_round), w, store::DbKind::Work), QString());
+        m_main = QSqlDatabase::database(u"m%1"_s.arg(m_round));
+        m_work = QSqlDatabase::database(u"w%1"_s.arg(m_round));
+        QCOMPARE(report::resetLines(m_work), QString());
+    }
+    void cleanup()
+    {
+        m_main = m_work = QSqlDatabase();
+        store::closeDatabase(u"m%1"_s.arg(m_round));
+        store::closeDatabase(u"w%1"_s.arg(m_round));
+    }
+
+    void resetGivesHundredEmptyRows()
+    {
+        QCOMPARE(report::deleteTickedLines(m_work), QString());
+        QCOMPARE(store::run(m_work,
+                            u"UPDATE w営業日報 SET チェック = 1, 担当 = 'x', 内容 = 'y' WHERE 行番号 < 4"_s),
+                 QString());
+        QCOMPARE(store::run(m_work, u"DELETE FROM w営業日報 WHERE 行番号 = 7"_s), QString());
+        QCOMPARE(store::run(m_work, u"INSERT INTO w営業日報 (行番号, 内容) VALUES (150, 'z')"_s), QString());
+        QCOMPARE(report::resetLines(m_work), QString());
+        const Rows rows = workLines();
+        QCOMPARE(rows.size(), 100);
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(rows[i][0].toInt(), i + 1);
+            QCOMPARE(rows[i][1].toInt(), 0);
+            for (int f = 2; f < rows[i].size(); ++f)
+                QVERIFY2(rows[i][f].isNull(), qPrintable(u"row %1 field %2"_s.arg(i + 1).arg(f)));
+        }
+    }
+
+    void failedResetLeavesTableAsItWas()
+    {
+        setLine(1, {kDay, kDay, u"0900"_s, N, N, u"残す"_s, N});
+        QCOMPARE(store::run(m_work, u"DELETE FROM w営業日報 WHERE 行番号 = 2"_s), QString());
+        const Rows before = workLines();
+        QCOMPARE(store::run(m_work, u"CREATE TRIGGER t BEFORE INSERT ON w営業日報 WHEN NEW.行番号 = 50 "
+                                    "BEGIN SELECT RAISE(ABORT, 'reset refused'); END"_s),
+                 QString());
+        QVERIFY(report::resetLines(m_work).contains(u"reset refused"_s));
+        QCOMPARE(workLines(), before);
+    }
+
+    void deleteTicked_data()
+    {
+        QTest::addColumn<QList<int>>("ticked");
+        QTest::newRow("rows 3 and 5") << QList<int>{3, 5};
+        QTest::newRow("nothing ticked") << QList<int>{};
+        QTest::newRow("first and last") << QList<int>{1, 100};
+    }
+    void deleteTicked()
+    {
+        QFETCH(QList<int>, ticked);
+        for (int r : ticked)
+            QCOMPARE(store::run(m_work, u"UPDATE w営業日報 SET チェック = 1 WHERE 行番号 = ?"_s, {r}),
+                     QString());
+        QCOMPARE(report::deleteTickedLines(m_work), QString());
+        QVariantList expected;
+        for (int i = 1; i <= 100; ++i)
+            if (!ticked.contains(i))
+                expected << i;
+        QVariantList got;
+        for (const QVariant& v : column(select(m_work, u"SELECT 行番号 FROM w営業日報 ORDER BY 行番号"_s)))
+            got << v.toInt();
+        QCOMPARE(got, expected);
+    }
+
+    void tickAll_data()
+    {
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<QVariantList>("ticked"); // after the call, with rows 1, 2 dated and 7 ticked by hand
+        QTest::newRow("tick all ticks the dated rows") << true << QVariantList{1, 2, 7};
+        QTest::newRow("untick all leaves undated ticks") << false << QVariantList{7};
+    }
+    void tickAll()
+    {
+        QFETCH(bool, flag);
+        QFETCH(QVariantList, ticked);
+        setLine(1, {kDay, kDay, N, N, N, N, N});
+        setLine(2, {u"2024-04-11"_s, u"2024-04-11"_s, N, N, N, N, N});
+        setLine(3, {N, kDay, u"1000"_s, N, u"行先"_s, u"内容"_s, N}); // effective date only: not dated
+        QCOMPARE(store::run(m_work, u"UPDATE w営業日報 SET チェック = 1 WHERE 行番号 IN (2, 7)"_s),
+                 QString());
+        QCOMPARE(report::setTickAll(m_work, flag), QString());
+        QVariantList got;
+        for (const QVariant& v : column(select(m_work, u"SELECT 行番号 FROM w営業日報 WHERE チェック = 1 "
+                                                       "ORDER BY 行番号"_s)))
+            got << v.toInt();
+        QCOMPARE(got, ticked);
+    }
+
+    void time_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("kept"); // Null: cleared
+        QTest::newRow("morning") << u"0930"_s << QVariant(u"0930"_s);
+        QTest::newRow("full-width digits") << u"０９３０"_s << QVariant(u"0930"_s);
+        QTest::newRow("mixed widths") << u"1２3０"_s << QVariant(u"1230"_s);
+        QTest::newRow("upper hour bound") << u"2400"_s << QVariant(u"2400"_s);
+        QTest::newRow("upper minute bound") << u"1260"_s << QVariant(u"1260"_s);
+        QTest::newRow("midnight") << u"0000"_s << QVariant(u"0000"_s);
+        for (const QString& bad : {u"930"_s, u"2501"_s, u"1261"_s, u"ab12"_s, u" 930"_s, u"1.30"_s, u"+930"_s,
+                                   u"-100"_s, u"09300"_s, u"０９：３"_s, u"٠٩٣٠"_s})
+            QTest::newRow(qPrintable(u"cleared '%1'"_s.arg(bad))) << bad << N;
+    }
+    void time()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVariant, kept);
+        const std::optional<QVariant> v = report::checkTime(text);
+        QVERIFY(v.has_value());
+        QCOMPARE(v->isNull(), kept.isNull());
+        if (!kept.isNull())
+            QCOMPARE(v->toString(), kept.toString());
+    }
+    void emptyTimeIsLeftAlone() { QVERIFY(!report::checkTime(QString()).has_value()); }
+
+    void registerTwiceReplaces()
+    {
+        setLine(1, {kDay, kDay, N, N, N, u"一回目 1"_s, N});
+        setLine(2, {kDay, kDay, N, N, N, u"一回目 2"_s, N});
+        setLine(3, {kDay, kDay, N, N, N, u"一回目 3"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"古い"_s)), QString());
+        QCOMPARE(report::resetLines(m_work), QString());
+        setLine(5, {kDay, kDay, N, N, N, u"二回目"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新しい"_s)), QString());
+        QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"新しい"_s}});
+        QCOMPARE(column(stored(), 6), QVariantList{u"二回目"_s});
+    }
+
+    void registerNumbersDenselyAndInheritsDates()
+    {
+        setLine(1, {u"2024-04-01"_s, u"2024-04-01"_s, u"0900"_s, u"鈴木"_s, N, u"訪問"_s, N});
+        setLine(3, {N, N, N, N, N, u"続き"_s, N});
+        setLine(4, {u"2024-04-03"_s, u"2024-04-03"_s, N, N, N, u"翌々日"_s, N});
+        // A dated row without contents is not stored and passes its date on to nobody.
+        setLine(5, {u"2024-04-05"_s, u"2024-04-05"_s, u"1000"_s, N, u"取引先Z"_s, N, N});
+        setLine(6, {N, N, N, N, N, u"最後"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        const Rows expected = {
+            {1, u"2024-04-01"_s, u"2024-04-01"_s, u"0900"_s, u"鈴木"_s, N, u"訪問"_s, N},
+            {2, N, u"2024-04-01"_s, N, N, N, u"続き"_s, N},
+            {3, u"2024-04-03"_s, u"2024-04-03"_s, N, N, N, u"翌々日"_s, N},
+            {4, N, u"2024-04-03"_s, N, N, N, u"最後"_s, N},
+        };
+        const Rows got = stored();
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i][0].toInt(), expected[i][0].toInt());
+            for (int f = 1; f < expected[i].size(); ++f) {
+                QCOMPARE(got[i][f].isNull(), expected[i][f].isNull());
+                QCOMPARE(got[i][f].toString(), expected[i][f].toString());
+            }
+        }
+        QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname = '取引先Z'"_s).isEmpty());
+    }
+
+    void registerWithoutContentsStoresHeaderOnly()
+    {
+        setLine(1, {kDay, kDay, u"0900"_s, u"鈴木"_s, u"行先"_s, N, u"備考"_s});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, QString())), QString());
+        const Rows h = select(m_main, u"SELECT 所属, タイトル FROM 営業日報ヘッダ"_s);
+        QCOMPARE(h.size(), 1);
+        QCOMPARE(h[0][0].toString(), u"営業部"_s);
+        QVERIFY(!h[0][1].isNull()); // an empty title is a text, so reading it back clears the box
+        QVERIFY(stored().isEmpty());
+    }
+
+    void registerLearnsVisitDestinations()
+    {
+        const QString sql = u"SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND sname = ?"_s;
+        QCOMPARE(
+            store::run(m_main,
+                       u"UPDATE コードマスタ SET sname = 'A社' WHERE kcode = '訪問先' AND code = '001'"_s),
+            QString());
+        QCOMPARE(store::run(m_main,
+                            u"UPDATE コードマスタ SET sname = '' WHERE kcode = '訪問先' AND code = '002'"_s),
+                 QString());
+        setLine(1, {kDay, kDay, N, N, u"新規社"_s, u"一"_s, u"新規社"_s});
+        setLine(2, {kDay, kDay, N, N, u"新規社"_s, u"二"_s, N});
+        setLine(3, {kDay, kDay, N, N, u"A社"_s, u"三"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        QCOMPARE(select(m_main, sql, {u"新規社"_s}), Rows{{u"002"_s}});
+        QCOMPARE(select(m_main, sql, {u"A社"_s}), Rows{{u"001"_s}});
+        QCOMPARE(select(m_main, u"SELECT code FROM コードマスタ WHERE kcode = '備考' AND sname = '新規社'"_s),
+                 Rows{{u"001"_s}});
+
+        // With every row named, the line is stored all the same.
+        QCOMPARE(store::run(m_main, u"UPDATE コードマスタ SET sname = 'x' || code WHERE kcode = '訪問先' AND "
+                                    "(sname IS NULL OR sname = '')"_s),
+                 QString());
+        setLine(4, {kDay, kDay, N, N, u"満員社"_s, u"四"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        QCOMPARE(stored().size(), 4);
+        QVERIFY(select(m_main, sql, {u"満員社"_s}).isEmpty());
+    }
+
+    void failedRegistrationKeepsEarlierVersion()
+    {
+        setLine(1, {kDay, kDay, N, N, N, u"旧1"_s, N});
+        setLine(2, {kDay, kDay, N, N, N, u"旧2"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"旧版"_s)), QString());
+        const Rows before = stored();
+        QCOMPARE(store::run(m_main, u"CREATE TRIGGER t BEFORE INSERT ON 営業日報 WHEN NEW.行番号 = 3 "
+                                    "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"_s),
+                 QString());
+        for (int r = 1; r <= 4; ++r)
+            setLine(r, {kDay, kDay, N, N, u"途中社"_s, u"新%1"_s.arg(r), N});
+        QVERIFY(
+            report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).contains(u"disk says no"_s));
+        QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
+        QCOMPARE(stored(), before);
+        QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname = '途中社'"_s).isEmpty());
+    }
+
+    void readCopiesStoredLinesIntoFirstRows()
+    {
+        QCOMPARE(
+            store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES (?, '佐藤', '営業部', NULL)"_s, {kDay}),
+            QString());
+        for (int n : {9, 2, 5})
+            QCOMPARE(store::run(m_main,
+                                u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 日付, 内容) "
+                                "VALUES (?, '佐藤', ?, '2024-04-01', ?)"_s,
+                                {kDay, n, u"行%1"_s.arg(n)}),
+                     QString());
+        setLine(50, {kDay, kDay, N, N, N, u"画面だけ"_s, N});
+        QCOMPARE(report::setTickAll(m_work, true), QString());
+        const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s);
+        QCOMPARE(r.error, QString());
+        QVERIFY(r.found);
+        QCOMPARE(r.header.所属, u"営業部"_s);
+        QVERIFY(r.header.タイトル.isNull());
+        QCOMPARE(r.lines, 3);
+        const Rows rows = workLines();
+        QCOMPARE(rows.size(), 100);
+        QCOMPARE(column(rows, 7).mid(0, 3), (QVariantList{u"行2"_s, u"行5"_s, u"行9"_s}));
+        QVERIFY(rows[0][2].isNull()); // 表示日付 stays Null while 日付 is filled
+        QCOMPARE(rows[0][3].toString(), u"2024-04-01"_s);
+        for (int i = 3; i < 100; ++i)
+            QVERIFY(rows[i][7].isNull() && rows[i][3].isNull());
+        QCOMPARE(select(m_work, u"SELECT sum(チェック) FROM w営業日報"_s), Rows{{0}});
+    }
+
+    void readUnknownReportGivesEmptyRows()
+    {
+        setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
+        const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"誰か"_s);
+        QCOMPARE(r.error, QString());
+        QVERIFY(!r.found);
+        QCOMPARE(select(m_work, u"SELECT count(*) FROM w営業日報 WHERE 内容 IS NULL AND チェック = 0"_s),
+                 Rows{{100}});
+    }
+
+    void readTakesAtMostHundredLines()
+    {
+        for (int n = 1; n <= 105; ++n)
+            QCOMPARE(
+                store::run(m_main,
+                           u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, '佐藤', ?, ?)"_s,
+                           {kDay, n, u"%1"_s.arg(n)}),
+                QString());
+        const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s);
+        QCOMPARE(r.lines, 100);
+        const Rows rows = workLines();
+        QCOMPARE(rows.size(), 100);
+        QCOMPARE(rows.last()[7].toString(), u"100"_s);
+    }
+
+    void failedReadLeavesWorkTable()
+    {
+        setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
+        const Rows before = workLines();
+        QCOMPARE(store::run(m_main, u"DROP TABLE 営業日報"_s), QString());
+        QVERIFY(!report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s).error.isEmpty());
+        QCOMPARE(workLines(), before);
+    }
+
+    void awkwardValuesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("other"); // a name a careless LIKE or quoting would confuse with it
+        QTest::newRow("quote") << u"O'Brien"_s << u"O''Brien"_s;
+        QTest::newRow("percent") << u"100%"_s << u"100x"_s;
+        QTest::newRow("underscore") << u"a_b"_s << u"aXb"_s;
+        QTest::newRow("backslash") << u"C:\\名\\"_s << u"C:\\名\\\\"_s;
+        QTest::newRow("emoji") << u"山田😀"_s << u"山田"_s;
+        QTest::newRow("long") << QString(1000, u'長') << QString(999, u'長');
+    }
+    void awkwardValuesRoundTrip()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, other);
+        QString text;
+        for (int i = 0; text.size() < 20000; ++i)
+            text += u"%1行目 ' \" % _ \\ 😀\n"_s.arg(i);
+        text.truncate(20000);
+        setLine(1, {kDay, kDay, N, name, name, text, name});
+        QCOMPARE(report::registerReport(m_main, m_work, header(name, name)), QString());
+        setLine(1, {kDay, kDay, N, N, N, u"別人"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(other, other)), QString());
+        QCOMPARE(report::resetLines(m_work), QString());
+
+        const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), name);
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.header.氏名, name);
+        QCOMPARE(r.header.タイトル, name);
+        QCOMPARE(r.lines, 1);
+        const Rows rows = workLines();
+        QCOMPARE(rows[0][5].toString(), name);
+        QCOMPARE(rows[0][7].toString(), text);
+        QCOMPARE(rows[0][8].toString(), name);
+        QCOMPARE(select(m_main, u"SELECT count(*) FROM 営業日報ヘッダ"_s), Rows{{2}});
+        QCOMPARE(codes::addCodeMaster(m_main, u"訪問先"_s, name).added, false); // learnt at registration
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportStore)
+#include "tst_reportstore.moc"
