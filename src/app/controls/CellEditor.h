@@ -1,0 +1,11 @@
+#pragma once
+// A control that a DataGrid can use as the editor of a column.
+#include <QVariant>
+
+class CellEditor {
+  public:
+    virtual ~CellEditor() = default;
+    // The value to write into the cell; Null for an empty entry.
+    virtual QVariant cellValue() const = 0;
+    virtual void setCellValue(const QVariant&) = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// Small controls: a combo box with key and focus notifications, a button with a colour.
+#include <QColor>
+#include <QComboBox>
+#include <QPushButton>
+
+class Combo : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit Combo(QWidget* parent = nullptr);
+
+    void clearAll();           // removes every item and the text
+    QString firstItem() const; // "" when there is none
+
+  signals:
+    // Return / Enter come as 13, other keys as their Qt::Key; set *key to 0 to cancel it.
+    void keyDown(int* key, Qt::KeyboardModifiers shift);
+    // The character typed (13 for Enter, 8 for Backspace); set to 0 to cancel it, or to
+    // another character to type that one instead.
+    void keyPress(int* ascii);
+    void focusLost();
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+};
+
+class CommandButton : public QPushButton {
+    Q_OBJECT
+  public:
+    explicit CommandButton(QWidget* parent = nullptr);
+    explicit CommandButton(const QString& text, QWidget* parent = nullptr);
+
+    QColor backColor() const;
+    void setBackColor(const QColor& c);
+
+  private:
+    QColor m_backColor;
+};

@@ -1,0 +1,142 @@
+#pragma once
+// A grid bound to one table through a DataSource: cell cursor, inline and external editors,
+// tick boxes and display formats; every committed edit is written to the table at once.
+#include <QList>
+#include <QPointer>
+#include <QTableView>
+#include <QVariant>
+
+class DataSource;
+class DataGridModel;
+class GridDelegate;
+
+class DataGrid : public QTableView {
+    Q_OBJECT
+  public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataSource(DataSource* src);
+    DataSource* dataSource() const;
+    void setFields(const QStringList& fields); // column n bound to fields[n]; "" = unbound column
+    QStringList fields() const;
+    DataGridModel* gridModel() const { return m_model; }
+
+    // Column properties (all by column index).
+    void setColumnCaption(int col, const QString& caption);
+    void setColumnWidthTwips(int col, double twips); // converted at the logical DPI
+    double columnWidthTwips(int col) const;
+    void setColumnAlignment(int col, Qt::Alignment a); // Left, Center, or 0 = text from the left
+    void setColumnFormat(int col, const QString& fmt); // "mm/dd" for an ISO date; "00:00" for four digits
+    void setColumnVisible(int col, bool visible);
+    void setColumnLocked(int col, bool locked);     // not editable
+    void setColumnTakesCursor(int col, bool takes); // false: keys/Tab/Enter/clicks never stop there
+    void setColumnCheckBox(int col, bool on);       // boolean field shown as a centred tick box
+    void setColumnEditor(int col, QWidget* editor); // external editor implementing CellEditor
+    void setColumnActionOnly(int col, bool on);     // double click / F2 / typing only raise cellAction
+    bool columnVisible(int col) const;
+    bool columnLocked(int col) const;
+    bool columnTakesCursor(int col) const;
+    bool columnCheckBox(int col) const;
+    bool columnActionOnly(int col) const;
+    QString columnFormat(int col) const;
+    QWidget* columnEditor(int col) const;
+
+    void setHeightTwips(double twips);
+    void setRowHeightTwips(double twips);
+    void setRowSelectorWidthTwips(double twips); // 0 hides the row selector
+
+    // Operations.
+    int col() const; // current column
+    void setCol(int col);
+    int row() const; // current row (0-based); the row count while past the last row
+    void setRow(int row);
+    QVariant columnValue(int col) const;                // value in the current row (raw, e.g. ISO date)
+    QString columnText(int col) const;                  // formatted text in the current row
+    QString setColumnValue(int col, const QVariant& v); // writes the current row's field to the table
+    void moveNext(); // next row; from the last row it goes past the last row (isEof() true)
+    void moveLast(); // last row, clears the past-last state
+    bool isEof() const;
+    QString update();                // commits an open editor, so its value is in the table; "" or reason
+    using QAbstractItemView::update; // the repaint overloads stay reachable
+    QWidget* imeWindow();            // the widget SetImeStatus acts on (the grid)
+    bool isEditing() const { return m_editor != nullptr; }
+    QWidget* activeEditor() const { return m_editor; }
+
+    QSize sizeHint() const override;
+
+  signals:
+    // keyDown is raised for every key pressed on the grid itself; inside an open cell editor
+    // only for Enter (after the edit was written) and Tab / Shift+Tab.
+    void afterColUpdate(int col);                            // a user edit of col was written to the table
+    void rowColChange(int lastRow, int lastCol);             // current cell moved
+    void keyDown(int* keyCode, Qt::KeyboardModifiers shift); // set *keyCode = 0 to consume
+    void cellAction();                                       // double click or F2 on a cell
+    void writeFailed(int col, const QString& reason);        // a user edit could not be written
+
+  protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool focusNextPrevChild(bool next) override;
+
+  private:
+    friend class GridDelegate;
+    struct Column {
+        double widthTwips = -1;
+        bool visible = true;
+        bool takesCursor = true;
+        bool actionOnly = false;
+        QPointer<QWidget> editor;
+    };
+    Column& column(int col);
+    const Column* columnAt(int col) const;
+    int columnCount() const;
+    bool isCursorColumn(int col) const;
+    int firstCursorColumn() const;
+    int lastCursorColumn() const;
+    int nextCursorColumn(int col, int step) const; // -1 when none in that direction
+    bool canEditInline(int row, int col) const;
+    bool isMultiline(int row, int col) const;
+
+    // Editing.
+    QWidget* createCellEditor(QWidget* parent, const QModelIndex& index);
+    void editorReleased(QWidget* editor);
+    bool editorEvent(QWidget* editor, QEvent* e);
+    QVariant editorValue(QWidget* editor) const;
+    bool startEdit(int row, int col, QEvent* forward);
+    QString commitEdit(bool close);
+    void discardEdit();
+    void closeEditorNow();
+
+    // Moving.
+    void goTo(int row, int col);
+    bool stepForward(bool forward); // Tab / Enter step; false when there is no further cell
+    void toggle(int row, int col);
+    void emitMoveIfChanged();
+    void reapplyColumns();
+    void restoreCursor();
+    bool actOnKey(QKeyEvent* e); // the grid's own handling of a key, after keyDown
+    void runCellAction(QEvent* forward);
+
+    DataGridModel* m_model = nullptr;
+    GridDelegate* m_delegate = nullptr;
+    QList<Column> m_columns;
+    int m_row = -1;
+    int m_col = -1;
+    int m_shownRow = -1; // position last reported through rowColChange
+    int m_shownCol = -1;
+    bool m_eof = false;
+    int m_heightPx = -1;
+    int m_rowHeightPx = -1;
+    bool m_applying = false;
+    QPointer<QWidget> m_editor;
+    QPersistentModelIndex m_editIndex;
+    int m_savedRow = -1;
+    int m_savedCol = -1;
+};

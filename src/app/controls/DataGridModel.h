@@ -1,0 +1,64 @@
+#pragma once
+// The table model of a DataGrid: column n shows field n of a DataSource, formatted.
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QStringList>
+
+class DataSource;
+
+class DataGridModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit DataGridModel(QObject* parent = nullptr);
+
+    void setDataSource(DataSource* src);
+    DataSource* dataSource() const { return m_source; }
+    void setFields(const QStringList& fields); // "" = unbound column
+    QStringList fields() const { return m_fields; }
+    QString field(int col) const;
+    bool isBound(int col) const;
+
+    void setCaption(int col, const QString& caption);
+    QString caption(int col) const;
+    void setAlignment(int col, Qt::Alignment a);
+    Qt::Alignment alignment(int col) const; // horizontal part, AlignLeft by default
+    void setFormat(int col, const QString& fmt);
+    QString format(int col) const;
+    void setLocked(int col, bool locked);
+    bool isLocked(int col) const;
+    void setCheckBox(int col, bool on);
+    bool isCheckBox(int col) const;
+
+    QVariant rawValue(int row, int col) const;
+    QString text(int row, int col) const; // formatted
+    bool isTicked(int row, int col) const;
+
+    // The reason of the last failed write through setData.
+    QString lastError() const { return m_lastError; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+  private:
+    struct Column {
+        QString caption;
+        bool hasCaption = false;
+        Qt::Alignment alignment;
+        QString format;
+        bool locked = false;
+        bool checkBox = false;
+    };
+    Column& column(int col);
+    const Column* columnAt(int col) const;
+    void onValueChanged(int row, const QString& field);
+
+    QPointer<DataSource> m_source;
+    QStringList m_fields;
+    QList<Column> m_columns;
+    QString m_lastError;
+    bool m_resetting = false;
+};

@@ -1,0 +1,70 @@
+#pragma once
+// A date input that can be empty: a line edit with a drop-down calendar.
+#include "app/controls/CellEditor.h"
+
+#include <QDate>
+#include <QLineEdit>
+#include <optional>
+
+class QCalendarWidget;
+class QFrame;
+class QLabel;
+
+class DateInput : public QLineEdit, public CellEditor {
+    Q_OBJECT
+  public:
+    explicit DateInput(QWidget* parent = nullptr);
+
+    // Formats use yyyy, yy, mm, dd: "yyyy年mm月dd日", "yy/mm/dd".
+    void setFormat(const QString& fmt); // input and display format
+    QString format() const;
+    void setCalendarTitleFormat(const QString& fmt); // e.g. "yyyy年mm月"
+    QString calendarTitleFormat() const;
+
+    bool isNull() const;
+    QDate date() const;
+    QVariant value() const;       // Null QVariant or QDate
+    void setDate(const QDate& d); // an invalid date makes it Null
+    void setNull();
+    QString formatted(const QString& fmt) const; // e.g. "yyyy/mm/dd"; "" when Null
+    bool setText8(const QString& yyyymmdd);      // "20260401" → that date; false (unchanged) if invalid
+    void setLeftTwips(double twips);
+    void setWidthTwips(double twips);
+
+    // What a user of fmt may type: the full format text, "26/04/01", "4/1" (year of today),
+    // "20260401", "260401", full-width digits, separators / - . 年 月 日 and spaces.
+    static std::optional<QDate> parse(const QString& text, const QString& fmt, const QDate& today);
+
+    // Takes the typed text: empty → Null, a date → that date, anything else restores the
+    // previous value's text. False when the text was not a date.
+    bool commitText();
+
+    void showCalendar(); // also the trailing button, F4 and Alt+Down
+    void hideCalendar();
+    bool isCalendarVisible() const;
+
+    QVariant cellValue() const override;
+    void setCellValue(const QVariant& v) override;
+    QSize minimumSizeHint() const override;
+
+  signals:
+    void dateChanged();
+    void picked(); // a date was chosen in the calendar
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+
+  private:
+    void showValue();
+    void ensurePopup();
+    void updateTitle();
+    void pick(const QDate& d);
+
+    QDate m_value;
+    QString m_format = QStringLiteral("yyyy/mm/dd");
+    QString m_titleFormat = QStringLiteral("yyyy年mm月");
+    QFrame* m_popup = nullptr;
+    QCalendarWidget* m_calendar = nullptr;
+    QLabel* m_title = nullptr;
+};

@@ -1,0 +1,11 @@
+target_sources(tesvan_gui PRIVATE
+  src/app/controls/Twips.h src/app/controls/Twips.cpp
+  src/app/controls/Ime.h src/app/controls/Ime.cpp
+  src/app/controls/CellFormat.h src/app/controls/CellFormat.cpp
+  src/app/controls/CellEditor.h
+  src/app/controls/DataSource.h src/app/controls/DataSource.cpp
+  src/app/controls/DataGridModel.h src/app/controls/DataGridModel.cpp
+  src/app/controls/DataGrid.h src/app/controls/DataGrid.cpp
+  src/app/controls/DropDown.h src/app/controls/DropDown.cpp
+  src/app/controls/DateInput.h src/app/controls/DateInput.cpp
+  src/app/controls/Controls.h src/app/controls/Controls.cpp)

@@ -1,0 +1,150 @@
+#include "tst_controls.h"
+
+#include "app/controls/DataSource.h"
+#include "store/Db.h"
+
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+
+void TstControls::refreshOrder_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("inserts");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("line table by 行番号, not by writing order")
+        << "w営業日報"
+        << QStringList{"INSERT INTO w営業日報 (行番号, 担当) VALUES (3, 'c')",
+                       "INSERT INTO w営業日報 (行番号, 担当) VALUES (1, 'a')",
+                       "INSERT INTO w営業日報 (行番号, 担当) VALUES (2, 'b')"}
+        << "担当" << QStringList{"a", "b", "c"};
+    QTest::newRow("code table by code")
+        << "wコードマスタ"
+        << QStringList{"INSERT INTO wコードマスタ (code, sname) VALUES ('010', 'x')",
+                       "INSERT INTO wコードマスタ (code, sname) VALUES ('002', 'y')",
+                       "INSERT INTO wコードマスタ (code, sname) VALUES ('001', 'z')"}
+        << "sname" << QStringList{"z", "y", "x"};
+    QTest::newRow("list table in writing order")
+        << "w訪問先"
+        << QStringList{"INSERT INTO w訪問先 (sname) VALUES ('山田商事')",
+                       "INSERT INTO w訪問先 (sname) VALUES ('青木工業')",
+                       "INSERT INTO w訪問先 (sname) VALUES ('佐藤')"}
+        << "sname" << QStringList{"山田商事", "青木工業", "佐藤"};
+}
+
+void TstControls::refreshOrder()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, inserts);
+    QFETCH(QString, field);
+    QFETCH(QStringList, expected);
+    QVERIFY(run(QStringLiteral("DELETE FROM ") + table));
+    for (const QString& sql : inserts)
+        QVERIFY(run(sql));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource(table);
+    QSignalSpy about(&src, &DataSource::aboutToRefresh);
+    QSignalSpy done(&src, &DataSource::refreshed);
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(about.count(), 1);
+    QCOMPARE(done.count(), 1);
+    QStringList got;
+    for (int r = 0; r < src.rowCount(); ++r)
+        got << src.value(r, field).toString();
+    QCOMPARE(got, expected);
+    QVERIFY(src.fieldNames().contains(field));
+}
+
+void TstControls::setValueWritesBoundValues()
+{
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("w営業日報");
+    QCOMPARE(src.refresh(), QString());
+    QSignalSpy changed(&src, &DataSource::valueChanged);
+    // A quote in the value must neither break the statement nor be altered.
+    QCOMPARE(src.setValue(1, "担当", QStringLiteral("O'Brien 様")), QString());
+    QCOMPARE(cell("担当", 2).toString(), QString("O'Brien 様"));
+    QCOMPARE(src.value(1, "担当").toString(), QString("O'Brien 様"));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toInt(), 1);
+    // Dates are stored as ISO text, booleans as 0/1, Null as Null.
+    QCOMPARE(src.setValue(0, "表示日付", QDate(2026, 4, 1)), QString());
+    QCOMPARE(cell("表示日付", 1).toString(), QString("2026-04-01"));
+    QCOMPARE(src.setValue(0, "チェック", true), QString());
+    QCOMPARE(cell("チェック", 1).toInt(), 1);
+    QCOMPARE(src.setValue(1, "担当", QVariant()), QString());
+    QVERIFY(cell("担当", 2).isNull());
+    QVERIFY(src.value(1, "担当").isNull());
+    // Other rows are untouched.
+    QVERIFY(cell("担当", 1).isNull());
+    QVERIFY(cell("表示日付", 2).isNull());
+}
+
+void TstControls::failedWriteKeepsCacheAndTable()
+{
+    QVERIFY(run("UPDATE w営業日報 SET 担当 = 'old' WHERE 行番号 = 1"));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("w営業日報");
+    QCOMPARE(src.refresh(), QString());
+    QVERIFY(run(
+        "CREATE TRIGGER fail_update BEFORE UPDATE ON w営業日報 BEGIN SELECT RAISE(ABORT, 'no writes'); END"));
+    QSignalSpy changed(&src, &DataSource::valueChanged);
+    const QString err = src.setValue(0, "担当", "new");
+    QVERIFY(err.contains("no writes"));
+    QCOMPARE(src.value(0, "担当").toString(), QString("old"));
+    QCOMPARE(cell("担当", 1).toString(), QString("old"));
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(run("DROP TRIGGER fail_update"));
+
+    // A row deleted behind the source's back is reported, not silently "written".
+    QVERIFY(run("DELETE FROM w営業日報 WHERE 行番号 = 2"));
+    QVERIFY(!src.setValue(1, "担当", "x").isEmpty());
+    QVERIFY(!src.setValue(0, "no such field", "x").isEmpty());
+    QVERIFY(!src.setValue(99, "担当", "x").isEmpty());
+}
+
+void TstControls::failedRefreshKeepsRows()
+{
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("w営業日報");
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(src.rowCount(), 5);
+    src.setRecordSource("no_such_table");
+    QSignalSpy about(&src, &DataSource::aboutToRefresh);
+    QVERIFY(!src.refresh().isEmpty());
+    QCOMPARE(about.count(), 0);
+    QCOMPARE(src.rowCount(), 5);
+    DataSource unbound;
+    unbound.setDatabase("no connection");
+    unbound.setRecordSource("w営業日報");
+    QVERIFY(!unbound.refresh().isEmpty());
+}
+
+void TstControls::readDoesNotBlockOtherConnection()
+{
+    for (int i = 6; i <= 400; ++i)
+        QVERIFY(run(QStringLiteral("INSERT INTO w営業日報 (行番号) VALUES (%1)").arg(i)));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("w営業日報");
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(src.rowCount(), 400);
+    // A second connection to the same file commits while the source keeps its rows.
+    {
+        QCOMPARE(store::openDatabase("ctlOther", m_path, store::DbKind::Work), QString());
+        QSqlDatabase other = QSqlDatabase::database("ctlOther");
+        store::Transaction tx(other);
+        QVERIFY(tx.ok());
+        QCOMPARE(store::run(other, "UPDATE w営業日報 SET 担当 = 'x' WHERE 行番号 = 1"), QString());
+        QVERIFY2(tx.commit(), qPrintable(tx.error()));
+    }
+    store::closeDatabase("ctlOther");
+    QCOMPARE(src.setValue(399, "担当", "last"), QString());
+    QCOMPARE(cell("担当", 400).toString(), QString("last"));
+}
