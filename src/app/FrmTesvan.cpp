@@ -22,7 +22,7 @@
 namespace {
 const QString kMain = QString::fromLatin1(store::kMainConnection);
 const QString kWork = QString::fromLatin1(store::kWorkConnection);
-const QString kLastUpdate = QStringLiteral("2026年12月08日");
+const QString kLastUpdate = QStringLiteral("2026/12/08");
 } // namespace
 
 FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
@@ -48,7 +48,7 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen.
-    resize(900, 660);
+    resize(860, 660);
 }
 
 FrmTesvan::~FrmTesvan()
@@ -133,8 +133,8 @@ void FrmTesvan::FormInit()
     CodeTab* c = m_codes;
 
     // 1. Notices.
-    c->lblInfo->setText(QStringLiteral("営業日報 Tesvan  Ver %1  （最終更新日 %2）\n"
-                                       "作成日と氏名を指定して、読込・登録・印刷を行います。")
+    c->lblInfo->setText(QStringLiteral("営業日報 Tesvan Ver %1（最終更新 %2）\n"
+                                       "作成日と氏名を指定して、日報の読込・登録・印刷を行います。")
                             .arg(app::kVersion, kLastUpdate));
     c->lblSupport->setText(QStringLiteral("お問い合わせは、システム担当者までご連絡ください。"));
 

@@ -157,6 +157,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
     connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers) { keyDown(key); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
+    connect(Grid日報, &DataGrid::writeFailed, this,
+            [this](int, const QString& reason) { tellFailure(QStringLiteral("入力を保存"), reason); });
 }
 
 void ReportTab::attach(const QString& mainConnection, const QString& workConnection,
@@ -288,12 +290,10 @@ void ReportTab::afterColUpdate(int col)
         const QVariant v = Grid日報->columnValue(ColShowDate);
         Grid日報->setColumnValue(ColDate, v.isNull() ? QVariant() : v);
     } else if (col == ColTime) {
-        const QString text = Grid日報->columnValue(ColTime).toString();
-        if (text.isEmpty())
-            return;
-        const QVariant kept = report::checkTime(text);
-        if (kept != Grid日報->columnValue(ColTime) || kept.isNull())
-            Grid日報->setColumnValue(ColTime, kept);
+        // An invalid time is emptied without a word; a valid one is kept as four ASCII digits.
+        const std::optional<QVariant> kept = report::checkTime(Grid日報->columnValue(ColTime).toString());
+        if (kept && *kept != Grid日報->columnValue(ColTime))
+            Grid日報->setColumnValue(ColTime, *kept);
     }
 }
 

@@ -32,6 +32,7 @@ QString openDatabase(const QString& connection, const QString& path, DbKind kind
     if (!fi.isWritable())
         return QStringLiteral("ファイルに書き込めません（読み取り専用です）。");
 
+    QString err;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         // mode=rw: a missing file must fail instead of being created empty.
@@ -39,20 +40,16 @@ QString openDatabase(const QString& connection, const QString& path, DbKind kind
         url.setQuery(QStringLiteral("mode=rw"));
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=500"));
-        QString err;
-        if (!db.open()) {
+        if (!db.open())
             err = reasonOf(db.lastError());
-        } else {
+        else
             err = checkSchema(db, kind);
-            if (err.isEmpty())
-                err = run(db, QStringLiteral("PRAGMA foreign_keys = OFF"));
-        }
         if (err.isEmpty())
             return {};
         db.close();
-        QSqlDatabase::removeDatabase(connection); // db is still alive here: warns only
-        return err;
     }
+    QSqlDatabase::removeDatabase(connection);
+    return err;
 }
 
 void closeDatabase(const QString& connection)

@@ -722,7 +722,7 @@ bool DataGrid::canEditInline(int r, int c) const
 {
     if (r < 0 || r >= m_model->rowCount() || c < 0 || c >= columnCount())
         return false;
-    if (m_model->isLocked(c) || m_model->isCheckBox(c) || columnActionOnly(c))
+    if (m_model->isLocked(c) || m_model->isCheckBox(c))
         return false;
     // A one-line editor would join the lines of a longer text.
     return !isMultiline(r, c);
@@ -1009,7 +1009,7 @@ bool DataGrid::actOnKey(QKeyEvent* e)
         if (m_eof || m_row < 0)
             return true;
         runCellAction(nullptr);
-        if (canEditInline(m_row, m_col))
+        if (!columnActionOnly(m_col) && canEditInline(m_row, m_col))
             startEdit(m_row, m_col, nullptr);
         return true;
     case Qt::Key_Delete:
@@ -1043,7 +1043,7 @@ bool DataGrid::actOnKey(QKeyEvent* e)
         if (canEditInline(m_row, m_col))
             startEdit(m_row, m_col, e);
         else if (!m_model->isLocked(m_col) && !m_model->isCheckBox(m_col))
-            runCellAction(e); // action-only or several-line cell: its handler edits it
+            runCellAction(e); // a several-line cell: its handler edits it
         return true;
     }
     return false;
@@ -1137,6 +1137,6 @@ void DataGrid::mouseDoubleClickEvent(QMouseEvent* e)
             toggle(r, c);
         return;
     }
-    if (m_row == r && m_col == c && canEditInline(r, c))
+    if (m_row == r && m_col == c && !columnActionOnly(c) && canEditInline(r, c))
         startEdit(r, c, nullptr);
 }

@@ -32,7 +32,7 @@ class DataGrid : public QTableView {
     void setColumnTakesCursor(int col, bool takes); // false: keys/Tab/Enter/clicks never stop there
     void setColumnCheckBox(int col, bool on);       // boolean field shown as a centred tick box
     void setColumnEditor(int col, QWidget* editor); // external editor implementing CellEditor
-    void setColumnActionOnly(int col, bool on);     // double click / F2 / typing only raise cellAction
+    void setColumnActionOnly(int col, bool on);     // double click / F2 only raise cellAction; typing edits inline
     bool columnVisible(int col) const;
     bool columnLocked(int col) const;
     bool columnTakesCursor(int col) const;

@@ -1,0 +1,307 @@
+// Start-up and shut-down: data folder, opening both files, caption, single instance, exit.
+#include "TestFiles.h"
+#include "app/Application.h"
+#include "app/DataFolder.h"
+#include "app/FrmTesvan.h"
+#include "store/Db.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <unistd.h>
+
+using namespace testing;
+
+class TstApp : public QObject {
+    Q_OBJECT
+private slots:
+    void dataFolderRule();
+    void openFailures_data();
+    void openFailures();
+    void readOnlyFile();
+    void loadAndUnload();
+    void closeEndsWithZero();
+    void secondStartRaisesFirst();
+    void missingFolderCreatesNothing();
+};
+
+void TstApp::dataFolderRule()
+{
+    QTemporaryDir tmp;
+    const QString marker = tmp.filePath("tqxdevelop.txt");
+    const QString fixed = "/develop4/Tesvan/data/";
+
+    // No marker: beside the executable, both file names appended.
+    app::DataPaths p = app::chooseDataFolder(marker, fixed, "/opt/tesvan");
+    QCOMPARE(p.dataFolder, QString("/opt/tesvan/data/"));
+    QCOMPARE(p.mainDbPath, QString("/opt/tesvan/data/Tesvan.mdb"));
+    QCOMPARE(p.workDbPath, QString("/opt/tesvan/data/TesvanWork.mdb"));
+    // A root folder keeps its own text; the doubled separator is left alone.
+    QCOMPARE(app::chooseDataFolder(marker, fixed, "/").dataFolder, QString("//data/"));
+
+    // A folder of the marker's name is not the marker.
+    QVERIFY(QDir().mkdir(marker));
+    QCOMPARE(app::chooseDataFolder(marker, fixed, "/opt/tesvan").dataFolder, QString("/opt/tesvan/data/"));
+    QVERIFY(QDir().rmdir(marker));
+
+    // An ordinary file is: the fixed folder wins whatever the executable's folder.
+    QFile f(marker);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    p = app::chooseDataFolder(marker, fixed, "/opt/tesvan");
+    QCOMPARE(p.dataFolder, fixed);
+    QCOMPARE(p.mainDbPath, fixed + "Tesvan.mdb");
+
+    // A hidden file does not count.
+    const QString hidden = tmp.filePath(".tqxdevelop.txt");
+    QVERIFY(QFile::copy(marker, hidden));
+    QCOMPARE(app::chooseDataFolder(hidden, fixed, "/x").dataFolder, QString("/x/data/"));
+    QCOMPARE(app::markerFile(), QString("/tqxdevelop.txt"));
+    QCOMPARE(app::fixedFolder(), fixed);
+}
+
+void TstApp::openFailures_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<QString>("reasonPart");
+    QTest::newRow("main missing") << "remove-main" << "Tesvan.mdb" << "ありません";
+    QTest::newRow("work missing, main present") << "remove-work" << "TesvanWork.mdb" << "ありません";
+    QTest::newRow("random bytes as main") << "random-main" << "Tesvan.mdb" << "not a database";
+    QTest::newRow("foreign sqlite as work") << "foreign-work" << "TesvanWork.mdb" << "w営業日報";
+    QTest::newRow("main without one field") << "field-main" << "Tesvan.mdb" << "sname";
+}
+
+void TstApp::openFailures()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, failing);
+    QFETCH(QString, reasonPart);
+    QTemporaryDir tmp;
+    const QString data = makeDataFolder(tmp.path());
+    const QString main = data + "Tesvan.mdb", work = data + "TesvanWork.mdb";
+    if (damage == "remove-main")
+        QFile::remove(main);
+    if (damage == "remove-work")
+        QFile::remove(work);
+    if (damage == "random-main") {
+        QFile f(main);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray junk(8192, '\0');
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919 + 13) % 251);
+        f.write(junk);
+    }
+    if (damage == "foreign-work") {
+        QFile::remove(work);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+        db.setDatabaseName(work);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("CREATE TABLE other (x)"));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("foreign");
+    }
+    if (damage == "field-main") {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "alter");
+        db.setDatabaseName(main);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("DROP TABLE コードマスタ"));
+        QVERIFY(QSqlQuery(db).exec("CREATE TABLE コードマスタ (kcode TEXT, code TEXT)"));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("alter");
+    }
+    const QStringList before = QDir(data).entryList(QDir::Files);
+    const QByteArray mainBytes = readAll(main), workBytes = readAll(work);
+
+    ScriptedBoxes boxes;
+    {
+        FrmTesvan w;
+        QVERIFY(!w.loadFrom(app::chooseDataFolder(tmp.path())));
+        QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
+        QVERIFY(!QSqlDatabase::contains(store::kWorkConnection));
+    }
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].title, QString("注意"));
+    QVERIFY2(boxes.shown[0].text.contains(data + failing), qPrintable(boxes.shown[0].text));
+    QVERIFY2(boxes.shown[0].text.contains(reasonPart), qPrintable(boxes.shown[0].text));
+    // Nothing created, nothing changed.
+    QCOMPARE(QDir(data).entryList(QDir::Files), before);
+    QCOMPARE(readAll(main), mainBytes);
+    QCOMPARE(readAll(work), workBytes);
+}
+
+void TstApp::readOnlyFile()
+{
+    // Root writes through chmod 444, so the check runs as an unprivileged user in a child.
+    const QByteArray childDir = qgetenv("TESVAN_RO_DIR");
+    if (geteuid() == 0 && childDir.isEmpty()) {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty())
+            QSKIP("setpriv is needed to test a read-only file as root");
+        QTemporaryDir tmp("/tmp/tesvan-ro-XXXXXX");
+        QFile::setPermissions(tmp.path(), QFileDevice::Permissions(0x7755));
+        const QString data = makeDataFolder(tmp.path());
+        QFile::setPermissions(data, QFileDevice::Permissions(0x7755));
+        QVERIFY(QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                                   QFileDevice::ReadOther));
+        QFile::setPermissions(data + "Tesvan.mdb", QFileDevice::Permissions(0x6666));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TESVAN_RO_DIR", tmp.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", "/tmp");
+        env.insert("XDG_RUNTIME_DIR", tmp.path());
+        child.setProcessEnvironment(env);
+        child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups",
+                              QCoreApplication::applicationFilePath(), "readOnlyFile"});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+        return;
+    }
+    QTemporaryDir own;
+    const QString dir = childDir.isEmpty() ? own.path() : QString::fromLocal8Bit(childDir);
+    const QString data = makeDataFolder(dir);
+    QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                       QFileDevice::ReadOther);
+    const QByteArray work = readAll(data + "TesvanWork.mdb");
+    ScriptedBoxes boxes;
+    FrmTesvan w;
+    QVERIFY(!w.loadFrom(app::chooseDataFolder(dir)));
+    QCOMPARE(boxes.shown.size(), 1);
+    QVERIFY(boxes.shown[0].text.contains("TesvanWork.mdb"));
+    QVERIFY(boxes.shown[0].text.contains("読み取り専用"));
+    QCOMPARE(readAll(data + "TesvanWork.mdb"), work);
+}
+
+void TstApp::loadAndUnload()
+{
+    QTemporaryDir tmp;
+    makeDataFolder(tmp.path());
+    ScriptedBoxes boxes;
+    {
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::chooseDataFolder(tmp.path())));
+        QVERIFY(boxes.shown.isEmpty());
+        QCOMPARE(w.windowTitle(), QString("営業日報 Tesvan Ver 1.20"));
+        QCOMPARE(w.objectName(), QString("FrmTesvan"));
+        QTabWidget* tabs = w.findChild<QTabWidget*>("SSTab1");
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QString("営業日報"));
+        QCOMPARE(tabs->tabText(1), QString("日報一覧"));
+        QCOMPARE(tabs->tabText(2), QString("設定・情報"));
+        QVERIFY(w.findChild<QPushButton*>("cmd閉じる"));
+        QVERIFY(w.MainDb().isOpen());
+        QVERIFY(w.WorkDb().isOpen());
+        // The load sequence left 100 empty lines in the work table.
+        QSqlQuery q(w.WorkDb());
+        QVERIFY(q.exec("SELECT count(*), min(行番号), max(行番号) FROM w営業日報"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 100);
+        QCOMPARE(q.value(2).toInt(), 100);
+    }
+    QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
+    QVERIFY(!QSqlDatabase::contains(store::kWorkConnection));
+}
+
+void TstApp::closeEndsWithZero()
+{
+    QTemporaryDir tmp;
+    makeDataFolder(tmp.path());
+    ScriptedBoxes boxes;
+    FrmTesvan w;
+    QVERIFY(w.loadFrom(app::chooseDataFolder(tmp.path())));
+    w.show();
+    auto* other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->setObjectName("Hint");
+    other->show();
+    QPointer<QWidget> watch(other);
+    // 閉じる closes the window; the event loop ends with 0 and other windows are closed.
+    QTimer::singleShot(0, &w, [&w] { w.findChild<QPushButton*>("cmd閉じる")->click(); });
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(qApp->exec(), 0);
+    QVERIFY(!w.isVisible());
+    QVERIFY(watch.isNull() || !watch->isVisible());
+    QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
+    QVERIFY(boxes.shown.isEmpty());
+    delete watch.data();
+}
+
+namespace {
+QString installCopy(const QString& dir, bool withData)
+{
+    QDir().mkpath(dir);
+    const QString exe = dir + "/tesvan";
+    QFile::copy(TESVAN_EXE, exe);
+    if (withData)
+        makeDataFolder(dir);
+    return exe;
+}
+} // namespace
+
+void TstApp::secondStartRaisesFirst()
+{
+    QTemporaryDir tmp;
+    const QString key = "tesvan-test-" + QString::number(QCoreApplication::applicationPid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TESVAN_INSTANCE", key);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(installCopy(tmp.filePath("a"), true));
+    QVERIFY(first.waitForStarted());
+    // Wait until the first instance listens.
+    QElapsedTimer t;
+    t.start();
+    bool listening = false;
+    while (!listening && t.elapsed() < 20000) {
+        QLocalSocket s;
+        s.connectToServer(key);
+        listening = s.waitForConnected(100);
+        if (!listening)
+            QTest::qWait(100);
+    }
+    QVERIFY(listening);
+
+    // The second copy has no data folder: opening a database would fail and block on a box.
+    QProcess second;
+    second.setProcessEnvironment(env);
+    t.restart();
+    second.start(installCopy(tmp.filePath("b"), false));
+    QVERIFY(second.waitForFinished(5000));
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(tmp.filePath("b/data")));
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000))
+        first.kill();
+}
+
+void TstApp::missingFolderCreatesNothing()
+{
+    // The test program's own folder has no data folder: the real start-up path fails cleanly.
+    const QString data = QCoreApplication::applicationDirPath() + "/data";
+    QVERIFY(!QFileInfo::exists(data));
+    ScriptedBoxes boxes;
+    qputenv("TESVAN_INSTANCE", "tesvan-test-missing-" + QByteArray::number(QCoreApplication::applicationPid()));
+    QCOMPARE(app::runTesvan(*qApp), 1);
+    QCOMPARE(boxes.shown.size(), 1);
+    QVERIFY(boxes.shown[0].text.contains(data + "/Tesvan.mdb"));
+    QVERIFY(!QFileInfo::exists(data));
+}
+
+QTEST_MAIN(TstApp)
+#include "tst_app.moc"
