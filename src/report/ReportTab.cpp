@@ -198,6 +198,14 @@ void ReportTab::Clear日報リスト()
     if (!err.isEmpty())
         tellFailure(QStringLiteral("日報の明細をクリア"), err);
     refreshLines();
+    toFirstLine();
+}
+
+void ReportTab::toFirstLine()
+{
+    // A fresh report starts at the first line's date.
+    Grid日報->setRow(0);
+    Grid日報->setCol(ColShowDate);
 }
 
 void ReportTab::Clear日報()
@@ -262,6 +270,7 @@ void ReportTab::Read日報()
     if (!r.error.isEmpty())
         tellFailure(QStringLiteral("日報を読込"), r.error);
     refreshLines();
+    toFirstLine();
 }
 
 void ReportTab::Entry日報()

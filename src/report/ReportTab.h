@@ -71,6 +71,7 @@ private:
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
+    void toFirstLine();
     void tellFailure(const QString& what, const QString& reason);
 
     QSqlDatabase mainDb() const;
