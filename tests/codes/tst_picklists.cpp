@@ -1,5 +1,6 @@
 // Pick lists from the code master and learning new names into it.
 #include "codes/PickLists.h"
+#include "TestFiles.h"
 #include "store/Schema.h"
 
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@ class TestPickLists : public QObject {
     QTemporaryDir m_dir;
     QSqlDatabase m_main, m_work;
     int m_round = 0;
+    QString prefix() const { return u"%1%2-"_s.arg(QLatin1String("p")).arg(m_round); }
 
     void name(const QString& category, const QString& code, const QVariant& sname)
     {
@@ -43,21 +45,12 @@ class TestPickLists : public QObject {
   private slots:
     void init()
     {
-        const QString dir = m_dir.path() + u"/%1"_s.arg(++m_round);
-        QVERIFY(QDir().mkpath(dir));
-        const QString m = dir + u"/Tesvan.mdb"_s, w = dir + u"/TesvanWork.mdb"_s;
-        QCOMPARE(store::createInitialFile(m, store::DbKind::Main), QString());
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openDatabase(u"pm%1"_s.arg(m_round), m, store::DbKind::Main), QString());
-        QCOMPARE(store::openDatabase(u"pw%1"_s.arg(m_round), w, store::DbKind::Work), QString());
-        m_main = QSqlDatabase::database(u"pm%1"_s.arg(m_round));
-        m_work = QSqlDatabase::database(u"pw%1"_s.arg(m_round));
+        ++m_round;
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
     }
     void cleanup()
     {
-        m_main = m_work = QSqlDatabase();
-        store::closeDatabase(u"pm%1"_s.arg(m_round));
-        store::closeDatabase(u"pw%1"_s.arg(m_round));
+        testing::closeFreshFiles(prefix(), m_main, m_work);
     }
 
     void listsFollowCodeOrder()

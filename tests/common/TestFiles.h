@@ -3,8 +3,11 @@
 #include "msg/Msg.h"
 #include "store/Schema.h"
 
+#include "store/Db.h"
+
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +23,42 @@ inline QString makeDataFolder(const QString& dir)
     if (!QFile::exists(data + store::kWorkFileName))
         store::createInitialFile(data + store::kWorkFileName, store::DbKind::Work);
     return data;
+}
+
+// Fresh initial files in dir, opened as connections prefix+"main" and prefix+"work".
+inline QString openFreshFiles(const QString& dir, const QString& prefix, QSqlDatabase& main, QSqlDatabase& work)
+{
+    QDir().mkpath(dir);
+    const QString m = dir + QStringLiteral("/Tesvan.mdb"), w = dir + QStringLiteral("/TesvanWork.mdb");
+    QString err = store::createInitialFile(m, store::DbKind::Main);
+    if (err.isEmpty())
+        err = store::createInitialFile(w, store::DbKind::Work);
+    if (err.isEmpty())
+        err = store::openDatabase(prefix + QStringLiteral("main"), m, store::DbKind::Main);
+    if (err.isEmpty())
+        err = store::openDatabase(prefix + QStringLiteral("work"), w, store::DbKind::Work);
+    main = QSqlDatabase::database(prefix + QStringLiteral("main"), false);
+    work = QSqlDatabase::database(prefix + QStringLiteral("work"), false);
+    return err;
+}
+
+inline void closeFreshFiles(const QString& prefix, QSqlDatabase& main, QSqlDatabase& work)
+{
+    main = work = QSqlDatabase();
+    store::closeDatabase(prefix + QStringLiteral("main"));
+    store::closeDatabase(prefix + QStringLiteral("work"));
+}
+
+// The first column of the first row, or the text "<none>" when there is no row.
+inline QVariant firstValue(const QSqlDatabase& db, const QString& sql, const QVariantList& args = {})
+{
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariant& a : args)
+        q.addBindValue(a);
+    if (!q.exec() || !q.next())
+        return QVariant(QStringLiteral("<none>"));
+    return q.value(0);
 }
 
 inline QByteArray readAll(const QString& path)

@@ -2,6 +2,7 @@
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
+#include "TestFiles.h"
 #include "store/Schema.h"
 
 #include <QSqlRecord>
@@ -47,6 +48,7 @@ class TestReportStore : public QObject {
     QTemporaryDir m_dir;
     QSqlDatabase m_main, m_work;
     int m_round = 0;
+    QString prefix() const { return u"%1%2-"_s.arg(QLatin1String("r")).arg(m_round); }
 
     // Work row `row` gets 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考.
     void setLine(int row, const QVariantList& v)
@@ -75,22 +77,13 @@ class TestReportStore : public QObject {
   private slots:
     void init()
     {
-        const QString dir = m_dir.path() + u"/%1"_s.arg(++m_round);
-        QVERIFY(QDir().mkpath(dir));
-        const QString m = dir + u"/Tesvan.mdb"_s, w = dir + u"/TesvanWork.mdb"_s;
-        QCOMPARE(store::createInitialFile(m, store::DbKind::Main), QString());
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openDatabase(u"m%1"_s.arg(m_round), m, store::DbKind::Main), QString());
-        QCOMPARE(store::openDatabase(u"w%1"_s.arg(m_round), w, store::DbKind::Work), QString());
-        m_main = QSqlDatabase::database(u"m%1"_s.arg(m_round));
-        m_work = QSqlDatabase::database(u"w%1"_s.arg(m_round));
+        ++m_round;
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
         QCOMPARE(report::resetLines(m_work), QString());
     }
     void cleanup()
     {
-        m_main = m_work = QSqlDatabase();
-        store::closeDatabase(u"m%1"_s.arg(m_round));
-        store::closeDatabase(u"w%1"_s.arg(m_round));
+        testing::closeFreshFiles(prefix(), m_main, m_work);
     }
 
     void resetGivesHundredEmptyRows()

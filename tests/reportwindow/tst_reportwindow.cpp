@@ -1,5 +1,5 @@
 // The 営業日報 tab driven through its controls: typing, reading, registering.
-#include "TestFiles.h"
+#include "WindowFixture.h"
 #include "app/FrmTesvan.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
@@ -73,7 +73,7 @@ private:
     void editCell(int row, int col, const QString& text);
     QVariant mainValue(const QString& sql, const QVariantList& args = {});
     QVariant workValue(const QString& sql, const QVariantList& args = {});
-    QTemporaryDir* m_tmp = nullptr;
+    WindowFixture m_fx;
     ScriptedBoxes* m_boxes = nullptr;
     FrmTesvan* m_w = nullptr;
     ReportTab* r = nullptr;
@@ -81,44 +81,25 @@ private:
 
 void TstReportWindow::init()
 {
-    m_tmp = new QTemporaryDir;
-    makeDataFolder(m_tmp->path());
-    m_boxes = new ScriptedBoxes;
-    m_w = new FrmTesvan;
-    QVERIFY(m_w->loadFrom(app::chooseDataFolder(m_tmp->path())));
-    m_w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_w));
-    m_w->activateWindow();
+    QVERIFY(m_fx.start());
+    m_w = m_fx.window.get();
+    m_boxes = m_fx.boxes.get();
     r = m_w->reportTab();
 }
 
 void TstReportWindow::cleanup()
 {
-    delete m_w;
-    delete m_boxes;
-    delete m_tmp;
+    m_fx.stop();
 }
 
 QVariant TstReportWindow::mainValue(const QString& sql, const QVariantList& args)
 {
-    QSqlQuery q(m_w->MainDb());
-    q.prepare(sql);
-    for (const QVariant& a : args)
-        q.addBindValue(a);
-    if (!q.exec() || !q.next())
-        return QVariant("<none>");
-    return q.value(0);
+    return firstValue(m_w->MainDb(), sql, args);
 }
 
 QVariant TstReportWindow::workValue(const QString& sql, const QVariantList& args)
 {
-    QSqlQuery q(m_w->WorkDb());
-    q.prepare(sql);
-    for (const QVariant& a : args)
-        q.addBindValue(a);
-    if (!q.exec() || !q.next())
-        return QVariant("<none>");
-    return q.value(0);
+    return firstValue(m_w->WorkDb(), sql, args);
 }
 
 void TstReportWindow::setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title)
@@ -456,7 +437,7 @@ void TstReportWindow::readFillsHeader()
 void TstReportWindow::userScenario()
 {
     // Real message boxes, answered with Enter as a user would.
-    delete m_boxes;
+    m_fx.boxes.reset();
     m_boxes = nullptr;
     QSqlQuery q(m_w->MainDb());
     QVERIFY(q.exec("UPDATE コードマスタ SET sname = '山田太郎' WHERE kcode = '氏名' AND code = '001'"));

@@ -1,5 +1,5 @@
 // The main window as the user meets it: every control, the grid layouts and their keys.
-#include "TestFiles.h"
+#include "WindowFixture.h"
 #include "app/FrmTesvan.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
@@ -45,35 +45,25 @@ private slots:
 
 private:
     int workInt(const QString& sql);
-    QTemporaryDir* m_tmp = nullptr;
-    ScriptedBoxes* m_boxes = nullptr;
+    WindowFixture m_fx;
     FrmTesvan* m_w = nullptr;
 };
 
 void TstWindow::init()
 {
-    m_tmp = new QTemporaryDir;
-    makeDataFolder(m_tmp->path());
-    m_boxes = new ScriptedBoxes;
-    m_w = new FrmTesvan;
-    QVERIFY(m_w->loadFrom(app::chooseDataFolder(m_tmp->path())));
-    m_w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_w));
+    QVERIFY(m_fx.start());
+    m_w = m_fx.window.get();
 }
 
 void TstWindow::cleanup()
 {
-    delete m_w;
-    delete m_boxes;
-    delete m_tmp;
+    m_fx.stop();
 }
 
 int TstWindow::workInt(const QString& sql)
 {
-    QSqlQuery q(m_w->WorkDb());
-    if (!q.exec(sql) || !q.next())
-        return -1;
-    return q.value(0).toInt();
+    const QVariant v = firstValue(m_w->WorkDb(), sql);
+    return v.typeId() == QMetaType::QString && v.toString() == "<none>" ? -1 : v.toInt();
 }
 
 void TstWindow::controlsByName_data()
