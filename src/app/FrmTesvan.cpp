@@ -93,6 +93,8 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     FormInit();
     Clear日報();
     Readコードマスタ();
+    // The evening's report starts with its creation date.
+    m_report->Dt日付->setFocus();
     return true;
 }
 
@@ -268,6 +270,9 @@ void FrmTesvan::SetComb()
 
 void FrmTesvan::closeEvent(QCloseEvent* e)
 {
+    // What is still being typed in a grid stays in its work table for the next start.
+    for (DataGrid* g : findChildren<DataGrid*>())
+        g->update();
     unload();
     // Every other window closes with the main window, last opened first.
     const QWidgetList tops = QApplication::topLevelWidgets();

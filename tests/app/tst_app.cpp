@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
+#include "app/controls/DataGrid.h"
 #include "store/Db.h"
 
 #include <QApplication>
@@ -225,6 +226,14 @@ void TstApp::closeEndsWithZero()
     other->setObjectName("Hint");
     other->show();
     QPointer<QWidget> watch(other);
+    // A cell still being typed in when the window closes.
+    DataGrid* g = w.findChild<DataGrid*>("Grid日報");
+    g->setFocus();
+    g->setRow(1);
+    g->setCol(6);
+    QTest::keyClick(g, 't');
+    QVERIFY(g->isEditing());
+    QTest::keyClicks(g->activeEditor(), "anaka");
     // 閉じる closes the window; the event loop ends with 0 and other windows are closed.
     QTimer::singleShot(0, &w, [&w] { w.findChild<QPushButton*>("cmd閉じる")->click(); });
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(7); });
@@ -234,6 +243,12 @@ void TstApp::closeEndsWithZero()
     QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
     QVERIFY(boxes.shown.isEmpty());
     delete watch.data();
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "after");
+    db.setDatabaseName(tmp.path() + "/data/TesvanWork.mdb");
+    QVERIFY(db.open());
+    QSqlQuery q(db);
+    QVERIFY(q.exec("SELECT 担当 FROM w営業日報 WHERE 行番号 = 2") && q.next());
+    QCOMPARE(q.value(0).toString(), QString("tanaka"));
 }
 
 namespace {

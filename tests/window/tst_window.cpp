@@ -297,6 +297,7 @@ void TstWindow::creationDateInput()
 
 void TstWindow::categoryList()
 {
+    QCOMPARE(QApplication::focusWidget(), m_w->reportTab()->Dt日付);
     Combo* k = m_w->codeTab()->cmbコード区分;
     QCOMPARE(k->count(), 4);
     const QStringList want = {"所属", "氏名", "備考", "訪問先"};
