@@ -24,7 +24,7 @@ QMessageBox::Icon boxIcon(MsgSpec::Icon icon)
 
 // A modal QMessageBox over the active window. Anything that keeps the box from being
 // shown and answered counts as "not Yes".
-bool presentInBox(const MsgSpec& spec)
+bool presentInBox(const MsgSpec& entry)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app || QThread::currentThread() != app->thread())
@@ -34,19 +34,19 @@ bool presentInBox(const MsgSpec& spec)
     QPointer<QMessageBox> box = new QMessageBox(QApplication::activeWindow());
     box->setObjectName(QStringLiteral("Msg"));
     box->setWindowModality(Qt::ApplicationModal);
-    box->setWindowTitle(spec.title);
+    box->setWindowTitle(entry.title);
     // Subjects are user text: never let Qt take them for markup.
     box->setTextFormat(Qt::PlainText);
-    box->setText(spec.text);
-    box->setIcon(boxIcon(spec.icon));
+    box->setText(entry.text);
+    box->setIcon(boxIcon(entry.icon));
 
     QPushButton* yes = nullptr;
-    if (spec.yesNo) {
+    if (entry.yesNo) {
         yes = box->addButton(QMessageBox::Yes);
         QPushButton* no = box->addButton(QMessageBox::No);
         yes->setText(QStringLiteral("はい(&Y)"));
         no->setText(QStringLiteral("いいえ(&N)"));
-        box->setDefaultButton(spec.defaultNo ? no : yes);
+        box->setDefaultButton(entry.defaultNo ? no : yes);
         box->setEscapeButton(no);
     } else {
         QPushButton* ok = box->addButton(QMessageBox::Ok);
@@ -78,14 +78,14 @@ void Msg::setPresenter(Presenter p)
 bool Msg::show(const QString& op, const QString& kind, const QString& subject)
 {
     try {
-        const std::optional<MsgSpec> spec = MsgCatalogue::describe(op, kind, subject);
-        if (!spec)
+        const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
+        if (!entry)
             return false;
         // A copy, so a presenter that replaces itself while showing stays alive.
         const Presenter p = presenter();
-        const bool answer = p ? p(*spec) : presentInBox(*spec);
+        const bool answer = p ? p(*entry) : presentInBox(*entry);
         // An OK notice is never a confirmation, whatever the presenter says.
-        return spec->yesNo && answer;
+        return entry->yesNo && answer;
     } catch (...) {
         // The caller must not act on a box that failed: same as No.
         return false;
