@@ -20,7 +20,7 @@ class Msg {
     static bool Msg印刷(const QString& kind, const QString& subject);
     static bool Msgその他(const QString& kind, const QString& subject);
 
-    // Shows a spec and returns true for Yes. Replaceable for tests; an empty function
+    // Shows a entry and returns true for Yes. Replaceable for tests; an empty function
     // restores the default (a real QMessageBox).
     using Presenter = std::function<bool(const MsgSpec&)>;
     static void setPresenter(Presenter p);

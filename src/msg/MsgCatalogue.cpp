@@ -131,17 +131,17 @@ int iconStyle(Icon icon)
 
 MsgSpec specOf(const Row& row, const QString& subject)
 {
-    MsgSpec spec;
-    spec.title = QStringView(row.title).toString();
-    spec.text = QStringView(row.before).toString();
+    MsgSpec entry;
+    entry.title = QStringView(row.title).toString();
+    entry.text = QStringView(row.before).toString();
     if (row.withSubject)
-        spec.text += subject;
-    spec.text += QStringView(row.after);
-    spec.yesNo = row.buttons != Buttons::Ok;
-    spec.icon = row.icon;
-    spec.defaultNo = row.buttons == Buttons::YesNoDefaultNo;
-    spec.style = (spec.yesNo ? kYesNo : 0) | iconStyle(row.icon) | (spec.defaultNo ? kDefaultSecond : 0);
-    return spec;
+        entry.text += subject;
+    entry.text += QStringView(row.after);
+    entry.yesNo = row.buttons != Buttons::Ok;
+    entry.icon = row.icon;
+    entry.defaultNo = row.buttons == Buttons::YesNoDefaultNo;
+    entry.style = (entry.yesNo ? kYesNo : 0) | iconStyle(row.icon) | (entry.defaultNo ? kDefaultSecond : 0);
+    return entry;
 }
 
 } // namespace

@@ -155,14 +155,14 @@ void TstMsg::catalogue()
 
     for (const QString& subject : kSubjects) {
         const QString expected = QString(text).replace(kS, subject);
-        const std::optional<MsgSpec> spec = MsgCatalogue::describe(op, kind, subject);
-        QVERIFY2(spec.has_value(), qPrintable(subject));
-        QCOMPARE(spec->title, title);
-        QCOMPARE(spec->text, expected);
-        QCOMPARE(spec->yesNo, yesNo);
-        QCOMPARE(spec->icon, icon);
-        QCOMPARE(spec->defaultNo, defaultNo);
-        QCOMPARE(spec->style, style);
+        const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
+        QVERIFY2(entry.has_value(), qPrintable(subject));
+        QCOMPARE(entry->title, title);
+        QCOMPARE(entry->text, expected);
+        QCOMPARE(entry->yesNo, yesNo);
+        QCOMPARE(entry->icon, icon);
+        QCOMPARE(entry->defaultNo, defaultNo);
+        QCOMPARE(entry->style, style);
 
         QList<MsgSpec> shown;
         Msg::setPresenter([&shown](const MsgSpec& s) {
@@ -325,19 +325,19 @@ void TstMsg::realBox()
     QFETCH(int, icon);
     QFETCH(int, defaultButton);
     const QString subject = QStringLiteral("<i>日報</i>");
-    const MsgSpec spec = *MsgCatalogue::describe(op, kind, subject);
+    const MsgSpec entry = *MsgCatalogue::describe(op, kind, subject);
 
     BoxProbe probe;
     probe.answerWith(Qt::Key(key));
     QCOMPARE(Msg::ShowMsg(op, kind, subject), result);
     QVERIFY(probe.seen);
     QCOMPARE(probe.objectName, QStringLiteral("Msg"));
-    QCOMPARE(probe.title, spec.title);
-    QCOMPARE(probe.text, spec.text);
+    QCOMPARE(probe.title, entry.title);
+    QCOMPARE(probe.text, entry.text);
     QCOMPARE(probe.format, Qt::PlainText);
     QCOMPARE(int(probe.icon), icon);
     QCOMPARE(probe.buttons,
-             spec.yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok));
+             entry.yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(int(probe.defaultButton), defaultButton);
     QVERIFY(!QApplication::activeModalWidget());
 }
