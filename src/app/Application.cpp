@@ -26,6 +26,12 @@ void applyLook(QApplication& qapp)
     }
 }
 
+void TerminateWindowProcess(QWidget* window)
+{
+    if (window)
+        QCoreApplication::exit(0);
+}
+
 int runTesvan(QApplication& qapp)
 {
     qapp.setApplicationName(QStringLiteral("PrjTesvan"));

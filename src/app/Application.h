@@ -2,6 +2,7 @@
 #include <QString>
 
 class QApplication;
+class QWidget;
 
 namespace app {
 
@@ -10,6 +11,9 @@ inline const QString kCaption = QStringLiteral("営業日報 Tesvan Ver ") + kVe
 
 // The application's start-up: single instance, load, show, event loop. Returns the exit code.
 int runTesvan(QApplication& qapp);
+
+// Ends the run that owns window with exit code 0, whatever else is still open; null does nothing.
+void TerminateWindowProcess(QWidget* window);
 
 // House look: a Japanese font and the Fusion style, same on every machine.
 void applyLook(QApplication& qapp);

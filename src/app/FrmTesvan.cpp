@@ -268,6 +268,11 @@ void FrmTesvan::SetComb()
                      QStringLiteral("選択リストを作成できませんでした。\n") + lists.error);
 }
 
+bool FrmTesvan::Addコードマスタ(const QString& category, const QString& value)
+{
+    return codes::addCodeMaster(MainDb(), category, value).added;
+}
+
 void FrmTesvan::closeEvent(QCloseEvent* e)
 {
     // What is still being typed in a grid stays in its work table for the next start.
@@ -284,7 +289,7 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
         }
     }
     e->accept();
-    QCoreApplication::exit(0);
+    app::TerminateWindowProcess(this);
 }
 
 void FrmTesvan::unload()

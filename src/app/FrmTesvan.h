@@ -32,6 +32,8 @@ public:
 
     // Rebuilds every pick list from the code master.
     void SetComb();
+    // Puts value into the first free row of category unless it is already a name there.
+    bool Addコードマスタ(const QString& category, const QString& value);
 
     QSqlDatabase MainDb() const;
     QSqlDatabase WorkDb() const;

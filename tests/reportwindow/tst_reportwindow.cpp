@@ -66,6 +66,7 @@ private slots:
     void failedRegistrationKeepsEarlierVersion();
     void lineCommands();
     void readFillsHeader();
+    void learntNamesOfferedAfterClear();
     void userScenario();
 
 private:
@@ -432,6 +433,29 @@ void TstReportWindow::readFillsHeader()
     QCOMPARE(workValue("SELECT max(行番号) FROM w営業日報 WHERE 内容 IS NOT NULL").toInt(), 3);
     QCOMPARE(workValue("SELECT count(*) FROM w営業日報").toInt(), 100);
     QVERIFY(m_boxes->shown.isEmpty());
+}
+
+void TstReportWindow::learntNamesOfferedAfterClear()
+{
+    QVERIFY(m_w->Addコードマスタ("訪問先", "既存商事"));
+    QVERIFY(!m_w->Addコードマスタ("訪問先", "既存商事"));
+    r->cmdクリア->click();
+    QCOMPARE(r->dat訪問先->rowCount(), 1);
+    setHeader(QDate(2026, 4, 1), "山田");
+    editCell(0, 5, "新規工業");
+    pressKey(Qt::Key_Return);
+    r->Grid日報->setCol(7);
+    typeText("初訪問");
+    r->cmd登録->click();
+    QCOMPARE(mainValue("SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND sname = '新規工業'").toString(),
+             QString("002"));
+    // Registering learns the name; the drop-down offers it from the next clear on.
+    QCOMPARE(r->dat訪問先->rowCount(), 1);
+    r->cmdクリア->click();
+    QCOMPARE(r->dat訪問先->rowCount(), 2);
+    r->DD訪問先->reload();
+    QCOMPARE(r->DD訪問先->count(), 2);
+    QCOMPARE(r->DD訪問先->itemText(1), QString("新規工業"));
 }
 
 void TstReportWindow::userScenario()
