@@ -223,6 +223,8 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
 
 Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
 {
+    if (!index.isValid()) // the root: asked by views and testers alike
+        return Qt::NoItemFlags;
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
