@@ -161,8 +161,11 @@ void TstApp::readOnlyFile()
         env.insert("HOME", "/tmp");
         env.insert("XDG_RUNTIME_DIR", tmp.path());
         child.setProcessEnvironment(env);
-        child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups",
-                              QCoreApplication::applicationFilePath(), "readOnlyFile"});
+        // The build folder may not be reachable for that user: run a copy from the open folder.
+        const QString self = tmp.filePath("tst_app");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), self));
+        QFile::setPermissions(self, QFileDevice::Permissions(0x7755));
+        child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", self, "readOnlyFile"});
         QVERIFY(child.waitForFinished(60000));
         QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
         return;
