@@ -2,6 +2,7 @@
 
 #include "app/controls/Controls.h"
 
+#include <QCompleter>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
@@ -62,6 +63,16 @@ CommandButton* makeHintButton(const QString& name, QWidget* parent)
     b->setToolTip(QStringLiteral("ヒント"));
     b->setAutoDefault(false);
     return b;
+}
+
+Combo* makeNameCombo(const QString& name, QWidget* parent)
+{
+    auto* c = new Combo(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    return c;
 }
 
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name)

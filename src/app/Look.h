@@ -6,6 +6,7 @@ class QWidget;
 class QLabel;
 class QIcon;
 class CommandButton;
+class Combo;
 
 namespace app {
 
@@ -13,6 +14,8 @@ CommandButton* makeButton(const QString& name, const QString& caption, QWidget* 
                           const QString& tooltip = {});
 // A picture button without caption that opens the tab's hint.
 CommandButton* makeHintButton(const QString& name, QWidget* parent);
+// An editable pick list whose typed text is taken as it stands.
+Combo* makeNameCombo(const QString& name, QWidget* parent);
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});
 QIcon hintIcon();
 

@@ -5,7 +5,6 @@
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
 
-#include <QCompleter>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -13,11 +12,7 @@
 ListTab::ListTab(QWidget* parent) : QWidget(parent)
 {
     using app::makeButton;
-    cmb氏名選択 = new Combo(this);
-    cmb氏名選択->setObjectName(QStringLiteral("cmb氏名選択"));
-    cmb氏名選択->setEditable(true);
-    cmb氏名選択->setInsertPolicy(QComboBox::NoInsert);
-    cmb氏名選択->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    cmb氏名選択 = app::makeNameCombo(QStringLiteral("cmb氏名選択"), this);
     cmb氏名選択->setMinimumWidth(200);
     cmd一覧読込 = makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this,
                           QStringLiteral("一覧を読込"));

@@ -13,7 +13,6 @@
 #include "report/TimeCheck.h"
 
 #include <QFrame>
-#include <QCompleter>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -42,19 +41,11 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     Dt日付->setGeometry(72, 8, 134, 24);
     auto* lbl氏名 = makeLabel(QStringLiteral("氏　名"), header);
     lbl氏名->setGeometry(228, 8, 44, 24);
-    cmb氏名 = new Combo(header);
-    cmb氏名->setObjectName(QStringLiteral("cmb氏名"));
-    cmb氏名->setEditable(true);
-    cmb氏名->setInsertPolicy(QComboBox::NoInsert);
-    cmb氏名->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    cmb氏名 = app::makeNameCombo(QStringLiteral("cmb氏名"), header);
     cmb氏名->setGeometry(274, 8, 190, 24);
     auto* lbl所属 = makeLabel(QStringLiteral("所　属"), header);
     lbl所属->setGeometry(484, 8, 44, 24);
-    cmb所属 = new Combo(header);
-    cmb所属->setObjectName(QStringLiteral("cmb所属"));
-    cmb所属->setEditable(true);
-    cmb所属->setInsertPolicy(QComboBox::NoInsert);
-    cmb所属->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    cmb所属 = app::makeNameCombo(QStringLiteral("cmb所属"), header);
     cmb所属->setGeometry(530, 8, 190, 24);
     auto* lblタイトル = makeLabel(QStringLiteral("タイトル"), header);
     lblタイトル->setGeometry(8, 40, 60, 24);
