@@ -277,7 +277,7 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
 {
     // What is still being typed in a grid stays in its work table for the next start.
     for (DataGrid* g : findChildren<DataGrid*>())
-        g->update();
+        g->commitPending();
     unload();
     // Every other window closes with the main window, last opened first.
     const QWidgetList tops = QApplication::topLevelWidgets();

@@ -214,7 +214,7 @@ void ReportTab::Clear日報()
 
 void ReportTab::LineDelete日報()
 {
-    Grid日報->update();
+    Grid日報->commitPending();
     const QString err = report::deleteTickedLines(workDb());
     if (!err.isEmpty())
         tellFailure(QStringLiteral("行を削除"), err);
@@ -223,7 +223,7 @@ void ReportTab::LineDelete日報()
 
 void ReportTab::Set全選択(bool flag)
 {
-    Grid日報->update();
+    Grid日報->commitPending();
     const QString err = report::setTickAll(workDb(), flag);
     if (!err.isEmpty())
         tellFailure(flag ? QStringLiteral("全選択") : QStringLiteral("全解除"), err);
@@ -249,7 +249,7 @@ void ReportTab::Read日報()
 {
     if (!checkKey())
         return;
-    Grid日報->update();
+    Grid日報->commitPending();
     close内容();
     const report::ReadResult r = report::readReport(mainDb(), workDb(), Dt日付->date(), cmb氏名->currentText());
     if (r.found) {
@@ -270,12 +270,12 @@ void ReportTab::Read日報()
 void ReportTab::Entry日報()
 {
     // The value still being typed in a cell belongs to the report.
-    Grid日報->update();
+    Grid日報->commitPending();
     if (!checkKey())
         return;
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
-    Grid日報->update();
+    Grid日報->commitPending();
     report::Header h;
     h.作成日 = Dt日付->date();
     h.氏名 = cmb氏名->currentText();

@@ -369,12 +369,12 @@ void TstControls::refreshClosesEditorKeepsCursor()
 void TstControls::updateCommitsOpenEditor()
 {
     RIG(rig);
-    QCOMPARE(g->update(), QString());
+    QCOMPARE(g->commitPending(), QString());
     QSignalSpy after(g, &DataGrid::afterColUpdate);
     g->setRow(0);
     g->setCol(6);
     type(g, "abc");
-    QCOMPARE(g->update(), QString());
+    QCOMPARE(g->commitPending(), QString());
     QVERIFY(!g->isEditing());
     QCOMPARE(cell("担当", 1).toString(), QString("abc"));
     QCOMPARE(after.count(), 1);
@@ -402,7 +402,7 @@ void TstControls::failedWriteKeepsEditorOpen()
     QVERIFY(g->isEditing());
     QCOMPARE(g->col(), 6);
     QCOMPARE(after.count(), 0);
-    QVERIFY(!g->update().isEmpty());
+    QVERIFY(!g->commitPending().isEmpty());
     QVERIFY(cell("担当", 1).isNull());
     QVERIFY(run("DROP TRIGGER fail_update"));
     QTest::keyClick(g->activeEditor(), Qt::Key_Return);

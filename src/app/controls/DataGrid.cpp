@@ -697,7 +697,7 @@ QString DataGrid::setColumnValue(int c, const QVariant& v)
     return m_model->dataSource()->setValue(m_row, m_model->field(c), v);
 }
 
-QString DataGrid::update()
+QString DataGrid::commitPending()
 {
     return m_editor ? commitEdit(true) : QString();
 }

@@ -56,8 +56,9 @@ class DataGrid : public QTableView {
     void moveNext(); // next row; from the last row it goes past the last row (isEof() true)
     void moveLast(); // last row, clears the past-last state
     bool isEof() const;
-    QString update();                // commits an open editor, so its value is in the table; "" or reason
-    using QAbstractItemView::update; // the repaint overloads stay reachable
+    // Writes the value still open in a cell editor into the table, so an operation that reads
+    // the table sees it. "" or the reason it could not be written; callers stop on a reason.
+    QString commitPending();
     QWidget* imeWindow();            // the widget SetImeStatus acts on (the grid)
     bool isEditing() const { return m_editor != nullptr; }
     QWidget* activeEditor() const { return m_editor; }
