@@ -8,6 +8,7 @@
 #include "msg/Msg.h"
 #include "report/ReportStore.h"
 #include "report/ReportTab.h"
+#include "store/Dates.h"
 #include "store/Schema.h"
 
 #include <QApplication>
@@ -25,21 +26,21 @@ constexpr int kLinesPerReport = 20;
 constexpr int kNames = 50;
 constexpr int kRuns = 21;
 
-bool fail(const QString& what, const QString& err)
+bool fail(const QString& what, const store::Error& err)
 {
-    if (err.isEmpty())
+    if (err.ok())
         return false;
-    std::fprintf(stderr, "%s: %s\n", qPrintable(what), qPrintable(err));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(what), qPrintable(err.reason()));
     return true;
 }
 
-QString fill(const QSqlDatabase& main)
+store::Error fill(const QSqlDatabase& main)
 {
     store::Transaction tx(main);
     if (!tx.ok())
         return tx.error();
-    QString err = store::run(main, QStringLiteral("UPDATE コードマスタ SET sname = kcode || '名' || code"));
-    if (!err.isEmpty())
+    store::Error err = store::run(main, QStringLiteral("UPDATE コードマスタ SET sname = kcode || '名' || code"));
+    if (err.failed())
         return err;
     store::Statement head(main, QStringLiteral("INSERT INTO 営業日報ヘッダ VALUES (?, ?, ?, ?)"));
     store::Statement line(main, QStringLiteral("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -63,13 +64,13 @@ QString fill(const QSqlDatabase& main)
                      .exec())
                 return line.error();
     }
-    return tx.commit() ? QString() : tx.error();
+    return tx.commit() ? store::Error() : tx.error();
 }
 
-QString fullLines(const QSqlDatabase& work)
+store::Error fullLines(const QSqlDatabase& work)
 {
-    QString err = report::resetLines(work);
-    if (!err.isEmpty())
+    store::Error err = report::resetLines(work);
+    if (err.failed())
         return err;
     store::Transaction tx(work);
     store::Statement up(work,
@@ -89,17 +90,17 @@ QString fullLines(const QSqlDatabase& work)
                  .exec())
             return up.error();
     }
-    return tx.commit() ? QString() : tx.error();
+    return tx.commit() ? store::Error() : tx.error();
 }
 
 // Median of kRuns timings in milliseconds; a failing run ends the benchmark.
-double median(const char* what, const std::function<QString()>& op, double target)
+double median(const char* what, const std::function<store::Error()>& op, double target)
 {
     QList<double> ms;
     for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer t;
         t.start();
-        const QString err = op();
+        const store::Error err = op();
         const double took = double(t.nsecsElapsed()) / 1e6;
         if (fail(QString::fromUtf8(what), err))
             std::exit(1);
@@ -134,16 +135,16 @@ void windowTimings(const QString& folder, const report::Header& h)
         r->txtタイトル->setText(h.タイトル);
     };
     median(
-        "window Clear日報", [&] { r->Clear日報(); return QString(); }, 5);
+        "window Clear日報", [&] { r->Clear日報(); return store::Error(); }, 5);
     showReport();
-    if (fail(QStringLiteral("lines"), fullLines(w.WorkDb())) || fail(QStringLiteral("refresh"), r->dat日報->refresh()))
+    if (fail(QStringLiteral("lines"), fullLines(w.WorkDb())) || fail(QStringLiteral("refresh"), store::Error(r->dat日報->refresh())))
         std::exit(1);
     median(
-        "window Entry日報 (100 full lines)", [&] { r->Entry日報(); return QString(); }, 20);
+        "window Entry日報 (100 full lines)", [&] { r->Entry日報(); return store::Error(); }, 20);
     median(
-        "window Read日報 (100 lines)", [&] { r->Read日報(); return QString(); }, 10);
+        "window Read日報 (100 lines)", [&] { r->Read日報(); return store::Error(); }, 10);
     median(
-        "window SetComb (199 names each)", [&] { w.SetComb(); return QString(); }, 5);
+        "window SetComb (199 names each)", [&] { w.SetComb(); return store::Error(); }, 5);
     Msg::setPresenter({});
 }
 
@@ -187,8 +188,8 @@ int main(int argc, char** argv)
             "readReport (100 lines)",
             [&] {
                 const report::ReadResult r = report::readReport(main, work, h.作成日, h.氏名);
-                return r.error.isEmpty() && r.lines != report::kLineRows ? QStringLiteral("lines missing")
-                                                                         : r.error;
+                return r.error.ok() && r.lines != report::kLineRows ? store::Error(QStringLiteral("lines missing"))
+                                                                    : r.error;
             },
             10);
         median(

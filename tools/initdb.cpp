@@ -26,9 +26,9 @@ int main(int argc, char** argv)
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo::exists(path))
             continue;
-        const QString err = store::createInitialFile(path, kind);
-        if (!err.isEmpty()) {
-            std::fprintf(stderr, "tesvan-initdb: %s: %s\n", qPrintable(path), qPrintable(err));
+        const store::Error err = store::createInitialFile(path, kind);
+        if (err.failed()) {
+            std::fprintf(stderr, "tesvan-initdb: %s: %s\n", qPrintable(path), qPrintable(err.reason()));
             rc = 1;
         }
     }

@@ -1,5 +1,7 @@
 #pragma once
 #include "app/DataFolder.h"
+#include "app/TabContext.h"
+#include "store/Error.h"
 
 #include <QSqlDatabase>
 #include <QWidget>
@@ -11,7 +13,7 @@ class ListTab;
 class CodeTab;
 
 // The main window: owns both database connections from load to unload and wires the tabs.
-class FrmTesvan : public QWidget {
+class FrmTesvan : public QWidget, public TabContext {
     Q_OBJECT
 public:
     explicit FrmTesvan(QWidget* parent = nullptr);
@@ -37,6 +39,14 @@ public:
 
     QSqlDatabase MainDb() const;
     QSqlDatabase WorkDb() const;
+
+    // What the tabs reach through their context.
+    QSqlDatabase mainDb() const override { return MainDb(); }
+    QSqlDatabase workDb() const override { return WorkDb(); }
+    void rebuildPickLists() override { SetComb(); }
+    void openReport(const QString& name, const QString& yyyymmdd) override;
+    void showHint(const QString& ctlName) override;
+    QWidget* mainWindow() override { return this; }
     const app::DataPaths& paths() const { return m_paths; }
 
     QTabWidget* SSTab1 = nullptr;
@@ -49,7 +59,7 @@ protected:
 
 private:
     void unload();
-    void showLoadError(const QString& path, const QString& reason);
+    void showLoadError(const QString& path, const store::Error& reason);
 
     app::DataPaths m_paths;
     bool m_mainOpen = false;

@@ -83,4 +83,12 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name)
     return l;
 }
 
+void fillPickList(Combo* combo, const QStringList& items)
+{
+    combo->clearAll();
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString());
+}
+
 } // namespace app

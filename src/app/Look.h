@@ -1,6 +1,7 @@
 #pragma once
 // Small builders shared by the tabs, so every button and label looks alike.
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QLabel;
@@ -16,6 +17,8 @@ CommandButton* makeButton(const QString& name, const QString& caption, QWidget* 
 CommandButton* makeHintButton(const QString& name, QWidget* parent);
 // An editable pick list whose typed text is taken as it stands.
 Combo* makeNameCombo(const QString& name, QWidget* parent);
+// Replaces a pick list's items; nothing is preselected, so an empty field stays empty.
+void fillPickList(Combo* combo, const QStringList& items);
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});
 QIcon hintIcon();
 

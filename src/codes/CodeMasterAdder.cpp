@@ -10,36 +10,35 @@ CodeMasterAdder::CodeMasterAdder(const QSqlDatabase& main) : m_main(main)
 
 CodeMasterAdder::~CodeMasterAdder() = default;
 
-QString CodeMasterAdder::load(const QString& category, Category& c)
+store::Error CodeMasterAdder::load(const QString& category, Category& c)
 {
     if (!m_read)
         m_read = std::make_unique<store::Statement>(
             m_main, QStringLiteral("SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"));
-    store::Statement& q = *m_read;
-    if (!q.bind(category).exec())
-        return q.error();
-    while (q.next()) {
+    m_read->bind(category);
+    // An incomplete scan could learn a name twice: a read that stops part-way fails the add.
+    return store::forEachRow(*m_read, [&c](store::Statement& q) {
         const QVariant name = q.value(1);
         const QString text = name.toString();
         if (name.isNull() || text.isEmpty())
             c.freeCodes << q.value(0).toString();
         else
             c.names.insert(text);
-    }
-    q.finish();
-    return {};
+    });
 }
 
-AddResult CodeMasterAdder::add(const QString& category, const QString& value)
+AddResult CodeMasterAdder::add(const QString& category, const QString& typed)
 {
     AddResult r;
+    // Compare what will be stored.
+    const QString value = store::cleanText(typed);
     if (value.isEmpty())
         return r;
     auto it = m_categories.find(category);
     if (it == m_categories.end()) {
         Category c;
         r.error = load(category, c);
-        if (!r.error.isEmpty())
+        if (r.error.failed())
             return r;
         it = m_categories.insert(category, c);
     }

@@ -1,5 +1,7 @@
 #pragma once
 // Teaching the code master a new name: the lowest-coded free row of its category takes it.
+#include "store/Error.h"
+
 #include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
@@ -15,7 +17,7 @@ namespace codes {
 
 struct AddResult {
     bool added = false; // written into a free row now
-    QString error;      // the database's reason when a statement failed
+    store::Error error;
 };
 
 // Keeps each category it has read in memory, so one registration of many lines reads the
@@ -38,7 +40,7 @@ class CodeMasterAdder {
         QSet<QString> names;
         QStringList freeCodes; // ascending
     };
-    QString load(const QString& category, Category& c);
+    store::Error load(const QString& category, Category& c);
 
     QSqlDatabase m_main;
     QHash<QString, Category> m_categories;

@@ -4,6 +4,8 @@
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
+#include "app/controls/GridColumns.h"
+#include "store/Schema.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -110,4 +112,26 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     layout->setSpacing(16);
     layout->addLayout(left, 3);
     layout->addLayout(right, 2);
+}
+
+void CodeTab::bindSources(const QString& workConnection)
+{
+    datコードマスタ->setDatabase(workConnection);
+    datコードマスタ->setRecordSource(QStringLiteral("wコードマスタ"), QStringLiteral("code"));
+}
+
+void CodeTab::setupGrid()
+{
+    GridColumn none;
+    none.hidden = none.locked = true;
+    GridColumn tick{"チェック", {}, 420, Qt::AlignHCenter};
+    tick.checkBox = true;
+    GridColumn code{"code", {}, 484, Qt::AlignHCenter};
+    code.locked = code.noCursor = true;
+    applyColumns(Gridコード表, datコードマスタ,
+                 {none, tick, code, GridColumn{"sname", "名　　　　　称", 6330, Qt::AlignLeft}});
+
+    cmbコード区分->clearAll();
+    cmbコード区分->addItems(store::kCategories);
+    cmbコード区分->setCurrentText(store::k所属);
 }

@@ -8,11 +8,20 @@ class CommandButton;
 class Combo;
 class DataGrid;
 class DataSource;
+class TabContext;
 
 class CodeTab : public QWidget {
     Q_OBJECT
 public:
     explicit CodeTab(QWidget* parent = nullptr);
+
+    // Grid columns, in the order of the grid.
+    enum Col { ColNone = 0, ColCheck, ColCode, ColName };
+
+    void attach(TabContext* context) { m_context = context; }
+    // Set-up steps of the main window, in its order; setupGrid also fills the category list.
+    void bindSources(const QString& workConnection);
+    void setupGrid();
 
     Combo* cmbコード区分 = nullptr;
     DataGrid* Gridコード表 = nullptr;
@@ -28,4 +37,7 @@ public:
     QLabel* lblInfo = nullptr;
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
+
+private:
+    TabContext* m_context = nullptr;
 };

@@ -1,23 +1,10 @@
 #include "codes/PickLists.h"
 
 #include "store/Db.h"
+#include "store/Rows.h"
+#include "store/Schema.h"
 
 namespace codes {
-namespace {
-
-QString writeNames(const QSqlDatabase& work, const QString& table, const QStringList& names)
-{
-    QString err = store::run(work, QStringLiteral("DELETE FROM %1").arg(table));
-    if (!err.isEmpty())
-        return err;
-    store::Statement ins(work, QStringLiteral("INSERT INTO %1 (sname) VALUES (?)").arg(table));
-    for (const QString& n : names)
-        if (!ins.bind(n).exec())
-            break;
-    return ins.error();
-}
-
-} // namespace
 
 AddResult addCodeMaster(const QSqlDatabase& main, const QString& category, const QString& value)
 {
@@ -28,39 +15,33 @@ AddResult addCodeMaster(const QSqlDatabase& main, const QString& category, const
 PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
 {
     PickLists r;
-    QStringList notes;
-    QStringList places;
-    {
+    QList<store::Row> names[4];
+    for (int i = 0; i < 4; ++i) {
         // A Null sname fails "<> ''" as well, so only rows with a name come back.
-        store::Statement q(main,
-                           QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' "
-                                          "ORDER BY code"));
-        const auto read = [&q](const QString& category, QStringList& out) {
-            if (!q.bind(category).exec())
-                return false;
-            while (q.next())
-                out << q.value(0).toString();
-            q.finish();
-            return true;
-        };
-        if (!read(QStringLiteral("所属"), r.所属) || !read(QStringLiteral("氏名"), r.氏名) ||
-            !read(QStringLiteral("備考"), notes) || !read(QStringLiteral("訪問先"), places)) {
-            r.所属.clear();
-            r.氏名.clear();
-            r.error = q.error();
+        r.error = store::readRows(main,
+                                  QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' "
+                                                 "ORDER BY code"),
+                                  {store::kCategories[i]}, names[i]);
+        if (r.error.failed())
             return r;
-        }
     }
-
-    store::Transaction tx(work);
-    QString err = tx.error();
-    if (err.isEmpty())
-        err = writeNames(work, QStringLiteral("w備考"), notes);
-    if (err.isEmpty())
-        err = writeNames(work, QStringLiteral("w訪問先"), places);
-    if (err.isEmpty() && !tx.commit())
-        err = tx.error();
-    r.error = err;
+    const auto texts = [](const QList<store::Row>& rows) {
+        QStringList out;
+        for (const store::Row& row : rows)
+            out << row[0].toString();
+        return out;
+    };
+    r.所属 = texts(names[store::kCategories.indexOf(store::k所属)]);
+    r.氏名 = texts(names[store::kCategories.indexOf(store::k氏名)]);
+    const QStringList fields{QStringLiteral("sname")};
+    r.error = store::inTransaction(work, [&] {
+        store::Error e = store::replaceRows(work, store::tbl::w備考, fields,
+                                            names[store::kCategories.indexOf(store::k備考)]);
+        if (e.ok())
+            e = store::replaceRows(work, store::tbl::w訪問先, fields,
+                                   names[store::kCategories.indexOf(store::k訪問先)]);
+        return e;
+    });
     return r;
 }
 

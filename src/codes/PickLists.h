@@ -14,13 +14,14 @@ AddResult addCodeMaster(const QSqlDatabase& main, const QString& category, const
 struct PickLists {
     QStringList 所属;
     QStringList 氏名;
-    QString error; // empty on success, else the database's reason
+    store::Error error;
 };
 
 // The names of 所属 and 氏名 (rows with a name, in code order, duplicates kept, as stored), and
 // w備考 / w訪問先 rewritten in one work transaction with the names of 備考 / 訪問先 in code order.
-// When reading the code master fails, both lists are empty and the work tables are left alone;
-// when writing the work tables fails, they are left as they were and the two lists are still given.
+// When reading the code master fails, even part-way, both lists are empty and the work tables
+// are left alone; when writing the work tables fails, they are left as they were and the two
+// lists are still given.
 PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work);
 
 } // namespace codes

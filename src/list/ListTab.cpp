@@ -4,6 +4,7 @@
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
+#include "app/controls/GridColumns.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,4 +46,26 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     layout->addLayout(top);
     layout->addWidget(Grid一覧, 1);
     layout->addLayout(bottom);
+}
+
+void ListTab::bindSources(const QString& workConnection)
+{
+    dat一覧->setDatabase(workConnection);
+    dat一覧->setRecordSource(QStringLiteral("w一覧"));
+}
+
+void ListTab::setupGrid()
+{
+    const Qt::Alignment centre = Qt::AlignHCenter;
+    GridColumn tick{"チェック", {}, 345.2599, centre};
+    tick.checkBox = true;
+    applyColumns(Grid一覧, dat一覧,
+                 {tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
+                  GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft},
+                  GridColumn{"所属", "所　属", 1560.189, centre}, GridColumn{"タイトル", "タイトル", 5009.953}});
+}
+
+void ListTab::setPickLists(const QStringList& names)
+{
+    app::fillPickList(cmb氏名選択, names);
 }

@@ -6,11 +6,22 @@ class CommandButton;
 class Combo;
 class DataGrid;
 class DataSource;
+class TabContext;
 
 class ListTab : public QWidget {
     Q_OBJECT
 public:
     explicit ListTab(QWidget* parent = nullptr);
+
+    // Grid columns, in the order of the grid.
+    enum Col { ColCheck = 0, ColDate, ColName, ColDept, ColTitle };
+
+    void attach(TabContext* context) { m_context = context; }
+    // Set-up steps of the main window, in its order.
+    void bindSources(const QString& workConnection);
+    void setupGrid();
+    // The name filter's items, rebuilt from the code master.
+    void setPickLists(const QStringList& names);
 
     Combo* cmb氏名選択 = nullptr;
     DataGrid* Grid一覧 = nullptr;
@@ -20,4 +31,7 @@ public:
     CommandButton* cmd一覧読込 = nullptr;
     CommandButton* cmd選択 = nullptr;
     CommandButton* cmdHint2 = nullptr;
+
+private:
+    TabContext* m_context = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 // Database work of the report entry tab: the line work table, reading and registering a report.
+#include "store/Error.h"
+
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
@@ -17,27 +19,27 @@ struct Header {
 };
 
 // w営業日報 becomes exactly kLineRows rows, 行番号 1..kLineRows, チェック 0, every other field
-// Null. One work transaction: on failure the table stays as it was. Returns "" or the reason.
-QString resetLines(const QSqlDatabase& work);
+// Null. One work transaction: on failure the table stays as it was.
+store::Error resetLines(const QSqlDatabase& work);
 
 // Deletes the ticked rows of w営業日報; the others keep their 行番号.
-QString deleteTickedLines(const QSqlDatabase& work);
+store::Error deleteTickedLines(const QSqlDatabase& work);
 
 // Sets チェック of every row of w営業日報 that has a 表示日付 to flag; undated rows keep theirs.
-QString setTickAll(const QSqlDatabase& work, bool flag);
+store::Error setTickAll(const QSqlDatabase& work, bool flag);
 
 struct ReadResult {
     bool found = false; // a header is stored under the key
     Header header;      // the stored header when found
     int lines = 0;      // stored lines copied into the work table
-    QString error;      // empty on success, else the database's reason
+    store::Error error;
 };
 
 // Looks up the header of (date, name), then rewrites w営業日報 in one work transaction as
 // kLineRows empty rows with the stored lines, in 行番号 order, copied into rows 1..k (at most
 // kLineRows; gaps in the stored numbering close up), 表示日付 to 備考 as stored, Nulls included.
-// The lines are read whether or not a header exists. If reading the main database fails, the
-// work table is left as it was.
+// The lines are read whether or not a header exists. If reading the main database fails, even
+// part-way, the work table is left as it was.
 ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const QDate& date,
                       const QString& name);
 
@@ -45,7 +47,8 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
 // writes h (an empty 所属 or タイトル is stored as '', not Null), then one line for each
 // w営業日報 row with 内容, in 行番号 order, numbered 1, 2, 3...; a Null 日付 takes the 日付 of
 // the nearest earlier stored line that had one. New 訪問先 / 備考 names go into free rows
-// of the code master. On any failure nothing of it remains and the reason is returned.
-QString registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h);
+// of the code master. On any failure, a read of the work table that stops part-way included,
+// nothing of it remains.
+store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h);
 
 } // namespace report

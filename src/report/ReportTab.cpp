@@ -1,6 +1,9 @@
 #include "report/ReportTab.h"
 
 #include "app/Look.h"
+#include "app/Notices.h"
+#include "app/TabContext.h"
+#include "app/controls/GridColumns.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
@@ -20,10 +23,6 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace {
-// Grid columns of the report lines.
-enum Col { ColNo = 0, ColCheck, ColShowDate, ColDate, ColTime, ColPlace, ColPerson, ColText, ColNote };
-} // namespace
 
 ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
 {
@@ -152,45 +151,101 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers) { keyDown(key); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
     connect(Grid日報, &DataGrid::writeFailed, this,
-            [this](int, const QString& reason) { tellFailure(QStringLiteral("入力を保存"), reason); });
+            [](int, const QString& reason) { app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason)); });
 }
 
-void ReportTab::attach(const QString& mainConnection, const QString& workConnection,
-                       std::function<void()> pickLists)
+void ReportTab::attach(TabContext* context)
 {
-    m_mainConnection = mainConnection;
-    m_workConnection = workConnection;
-    m_pickLists = std::move(pickLists);
+    m_context = context;
 }
 
-QSqlDatabase ReportTab::mainDb() const
+void ReportTab::bindSources(const QString& workConnection)
 {
-    return QSqlDatabase::database(m_mainConnection, false);
+    dat日報->setDatabase(workConnection);
+    dat日報->setRecordSource(QStringLiteral("w営業日報"), QStringLiteral("行番号"));
+    dat備考->setDatabase(workConnection);
+    dat備考->setRecordSource(QStringLiteral("w備考"));
+    dat訪問先->setDatabase(workConnection);
+    dat訪問先->setRecordSource(QStringLiteral("w訪問先"));
 }
 
-QSqlDatabase ReportTab::workDb() const
+void ReportTab::setupGrid()
 {
-    return QSqlDatabase::database(m_workConnection, false);
+    Grid日報->setHeightTwips(6600);
+
+    Dt日付->setLeftTwips(1080);
+    Dt日付->setWidthTwips(2010);
+    Dt日付->setFormat(QStringLiteral("yyyy年mm月dd日"));
+    Dt日付->setCalendarTitleFormat(QStringLiteral("yyyy年mm月"));
+    Dt日付入力->setFormat(QStringLiteral("yy/mm/dd"));
+    Dt日付入力->setCalendarTitleFormat(QStringLiteral("yyyy年mm月"));
+
+    Grid日報->setRowSelectorWidthTwips(175);
+    Grid日報->setRowHeightTwips(300);
+    const Qt::Alignment centre = Qt::AlignHCenter, left = Qt::AlignLeft;
+    GridColumn no{"行番号", {}, 360, centre};
+    no.locked = no.noCursor = true;
+    GridColumn tick{"チェック", {}, 345.2599, centre};
+    tick.checkBox = true;
+    GridColumn shown{"表示日付", "日付", 854.9292, centre, "mm/dd"};
+    shown.editor = Dt日付入力;
+    GridColumn date{"日付", {}, 854.9292};
+    date.hidden = true;
+    GridColumn place{"訪問先", "訪問先", 1950.236, left};
+    place.editor = DD訪問先;
+    GridColumn text{"内容", "内　　容", 3690, left};
+    text.actionOnly = true;
+    GridColumn note{"備考", "備　考", 2300, left};
+    note.editor = DD備考;
+    applyColumns(Grid日報, dat日報,
+                 {no, tick, shown, date, GridColumn{"時間", "時間", 764.7874, centre, "00:00"}, place,
+                  GridColumn{"担当", "担当", 1240, centre}, text, note});
+    DD訪問先->setDataSource(dat訪問先);
+    DD訪問先->setListField(QStringLiteral("sname"));
+    DD備考->setDataSource(dat備考);
+    DD備考->setListField(QStringLiteral("sname"));
 }
 
-void ReportTab::tellFailure(const QString& what, const QString& reason)
+void ReportTab::setPickLists(const QStringList& departments, const QStringList& names)
 {
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                 what + QStringLiteral("できませんでした。\n") + reason);
+    app::fillPickList(cmb所属, departments);
+    app::fillPickList(cmb氏名, names);
+    refreshSource(dat備考);
+    refreshSource(dat訪問先);
+}
+
+void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
+{
+    cmb氏名->setEditText(name);
+    Dt日付->setText8(yyyymmdd);
+    Read日報();
 }
 
 void ReportTab::refreshLines()
 {
-    const QString err = dat日報->refresh();
+    refreshSource(dat日報);
+}
+
+void ReportTab::refreshSource(DataSource* source)
+{
+    const QString err = source->refresh();
     if (!err.isEmpty())
-        tellFailure(QStringLiteral("日報の明細を表示"), err);
+        app::tellFailure(QStringLiteral("表示"), store::Error::fromText(err));
+}
+
+bool ReportTab::commitGrid()
+{
+    const QString err = Grid日報->commitPending();
+    if (err.isEmpty())
+        return true;
+    app::tellFailure(QStringLiteral("入力中の値を保存"), store::Error::fromText(err));
+    return false;
 }
 
 void ReportTab::Clear日報リスト()
 {
-    const QString err = report::resetLines(workDb());
-    if (!err.isEmpty())
-        tellFailure(QStringLiteral("日報の明細をクリア"), err);
+    if (const store::Error e = report::resetLines(m_context->workDb()); e.failed())
+        app::tellFailure(QStringLiteral("日報の明細をクリア"), e);
     refreshLines();
     toFirstLine();
 }
@@ -208,50 +263,42 @@ void ReportTab::Clear日報()
     txtタイトル->setText(QString());
     close内容();
     Clear日報リスト();
-    if (m_pickLists)
-        m_pickLists();
+    m_context->rebuildPickLists();
 }
 
 void ReportTab::LineDelete日報()
 {
-    Grid日報->commitPending();
-    const QString err = report::deleteTickedLines(workDb());
-    if (!err.isEmpty())
-        tellFailure(QStringLiteral("行を削除"), err);
+    if (!commitGrid())
+        return;
+    if (const store::Error e = report::deleteTickedLines(m_context->workDb()); e.failed())
+        app::tellFailure(QStringLiteral("行を削除"), e);
     refreshLines();
 }
 
 void ReportTab::Set全選択(bool flag)
 {
-    Grid日報->commitPending();
-    const QString err = report::setTickAll(workDb(), flag);
-    if (!err.isEmpty())
-        tellFailure(flag ? QStringLiteral("全選択") : QStringLiteral("全解除"), err);
+    if (!commitGrid())
+        return;
+    if (const store::Error e = report::setTickAll(m_context->workDb(), flag); e.failed())
+        app::tellFailure(flag ? QStringLiteral("全選択") : QStringLiteral("全解除"), e);
     refreshLines();
 }
 
 bool ReportTab::checkKey()
 {
-    if (Dt日付->isNull()) {
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), QStringLiteral("作成日を記入してください。"));
-        Dt日付->setFocus();
-        return false;
-    }
-    if (cmb氏名->currentText().isEmpty()) {
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), QStringLiteral("氏名を記入してください。"));
-        cmb氏名->setFocus();
-        return false;
-    }
-    return true;
+    return app::requireField(!Dt日付->isNull(), QStringLiteral("作成日を記入してください。"), Dt日付) &&
+           app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"), cmb氏名);
 }
 
 void ReportTab::Read日報()
 {
     if (!checkKey())
         return;
-    Grid日報->commitPending();
+    if (!commitGrid())
+        return;
     close内容();
-    const report::ReadResult r = report::readReport(mainDb(), workDb(), Dt日付->date(), cmb氏名->currentText());
+    const report::ReadResult r =
+        report::readReport(m_context->mainDb(), m_context->workDb(), Dt日付->date(), cmb氏名->currentText());
     if (r.found) {
         // A header field stored as Null leaves its control as it was.
         if (!r.header.氏名.isNull())
@@ -261,8 +308,8 @@ void ReportTab::Read日報()
         if (!r.header.タイトル.isNull())
             txtタイトル->setText(r.header.タイトル);
     }
-    if (!r.error.isEmpty())
-        tellFailure(QStringLiteral("日報を読込"), r.error);
+    if (r.error.failed())
+        app::tellFailure(QStringLiteral("日報を読込"), r.error);
     refreshLines();
     toFirstLine();
 }
@@ -270,20 +317,21 @@ void ReportTab::Read日報()
 void ReportTab::Entry日報()
 {
     // The value still being typed in a cell belongs to the report.
-    Grid日報->commitPending();
+    if (!commitGrid())
+        return;
     if (!checkKey())
         return;
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
-    Grid日報->commitPending();
+    if (!commitGrid())
+        return;
     report::Header h;
     h.作成日 = Dt日付->date();
     h.氏名 = cmb氏名->currentText();
     h.所属 = cmb所属->currentText();
     h.タイトル = txtタイトル->text();
-    const QString err = report::registerReport(mainDb(), workDb(), h);
-    if (!err.isEmpty())
-        tellFailure(QStringLiteral("日報を登録"), err);
+    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h); e.failed())
+        app::tellFailure(QStringLiteral("日報を登録"), e);
 }
 
 void ReportTab::afterColUpdate(int col)

@@ -1,8 +1,9 @@
 #pragma once
 // The 営業日報 tab: one report at a time, header controls above the line grid.
+#include "store/Error.h"
+
 #include <QSqlDatabase>
 #include <QWidget>
-#include <functional>
 
 class QFrame;
 class QLabel;
@@ -14,14 +15,24 @@ class DataGrid;
 class DataSource;
 class DateInput;
 class DropDown;
+class TabContext;
 
 class ReportTab : public QWidget {
     Q_OBJECT
 public:
     explicit ReportTab(QWidget* parent = nullptr);
 
-    // The connections of the main window; pickLists rebuilds every pick list (SetComb).
-    void attach(const QString& mainConnection, const QString& workConnection, std::function<void()> pickLists);
+    // Grid columns, in the order of the grid.
+    enum Col { ColNo = 0, ColCheck, ColShowDate, ColDate, ColTime, ColPlace, ColPerson, ColText, ColNote };
+
+    void attach(TabContext* context);
+    // Set-up steps of the main window, in its order.
+    void bindSources(const QString& workConnection);
+    void setupGrid();
+    // The name and department lists, rebuilt from the code master.
+    void setPickLists(const QStringList& departments, const QStringList& names);
+    // The list's 選択: the name and the eight-digit date put in, then the report read.
+    void openReport(const QString& name, const QString& yyyymmdd);
 
     void Clear日報リスト();
     void Clear日報();
@@ -71,12 +82,9 @@ private:
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
+    void refreshSource(DataSource* source);
+    bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
     void toFirstLine();
-    void tellFailure(const QString& what, const QString& reason);
 
-    QSqlDatabase mainDb() const;
-    QSqlDatabase workDb() const;
-    QString m_mainConnection;
-    QString m_workConnection;
-    std::function<void()> m_pickLists;
+    TabContext* m_context = nullptr;
 };

@@ -1,38 +1,27 @@
 #include "store/Db.h"
 
+#include "store/Integrity.h"
 #include "store/Schema.h"
 
 #include <QFileInfo>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QUrl>
 
 namespace store {
 
-QString reasonOf(const QSqlError& e)
-{
-    QString t = e.databaseText().trimmed();
-    const QString d = e.driverText().trimmed();
-    if (t.isEmpty())
-        t = d;
-    else if (!d.isEmpty() && !t.contains(d))
-        t += QStringLiteral(" (") + d + QStringLiteral(")");
-    return t.isEmpty() ? QStringLiteral("不明なエラー") : t;
-}
-
-QString openDatabase(const QString& connection, const QString& path, DbKind kind)
+Error openDatabase(const QString& connection, const QString& path, DbKind kind)
 {
     const QFileInfo fi(path);
     if (!fi.exists())
-        return QStringLiteral("ファイルがありません。");
+        return Error(QStringLiteral("ファイルがありません。"));
     if (!fi.isFile())
-        return QStringLiteral("通常のファイルではありません。");
+        return Error(QStringLiteral("通常のファイルではありません。"));
     if (!fi.isReadable())
-        return QStringLiteral("ファイルを読み込めません（アクセス権がありません）。");
+        return Error(QStringLiteral("ファイルを読み込めません（アクセス権がありません）。"));
     if (!fi.isWritable())
-        return QStringLiteral("ファイルに書き込めません（読み取り専用です）。");
+        return Error(QStringLiteral("ファイルに書き込めません（読み取り専用です）。"));
 
-    QString err;
+    Error err;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         // mode=rw: a missing file must fail instead of being created empty.
@@ -41,10 +30,10 @@ QString openDatabase(const QString& connection, const QString& path, DbKind kind
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=500"));
         if (!db.open())
-            err = reasonOf(db.lastError());
+            err = Error::of(db.lastError());
         else
             err = checkSchema(db, kind);
-        if (err.isEmpty())
+        if (err.ok())
             return {};
         db.close();
     }
@@ -54,6 +43,7 @@ QString openDatabase(const QString& connection, const QString& path, DbKind kind
 
 void closeDatabase(const QString& connection)
 {
+    forgetPageCheck(connection);
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
         if (db.isValid())
@@ -64,9 +54,12 @@ void closeDatabase(const QString& connection)
 
 Transaction::Transaction(const QSqlDatabase& db) : m_db(db)
 {
+    m_error = writeAllowed(m_db.connectionName());
+    if (m_error.failed())
+        return;
     m_open = m_db.transaction();
     if (!m_open)
-        m_error = reasonOf(m_db.lastError());
+        m_error = Error::of(m_db.lastError());
 }
 
 Transaction::~Transaction()
@@ -80,38 +73,53 @@ bool Transaction::commit()
     if (!m_open)
         return false;
     if (!m_db.commit()) {
-        m_error = reasonOf(m_db.lastError());
+        m_error = Error::of(m_db.lastError());
         return false;
     }
     m_open = false;
     return true;
 }
 
-Statement::Statement(const QSqlDatabase& db, const QString& sql) : m_query(db), m_sql(sql)
+Statement::Statement(const QSqlDatabase& db, const QString& sql) : m_query(db)
 {
     m_query.setForwardOnly(true);
     if (!m_query.prepare(sql))
-        m_error = reasonOf(m_query.lastError());
+        m_error = Error::of(m_query.lastError());
 }
 
 Statement& Statement::bind(const QVariant& v)
 {
-    m_query.addBindValue(v);
+    if (v.metaType().id() == QMetaType::QString && !v.isNull())
+        m_query.addBindValue(cleanText(v.toString()));
+    else
+        m_query.addBindValue(v);
     return *this;
 }
 
 bool Statement::exec()
 {
-    if (!m_error.isEmpty())
+    if (m_error.failed())
         return false;
     if (!m_query.exec()) {
-        m_error = reasonOf(m_query.lastError());
+        m_error = Error::of(m_query.lastError());
         return false;
     }
     return true;
 }
 
-QString run(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
+bool Statement::next()
+{
+    if (m_error.failed())
+        return false;
+    if (m_query.next())
+        return true;
+    // next() is false both at the end and on an error part-way: tell them apart.
+    if (m_query.lastError().isValid())
+        m_error = Error::of(m_query.lastError());
+    return false;
+}
+
+Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {
     Statement s(db, sql);
     for (const QVariant& v : values)
@@ -120,18 +128,26 @@ QString run(const QSqlDatabase& db, const QString& sql, const QVariantList& valu
     return s.error();
 }
 
-QVariant dateValue(const QDate& d)
+QString cleanText(const QString& s)
 {
-    return d.isValid() ? QVariant(d.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString));
-}
-
-QDate toDate(const QVariant& v)
-{
-    if (v.isNull())
-        return {};
-    if (v.metaType().id() == QMetaType::QDate)
-        return v.toDate();
-    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    const auto lone = [&s](qsizetype i) {
+        const QChar c = s[i];
+        if (c.isHighSurrogate())
+            return !(i + 1 < s.size() && s[i + 1].isLowSurrogate());
+        if (c.isLowSurrogate())
+            return !(i > 0 && s[i - 1].isHighSurrogate());
+        return false;
+    };
+    qsizetype first = 0;
+    while (first < s.size() && !lone(first))
+        ++first;
+    if (first == s.size())
+        return s;
+    QString out = s;
+    for (qsizetype i = first; i < s.size(); ++i)
+        if (lone(i))
+            out[i] = QChar(QChar::ReplacementCharacter);
+    return out;
 }
 
 } // namespace store

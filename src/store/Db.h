@@ -1,8 +1,10 @@
 #pragma once
-// Connections to the two database files, the transaction guard and bound statements.
+// Connections to the two database files, the transaction guard, bound statements and the
+// one shape every database operation takes.
+#include "store/Error.h"
+
 #include <QDate>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -15,55 +17,88 @@ inline constexpr const char* kMainConnection = "MainDb";
 inline constexpr const char* kWorkConnection = "WorkDb";
 
 // Opens an existing database file read-write and checks that it holds our tables.
-// Never creates a file. Returns an empty text on success, else the reason.
-QString openDatabase(const QString& connection, const QString& path, DbKind kind);
+// Never creates a file.
+Error openDatabase(const QString& connection, const QString& path, DbKind kind);
 void closeDatabase(const QString& connection);
 
-// A text naming what failed and the database's own reason.
-QString reasonOf(const QSqlError& e);
-
-// Begins a transaction on construction; rolls back unless commit() succeeded.
+// Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
+// page check failed (or has not finished) refuses the transaction before anything is written.
 class Transaction {
 public:
     explicit Transaction(const QSqlDatabase& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
-    bool ok() const { return m_error.isEmpty(); }
-    const QString& error() const { return m_error; }
+    bool ok() const { return m_error.ok(); }
+    const Error& error() const { return m_error; }
     bool commit();
 
 private:
     QSqlDatabase m_db;
     bool m_open = false;
-    QString m_error;
+    Error m_error;
 };
 
-// A prepared statement with positional bound values; the first failure is kept.
+// A prepared statement with positional bound values; the first failure is kept, including
+// a read that stops on an error part-way (next() then returns false and ok() turns false).
 class Statement {
 public:
     Statement(const QSqlDatabase& db, const QString& sql);
     Statement& bind(const QVariant& v);
     bool exec();
-    bool next() { return m_query.next(); }
+    bool next();
     QVariant value(int i) const { return m_query.value(i); }
-    QVariant value(const QString& field) const { return m_query.value(field); }
     QSqlQuery& query() { return m_query; }
-    bool ok() const { return m_error.isEmpty(); }
-    const QString& error() const { return m_error; }
+    bool ok() const { return m_error.ok(); }
+    const Error& error() const { return m_error; }
     void finish() { m_query.finish(); }
 
 private:
     QSqlQuery m_query;
-    QString m_sql;
-    QString m_error;
+    Error m_error;
 };
 
-// Runs one statement with the given values; returns the reason on failure.
-QString run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+// Runs one statement with the given values.
+Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
-// Dates are stored as ISO text; an invalid date is Null.
-QVariant dateValue(const QDate& d);
-QDate toDate(const QVariant& v);
+// Executes s and calls row(s) for every row it returns; row may return false to stop early.
+// A read that stops on a database error is a failure, never the end of the data.
+template <class RowFn>
+Error forEachRow(Statement& s, RowFn&& row)
+{
+    if (!s.exec())
+        return s.error();
+    while (s.next()) {
+        if constexpr (std::is_same_v<decltype(row(s)), bool>) {
+            if (!row(s))
+                break;
+        } else {
+            row(s);
+        }
+    }
+    const Error e = s.error();
+    s.finish();
+    return e;
+}
+
+// Runs work() inside one transaction on db: committed when it returns success, otherwise
+// rolled back so that nothing of it remains. Every operation that writes takes this shape.
+template <class Work>
+Error inTransaction(const QSqlDatabase& db, Work&& work)
+{
+    Transaction tx(db);
+    if (!tx.ok())
+        return tx.error();
+    const Error e = work();
+    if (e.failed())
+        return e;
+    if (!tx.commit())
+        return tx.error();
+    return {};
+}
+
+// A text as it may be stored: a lone UTF-16 surrogate (half of a broken character) becomes
+// U+FFFD, so what is stored is exactly what the user sees.
+QString cleanText(const QString& s);
 
 } // namespace store

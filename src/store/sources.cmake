@@ -1,3 +1,7 @@
 target_sources(tesvan_core PRIVATE
+  src/store/Error.h src/store/Error.cpp
+  src/store/Dates.h src/store/Dates.cpp
   src/store/Db.h src/store/Db.cpp
+  src/store/Integrity.h src/store/Integrity.cpp
+  src/store/Rows.h src/store/Rows.cpp
   src/store/Schema.h src/store/Schema.cpp)

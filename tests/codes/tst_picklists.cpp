@@ -97,7 +97,7 @@ class TestPickLists : public QObject {
                                     "BEGIN SELECT RAISE(ABORT, 'work full'); END"_s),
                  QString());
         const codes::PickLists p = codes::loadPickLists(m_main, m_work);
-        QVERIFY(p.error.contains(u"work full"_s));
+        QVERIFY(p.error.reason().contains(u"work full"_s));
         QCOMPARE(workNames(u"w備考"_s), QStringList{u"古い備考"_s});
     }
 
@@ -106,7 +106,7 @@ class TestPickLists : public QObject {
         QCOMPARE(store::run(m_work, u"INSERT INTO w備考 (sname) VALUES ('古い備考')"_s), QString());
         QCOMPARE(store::run(m_main, u"DROP TABLE コードマスタ"_s), QString());
         const codes::PickLists p = codes::loadPickLists(m_main, m_work);
-        QVERIFY(!p.error.isEmpty());
+        QVERIFY(!p.error.ok());
         QCOMPARE(workNames(u"w備考"_s), QStringList{u"古い備考"_s});
     }
 
@@ -154,7 +154,7 @@ class TestPickLists : public QObject {
         QVERIFY(!adder.add(k, u"一"_s).added);
         QVERIFY(adder.add(k, u"二"_s).added);
         const codes::AddResult full = adder.add(k, u"三"_s);
-        QVERIFY(!full.added && full.error.isEmpty());
+        QVERIFY(!full.added && full.error.ok());
         QCOMPARE(codesOf(k, u"一"_s), QStringList{u"007"_s});
         QCOMPARE(codesOf(k, u"二"_s), QStringList{u"150"_s});
         QVERIFY(codesOf(k, u"三"_s).isEmpty());
@@ -179,7 +179,7 @@ class TestPickLists : public QObject {
                  QString());
         const codes::AddResult r = codes::addCodeMaster(m_main, u"訪問先"_s, u"新規"_s);
         QVERIFY(!r.added);
-        QVERIFY(r.error.contains(u"master locked"_s));
+        QVERIFY(r.error.reason().contains(u"master locked"_s));
     }
 };
 

@@ -30,16 +30,16 @@ inline QString openFreshFiles(const QString& dir, const QString& prefix, QSqlDat
 {
     QDir().mkpath(dir);
     const QString m = dir + QStringLiteral("/Tesvan.mdb"), w = dir + QStringLiteral("/TesvanWork.mdb");
-    QString err = store::createInitialFile(m, store::DbKind::Main);
-    if (err.isEmpty())
+    store::Error err = store::createInitialFile(m, store::DbKind::Main);
+    if (err.ok())
         err = store::createInitialFile(w, store::DbKind::Work);
-    if (err.isEmpty())
+    if (err.ok())
         err = store::openDatabase(prefix + QStringLiteral("main"), m, store::DbKind::Main);
-    if (err.isEmpty())
+    if (err.ok())
         err = store::openDatabase(prefix + QStringLiteral("work"), w, store::DbKind::Work);
     main = QSqlDatabase::database(prefix + QStringLiteral("main"), false);
     work = QSqlDatabase::database(prefix + QStringLiteral("work"), false);
-    return err;
+    return err.reason();
 }
 
 inline void closeFreshFiles(const QString& prefix, QSqlDatabase& main, QSqlDatabase& work)

@@ -10,24 +10,25 @@
 void TstControls::refreshOrder_data()
 {
     QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("order");
     QTest::addColumn<QStringList>("inserts");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("line table by 行番号, not by writing order")
-        << "w営業日報"
+        << "w営業日報" << "行番号"
         << QStringList{"INSERT INTO w営業日報 (行番号, 担当) VALUES (3, 'c')",
                        "INSERT INTO w営業日報 (行番号, 担当) VALUES (1, 'a')",
                        "INSERT INTO w営業日報 (行番号, 担当) VALUES (2, 'b')"}
         << "担当" << QStringList{"a", "b", "c"};
     QTest::newRow("code table by code")
-        << "wコードマスタ"
+        << "wコードマスタ" << "code"
         << QStringList{"INSERT INTO wコードマスタ (code, sname) VALUES ('010', 'x')",
                        "INSERT INTO wコードマスタ (code, sname) VALUES ('002', 'y')",
                        "INSERT INTO wコードマスタ (code, sname) VALUES ('001', 'z')"}
         << "sname" << QStringList{"z", "y", "x"};
     QTest::newRow("list table in writing order")
-        << "w訪問先"
+        << "w訪問先" << ""
         << QStringList{"INSERT INTO w訪問先 (sname) VALUES ('山田商事')",
                        "INSERT INTO w訪問先 (sname) VALUES ('青木工業')",
                        "INSERT INTO w訪問先 (sname) VALUES ('佐藤')"}
@@ -37,6 +38,7 @@ void TstControls::refreshOrder_data()
 void TstControls::refreshOrder()
 {
     QFETCH(QString, table);
+    QFETCH(QString, order);
     QFETCH(QStringList, inserts);
     QFETCH(QString, field);
     QFETCH(QStringList, expected);
@@ -45,7 +47,7 @@ void TstControls::refreshOrder()
         QVERIFY(run(sql));
     DataSource src;
     src.setDatabase("ctlWork");
-    src.setRecordSource(table);
+    src.setRecordSource(table, order);
     QSignalSpy about(&src, &DataSource::aboutToRefresh);
     QSignalSpy done(&src, &DataSource::refreshed);
     QCOMPARE(src.refresh(), QString());
@@ -142,7 +144,7 @@ void TstControls::readDoesNotBlockOtherConnection()
         store::Transaction tx(other);
         QVERIFY(tx.ok());
         QCOMPARE(store::run(other, "UPDATE w営業日報 SET 担当 = 'x' WHERE 行番号 = 1"), QString());
-        QVERIFY2(tx.commit(), qPrintable(tx.error()));
+        QVERIFY2(tx.commit(), qPrintable(tx.error().reason()));
     }
     store::closeDatabase("ctlOther");
     QCOMPARE(src.setValue(399, "担当", "last"), QString());

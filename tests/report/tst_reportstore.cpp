@@ -113,7 +113,7 @@ class TestReportStore : public QObject {
         QCOMPARE(store::run(m_work, u"CREATE TRIGGER t BEFORE INSERT ON w営業日報 WHEN NEW.行番号 = 50 "
                                     "BEGIN SELECT RAISE(ABORT, 'reset refused'); END"_s),
                  QString());
-        QVERIFY(report::resetLines(m_work).contains(u"reset refused"_s));
+        QVERIFY(report::resetLines(m_work).reason().contains(u"reset refused"_s));
         QCOMPARE(workLines(), before);
     }
 
@@ -284,7 +284,7 @@ class TestReportStore : public QObject {
         for (int r = 1; r <= 4; ++r)
             setLine(r, {kDay, kDay, N, N, u"途中社"_s, u"新%1"_s.arg(r), N});
         QVERIFY(
-            report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).contains(u"disk says no"_s));
+            report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).reason().contains(u"disk says no"_s));
         QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
         QCOMPARE(stored(), before);
         QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname = '途中社'"_s).isEmpty());
@@ -349,7 +349,7 @@ class TestReportStore : public QObject {
         setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
         const Rows before = workLines();
         QCOMPARE(store::run(m_main, u"DROP TABLE 営業日報"_s), QString());
-        QVERIFY(!report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s).error.isEmpty());
+        QVERIFY(!report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s).error.ok());
         QCOMPARE(workLines(), before);
     }
 

@@ -1,5 +1,7 @@
 #include "app/controls/CellFormat.h"
 
+#include "store/Dates.h"
+
 namespace controls {
 namespace {
 
@@ -125,17 +127,7 @@ QString formatDate(const QDate& d, const QString& fmt)
 
 QDate dateFromValue(const QVariant& v)
 {
-    if (v.isNull())
-        return {};
-    if (v.metaType().id() == QMetaType::QDate)
-        return v.toDate();
-    if (v.metaType().id() == QMetaType::QDateTime)
-        return v.toDateTime().date();
-    const QString t = v.toString().trimmed();
-    // Only the stored form: "2026-04-01", nothing looser.
-    if (t.size() != 10)
-        return {};
-    return QDate::fromString(t, Qt::ISODate);
+    return store::toDate(v);
 }
 
 QString formatCell(const QVariant& raw, const QString& fmt)
@@ -172,9 +164,8 @@ QVariant storageValue(const QVariant& v)
         return QVariant();
     switch (v.metaType().id()) {
     case QMetaType::QDate:
-        return v.toDate().isValid() ? QVariant(v.toDate().toString(Qt::ISODate)) : QVariant();
     case QMetaType::QDateTime:
-        return v.toDateTime().isValid() ? QVariant(v.toDateTime().date().toString(Qt::ISODate)) : QVariant();
+        return store::dateValue(store::toDate(v));
     case QMetaType::Bool:
         return QVariant(v.toBool() ? 1 : 0);
     default:

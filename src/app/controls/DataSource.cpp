@@ -30,9 +30,10 @@ QString DataSource::database() const
     return m_connection;
 }
 
-void DataSource::setRecordSource(const QString& table)
+void DataSource::setRecordSource(const QString& table, const QString& orderBy)
 {
     m_table = table;
+    m_order = orderBy;
 }
 
 QString DataSource::recordSource() const
@@ -48,13 +49,8 @@ QString DataSource::refresh()
     if (m_table.isEmpty())
         return QStringLiteral("表が指定されていません。");
 
-    // The table's order: its line number, else its code, else the order the rows were written.
-    const QSqlRecord shape = db.record(m_table);
-    QString order = QStringLiteral("rowid");
-    if (shape.indexOf(QStringLiteral("行番号")) >= 0)
-        order = QStringLiteral("\"行番号\", rowid");
-    else if (shape.indexOf(QStringLiteral("code")) >= 0)
-        order = QStringLiteral("\"code\", rowid");
+    // Rows of equal keys keep the order they were written in.
+    const QString order = m_order.isEmpty() ? QStringLiteral("rowid") : m_order + QStringLiteral(", rowid");
 
     QStringList fields;
     QList<qint64> ids;
@@ -63,7 +59,7 @@ QString DataSource::refresh()
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order)))
-            return store::reasonOf(q.lastError());
+            return store::Error::of(q.lastError()).reason();
         const QSqlRecord rec = q.record();
         for (int i = 1; i < rec.count(); ++i)
             fields << rec.fieldName(i);
@@ -76,7 +72,7 @@ QString DataSource::refresh()
             rows << row;
         }
         if (q.lastError().isValid())
-            return store::reasonOf(q.lastError());
+            return store::Error::of(q.lastError()).reason();
         // Never leave a read open: it would block another connection's commit.
         q.finish();
     }
@@ -136,13 +132,13 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
     {
         store::Transaction tx(db);
         if (!tx.ok())
-            return tx.error();
+            return tx.error().reason();
         const QString column = quoted(m_fields[f]);
         store::Statement up(
             db, QStringLiteral("update %1 set %2 = ? where rowid = ?").arg(quoted(m_table), column));
         up.bind(controls::storageValue(v)).bind(m_rowIds[row]);
         if (!up.exec())
-            return up.error();
+            return up.error().reason();
         if (up.query().numRowsAffected() != 1)
             return QStringLiteral("行 %1 は表から削除されています。").arg(row + 1);
         up.finish();
@@ -151,13 +147,13 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
             db, QStringLiteral("select %1 from %2 where rowid = ?").arg(column, quoted(m_table)));
         back.bind(m_rowIds[row]);
         if (!back.exec())
-            return back.error();
+            return back.error().reason();
         if (!back.next())
             return QStringLiteral("行 %1 を読み直せません。").arg(row + 1);
         stored = back.value(0);
         back.finish();
         if (!tx.commit())
-            return tx.error();
+            return tx.error().reason();
     }
     m_rows[row][f] = stored;
     emit valueChanged(row, m_fields[f]);

@@ -13,7 +13,9 @@ class DataSource : public QObject {
 
     void setDatabase(const QString& connectionName); // a QSqlDatabase connection name
     QString database() const;
-    void setRecordSource(const QString& table); // a bare table name, e.g. "w営業日報"
+    // A bare table name, e.g. "w営業日報", and the order its rows are shown in (a field list;
+    // the order the rows were written when empty).
+    void setRecordSource(const QString& table, const QString& orderBy = {});
     QString recordSource() const;
 
     // Re-reads all rows; "" or the database's reason. On failure the rows read before stay.
@@ -37,6 +39,7 @@ class DataSource : public QObject {
   private:
     QString m_connection;
     QString m_table;
+    QString m_order;
     QStringList m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name → index
     QList<qint64> m_rowIds;

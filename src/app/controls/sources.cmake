@@ -6,6 +6,7 @@ target_sources(tesvan_gui PRIVATE
   src/app/controls/DataSource.h src/app/controls/DataSource.cpp
   src/app/controls/DataGridModel.h src/app/controls/DataGridModel.cpp
   src/app/controls/DataGrid.h src/app/controls/DataGrid.cpp
+  src/app/controls/GridColumns.h src/app/controls/GridColumns.cpp
   src/app/controls/DropDown.h src/app/controls/DropDown.cpp
   src/app/controls/DateInput.h src/app/controls/DateInput.cpp
   src/app/controls/Controls.h src/app/controls/Controls.cpp)

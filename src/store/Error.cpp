@@ -1,0 +1,49 @@
+#include "store/Error.h"
+
+#include <QSqlError>
+#include <cstring>
+
+namespace store {
+namespace {
+
+// SQLite's SQLITE_BUSY and SQLITE_LOCKED; PostgreSQL's lock_not_available, deadlock_detected
+// and serialization_failure.
+bool isLockCode(const QString& code)
+{
+    return code == QLatin1String("5") || code == QLatin1String("6") || code == QLatin1String("55P03") ||
+           code == QLatin1String("40P01") || code == QLatin1String("40001");
+}
+
+} // namespace
+
+Error Error::of(const QSqlError& e)
+{
+    if (!e.isValid())
+        return {};
+    QString t = e.databaseText().trimmed();
+    const QString d = e.driverText().trimmed();
+    if (t.isEmpty())
+        t = d;
+    else if (!d.isEmpty() && !t.contains(d))
+        t += QStringLiteral(" (") + d + QStringLiteral(")");
+    if (t.isEmpty())
+        t = QStringLiteral("不明なエラー");
+    const Error byText = fromText(t);
+    return Error(t, isLockCode(e.nativeErrorCode()) || byText.isLocked());
+}
+
+Error Error::fromText(const QString& reason)
+{
+    return Error(reason, reason.contains(QLatin1String("database is locked")) ||
+                             reason.contains(QLatin1String("database table is locked")));
+}
+
+char* toString(const Error& e)
+{
+    const QByteArray text = (e.ok() ? QStringLiteral("<ok>") : e.reason()).toUtf8();
+    char* out = new char[text.size() + 1];
+    std::memcpy(out, text.constData(), size_t(text.size()) + 1);
+    return out;
+}
+
+} // namespace store

@@ -1,0 +1,36 @@
+#pragma once
+// The outcome of a database operation: success, or the reason it failed. A lock (another
+// program holds the file or the row) is told apart, since the user can simply try again.
+#include <QString>
+
+#include <QSqlError>
+
+namespace store {
+
+class Error {
+public:
+    Error() = default;
+    // An empty reason is success.
+    Error(const QString& reason, bool locked = false) : m_reason(reason), m_locked(locked && !reason.isEmpty()) {}
+    Error(const char*) = delete;
+
+    static Error of(const QSqlError& e);
+    // A reason passed on as text (a grid's failed write); a lock is recognised by its wording.
+    static Error fromText(const QString& reason);
+
+    bool ok() const { return m_reason.isEmpty(); }
+    bool failed() const { return !m_reason.isEmpty(); }
+    bool isLocked() const { return m_locked; }
+    const QString& reason() const { return m_reason; }
+
+    friend bool operator==(const Error& a, const QString& reason) { return a.m_reason == reason; }
+
+private:
+    QString m_reason;
+    bool m_locked = false;
+};
+
+// For test output.
+char* toString(const Error& e);
+
+} // namespace store

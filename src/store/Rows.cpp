@@ -1,0 +1,78 @@
+#include "store/Rows.h"
+
+#include <QSqlRecord>
+
+namespace store {
+
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+{
+    if (Error e = run(db, QStringLiteral("DELETE FROM %1").arg(table)); e.failed())
+        return e;
+    if (rows.isEmpty())
+        return {};
+    QStringList marks;
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        marks << QStringLiteral("?");
+    Statement ins(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(table, fields.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    for (const Row& r : rows) {
+        for (const QVariant& v : r)
+            ins.bind(v);
+        if (!ins.exec())
+            break;
+    }
+    return ins.error();
+}
+
+Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+{
+    return inTransaction(db, [&] { return replaceRows(db, table, fields, rows); });
+}
+
+Error readRows(const QSqlDatabase& db, const QString& sql, const QVariantList& values, QList<Row>& out)
+{
+    Statement s(db, sql);
+    for (const QVariant& v : values)
+        s.bind(v);
+    QList<Row> rows;
+    int width = -1;
+    const Error e = forEachRow(s, [&](Statement& q) {
+        if (width < 0)
+            width = q.query().record().count();
+        Row r;
+        r.reserve(width);
+        for (int i = 0; i < width; ++i)
+            r << q.value(i);
+        rows << r;
+    });
+    if (e.ok())
+        out = rows;
+    return e;
+}
+
+Error setTicks(const QSqlDatabase& db, const QString& table, bool flag, const QString& where)
+{
+    return inTransaction(db, [&] {
+        return run(db,
+                   QStringLiteral("UPDATE %1 SET チェック = ?%2")
+                       .arg(table, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                   {flag ? 1 : 0});
+    });
+}
+
+Error deleteTicked(const QSqlDatabase& db, const QString& table)
+{
+    return inTransaction(db, [&] { return run(db, QStringLiteral("DELETE FROM %1 WHERE チェック <> 0").arg(table)); });
+}
+
+Error tickedRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QString& orderBy,
+                 QList<Row>& out)
+{
+    return readRows(db,
+                    QStringLiteral("SELECT %1 FROM %2 WHERE チェック <> 0%3")
+                        .arg(fields.join(QStringLiteral(", ")), table,
+                             orderBy.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + orderBy),
+                    {}, out);
+}
+
+} // namespace store
