@@ -27,16 +27,19 @@ QString fixedFolder()
 DataPaths chooseDataFolder(const QString& marker, const QString& fixed, const QString& exeFolder)
 {
     const QFileInfo m(marker);
-    DataPaths p;
-    if (m.isFile() && !m.isHidden()) {
-        p.dataFolder = fixed;
-    } else {
+    if (m.isFile() && !m.isHidden())
+        return dataPathsIn(fixed);
 #ifdef Q_OS_WIN
-        p.dataFolder = exeFolder + QStringLiteral("\\data\\");
+    return dataPathsIn(exeFolder + QStringLiteral("\\data\\"));
 #else
-        p.dataFolder = exeFolder + QStringLiteral("/data/");
+    return dataPathsIn(exeFolder + QStringLiteral("/data/"));
 #endif
-    }
+}
+
+DataPaths dataPathsIn(const QString& folder)
+{
+    DataPaths p;
+    p.dataFolder = folder;
     p.mainDbPath = p.dataFolder + store::kMainFileName;
     p.workDbPath = p.dataFolder + store::kWorkFileName;
     return p;

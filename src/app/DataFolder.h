@@ -18,4 +18,7 @@ QString fixedFolder(); // "c:\develop4\Tesvan\data\" on Windows, "/develop4/Tesv
 DataPaths chooseDataFolder(const QString& marker, const QString& fixed, const QString& exeFolder);
 DataPaths chooseDataFolder(const QString& exeFolder);
 
+// The two files in a folder given outright, without the marker rule (tests, tools).
+DataPaths dataPathsIn(const QString& folder);
+
 } // namespace app

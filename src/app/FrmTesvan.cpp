@@ -14,7 +14,11 @@
 #include "report/ReportTab.h"
 #include "store/Db.h"
 
+#include "store/Integrity.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFutureWatcher>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QTabWidget>
@@ -90,6 +94,15 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
         return false;
     }
     m_workOpen = true;
+    // The work file is small: check its pages now, before start-up writes to it. The main file
+    // may hold years of reports: its check runs beside the window, and writes wait for it.
+    err = store::checkPages(m_paths.workDbPath);
+    if (err.failed()) {
+        unload();
+        showLoadError(m_paths.workDbPath, err);
+        return false;
+    }
+    watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath), m_paths.mainDbPath);
     setWindowTitle(app::kCaption);
 
     Clear設定();
@@ -101,10 +114,38 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     return true;
 }
 
+QString FrmTesvan::restoreAdvice() const
+{
+    const QString tool = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
+    return QStringLiteral("保存しておいたファイルのコピーがあれば、データフォルダ\n  %1\nに戻してください。"
+                          "コピーがないときは、次のコマンドで初期状態のファイルを作成できます"
+                          "（既にあるファイルは上書きしません。壊れたファイルは別の名前に変えてから実行してください）:\n  %2 \"%3\"")
+        .arg(QDir::toNativeSeparators(m_paths.dataFolder), tool, QDir::toNativeSeparators(m_paths.dataFolder));
+}
+
 void FrmTesvan::showLoadError(const QString& path, const store::Error& reason)
 {
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                 QStringLiteral("データベースファイルを開けないため、終了します。\n\n%1\n\n%2").arg(path, reason.reason()));
+                 QStringLiteral("データベースファイルを開けないため、終了します。\n\n%1\n\n%2\n\n（原因）\n%3")
+                     .arg(QDir::toNativeSeparators(path), restoreAdvice(), reason.reason()));
+}
+
+void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString& path)
+{
+    auto* watcher = new QFutureWatcher<store::Error>(this);
+    connect(watcher, &QFutureWatcher<store::Error>::finished, this, [this, watcher, path] {
+        watcher->deleteLater();
+        if (watcher->future().resultCount() == 0)
+            return;
+        const store::Error e = watcher->future().result();
+        if (e.ok())
+            return;
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
+                     QStringLiteral("データベースファイルが壊れています。データを守るため、このファイルには書き込みません"
+                                    "（読込と印刷はできます）。\n\n%1\n\n%2\n\n（検査の結果）\n%3")
+                         .arg(QDir::toNativeSeparators(path), restoreAdvice(), e.reason()));
+    });
+    watcher->setFuture(check);
 }
 
 void FrmTesvan::openReport(const QString& name, const QString& yyyymmdd)

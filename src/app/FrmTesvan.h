@@ -3,6 +3,7 @@
 #include "app/TabContext.h"
 #include "store/Error.h"
 
+#include <QFuture>
 #include <QSqlDatabase>
 #include <QWidget>
 
@@ -60,6 +61,8 @@ protected:
 private:
     void unload();
     void showLoadError(const QString& path, const store::Error& reason);
+    QString restoreAdvice() const;
+    void watchPageCheck(const QFuture<store::Error>& check, const QString& path);
 
     app::DataPaths m_paths;
     bool m_mainOpen = false;

@@ -8,8 +8,15 @@ namespace codes {
 
 AddResult addCodeMaster(const QSqlDatabase& main, const QString& category, const QString& value)
 {
-    CodeMasterAdder adder(main);
-    return adder.add(category, value);
+    AddResult r;
+    r.error = store::inTransaction(main, [&] {
+        CodeMasterAdder adder(main);
+        r = adder.add(category, value);
+        return r.error;
+    });
+    if (r.error.failed())
+        r.added = false;
+    return r;
 }
 
 PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)

@@ -7,8 +7,8 @@
 
 namespace codes {
 
-// Addコードマスタ for one value. Opens no transaction: inside the caller's transaction the
-// write belongs to it; alone, its single UPDATE is atomic by itself.
+// Addコードマスタ for one value, in a transaction of its own. (Registration learns its names
+// through a CodeMasterAdder inside its own transaction instead.)
 AddResult addCodeMaster(const QSqlDatabase& main, const QString& category, const QString& value);
 
 struct PickLists {

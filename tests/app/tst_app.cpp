@@ -1,12 +1,16 @@
 // Start-up and shut-down: data folder, opening both files, caption, single instance, exit.
+#include "Boxes.h"
 #include "TestFiles.h"
 #include "app/Application.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
 #include "app/controls/DataGrid.h"
+#include "app/controls/DateInput.h"
 #include "store/Db.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QPushButton>
@@ -30,6 +34,7 @@ private slots:
     void closeEndsWithZero();
     void secondStartRaisesFirst();
     void missingFolderCreatesNothing();
+    void damagedMainIsNeverWritten();
 };
 
 void TstApp::dataFolderRule()
@@ -77,6 +82,32 @@ void TstApp::openFailures_data()
     QTest::newRow("random bytes as main") << "random-main" << "Tesvan.mdb" << "not a database";
     QTest::newRow("foreign sqlite as work") << "foreign-work" << "TesvanWork.mdb" << "w営業日報";
     QTest::newRow("main without one field") << "field-main" << "Tesvan.mdb" << "sname";
+    QTest::newRow("work with an overwritten page") << "page-work" << "TesvanWork.mdb" << "tesvan-initdb";
+}
+
+// Fills a table of the file with long rows, so that its data spans many pages, then
+// overwrites the page holding the 30th.
+static bool spreadAndDamage(const QString& path, const QString& table, const QString& sql)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "spread");
+        db.setDatabaseName(path);
+        if (!db.open())
+            return false;
+        QSqlQuery q(db);
+        q.prepare(sql);
+        for (int i = 1; i <= 60; ++i) {
+            q.addBindValue(i);
+            q.addBindValue(QString("MARK%1 ").arg(i, 3, 10, QChar('0')) + QString(1500, 'z'));
+            if (!q.exec())
+                return false;
+        }
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("spread");
+    Q_UNUSED(table);
+    return damagePageHolding(path, "MARK030");
 }
 
 void TstApp::openFailures()
@@ -119,13 +150,15 @@ void TstApp::openFailures()
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase("alter");
     }
+    if (damage == "page-work")
+        QVERIFY(spreadAndDamage(work, "w営業日報印刷", "INSERT INTO w営業日報印刷 (行番号, 内容) VALUES (?, ?)"));
     const QStringList before = QDir(data).entryList(QDir::Files);
     const QByteArray mainBytes = readAll(main), workBytes = readAll(work);
 
     ScriptedBoxes boxes;
     {
         FrmTesvan w;
-        QVERIFY(!w.loadFrom(app::chooseDataFolder(tmp.path())));
+        QVERIFY(!w.loadFrom(app::dataPathsIn(tmp.path() + QStringLiteral("/data/"))));
         QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
         QVERIFY(!QSqlDatabase::contains(store::kWorkConnection));
     }
@@ -178,7 +211,7 @@ void TstApp::readOnlyFile()
     const QByteArray work = readAll(data + "TesvanWork.mdb");
     ScriptedBoxes boxes;
     FrmTesvan w;
-    QVERIFY(!w.loadFrom(app::chooseDataFolder(dir)));
+    QVERIFY(!w.loadFrom(app::dataPathsIn(dir + QStringLiteral("/data/"))));
     QCOMPARE(boxes.shown.size(), 1);
     QVERIFY(boxes.shown[0].text.contains("TesvanWork.mdb"));
     QVERIFY(boxes.shown[0].text.contains("読み取り専用"));
@@ -192,7 +225,7 @@ void TstApp::loadAndUnload()
     ScriptedBoxes boxes;
     {
         FrmTesvan w;
-        QVERIFY(w.loadFrom(app::chooseDataFolder(tmp.path())));
+        QVERIFY(w.loadFrom(app::dataPathsIn(tmp.path() + QStringLiteral("/data/"))));
         QVERIFY(boxes.shown.isEmpty());
         QCOMPARE(w.windowTitle(), QString("営業日報 Tesvan Ver 1.20"));
         QCOMPARE(w.objectName(), QString("FrmTesvan"));
@@ -222,7 +255,7 @@ void TstApp::closeEndsWithZero()
     makeDataFolder(tmp.path());
     ScriptedBoxes boxes;
     FrmTesvan w;
-    QVERIFY(w.loadFrom(app::chooseDataFolder(tmp.path())));
+    QVERIFY(w.loadFrom(app::dataPathsIn(tmp.path() + QStringLiteral("/data/"))));
     w.show();
     auto* other = new QWidget;
     other->setAttribute(Qt::WA_DeleteOnClose);
@@ -323,3 +356,33 @@ void TstApp::missingFolderCreatesNothing()
 
 QTEST_MAIN(TstApp)
 #include "tst_app.moc"
+
+// A main file with an overwritten page opens (its check runs beside the window), then the
+// user is told which file is damaged and what to do, and nothing is written to it.
+void TstApp::damagedMainIsNeverWritten()
+{
+    QTemporaryDir tmp;
+    const QString data = makeDataFolder(tmp.path());
+    const QString main = data + "Tesvan.mdb";
+    QVERIFY(spreadAndDamage(main, "営業日報",
+                            "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2024-01-01', '古田', ?, ?)"));
+    const QByteArray before = readAll(main);
+    ScriptedBoxes boxes;
+    {
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::dataPathsIn(data)));
+        w.show();
+        QTRY_COMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].text.contains(main), qPrintable(boxes.shown[0].text));
+        QVERIFY(boxes.shown[0].text.contains("壊れています"));
+        QVERIFY(boxes.shown[0].text.contains("tesvan-initdb"));
+        QVERIFY(!w.Addコードマスタ("訪問先", "新しい先"));
+        w.findChild<DateInput*>("Dt日付")->setDate(QDate(2024, 5, 1));
+        w.findChild<QComboBox*>("cmb氏名")->setEditText("山田");
+        w.findChild<QPushButton*>("cmd登録")->click();
+        QTRY_COMPARE(boxes.shown.size(), 3); // the confirmation, then the refusal
+        QCOMPARE(boxes.shown[2].title, QString("注意"));
+        QVERIFY(boxes.shown[2].text.contains("登録"));
+    }
+    QCOMPARE(readAll(main), before);
+}

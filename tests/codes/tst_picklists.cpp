@@ -110,6 +110,29 @@ class TestPickLists : public QObject {
         QCOMPARE(workNames(u"w備考"_s), QStringList{u"古い備考"_s});
     }
 
+    // A page that fails part-way through the code master: no list is rebuilt from half of it,
+    // and no name is learnt twice because the scan missed where it already was.
+    void damagedPageFailsListsAndLearning()
+    {
+        const auto longName = [](int n) { return u"MARK%1 "_s.arg(n, 3, 10, QChar(u'0')) + QString(900, u'y'); };
+        for (int n = 11; n <= store::kCodeRows; ++n)
+            name(u"訪問先"_s, store::codeOf(n), longName(n));
+        QCOMPARE(store::run(m_work, u"INSERT INTO w訪問先 (sname) VALUES ('前回')"_s), QString());
+        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round), u"MARK150"_s));
+
+        const codes::PickLists p = codes::loadPickLists(m_main, m_work);
+        QVERIFY(p.error.failed());
+        QVERIFY(p.所属.isEmpty() && p.氏名.isEmpty());
+        QCOMPARE(workNames(u"w訪問先"_s), QStringList{u"前回"_s});
+
+        const codes::AddResult a = codes::addCodeMaster(m_main, u"訪問先"_s, longName(180));
+        QVERIFY(a.error.failed());
+        QVERIFY(!a.added);
+        QVERIFY(texts(m_main, u"SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND code <= '010' "
+                              "AND sname IS NOT NULL"_s)
+                    .isEmpty());
+    }
+
     void add_data()
     {
         QTest::addColumn<QString>("value");
@@ -160,12 +183,13 @@ class TestPickLists : public QObject {
         QVERIFY(codesOf(k, u"三"_s).isEmpty());
     }
 
-    void addBelongsToCallersTransaction()
+    void adderBelongsToCallersTransaction()
     {
         {
             store::Transaction tx(m_main);
             QVERIFY(tx.ok());
-            QVERIFY(codes::addCodeMaster(m_main, u"訪問先"_s, u"取消社"_s).added);
+            codes::CodeMasterAdder adder(m_main);
+            QVERIFY(adder.add(u"訪問先"_s, u"取消社"_s).added);
         } // rolled back
         QVERIFY(codesOf(u"訪問先"_s, u"取消社"_s).isEmpty());
         QVERIFY(codes::addCodeMaster(m_main, u"訪問先"_s, u"確定社"_s).added);

@@ -1,6 +1,5 @@
 #pragma once
-// Test helpers: fresh copies of the initial database files and a scripted message box.
-#include "msg/Msg.h"
+// Test helpers of the database work: fresh copies of the initial database files.
 #include "store/Schema.h"
 
 #include "store/Db.h"
@@ -67,21 +66,31 @@ inline QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Records every box shown and answers from a script (true = Yes); an empty script answers
-// by the box's default button.
-struct ScriptedBoxes {
-    QList<MsgSpec> shown;
-    QList<bool> answers;
-    ScriptedBoxes()
-    {
-        Msg::setPresenter([this](const MsgSpec& s) {
-            shown << s;
-            if (!answers.isEmpty())
-                return answers.takeFirst();
-            return s.yesNo && !s.defaultNo;
-        });
-    }
-    ~ScriptedBoxes() { Msg::setPresenter({}); }
-};
+// Overwrites the page of the database file at path that holds marker (its UTF-8 bytes) with
+// bytes that are no page at all, as a failing disk would, and bumps the file's change counter
+// so that open connections drop their cached pages. False when the marker is not in the file.
+inline bool damagePageHolding(const QString& path, const QString& marker)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = f.readAll();
+    const qsizetype at = bytes.indexOf(marker.toUtf8());
+    if (at < 0 || bytes.size() < 100)
+        return false;
+    int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const qsizetype page = at / pageSize;
+    if (page == 0)
+        return false; // the first page holds the file header and the schema
+    bytes.replace(page * pageSize, pageSize, QByteArray(pageSize, char(0xA5)));
+    quint32 counter = (uchar(bytes[24]) << 24) | (uchar(bytes[25]) << 16) | (uchar(bytes[26]) << 8) | uchar(bytes[27]);
+    ++counter;
+    for (int i = 0; i < 4; ++i)
+        bytes[24 + i] = char((counter >> (24 - 8 * i)) & 0xFF);
+    f.seek(0);
+    return f.write(bytes) == bytes.size() && f.flush();
+}
 
 } // namespace testing

@@ -1,5 +1,6 @@
 #pragma once
 // A loaded main window on fresh data files, with message boxes answered from a script.
+#include "Boxes.h"
 #include "TestFiles.h"
 #include "app/FrmTesvan.h"
 
@@ -20,7 +21,7 @@ struct WindowFixture {
         makeDataFolder(tmp->path());
         boxes = std::make_unique<ScriptedBoxes>();
         window = std::make_unique<FrmTesvan>();
-        if (!window->loadFrom(app::chooseDataFolder(tmp->path())))
+        if (!window->loadFrom(app::dataPathsIn(tmp->path() + QStringLiteral("/data/"))))
             return false;
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))

@@ -353,6 +353,49 @@ class TestReportStore : public QObject {
         QCOMPARE(workLines(), before);
     }
 
+    // A page that fails part-way through a read: the operation fails and writes nothing, instead
+    // of taking the rows read so far for the whole report.
+    void damagedWorkPageStopsRegistration()
+    {
+        for (int r = 1; r <= 3; ++r)
+            setLine(r, {kDay, kDay, N, N, N, u"旧%1"_s.arg(r), N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"旧版"_s)), QString());
+        const Rows before = stored();
+        for (int r = 1; r <= 100; ++r)
+            setLine(r, {kDay, kDay, N, N, u"新規先%1"_s.arg(r), u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
+        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/TesvanWork.mdb"_s.arg(m_round), u"MARK070"_s));
+        QVERIFY(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).failed());
+        QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
+        QCOMPARE(stored(), before);
+        QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname LIKE '新規先%'"_s).isEmpty());
+    }
+
+    void damagedMainPageStopsReading()
+    {
+        for (int r = 1; r <= 100; ++r)
+            setLine(r, {kDay, kDay, N, N, N, u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
+        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
+        const Rows before = workLines();
+        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round), u"MARK070"_s));
+        const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s);
+        QVERIFY(r.error.failed());
+        QCOMPARE(r.lines, 0);
+        QCOMPARE(workLines(), before);
+    }
+
+    // A lone surrogate (half of a broken character) is stored as U+FFFD, never paired with the
+    // character after it.
+    void loneSurrogateIsStoredAsReplacement()
+    {
+        const QString broken = u"A"_s + QChar(0xD83D) + u"B"_s;
+        setLine(1, {kDay, kDay, N, broken, N, broken, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(broken)), QString());
+        const QString shown = u"A\uFFFDB"_s;
+        QCOMPARE(select(m_main, u"SELECT 氏名, 担当, 内容 FROM 営業日報"_s), (Rows{{shown, shown, shown}}));
+        QCOMPARE(store::cleanText(u"😀"_s + QChar(0xDC00) + QChar(0xD800)), u"😀\uFFFD\uFFFD"_s);
+    }
+
     void awkwardValuesRoundTrip_data()
     {
         QTest::addColumn<QString>("name");
