@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLocalSocket>
 #include <QThread>
@@ -28,9 +29,17 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultKey()
 {
-    // Per user, so two accounts on one machine do not see each other.
+    return keyFor(QCoreApplication::applicationDirPath());
+}
+
+QString SingleInstance::keyFor(const QString& installation)
+{
+    // Per user, so two accounts on one machine do not see each other, and per installation,
+    // so another copy of the program with its own data folder is not taken for this one.
     const QByteArray user = qgetenv("USER").isEmpty() ? qgetenv("USERNAME") : qgetenv("USER");
-    const QByteArray h = QCryptographicHash::hash("PrjTesvan/" + user, QCryptographicHash::Sha1).toHex();
+    const QByteArray folder = QDir::cleanPath(QDir(installation).absolutePath()).toUtf8();
+    const QByteArray h =
+        QCryptographicHash::hash("PrjTesvan/" + user + '/' + folder, QCryptographicHash::Sha1).toHex();
     return QStringLiteral("PrjTesvan-") + QString::fromLatin1(h.left(12));
 }
 

@@ -19,7 +19,9 @@ public:
     // Asks the running instance to bring its window forward; waits at most timeoutMs.
     bool signalRunning(int timeoutMs = 1000);
 
+    // The key of this installation (the executable's folder) for the current user.
     static QString defaultKey();
+    static QString keyFor(const QString& installation);
 
 signals:
     void activationRequested();

@@ -16,6 +16,7 @@
 #include "report/TimeCheck.h"
 
 #include <QFrame>
+#include <QShortcut>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -112,8 +113,14 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     txt内容 = new QPlainTextEdit(Cnテキスト入力);
     txt内容->setObjectName(QStringLiteral("txt内容"));
     txt内容->installEventFilter(this);
-    cmd入力書込 = makeButton(QStringLiteral("cmd入力書込"), QStringLiteral("決定"), Cnテキスト入力);
-    cmd入力閉じる = makeButton(QStringLiteral("cmd入力閉じる"), QStringLiteral("閉じる"), Cnテキスト入力);
+    // Tab goes on to 決定, as in any dialog; a new line is plain Enter.
+    txt内容->setTabChangesFocus(true);
+    cmd入力書込 = makeButton(QStringLiteral("cmd入力書込"), QStringLiteral("決定"), Cnテキスト入力,
+                             QStringLiteral("入力した内容を行に書き込みます (Ctrl+Enter)"));
+    cmd入力閉じる = makeButton(QStringLiteral("cmd入力閉じる"), QStringLiteral("閉じる"), Cnテキスト入力,
+                               QStringLiteral("書き込まずに閉じます (Esc)"));
+    cmd入力書込->installEventFilter(this);
+    cmd入力閉じる->installEventFilter(this);
     auto* popupButtons = new QHBoxLayout;
     popupButtons->addStretch(1);
     popupButtons->addWidget(cmd入力書込);
@@ -124,6 +131,7 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     popupLayout->addWidget(txt内容, 1);
     popupLayout->addLayout(popupButtons);
     Cnテキスト入力->hide();
+    m_panelBlocks = {header, Grid日報, cmd行削除, cmd全選択, cmd全解除, cmdクリア, cmd読込, cmd印刷, cmd登録, cmd閉じる};
 
     setTabOrder(Dt日付, cmb氏名);
     setTabOrder(cmb氏名, cmb所属);
@@ -138,6 +146,39 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     setTabOrder(cmd印刷, cmd登録);
     setTabOrder(cmd登録, cmd閉じる);
 
+    // Enter in a header field moves on to the next one, and from the title to the first line.
+    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名->lineEdit()),
+                       static_cast<QWidget*>(cmb所属->lineEdit()), static_cast<QWidget*>(txtタイトル)})
+        w->installEventFilter(this);
+    Dt日付->setArrowsStepDays(true);
+    // A line's date typed without its year belongs near the report's creation date.
+    Dt日付入力->setReferenceDate([this] { return Dt日付->date(); });
+
+    // Every command has its key, shown in its tooltip.
+    const struct {
+        CommandButton* button;
+        QKeySequence key;
+        QString tip;
+    } keys[] = {
+        {cmd登録, QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("日報を登録します")},
+        {cmd読込, QKeySequence(Qt::Key_F5), QStringLiteral("作成日と氏名の日報を読み込みます")},
+        {cmd印刷, QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("日報を印刷します")},
+        {cmdクリア, QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("画面をクリアして新しい日報にします")},
+        {cmd行削除, QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("チェックした行を削除します")},
+        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), QStringLiteral("日付のある行をすべてチェックします")},
+        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("行のチェックをすべて外します")},
+        {cmd閉じる, QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("終了します")},
+    };
+    for (const auto& k : keys) {
+        k.button->setShortcut(k.key);
+        QString tip = k.tip + QStringLiteral(" (") + k.key.toString(QKeySequence::NativeText);
+        if (k.button == cmd読込)
+            tip += QStringLiteral(", Ctrl+O");
+        k.button->setToolTip(tip + u')');
+    }
+    auto* readKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(readKey, &QShortcut::activated, cmd読込, &QPushButton::animateClick);
+
     connect(cmdクリア, &QPushButton::clicked, this, [this] { Clear日報(); });
     connect(cmd行削除, &QPushButton::clicked, this, [this] { LineDelete日報(); });
     connect(cmd全選択, &QPushButton::clicked, this, [this] { Set全選択(true); });
@@ -148,7 +189,7 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
-    connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers) { keyDown(key); });
+    connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
     connect(Grid日報, &DataGrid::writeFailed, this,
             [](int, const QString& reason) { app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason)); });
@@ -354,8 +395,19 @@ void ReportTab::rowColChange()
     SetImeStatus(Grid日報->imeWindow(), c == ColPlace || c == ColPerson || c == ColText || c == ColNote);
 }
 
-void ReportTab::keyDown(int* keyCode)
+void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
 {
+    if (*keyCode == Qt::Key_D && mods == Qt::ControlModifier) {
+        *keyCode = 0;
+        fillDown();
+        return;
+    }
+    if (*keyCode == Qt::Key_Tab && (mods & Qt::ControlModifier)) {
+        // Ctrl+Tab leaves the grid for the button row.
+        *keyCode = 0;
+        cmd行削除->setFocus(Qt::TabFocusReason);
+        return;
+    }
     // Enter at the end of a line starts the next line at its date.
     if (*keyCode == 13 && Grid日報->col() == ColNote && !Grid日報->isEof()) {
         *keyCode = 0;
@@ -368,14 +420,25 @@ void ReportTab::keyDown(int* keyCode)
 
 void ReportTab::cellAction()
 {
-    if (Grid日報->col() != ColText)
+    if (Grid日報->col() != ColText || Grid日報->isEof())
         return;
+    // The panel belongs to the line it was opened on.
+    m_popupRow = Grid日報->row();
     txt内容->setPlainText(Grid日報->columnValue(ColText).toString());
     placePopup();
-    Cnテキスト入力->show();
-    Cnテキスト入力->raise();
+    setPanelOpen(true);
     txt内容->setFocus();
     txt内容->moveCursor(QTextCursor::End);
+}
+
+void ReportTab::setPanelOpen(bool open)
+{
+    // While the panel is open nothing else on the tab acts: the user finishes with 決定 or 閉じる.
+    for (QWidget* w : m_panelBlocks)
+        w->setEnabled(!open);
+    Cnテキスト入力->setVisible(open);
+    if (open)
+        Cnテキスト入力->raise();
 }
 
 void ReportTab::accept内容()
@@ -383,9 +446,12 @@ void ReportTab::accept内容()
     if (Cnテキスト入力->isHidden())
         return;
     const QString text = txt内容->toPlainText();
-    Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
-    Cnテキスト入力->hide();
+    setPanelOpen(false);
+    Grid日報->setRow(m_popupRow);
     Grid日報->setCol(ColText);
+    const QString err = Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
+    if (!err.isEmpty())
+        app::tellFailure(QStringLiteral("内容を書き込み"), store::Error::fromText(err));
     Grid日報->setFocus();
 }
 
@@ -393,8 +459,52 @@ void ReportTab::close内容()
 {
     if (Cnテキスト入力->isHidden())
         return;
-    Cnテキスト入力->hide();
+    setPanelOpen(false);
     Grid日報->setFocus();
+}
+
+bool ReportTab::headerEnter(QObject* watched, QKeyEvent* k)
+{
+    if ((k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) || (k->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    if (watched == Dt日付) {
+        // A date that is not one stays where it is, marked.
+        if (Dt日付->commitText())
+            cmb氏名->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (watched == cmb氏名->lineEdit()) {
+        cmb所属->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (watched == cmb所属->lineEdit()) {
+        txtタイトル->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (watched == txtタイトル) {
+        Grid日報->setFocus(Qt::TabFocusReason);
+        toFirstLine();
+        return true;
+    }
+    return false;
+}
+
+void ReportTab::fillDown()
+{
+    // Ctrl+D: the value of the same column in the line above, as if typed.
+    const int row = Grid日報->row();
+    const int col = Grid日報->col();
+    if (row <= 0 || Grid日報->isEof() || col == ColNo || col == ColCheck)
+        return;
+    const QString field = Grid日報->fields().value(col);
+    if (field.isEmpty())
+        return;
+    const QString err = Grid日報->setColumnValue(col, dat日報->value(row - 1, field));
+    if (!err.isEmpty()) {
+        app::tellFailure(QStringLiteral("上の行の値を写"), store::Error::fromText(err));
+        return;
+    }
+    afterColUpdate(col);
 }
 
 void ReportTab::placePopup()
@@ -414,8 +524,11 @@ void ReportTab::resizeEvent(QResizeEvent* e)
 
 bool ReportTab::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::KeyPress && headerEnter(watched, static_cast<QKeyEvent*>(e)))
+        return true;
     // In the pop-up: Escape closes it, Ctrl+Enter accepts it; plain Enter is a new line.
-    if (watched == txt内容 && e->type() == QEvent::KeyPress) {
+    const bool inPanel = watched == txt内容 || watched == cmd入力書込 || watched == cmd入力閉じる;
+    if (inPanel && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Escape) {
             close内容();

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -44,7 +45,7 @@ public:
     // Grid reactions, public so the window's set-up and tests can reach them.
     void afterColUpdate(int col);
     void rowColChange();
-    void keyDown(int* keyCode);
+    void keyDown(int* keyCode, Qt::KeyboardModifiers mods = {});
     void cellAction();
     void accept内容();
     void close内容();
@@ -84,7 +85,12 @@ private:
     void refreshLines();
     void refreshSource(DataSource* source);
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
+    void setPanelOpen(bool open);
+    bool headerEnter(QObject* watched, QKeyEvent* k);
+    void fillDown();
     void toFirstLine();
 
     TabContext* m_context = nullptr;
+    int m_popupRow = -1;             // the line the 内容 panel was opened on
+    QList<QWidget*> m_panelBlocks;   // what does not act while the panel is open
 };

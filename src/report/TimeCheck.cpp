@@ -2,10 +2,14 @@
 
 namespace report {
 
-std::optional<QVariant> checkTime(const QString& text)
+std::optional<QVariant> checkTime(const QString& typed)
 {
-    if (text.isEmpty())
+    if (typed.isEmpty())
         return std::nullopt;
+    // The form the cell displays, "09:30" (or with a full-width colon), is four digits too.
+    QString text = typed;
+    if (text.size() == 5 && (text.at(2) == u':' || text.at(2) == u'：'))
+        text.remove(2, 1);
     const QVariant cleared{QMetaType(QMetaType::QString)};
     if (text.size() != 4)
         return cleared;

@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
+#include "app/SingleInstance.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DateInput.h"
 #include "store/Db.h"
@@ -35,6 +36,7 @@ private slots:
     void secondStartRaisesFirst();
     void missingFolderCreatesNothing();
     void damagedMainIsNeverWritten();
+    void instanceKeyPerInstallation();
 };
 
 void TstApp::dataFolderRule()
@@ -385,4 +387,15 @@ void TstApp::damagedMainIsNeverWritten()
         QVERIFY(boxes.shown[2].text.contains("登録"));
     }
     QCOMPARE(readAll(main), before);
+}
+
+// Two installations with their own data folders run side by side; one program started twice
+// is one instance.
+void TstApp::instanceKeyPerInstallation()
+{
+    using app::SingleInstance;
+    QCOMPARE(SingleInstance::keyFor("/opt/tesvan"), SingleInstance::keyFor("/opt/tesvan/"));
+    QCOMPARE(SingleInstance::keyFor("/opt/tesvan"), SingleInstance::keyFor("/opt/x/../tesvan"));
+    QVERIFY(SingleInstance::keyFor("/opt/tesvan") != SingleInstance::keyFor("/home/sato/tesvan"));
+    QVERIFY(SingleInstance::keyFor("/opt/tesvan").startsWith("PrjTesvan-"));
 }

@@ -22,7 +22,9 @@ void TstControls::dateParse_data()
     QTest::newRow("month and day: this year") << "4/1" << yy << QDate(2026, 4, 1);
     QTest::newRow("eight digits") << "20260401" << yy << QDate(2026, 4, 1);
     QTest::newRow("six digits") << "260401" << kanji << QDate(2026, 4, 1);
-    QTest::newRow("four digits: month and day") << "1231" << yy << QDate(2026, 12, 31);
+    QTest::newRow("four digits: the nearest 31 December is last year's") << "1231" << yy << QDate(2025, 12, 31);
+    QTest::newRow("month and day after half a year: last year") << "11/21" << yy << QDate(2025, 11, 21);
+    QTest::newRow("month and day within half a year ahead") << "10/1" << yy << QDate(2026, 10, 1);
     QTest::newRow("full format text") << "2026年04月01日" << kanji << QDate(2026, 4, 1);
     QTest::newRow("kanji without leading zeros") << "2026年4月1日" << kanji << QDate(2026, 4, 1);
     QTest::newRow("full-width digits and slashes") << "２０２６／０４／０１" << yy << QDate(2026, 4, 1);
@@ -83,24 +85,56 @@ void TstControls::dateInputTyping()
     QCOMPARE(d->text(), QString("2026年04月01日"));
     QCOMPARE(d->formatted("yyyy/mm/dd"), QString("2026/04/01"));
     QCOMPARE(changed.count(), 1);
-    // An invalid entry restores the previous value's text.
+    // An invalid entry stays visible and marked, and the control holds no date: the previous
+    // date never comes back behind the user's back.
     d->selectAll();
     QTest::keyClicks(d, "2026/02/30");
     QTest::keyClick(d, Qt::Key_Return);
-    QCOMPARE(d->date(), QDate(2026, 4, 1));
-    QCOMPARE(d->text(), QString("2026年04月01日"));
-    QCOMPARE(changed.count(), 1);
+    QVERIFY(d->isNull());
+    QVERIFY(d->isInvalid());
+    QCOMPARE(d->text(), QString("2026/02/30"));
+    QCOMPARE(d->toolTip(), QString("日付が正しくありません"));
+    QVERIFY(d->styleSheet().contains("border"));
+    QCOMPARE(changed.count(), 2);
+    // Corrected, the mark goes.
+    d->selectAll();
+    QTest::keyClicks(d, "2026/02/28");
+    QTest::keyClick(d, Qt::Key_Return);
+    QCOMPARE(d->date(), QDate(2026, 2, 28));
+    QVERIFY(!d->isInvalid());
+    QVERIFY(d->toolTip().isEmpty());
+    QCOMPARE(changed.count(), 3);
     // Empty → Null.
     d->selectAll();
     QTest::keyClick(d, Qt::Key_Backspace);
     QTest::keyClick(d, Qt::Key_Return);
     QVERIFY(d->isNull());
     QCOMPARE(d->formatted("yyyy/mm/dd"), QString());
-    QCOMPARE(changed.count(), 2);
-    // The value is taken when the focus leaves as well.
-    QTest::keyClicks(d, "4/1");
+    QCOMPARE(changed.count(), 4);
+    // The value is taken when the focus leaves as well; a year-less date lands near the reference.
+    d->setReferenceDate([] { return QDate(2025, 12, 26); });
+    QTest::keyClicks(d, "1/5");
     other->setFocus();
-    QTRY_COMPARE(d->date(), QDate(QDate::currentDate().year(), 4, 1));
+    QTRY_COMPARE(d->date(), QDate(2026, 1, 5));
+    d->setFocus();
+    d->selectAll();
+    QTest::keyClicks(d, "12/26");
+    QTest::keyClick(d, Qt::Key_Return);
+    QCOMPARE(d->date(), QDate(2025, 12, 26));
+
+    // Ctrl+; is today; with the arrows stepping days, Up and Down move one day.
+    QTest::keyClick(d, Qt::Key_Semicolon, Qt::ControlModifier);
+    QCOMPARE(d->date(), QDate::currentDate());
+    d->setDate(QDate(2026, 2, 28));
+    QTest::keyClick(d, Qt::Key_Up);
+    QCOMPARE(d->date(), QDate(2026, 2, 28));
+    d->setArrowsStepDays(true);
+    QTest::keyClick(d, Qt::Key_Up);
+    QCOMPARE(d->date(), QDate(2026, 3, 1));
+    QTest::keyClick(d, Qt::Key_Down);
+    QTest::keyClick(d, Qt::Key_Down);
+    QCOMPARE(d->date(), QDate(2026, 2, 27));
+    QCOMPARE(d->text(), QString("2026年02月27日"));
 
     QVERIFY(d->setText8("20261231"));
     QCOMPARE(d->date(), QDate(2026, 12, 31));

@@ -175,8 +175,10 @@ class TestReportStore : public QObject {
         QTest::newRow("upper hour bound") << u"2400"_s << QVariant(u"2400"_s);
         QTest::newRow("upper minute bound") << u"1260"_s << QVariant(u"1260"_s);
         QTest::newRow("midnight") << u"0000"_s << QVariant(u"0000"_s);
+        QTest::newRow("as displayed") << u"09:30"_s << QVariant(u"0930"_s);
+        QTest::newRow("full-width colon") << u"０９：３０"_s << QVariant(u"0930"_s);
         for (const QString& bad : {u"930"_s, u"2501"_s, u"1261"_s, u"ab12"_s, u" 930"_s, u"1.30"_s, u"+930"_s,
-                                   u"-100"_s, u"09300"_s, u"０９：３"_s, u"٠٩٣٠"_s})
+                                   u"-100"_s, u"09300"_s, u"9:30"_s, u"25:00"_s, u"0930:"_s, u"０９：３"_s, u"٠٩٣٠"_s})
             QTest::newRow(qPrintable(u"cleared '%1'"_s.arg(bad))) << bad << N;
     }
     void time()

@@ -285,12 +285,13 @@ void TstWindow::creationDateInput()
     QCOMPARE(d->date(), QDate(2026, 4, 1));
     QCOMPARE(d->formatted("yyyy/mm/dd"), QString("2026/04/01"));
     QCOMPARE(d->text(), QString("2026年04月01日"));
-    // An impossible date keeps the previous value.
+    // An impossible date stays as typed, marked, and the control holds no date.
     d->selectAll();
     QTest::keyClicks(d, "2026/02/30");
     QTest::keyClick(d, Qt::Key_Return);
-    QCOMPARE(d->date(), QDate(2026, 4, 1));
-    QCOMPARE(d->text(), QString("2026年04月01日"));
+    QVERIFY(d->isNull());
+    QVERIFY(d->isInvalid());
+    QCOMPARE(d->text(), QString("2026/02/30"));
     // Its left edge is 1080 twips into the header.
     QVERIFY(qAbs(d->x() - qRound(1080.0 * d->logicalDpiX() / 1440)) <= 1);
 }

@@ -8,4 +8,7 @@ class CellEditor {
     // The value to write into the cell; Null for an empty entry.
     virtual QVariant cellValue() const = 0;
     virtual void setCellValue(const QVariant&) = 0;
+    // False while what is typed is not a value at all (a text that is no date): the grid then
+    // keeps the editor open instead of writing anything.
+    virtual bool cellValueValid() const { return true; }
 };

@@ -31,6 +31,24 @@ QIcon dropDownIcon(const QColor& color)
     return QIcon(pm);
 }
 
+// The year that puts month/day nearest to reference; 0 when the day exists in none of them.
+int nearestYear(int m, int d, const QDate& reference)
+{
+    int best = 0;
+    qint64 bestGap = 0;
+    for (int y = reference.year() - 1; y <= reference.year() + 1; ++y) {
+        const QDate c(y, m, d);
+        if (!c.isValid())
+            continue;
+        const qint64 gap = qAbs(reference.daysTo(c));
+        if (best == 0 || gap < bestGap) {
+            best = y;
+            bestGap = gap;
+        }
+    }
+    return best;
+}
+
 int twoDigitYear(int yy, const QDate& today)
 {
     // The century that puts the year nearest before today, allowing twenty years ahead.
@@ -141,8 +159,9 @@ void DateInput::setWidthTwips(double twips)
     resize(twipsToPx(twips, this), height());
 }
 
-std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, const QDate& today)
+std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, const QDate& reference)
 {
+    const QDate today = reference.isValid() ? reference : QDate::currentDate();
     // Full-width digits and separators typed through an input method become ASCII.
     const QString s = text.normalized(QString::NormalizationForm_KC).trimmed();
     if (s.isEmpty())
@@ -198,7 +217,6 @@ std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, c
         } else if (g.size() == 4) {
             put(orderMd[0], g.left(2));
             put(orderMd[1], g.mid(2, 2));
-            y = today.year();
         } else {
             return std::nullopt;
         }
@@ -208,7 +226,6 @@ std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, c
                 return std::nullopt;
         put(orderMd[0], groups[0]);
         put(orderMd[1], groups[1]);
-        y = today.year();
     } else if (groups.size() == 3) {
         for (int i = 0; i < 3; ++i) {
             const QChar f = order[i];
@@ -220,12 +237,30 @@ std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, c
     } else {
         return std::nullopt;
     }
-    if (shortYear)
+    if (y < 0)
+        y = nearestYear(m, d, today);
+    else if (shortYear)
         y = twoDigitYear(y, today);
     const QDate date(y, m, d);
     if (!date.isValid() || y < 1)
         return std::nullopt;
     return date;
+}
+
+void DateInput::setReferenceDate(std::function<QDate()> reference)
+{
+    m_reference = std::move(reference);
+}
+
+QDate DateInput::referenceDate() const
+{
+    const QDate r = m_reference ? m_reference() : QDate();
+    return r.isValid() ? r : QDate::currentDate();
+}
+
+void DateInput::setArrowsStepDays(bool on)
+{
+    m_arrowsStep = on;
 }
 
 bool DateInput::commitText()
@@ -235,20 +270,35 @@ bool DateInput::commitText()
         setNull();
         return true;
     }
-    if (const auto d = parse(t, m_format, QDate::currentDate())) {
+    if (const auto d = parse(t, m_format, referenceDate())) {
         setDate(*d);
         showValue(); // the same date typed another way is shown in the format
         return true;
     }
-    showValue();
+    // Never fall back to the previous date: the user would act on a date they did not type.
+    const QString typed = t;
+    setNull();
+    if (text() != typed)
+        setText(typed);
+    setInvalid(true);
     return false;
 }
 
 void DateInput::showValue()
 {
+    setInvalid(false);
     const QString t = controls::formatDate(m_value, m_format);
     if (t != text())
         setText(t);
+}
+
+void DateInput::setInvalid(bool on)
+{
+    if (on == m_invalid)
+        return;
+    m_invalid = on;
+    setStyleSheet(on ? QStringLiteral("DateInput { border: 2px solid #d01010; background: #fff0f0; }") : QString());
+    setToolTip(on ? QStringLiteral("日付が正しくありません") : QString());
 }
 
 void DateInput::keyPressEvent(QKeyEvent* e)
@@ -256,6 +306,25 @@ void DateInput::keyPressEvent(QKeyEvent* e)
     const bool altDown = e->key() == Qt::Key_Down && (e->modifiers() & Qt::AltModifier);
     if (e->key() == Qt::Key_F4 || altDown) {
         showCalendar();
+        e->accept();
+        return;
+    }
+    if (e->key() == Qt::Key_Semicolon && (e->modifiers() & Qt::ControlModifier)) {
+        // Today, as in a spreadsheet.
+        setDate(QDate::currentDate());
+        showValue();
+        setModified(true);
+        e->accept();
+        return;
+    }
+    if (m_arrowsStep && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) && !(e->modifiers() & Qt::AltModifier)) {
+        if (isModified() && !commitText()) {
+            e->accept();
+            return;
+        }
+        const int step = e->key() == Qt::Key_Up ? 1 : -1;
+        setDate((m_value.isValid() ? m_value : referenceDate()).addDays(m_value.isValid() ? step : 0));
+        setModified(false);
         e->accept();
         return;
     }
@@ -283,10 +352,16 @@ QVariant DateInput::cellValue() const
     const QString t = text();
     if (t.trimmed().isEmpty())
         return QVariant();
-    if (const auto d = parse(t, m_format, QDate::currentDate()))
+    if (const auto d = parse(t, m_format, referenceDate()))
         return QVariant(*d);
-    // Not a date: the cell keeps what it had.
+    // Not a date: the cell keeps what it had (the grid does not write an invalid entry).
     return value();
+}
+
+bool DateInput::cellValueValid() const
+{
+    const QString t = text();
+    return t.trimmed().isEmpty() || parse(t, m_format, referenceDate()).has_value();
 }
 
 void DateInput::setCellValue(const QVariant& v)
@@ -386,7 +461,7 @@ void DateInput::showCalendar()
     if (isModified())
         commitText();
     ensurePopup();
-    const QDate shown = m_value.isValid() ? m_value : QDate::currentDate();
+    const QDate shown = m_value.isValid() ? m_value : referenceDate();
     m_calendar->setSelectedDate(shown);
     m_calendar->setCurrentPage(shown.year(), shown.month());
     updateTitle();

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QLineEdit>
+#include <functional>
 #include <optional>
 
 class QCalendarWidget;
@@ -31,13 +32,23 @@ class DateInput : public QLineEdit, public CellEditor {
     void setLeftTwips(double twips);
     void setWidthTwips(double twips);
 
-    // What a user of fmt may type: the full format text, "26/04/01", "4/1" (year of today),
-    // "20260401", "260401", full-width digits, separators / - . 年 月 日 and spaces.
-    static std::optional<QDate> parse(const QString& text, const QString& fmt, const QDate& today);
+    // What a user of fmt may type: the full format text, "26/04/01", "4/1", "20260401",
+    // "260401", full-width digits, separators / - . 年 月 日 and spaces. A date without its year
+    // takes the year that puts it nearest to reference (within half a year either way).
+    static std::optional<QDate> parse(const QString& text, const QString& fmt, const QDate& reference);
 
-    // Takes the typed text: empty → Null, a date → that date, anything else restores the
-    // previous value's text. False when the text was not a date.
+    // The date a year-less entry is placed near, and where an empty calendar opens; today
+    // when none is given or it gives no date.
+    void setReferenceDate(std::function<QDate()> reference);
+    QDate referenceDate() const;
+    // Up and Down step the date by one day (a header field; a grid's editor leaves them to the grid).
+    void setArrowsStepDays(bool on);
+
+    // Takes the typed text: empty → Null, a date → that date. Anything else stays visible and
+    // marked as invalid, and the control holds no date until it is corrected. False then.
     bool commitText();
+    // The text on screen is not a date (and not empty).
+    bool isInvalid() const { return m_invalid; }
 
     void showCalendar(); // also the trailing button, F4 and Alt+Down
     void hideCalendar();
@@ -45,6 +56,7 @@ class DateInput : public QLineEdit, public CellEditor {
 
     QVariant cellValue() const override;
     void setCellValue(const QVariant& v) override;
+    bool cellValueValid() const override;
     QSize minimumSizeHint() const override;
 
   signals:
@@ -57,11 +69,15 @@ class DateInput : public QLineEdit, public CellEditor {
 
   private:
     void showValue();
+    void setInvalid(bool on);
     void ensurePopup();
     void updateTitle();
     void pick(const QDate& d);
 
     QDate m_value;
+    bool m_invalid = false;
+    bool m_arrowsStep = false;
+    std::function<QDate()> m_reference;
     QString m_format = QStringLiteral("yyyy/mm/dd");
     QString m_titleFormat = QStringLiteral("yyyy年mm月");
     QFrame* m_popup = nullptr;
