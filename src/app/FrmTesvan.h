@@ -3,6 +3,7 @@
 #include "app/TabContext.h"
 #include "store/Error.h"
 
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QWidget>
 
@@ -11,6 +12,7 @@ class QLabel;
 class ReportTab;
 class ListTab;
 class CodeTab;
+class Hint;
 
 // The main window: owns both database connections from load to unload and wires the tabs.
 class FrmTesvan : public QWidget, public TabContext {
@@ -67,4 +69,5 @@ private:
     ReportTab* m_report = nullptr;
     ListTab* m_list = nullptr;
     CodeTab* m_codes = nullptr;
+    QPointer<Hint> m_hint; // made on the first hint button click, then reused
 };
