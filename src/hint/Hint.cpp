@@ -161,8 +161,8 @@ bool Hint::EntryHint()
 
 bool Hint::Deleteヒント()
 {
-    const store::Error e =
-        hint::deleteHint(QSqlDatabase::database(m_workConnection, false), lblFormName->text(), lblCtlName->text());
+    const store::Error e = hint::deleteHint(QSqlDatabase::database(m_workConnection, false),
+                                            lblFormName->text(), lblCtlName->text());
     if (e.failed()) {
         // The stored hint is still there, so the text that shows it stays too.
         app::tellFailure(QStringLiteral("ヒントを削除"), e);

@@ -12,7 +12,7 @@ class CommandButton;
 
 class Hint : public QWidget {
     Q_OBJECT
-public:
+  public:
     // workConnection names the work database's connection, which holds the hints.
     explicit Hint(const QString& workConnection, QWidget* parent = nullptr);
 
@@ -50,7 +50,7 @@ public:
     CommandButton* cmdクリア = nullptr;
     CommandButton* cmd閉じる = nullptr;
 
-private:
+  private:
     void setEditing(bool on);
     void register_();
     void delete_();

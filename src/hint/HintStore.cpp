@@ -21,8 +21,9 @@ bool keyGiven(const QString& formName, const QString& ctlName)
 
 store::Error deleteRecord(const QSqlDatabase& work, const QString& formName, const QString& ctlName)
 {
-    return store::run(work, QStringLiteral("DELETE FROM %1 WHERE FormName = ? AND CtlName = ?").arg(store::tbl::ClHint),
-                      {formName, ctlName});
+    return store::run(
+        work, QStringLiteral("DELETE FROM %1 WHERE FormName = ? AND CtlName = ?").arg(store::tbl::ClHint),
+        {formName, ctlName});
 }
 
 } // namespace
@@ -32,8 +33,9 @@ HintRead readHint(const QSqlDatabase& work, const QString& formName, const QStri
     HintRead out;
     if (!keyGiven(formName, ctlName))
         return out;
-    store::Statement s(work, QStringLiteral("SELECT Contents FROM %1 WHERE FormName = ? AND CtlName = ?")
-                                 .arg(store::tbl::ClHint));
+    store::Statement s(
+        work,
+        QStringLiteral("SELECT Contents FROM %1 WHERE FormName = ? AND CtlName = ?").arg(store::tbl::ClHint));
     s.bind(formName).bind(ctlName);
     out.error = store::forEachRow(s, [&out](store::Statement& row) {
         out.found = true;
@@ -59,10 +61,11 @@ store::Error storeHint(const QSqlDatabase& work, const QString& formName, const 
         store::Error e = deleteRecord(work, formName, ctlName);
         if (e.failed())
             return e;
-        return store::run(work,
-                          QStringLiteral("INSERT INTO %1 (FormName, CtlName, FormTitle, Contents) VALUES (?, ?, ?, ?)")
-                              .arg(store::tbl::ClHint),
-                          {formName, ctlName, formTitle, text});
+        return store::run(
+            work,
+            QStringLiteral("INSERT INTO %1 (FormName, CtlName, FormTitle, Contents) VALUES (?, ?, ?, ?)")
+                .arg(store::tbl::ClHint),
+            {formName, ctlName, formTitle, text});
     });
 }
 

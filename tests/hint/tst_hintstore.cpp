@@ -25,14 +25,14 @@ class TestHintStore : public QObject {
     {
         if (ctl.isNull())
             return testing::firstValue(m_work, u"SELECT count(*) FROM ClHint"_s).toInt();
-        return testing::firstValue(m_work, u"SELECT count(*) FROM ClHint WHERE FormName = ? AND CtlName = ?"_s,
-                                   {kForm, ctl})
+        return testing::firstValue(
+                   m_work, u"SELECT count(*) FROM ClHint WHERE FormName = ? AND CtlName = ?"_s, {kForm, ctl})
             .toInt();
     }
     QVariant stored(const QString& field, const QString& ctl)
     {
-        return testing::firstValue(m_work, u"SELECT %1 FROM ClHint WHERE FormName = ? AND CtlName = ?"_s.arg(field),
-                                   {kForm, ctl});
+        return testing::firstValue(
+            m_work, u"SELECT %1 FROM ClHint WHERE FormName = ? AND CtlName = ?"_s.arg(field), {kForm, ctl});
     }
     void exec(const QSqlDatabase& db, const QString& sql)
     {
@@ -40,12 +40,12 @@ class TestHintStore : public QObject {
         QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
     }
 
-private slots:
+  private slots:
     void init()
     {
         ++m_round;
-        const QString reason =
-            testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), u"h%1-"_s.arg(m_round), m_main, m_work);
+        const QString reason = testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round),
+                                                       u"h%1-"_s.arg(m_round), m_main, m_work);
         QVERIFY2(reason.isEmpty(), qPrintable(reason));
     }
     void cleanup() { testing::closeFreshFiles(u"h%1-"_s.arg(m_round), m_main, m_work); }
@@ -62,7 +62,8 @@ private slots:
     {
         QTest::addColumn<QString>("ctl");
         QTest::addColumn<QString>("text");
-        QTest::newRow("japanese with line breaks") << u"cmdHint"_s << u"読込は作成日と氏名から。\n登録で上書き。\n"_s;
+        QTest::newRow("japanese with line breaks")
+            << u"cmdHint"_s << u"読込は作成日と氏名から。\n登録で上書き。\n"_s;
         QTest::newRow("quotes and percent") << u"cmdHint2"_s << u"it's \"50%\" ; -- 'x'"_s;
         QTest::newRow("characters outside the BMP") << u"cmdHint3"_s << u"𠮷野家の🍜"_s;
         QTest::newRow("long hint") << u"cmdHint"_s << QString(u"長い説明。"_s).repeated(4000);
@@ -130,7 +131,8 @@ private slots:
         const hint::HintRead r = hint::readHint(m_work, form, ctl);
         QVERIFY(r.error.ok());
         QVERIFY(!r.found);
-        QCOMPARE(testing::firstValue(m_work, u"SELECT group_concat(Contents) FROM ClHint"_s).toString(), u"a,b"_s);
+        QCOMPARE(testing::firstValue(m_work, u"SELECT group_concat(Contents) FROM ClHint"_s).toString(),
+                 u"a,b"_s);
     }
 
     void nullContentsReadAsNull()
@@ -146,11 +148,14 @@ private slots:
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<bool>("storing");
         QTest::newRow("store refused on insert")
-            << u"CREATE TRIGGER f BEFORE INSERT ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s << true;
+            << u"CREATE TRIGGER f BEFORE INSERT ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s
+            << true;
         QTest::newRow("store refused on delete")
-            << u"CREATE TRIGGER f BEFORE DELETE ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s << true;
+            << u"CREATE TRIGGER f BEFORE DELETE ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s
+            << true;
         QTest::newRow("delete refused")
-            << u"CREATE TRIGGER f BEFORE DELETE ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s << false;
+            << u"CREATE TRIGGER f BEFORE DELETE ON ClHint BEGIN SELECT RAISE(ABORT, 'work full'); END"_s
+            << false;
     }
     void failedWriteKeepsEarlierHint()
     {

@@ -44,7 +44,7 @@ int tabOf(const QString& button)
 
 class TstHintWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void buttonWithoutHintOpensEmpty_data();
@@ -64,7 +64,7 @@ private slots:
     void longHintScrollsAndWindowResizes();
     void closingMainWindowClosesHintFirst();
 
-private:
+  private:
     Hint* openHint(const QString& button);
     void store(const QString& ctl, const QString& text);
     QVariant hintValue(const QString& field, const QString& ctl);
@@ -94,7 +94,9 @@ Hint* TstHintWindow::openHint(const QString& button)
         return nullptr;
     QTest::mouseClick(b, Qt::LeftButton);
     auto* h = m_w->findChild<Hint*>("Hint");
-    if (h && !QTest::qWaitForWindowActive(h))
+    // A window with a transient parent counts as active with its parent, so wait for the
+    // activation itself.
+    if (h && !QTest::qWaitFor([h] { return QApplication::activeWindow() == h; }))
         return nullptr;
     return h;
 }
@@ -112,7 +114,8 @@ void TstHintWindow::store(const QString& ctl, const QString& text)
 QVariant TstHintWindow::hintValue(const QString& field, const QString& ctl)
 {
     return firstValue(m_w->WorkDb(),
-                      u"SELECT %1 FROM ClHint WHERE FormName = 'FrmTesvan' AND CtlName = ?"_s.arg(field), {ctl});
+                      u"SELECT %1 FROM ClHint WHERE FormName = 'FrmTesvan' AND CtlName = ?"_s.arg(field),
+                      {ctl});
 }
 
 int TstHintWindow::hintRecords()
@@ -209,6 +212,7 @@ void TstHintWindow::deletingWithoutRecord()
     QVERIFY(h);
     h->cmd編集->click();
     typeText(u"まだ登録していない"_s);
+    m_fx.boxes->answers = {true};
     h->cmd削除->click();
     QCOMPARE(h->txtContents->toPlainText(), QString());
     QCOMPARE(boxTitles(), QStringList({"削除の確認", "削除の完了"}));
@@ -233,6 +237,7 @@ void TstHintWindow::buttonsKeepIndependentHints()
     // Deleting one leaves the others.
     Hint* h = openHint("cmdHint2");
     QVERIFY(h);
+    m_fx.boxes->answers = {true};
     h->cmd削除->click();
     h->cmd閉じる->click();
     QCOMPARE(hintRecords(), 2);
@@ -303,6 +308,7 @@ void TstHintWindow::secondClickKeepsFirstHint()
     Hint* h = openHint("cmdHint");
     QVERIFY(h);
     h->cmd編集->click();
+    QTest::keyClick(h->txtContents, Qt::Key_End, Qt::ControlModifier);
     typeText(u"追記"_s);
     Hint* same = openHint("cmdHint3");
     QCOMPARE(same, h);
@@ -336,6 +342,7 @@ void TstHintWindow::noAtConfirmationChangesNothing()
     Hint* h = openHint("cmdHint");
     QVERIFY(h);
     h->cmd編集->click();
+    QTest::keyClick(h->txtContents, Qt::Key_End, Qt::ControlModifier);
     typeText(u"新"_s);
     m_fx.boxes->answers = {false};
     h->findChild<QPushButton*>(button)->click();
@@ -350,23 +357,30 @@ void TstHintWindow::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("what");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("store") << u"cmd登録"_s << u"ヒントを登録できませんでした。"_s << u"元新"_s;
-    QTest::newRow("delete") << u"cmd削除"_s << u"ヒントを削除できませんでした。"_s << u"元新"_s;
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("store, old record not deleted")
+        << u"cmd登録"_s << u"ヒントを登録できませんでした。"_s << u"DELETE"_s;
+    QTest::newRow("store, new record not added")
+        << u"cmd登録"_s << u"ヒントを登録できませんでした。"_s << u"INSERT"_s;
+    QTest::newRow("delete") << u"cmd削除"_s << u"ヒントを削除できませんでした。"_s << u"DELETE"_s;
 }
 
 void TstHintWindow::failedWriteIsReported()
 {
     QFETCH(QString, button);
     QFETCH(QString, what);
-    QFETCH(QString, text);
+    QFETCH(QString, refused);
     store("cmdHint", "元");
     Hint* h = openHint("cmdHint");
     QVERIFY(h);
     h->cmd編集->click();
+    QTest::keyClick(h->txtContents, Qt::Key_End, Qt::ControlModifier);
     typeText(u"新"_s);
     QSqlQuery q(m_w->WorkDb());
-    QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE DELETE ON ClHint BEGIN SELECT RAISE(ABORT, 'disk quota'); END"));
+    QVERIFY(q.exec(
+        u"CREATE TRIGGER refuse BEFORE %1 ON ClHint BEGIN SELECT RAISE(ABORT, 'disk quota'); END"_s.arg(
+            refused)));
+    m_fx.boxes->answers = {true};
     h->findChild<QPushButton*>(button)->click();
     // The confirmation, then the failure instead of the completion notice.
     QCOMPARE(m_fx.boxes->shown.size(), 2);
@@ -376,7 +390,7 @@ void TstHintWindow::failedWriteIsReported()
     QCOMPARE(hintRecords(), 1);
     QCOMPARE(hintValue("Contents", "cmdHint").toString(), u"元"_s);
     // What the user typed is not lost.
-    QCOMPARE(h->txtContents->toPlainText(), text);
+    QCOMPARE(h->txtContents->toPlainText(), u"元新"_s);
 }
 
 void TstHintWindow::hintSurvivesRestartAndMainFileWipe()
