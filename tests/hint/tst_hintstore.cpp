@@ -85,15 +85,6 @@ class TestHintStore : public QObject {
         QCOMPARE(stored(u"FormTitle"_s, ctl).toString(), kTitle);
     }
 
-    void storingAgainReplaces()
-    {
-        QVERIFY(hint::storeHint(m_work, kForm, u"cmdHint"_s, kTitle, u"最初"_s).ok());
-        QVERIFY(hint::storeHint(m_work, kForm, u"cmdHint"_s, u"別の題"_s, u"二番目"_s).ok());
-        QCOMPARE(records(), 1);
-        QCOMPARE(stored(u"Contents"_s, u"cmdHint"_s).toString(), u"二番目"_s);
-        QCOMPARE(stored(u"FormTitle"_s, u"cmdHint"_s).toString(), u"別の題"_s);
-    }
-
     void buttonsKeepTheirOwnHints()
     {
         const QStringList ctls = {u"cmdHint"_s, u"cmdHint2"_s, u"cmdHint3"_s};
@@ -106,12 +97,6 @@ class TestHintStore : public QObject {
         QCOMPARE(hint::readHint(m_work, kForm, u"cmdHint3"_s).contents, u"書き直し"_s);
         // The same button name under another window is another hint.
         QVERIFY(!hint::readHint(m_work, u"Other"_s, u"cmdHint"_s).found);
-    }
-
-    void deletingWithoutRecordIsNoError()
-    {
-        QVERIFY(hint::deleteHint(m_work, kForm, u"cmdHint"_s).ok());
-        QCOMPARE(records(), 0);
     }
 
     void emptyKeyTouchesNothing_data()
