@@ -8,6 +8,8 @@
 #include "app/controls/DropDown.h"
 #include "codes/CodeTab.h"
 #include "codes/PickLists.h"
+#include "hint/Hint.h"
+#include "hint/HintKey.h"
 #include "list/ListTab.h"
 #include "app/Notices.h"
 #include "msg/Msg.h"
@@ -154,9 +156,19 @@ void FrmTesvan::openReport(const QString& name, const QString& yyyymmdd)
     m_report->openReport(name, yyyymmdd);
 }
 
-void FrmTesvan::showHint(const QString&)
+void FrmTesvan::showHint(const QString& ctlName)
 {
-    // The hint window comes with the hint issue's work.
+    hint::HintKey& key = hint::sharedKey();
+    key.HintFormName = objectName();
+    key.HintCtlName = ctlName;
+    key.HintFormTitle = windowTitle();
+    if (!m_hint)
+        m_hint = new Hint(kWork, this);
+    // A loaded window stays on the hint it was loaded for; a closed one loads afresh.
+    if (m_hint->isLoaded())
+        m_hint->bringForward();
+    else
+        m_hint->load();
 }
 
 void FrmTesvan::bringToFront()

@@ -4,6 +4,7 @@
 #include "store/Error.h"
 
 #include <QFuture>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QWidget>
 
@@ -12,6 +13,7 @@ class QLabel;
 class ReportTab;
 class ListTab;
 class CodeTab;
+class Hint;
 
 // The main window: owns both database connections from load to unload and wires the tabs.
 class FrmTesvan : public QWidget, public TabContext {
@@ -70,4 +72,5 @@ private:
     ReportTab* m_report = nullptr;
     ListTab* m_list = nullptr;
     CodeTab* m_codes = nullptr;
+    QPointer<Hint> m_hint; // made on the first hint button click, then reused
 };

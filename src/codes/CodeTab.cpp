@@ -1,6 +1,7 @@
 #include "codes/CodeTab.h"
 
 #include "app/Look.h"
+#include "app/TabContext.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
@@ -48,6 +49,7 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     cmd設定読込 = makeButton(QStringLiteral("cmd設定読込"), QStringLiteral("読込"), this,
                           QStringLiteral("設定を読込みます"));
     cmdHint3 = app::makeHintButton(QStringLiteral("cmdHint3"), this);
+    connect(cmdHint3, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint3->objectName()); });
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabel(QStringLiteral("区　分"), this));
     top->addWidget(cmbコード区分);

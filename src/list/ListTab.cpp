@@ -1,6 +1,7 @@
 #include "list/ListTab.h"
 
 #include "app/Look.h"
+#include "app/TabContext.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
@@ -18,6 +19,7 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     cmd一覧読込 = makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this,
                           QStringLiteral("一覧を読込"));
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
+    connect(cmdHint2, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint2->objectName()); });
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabel(QStringLiteral("氏　名"), this));
     top->addWidget(cmb氏名選択);

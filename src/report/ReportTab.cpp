@@ -54,6 +54,7 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     txtタイトル->setGeometry(72, 40, 648, 24);
     cmdHint = app::makeHintButton(QStringLiteral("cmdHint"), header);
     cmdHint->move(740, 8);
+    connect(cmdHint, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint->objectName()); });
 
     // The grid and the controls it uses as cell editors.
     dat日報 = new DataSource(this);

@@ -1,0 +1,210 @@
+#include "hint/Hint.h"
+
+#include "app/Look.h"
+#include "app/Notices.h"
+#include "app/controls/Controls.h"
+#include "hint/HintKey.h"
+#include "hint/HintStore.h"
+#include "msg/Msg.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSqlDatabase>
+#include <QVBoxLayout>
+
+const QColor Hint::kReadOnlyColor(209, 209, 205);
+const QColor Hint::kEditColor(255, 128, 128);
+
+namespace {
+
+QLabel* makeKeyLabel(const QString& name, QWidget* parent)
+{
+    auto* l = app::makeLabel(QString(), parent, name);
+    l->setAutoFillBackground(true);
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, Hint::kReadOnlyColor);
+    l->setPalette(p);
+    l->setMargin(4);
+    l->setMinimumHeight(24);
+    // A long caption is cut at the window's edge rather than widening the window.
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+QFrame* makeFrame(const QString& name, QWidget* parent)
+{
+    auto* f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setFrameShadow(QFrame::Sunken);
+    return f;
+}
+
+} // namespace
+
+Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_workConnection(workConnection)
+{
+    // A window of its own even when the main window is its parent, so it closes with it.
+    setWindowFlag(Qt::Window);
+    setObjectName(QStringLiteral("Hint"));
+    setWindowTitle(QStringLiteral("ヒント        "));
+
+    ImFrame3D1 = makeFrame(QStringLiteral("ImFrame3D1"), this);
+    lblFormName = makeKeyLabel(QStringLiteral("lblFormName"), ImFrame3D1);
+    lblCtlName = makeKeyLabel(QStringLiteral("lblCtlName"), ImFrame3D1);
+    lblFormTitle = makeKeyLabel(QStringLiteral("lblFormTitle"), ImFrame3D1);
+    auto* keys = new QHBoxLayout(ImFrame3D1);
+    keys->setContentsMargins(6, 6, 6, 6);
+    keys->addWidget(lblFormName, 2);
+    keys->addWidget(lblCtlName, 2);
+    keys->addWidget(lblFormTitle, 5);
+
+    ImFrame3D2 = makeFrame(QStringLiteral("ImFrame3D2"), this);
+    txtContents = new QPlainTextEdit(ImFrame3D2);
+    txtContents->setObjectName(QStringLiteral("txtContents"));
+    txtContents->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtContents->setTabChangesFocus(true);
+    auto* text = new QVBoxLayout(ImFrame3D2);
+    text->setContentsMargins(6, 6, 6, 6);
+    text->addWidget(txtContents);
+
+    ImFrame3D6 = makeFrame(QStringLiteral("ImFrame3D6"), this);
+    cmd編集 = app::makeButton(QStringLiteral("cmd編集"), QStringLiteral("編集"), ImFrame3D6);
+    cmd登録 = app::makeButton(QStringLiteral("cmd登録"), QStringLiteral("登録"), ImFrame3D6);
+    cmd削除 = app::makeButton(QStringLiteral("cmd削除"), QStringLiteral("削除"), ImFrame3D6);
+    cmdクリア = app::makeButton(QStringLiteral("cmdクリア"), QStringLiteral("クリア"), ImFrame3D6);
+    cmd閉じる = app::makeButton(QStringLiteral("cmd閉じる"), QStringLiteral("閉じる"), ImFrame3D6);
+    auto* buttons = new QHBoxLayout(ImFrame3D6);
+    buttons->setContentsMargins(6, 6, 6, 6);
+    buttons->addWidget(cmd編集);
+    buttons->addStretch(1);
+    buttons->addWidget(cmd登録);
+    buttons->addWidget(cmd削除);
+    buttons->addWidget(cmdクリア);
+    buttons->addSpacing(16);
+    buttons->addWidget(cmd閉じる);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    layout->addWidget(ImFrame3D1);
+    layout->addWidget(ImFrame3D2, 1);
+    layout->addWidget(ImFrame3D6);
+
+    setTabOrder(txtContents, cmd編集);
+    setTabOrder(cmd編集, cmd登録);
+    setTabOrder(cmd登録, cmd削除);
+    setTabOrder(cmd削除, cmdクリア);
+    setTabOrder(cmdクリア, cmd閉じる);
+
+    setEditing(false);
+    setMinimumSize(420, 240);
+    resize(560, 380);
+
+    connect(cmd編集, &QPushButton::clicked, this, [this] { toggleEdit(); });
+    connect(cmd登録, &QPushButton::clicked, this, [this] { register_(); });
+    connect(cmd削除, &QPushButton::clicked, this, [this] { delete_(); });
+    connect(cmdクリア, &QPushButton::clicked, this, [this] { txtContents->clear(); });
+    connect(cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
+}
+
+void Hint::load()
+{
+    const hint::HintKey& key = hint::sharedKey();
+    lblFormName->setText(key.HintFormName);
+    lblFormTitle->setText(key.HintFormTitle);
+    lblCtlName->setText(key.HintCtlName);
+    // What the previous load showed or typed is gone with it.
+    txtContents->clear();
+    setEditing(false);
+    ReadHint();
+    bringForward();
+    txtContents->setFocus();
+}
+
+void Hint::bringForward()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void Hint::ReadHint()
+{
+    const hint::HintRead r = hint::readHint(QSqlDatabase::database(m_workConnection, false),
+                                            lblFormName->text(), lblCtlName->text());
+    if (r.error.failed()) {
+        app::tellFailure(QStringLiteral("ヒントを読込"), r.error);
+        return;
+    }
+    // A hint stored as Null leaves the text as it is.
+    if (r.found && !r.contents.isNull())
+        txtContents->setPlainText(r.contents);
+}
+
+bool Hint::EntryHint()
+{
+    const store::Error e =
+        hint::storeHint(QSqlDatabase::database(m_workConnection, false), lblFormName->text(),
+                        lblCtlName->text(), lblFormTitle->text(), txtContents->toPlainText());
+    if (e.failed()) {
+        app::tellFailure(QStringLiteral("ヒントを登録"), e);
+        return false;
+    }
+    return true;
+}
+
+bool Hint::Deleteヒント()
+{
+    const store::Error e = hint::deleteHint(QSqlDatabase::database(m_workConnection, false),
+                                            lblFormName->text(), lblCtlName->text());
+    if (e.failed()) {
+        // The stored hint is still there, so the text that shows it stays too.
+        app::tellFailure(QStringLiteral("ヒントを削除"), e);
+        return false;
+    }
+    txtContents->clear();
+    return true;
+}
+
+void Hint::register_()
+{
+    if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("ヒント")))
+        return;
+    if (EntryHint())
+        Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("完了"), QStringLiteral("ヒント"));
+}
+
+void Hint::delete_()
+{
+    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("確認"), QStringLiteral("ヒント")))
+        return;
+    if (Deleteヒント())
+        Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("完了"), QStringLiteral("ヒント"));
+}
+
+void Hint::toggleEdit()
+{
+    // Grey is the read-only state; any other colour counts as editing.
+    setEditing(cmd編集->backColor() == kReadOnlyColor);
+    txtContents->setFocus();
+}
+
+bool Hint::isEditing() const
+{
+    return cmd編集->backColor() != kReadOnlyColor;
+}
+
+void Hint::setEditing(bool on)
+{
+    txtContents->setReadOnly(!on);
+    // Read-only text can still be selected and copied from the keyboard.
+    if (!on)
+        txtContents->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    cmd編集->setBackColor(on ? kEditColor : kReadOnlyColor);
+}

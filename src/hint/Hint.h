@@ -1,0 +1,59 @@
+#pragma once
+// The hint window: the free text kept behind one hint button, read, edited, stored or deleted.
+// One window for the whole run; each load shows the hint of the button that loaded it.
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class CommandButton;
+
+class Hint : public QWidget {
+    Q_OBJECT
+  public:
+    // workConnection names the work database's connection, which holds the hints.
+    explicit Hint(const QString& workConnection, QWidget* parent = nullptr);
+
+    // The button colours that are the edit state.
+    static const QColor kReadOnlyColor; // not being edited
+    static const QColor kEditColor;     // being edited
+
+    // Load step: the labels from the shared hint key, the stored hint read, the edit state
+    // back to read-only, then the window shown with the focus on the text.
+    void load();
+    // Brings the loaded window forward without reading anything again.
+    void bringForward();
+    // Whether the window is loaded (shown and not closed).
+    bool isLoaded() const { return isVisible(); }
+
+    void ReadHint();
+    // Stores the text under the labels' key; false (after the notice) when it failed.
+    bool EntryHint();
+    // Deletes the stored hint and empties the text; false (after the notice) when it failed.
+    bool Deleteヒント();
+    // 編集: switches between read-only and editable, then gives the text the focus.
+    void toggleEdit();
+    bool isEditing() const;
+
+    QFrame* ImFrame3D1 = nullptr;
+    QFrame* ImFrame3D2 = nullptr;
+    QFrame* ImFrame3D6 = nullptr;
+    QLabel* lblFormName = nullptr;
+    QLabel* lblCtlName = nullptr;
+    QLabel* lblFormTitle = nullptr;
+    QPlainTextEdit* txtContents = nullptr;
+    CommandButton* cmd編集 = nullptr;
+    CommandButton* cmd登録 = nullptr;
+    CommandButton* cmd削除 = nullptr;
+    CommandButton* cmdクリア = nullptr;
+    CommandButton* cmd閉じる = nullptr;
+
+  private:
+    void setEditing(bool on);
+    void register_();
+    void delete_();
+
+    QString m_workConnection;
+};

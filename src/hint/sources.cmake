@@ -1,0 +1,3 @@
+target_sources(tesvan_core PRIVATE
+  src/hint/HintKey.h
+  src/hint/HintStore.h src/hint/HintStore.cpp)
