@@ -148,8 +148,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     setTabOrder(cmd登録, cmd閉じる);
 
     // Enter in a header field moves on to the next one, and from the title to the first line.
-    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名->lineEdit()),
-                       static_cast<QWidget*>(cmb所属->lineEdit()), static_cast<QWidget*>(txtタイトル)})
+    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名), static_cast<QWidget*>(cmb所属),
+                       static_cast<QWidget*>(txtタイトル)})
         w->installEventFilter(this);
     Dt日付->setArrowsStepDays(true);
     // A line's date typed without its year belongs near the report's creation date.
@@ -474,11 +474,11 @@ bool ReportTab::headerEnter(QObject* watched, QKeyEvent* k)
             cmb氏名->setFocus(Qt::TabFocusReason);
         return true;
     }
-    if (watched == cmb氏名->lineEdit()) {
+    if (watched == cmb氏名) {
         cmb所属->setFocus(Qt::TabFocusReason);
         return true;
     }
-    if (watched == cmb所属->lineEdit()) {
+    if (watched == cmb所属) {
         txtタイトル->setFocus(Qt::TabFocusReason);
         return true;
     }
