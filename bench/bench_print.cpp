@@ -42,11 +42,13 @@ store::Error datedLines(const QSqlDatabase& work)
     if (store::Error e = report::resetLines(work); e.failed())
         return e;
     return store::inTransaction(work, [&] {
-        store::Statement up(work, QStringLiteral("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = ?, 担当 = ?, "
-                                                 "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?"));
+        store::Statement up(work,
+                            QStringLiteral("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = ?, 担当 = ?, "
+                                           "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?"));
         for (int r = 1; r <= report::kLineRows; ++r) {
             const QString d = QDate(2026, 12, 1).addDays(r / 10).toString(Qt::ISODate);
-            up.bind(d).bind(d).bind(QStringLiteral("%1%2").arg(8 + r % 10, 2, 10, QChar(u'0')).arg(r % 2 ? "00" : "30"));
+            up.bind(d).bind(d).bind(
+                QStringLiteral("%1%2").arg(8 + r % 10, 2, 10, QChar(u'0')).arg(r % 2 ? "00" : "30"));
             up.bind(QStringLiteral("担当者%1").arg(r % 7)).bind(QStringLiteral("株式会社訪問先%1").arg(r));
             up.bind(QStringLiteral("新製品の説明と見積の依頼、次回の打合せ日程の確認 %1").arg(r));
             up.bind(QStringLiteral("要フォロー")).bind(r);
@@ -83,8 +85,9 @@ Timing measure(const char* what, const std::function<store::Error()>& op, double
     }
     std::sort(ms.begin(), ms.end());
     const double m = ms[ms.size() / 2];
-    std::printf("%-40s first %7.1f ms  median %7.1f ms  (min %6.1f, max %6.1f)  target < %4.0f ms  %s\n", what,
-                first, m, ms.first(), ms.last(), target, (m < target && first < target) ? "ok" : "SLOW");
+    std::printf("%-40s first %7.1f ms  median %7.1f ms  (min %6.1f, max %6.1f)  target < %4.0f ms  %s\n",
+                what, first, m, ms.first(), ms.last(), target,
+                (m < target && first < target) ? "ok" : "SLOW");
     return {first, m};
 }
 
@@ -105,8 +108,10 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/data/");
     QDir().mkpath(folder);
-    if (fail(QStringLiteral("main file"), store::createInitialFile(folder + store::kMainFileName, store::DbKind::Main)) ||
-        fail(QStringLiteral("work file"), store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work)))
+    if (fail(QStringLiteral("main file"),
+             store::createInitialFile(folder + store::kMainFileName, store::DbKind::Main)) ||
+        fail(QStringLiteral("work file"),
+             store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work)))
         return 1;
     Msg::setPresenter([](const MsgSpec& s) {
         std::fprintf(stderr, "unexpected box: %s\n", qPrintable(s.text));
@@ -139,8 +144,9 @@ int main(int argc, char** argv)
             QList<print::PrintLine> lines;
             if (store::Error e = print::takeSnapshot(w.WorkDb(), lines); e.failed())
                 return e;
-            const print::HeaderValues h = print::headerValues(r->txtタイトル->text(), r->Dt日付->date(),
-                                                              r->cmb所属->currentText(), r->cmb氏名->currentText());
+            const print::HeaderValues h =
+                print::headerValues(r->txtタイトル->text(), r->Dt日付->date(), r->cmb所属->currentText(),
+                                    r->cmb氏名->currentText());
             return rpt営業日報(h, lines).writePdf(pdf);
         },
         300);

@@ -22,7 +22,8 @@ QString& lastPdfFolder()
 }
 } // namespace
 
-PrintPreview::PrintPreview(const print::HeaderValues& header, const QList<print::PrintLine>& lines, QWidget* parent)
+PrintPreview::PrintPreview(const print::HeaderValues& header, const QList<print::PrintLine>& lines,
+                           QWidget* parent)
     : PrintPreview(new QPrinter(QPrinter::HighResolution), header, lines, parent)
 {
 }
@@ -43,7 +44,8 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
             app::tellFailure(QStringLiteral("印刷"), e);
     });
 
-    m_savePdf = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("PDFに保存"), this);
+    m_savePdf =
+        new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("PDFに保存"), this);
     m_savePdf->setObjectName(QStringLiteral("actPDFに保存"));
     m_savePdf->setToolTip(QStringLiteral("PDFに保存"));
     connect(m_savePdf, &QAction::triggered, this, [this] { savePdfAs(); });
@@ -80,9 +82,9 @@ void PrintPreview::savePdfAs()
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"),
-                                                QDir(folder).filePath(print::suggestedPdfName(m_report.header())),
-                                                QStringLiteral("PDF ファイル (*.pdf)"));
+    QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("PDFに保存"), QDir(folder).filePath(print::suggestedPdfName(m_report.header())),
+        QStringLiteral("PDF ファイル (*.pdf)"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))

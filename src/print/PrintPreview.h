@@ -11,7 +11,7 @@ class QPrinter;
 
 class PrintPreview : public QPrintPreviewDialog {
     Q_OBJECT
-public:
+  public:
     // Takes the report as it stands: later edits on the screen never reach this window.
     PrintPreview(const print::HeaderValues& header, const QList<print::PrintLine>& lines, QWidget* parent);
     ~PrintPreview() override;
@@ -25,7 +25,7 @@ public:
     // Asks for a file in the standard dialog, then savePdf.
     void savePdfAs();
 
-private:
+  private:
     PrintPreview(QPrinter* printer, const print::HeaderValues& header, const QList<print::PrintLine>& lines,
                  QWidget* parent);
 

@@ -22,10 +22,13 @@ store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
     const QString fields = store::fieldsOf(store::tbl::w営業日報).join(QStringLiteral(", "));
     QList<PrintLine> lines;
     const store::Error e = store::inTransaction(work, [&]() -> store::Error {
-        if (store::Error d = store::run(work, QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷)); d.failed())
+        if (store::Error d =
+                store::run(work, QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷));
+            d.failed())
             return d;
-        if (store::Error i = store::run(work, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 WHERE 日付 IS NOT NULL")
-                                                  .arg(store::tbl::w営業日報印刷, fields, store::tbl::w営業日報));
+        if (store::Error i = store::run(
+                work, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 WHERE 日付 IS NOT NULL")
+                          .arg(store::tbl::w営業日報印刷, fields, store::tbl::w営業日報));
             i.failed())
             return i;
         // Read inside the same transaction, so what is printed is exactly what was stored.
@@ -33,7 +36,8 @@ store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
                                                 "ORDER BY 行番号")
                                      .arg(store::tbl::w営業日報印刷));
         return store::forEachRow(s, [&](store::Statement& q) {
-            lines << PrintLine{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), q.value(6)};
+            lines << PrintLine{q.value(0), q.value(1), q.value(2), q.value(3),
+                               q.value(4), q.value(5), q.value(6)};
         });
     });
     if (e.ok())

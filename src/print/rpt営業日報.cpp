@@ -71,8 +71,9 @@ QFont layoutFont(const LayoutItem& item)
 {
     QFont f;
     // The monospaced face stands in for the monospaced family, the proportional for the other.
-    f.setFamilies({item.family, item.family == kGothic ? QStringLiteral("Noto Sans Mono CJK JP")
-                                                       : QStringLiteral("Noto Sans CJK JP"),
+    f.setFamilies({item.family,
+                   item.family == kGothic ? QStringLiteral("Noto Sans Mono CJK JP")
+                                          : QStringLiteral("Noto Sans CJK JP"),
                    QStringLiteral("Noto Sans CJK JP")});
     // Painted in twips: a point is 20 of them.
     f.setPixelSize(qRound(item.points * 20));
@@ -108,7 +109,8 @@ QString fitText(const QString& text, const QFont& font, double width)
 
 using namespace print;
 
-rpt営業日報::rpt営業日報(const HeaderValues& header, const QList<PrintLine>& lines) : m_header(header), m_lines(lines)
+rpt営業日報::rpt営業日報(const HeaderValues& header, const QList<PrintLine>& lines)
+    : m_header(header), m_lines(lines)
 {
 }
 
@@ -145,9 +147,12 @@ QStringList rpt営業日報::PageHeader_Format() const
 QStringList rpt営業日報::Detail_Format(const PrintLine& line) const
 {
     // In the order of detailItems(); the time and the date in the grid's own formats.
-    return {controls::formatCell(line.行番号, {}),  controls::formatCell(line.日付, QStringLiteral("mm/dd")),
-            controls::formatCell(line.時間, QStringLiteral("00:00")), controls::formatCell(line.訪問先, {}),
-            controls::formatCell(line.担当, {}),    controls::formatCell(line.内容, {}),
+    return {controls::formatCell(line.行番号, {}),
+            controls::formatCell(line.日付, QStringLiteral("mm/dd")),
+            controls::formatCell(line.時間, QStringLiteral("00:00")),
+            controls::formatCell(line.訪問先, {}),
+            controls::formatCell(line.担当, {}),
+            controls::formatCell(line.内容, {}),
             controls::formatCell(line.備考, {})};
 }
 
@@ -163,7 +168,8 @@ int rpt営業日報::pageCount(const QPaintDevice& device) const
     return qMax(1, int((m_lines.size() + per - 1) / per));
 }
 
-void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, const QStringList& texts, double top) const
+void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, const QStringList& texts,
+                             double top) const
 {
     for (qsizetype i = 0; i < items.size(); ++i) {
         const LayoutItem& item = items.at(i);

@@ -58,7 +58,7 @@ QString fitText(const QString& text, const QFont& font, double width);
 } // namespace print
 
 class rpt営業日報 {
-public:
+  public:
     rpt営業日報(const print::HeaderValues& header, const QList<print::PrintLine>& lines);
 
     // Page set-up of a device before painting: A4 landscape and the form's margins.
@@ -81,8 +81,9 @@ public:
     const print::HeaderValues& header() const { return m_header; }
     const QList<print::PrintLine>& lines() const { return m_lines; }
 
-private:
-    void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QStringList& texts, double top) const;
+  private:
+    void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QStringList& texts,
+                    double top) const;
 
     print::HeaderValues m_header;
     QList<print::PrintLine> m_lines;

@@ -30,9 +30,10 @@ inline QString runTool(const char* name, const QStringList& args)
     QProcess p;
     p.start(exe, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        QTest::qFail(qPrintable(QStringLiteral("%1 failed: %2").arg(QString::fromLatin1(name),
-                                                                    QString::fromLocal8Bit(p.readAllStandardError()))),
-                     __FILE__, __LINE__);
+        QTest::qFail(
+            qPrintable(QStringLiteral("%1 failed: %2")
+                           .arg(QString::fromLatin1(name), QString::fromLocal8Bit(p.readAllStandardError()))),
+            __FILE__, __LINE__);
         return {};
     }
     return QString::fromUtf8(p.readAllStandardOutput());
@@ -46,8 +47,9 @@ inline QString foldRadicals(const QString& text)
     QString out;
     out.reserve(text.size());
     for (const QChar c : text)
-        out += (c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) ? QString(c).normalized(QString::NormalizationForm_KC)
-                                                                 : QString(c);
+        out += (c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF)
+                   ? QString(c).normalized(QString::NormalizationForm_KC)
+                   : QString(c);
     return out;
 }
 
@@ -55,7 +57,8 @@ inline QString foldRadicals(const QString& text)
 inline QStringList pdfPages(const QString& pdf)
 {
     QStringList pages =
-        foldRadicals(runTool("pdftotext", {QStringLiteral("-layout"), pdf, QStringLiteral("-")})).split(u'\f');
+        foldRadicals(runTool("pdftotext", {QStringLiteral("-layout"), pdf, QStringLiteral("-")}))
+            .split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
@@ -74,9 +77,9 @@ inline QString pdfInfo(const QString& pdf, const QString& key)
 inline QImage pdfPageImage(const QString& pdf, int page, int dpi, const QString& workDir)
 {
     const QString stem = workDir + QStringLiteral("/page");
-    runTool("pdftoppm", {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                         QString::number(page), QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
-                         pdf, stem});
+    runTool("pdftoppm", {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
+                         QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                         QString::number(page), QStringLiteral("-singlefile"), pdf, stem});
     return QImage(stem + QStringLiteral(".png"));
 }
 

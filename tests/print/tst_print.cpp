@@ -33,8 +33,9 @@ print::PrintLine printLine(int no, const QString& date, const QString& time, con
                            const QString& note = {})
 {
     auto v = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
-    return {no, v(date), v(time), QVariant(QStringLiteral("訪問先%1").arg(no)), v(QStringLiteral("担当")), v(text),
-            v(note)};
+    return {
+        no,      v(date), v(time), QVariant(QStringLiteral("訪問先%1").arg(no)), v(QStringLiteral("担当")),
+        v(text), v(note)};
 }
 
 print::HeaderValues header(const QString& date = QStringLiteral("2026/12/08"))
@@ -77,7 +78,7 @@ bool isDark(QRgb c)
 
 class TstPrint : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -105,7 +106,7 @@ private slots:
     void pageImageMatchesLayout();
     void ruleUnderEveryLine();
 
-private:
+  private:
     void setGrid(const QList<store::Row>& rows);
     QList<int> printTableNumbers();
     QString writePdf(const print::HeaderValues& h, const QList<print::PrintLine>& lines);
@@ -118,7 +119,8 @@ private:
 void TstPrint::initTestCase()
 {
     QVERIFY(m_tmp.isValid());
-    const QString err = openFreshFiles(m_tmp.path() + QStringLiteral("/db"), QStringLiteral("print"), m_main, m_work);
+    const QString err =
+        openFreshFiles(m_tmp.path() + QStringLiteral("/db"), QStringLiteral("print"), m_main, m_work);
     QVERIFY2(err.isEmpty(), qPrintable(err));
 }
 
@@ -141,7 +143,8 @@ void TstPrint::setGrid(const QList<store::Row>& rows)
 QList<int> TstPrint::printTableNumbers()
 {
     QList<store::Row> rows;
-    const store::Error e = store::readRows(m_work, QStringLiteral("SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号"), {}, rows);
+    const store::Error e =
+        store::readRows(m_work, QStringLiteral("SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号"), {}, rows);
     if (e.failed())
         return {-1};
     QList<int> out;
@@ -164,13 +167,16 @@ void TstPrint::snapshot_data()
     QTest::addColumn<QList<store::Row>>("grid");
     QTest::addColumn<QList<int>>("printed");
     const QString d = QStringLiteral("2026-12-08");
-    QTest::newRow("empty grid") << QList<store::Row>{gridLine(1, {}, {}), gridLine(2, {}, {})} << QList<int>{};
+    QTest::newRow("empty grid") << QList<store::Row>{gridLine(1, {}, {}), gridLine(2, {}, {})}
+                                << QList<int>{};
     QTest::newRow("undated lines leave gaps")
-        << QList<store::Row>{gridLine(1, d, d, "0930", "a"), gridLine(2, d, d), gridLine(3, {}, {}, "1000", "no date"),
-                             gridLine(4, d, d, {}, "d"), gridLine(5, {}, {})}
+        << QList<store::Row>{gridLine(1, d, d, "0930", "a"), gridLine(2, d, d),
+                             gridLine(3, {}, {}, "1000", "no date"), gridLine(4, d, d, {}, "d"),
+                             gridLine(5, {}, {})}
         << QList<int>{1, 2, 4};
     QTest::newRow("inherited date without shown date")
-        << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, {}, d, {}, "inherited")} << QList<int>{1, 2};
+        << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, {}, d, {}, "inherited")}
+        << QList<int>{1, 2};
     QTest::newRow("shown date alone is not enough")
         << QList<store::Row>{gridLine(1, d, {}, {}, "a"), gridLine(7, d, d)} << QList<int>{7};
     QTest::newRow("order by line number, not by insertion")
@@ -202,8 +208,10 @@ void TstPrint::snapshotCopiesEveryField()
     QList<print::PrintLine> lines;
     QVERIFY(print::takeSnapshot(m_work, lines).ok());
     QList<store::Row> source, copy;
-    QVERIFY(store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報 ORDER BY 行番号"), {}, source).ok());
-    QVERIFY(store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報印刷 ORDER BY 行番号"), {}, copy).ok());
+    QVERIFY(
+        store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報 ORDER BY 行番号"), {}, source).ok());
+    QVERIFY(store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報印刷 ORDER BY 行番号"), {}, copy)
+                .ok());
     QCOMPARE(copy, source);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].時間.toString(), QString("0930"));
@@ -267,12 +275,24 @@ void TstPrint::suggestedPdfName_data()
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("file");
-    QTest::newRow("date and name") << "2026/12/08" << "山田太郎" << "営業日報_20261208_山田太郎.pdf";
-    QTest::newRow("no date") << "" << "山田太郎" << "営業日報_山田太郎.pdf";
-    QTest::newRow("no name") << "2026/12/08" << "" << "営業日報_20261208.pdf";
-    QTest::newRow("neither") << "" << "" << "営業日報.pdf";
-    QTest::newRow("slash and colon dropped") << "2026/12/08" << "a/b:c" << "営業日報_20261208_abc.pdf";
-    QTest::newRow("blanks become underscores") << "2026/12/08" << " 山田　太郎 " << "営業日報_20261208_山田_太郎.pdf";
+    QTest::newRow("date and name") << "2026/12/08"
+                                   << "山田太郎"
+                                   << "営業日報_20261208_山田太郎.pdf";
+    QTest::newRow("no date") << ""
+                             << "山田太郎"
+                             << "営業日報_山田太郎.pdf";
+    QTest::newRow("no name") << "2026/12/08"
+                             << ""
+                             << "営業日報_20261208.pdf";
+    QTest::newRow("neither") << ""
+                             << ""
+                             << "営業日報.pdf";
+    QTest::newRow("slash and colon dropped") << "2026/12/08"
+                                             << "a/b:c"
+                                             << "営業日報_20261208_abc.pdf";
+    QTest::newRow("blanks become underscores") << "2026/12/08"
+                                               << " 山田　太郎 "
+                                               << "営業日報_20261208_山田_太郎.pdf";
 }
 
 void TstPrint::suggestedPdfName()
@@ -328,7 +348,7 @@ void TstPrint::headerOnEveryPage()
     QList<int> perPage;
     for (const QString& page : pages) {
         for (const char* text : {"営業日報", "作成日", "2026/12/08", "所属", "営業一課", "氏名", "山田太郎",
-                                    "週次の訪問計画", "No.", "時間", "担当"})
+                                 "週次の訪問計画", "No.", "時間", "担当"})
             QVERIFY2(page.contains(QString::fromUtf8(text)), text);
         // Headings keep their spacing (full-width blanks between the characters).
         const QString headings = lineWith(page, "No.");
@@ -347,10 +367,9 @@ void TstPrint::headerOnEveryPage()
 
 void TstPrint::linesOrderAndFormats()
 {
-    const QList<print::PrintLine> lines = {printLine(1, "2026-12-08", "0930", "朝の訪問"),
-                                           printLine(2, "2026-12-09", "1305", "午後の訪問"),
-                                           printLine(4, "2027-01-05", {}, "時刻なし"),
-                                           printLine(10, "2027-01-06", "2400", "深夜")};
+    const QList<print::PrintLine> lines = {
+        printLine(1, "2026-12-08", "0930", "朝の訪問"), printLine(2, "2026-12-09", "1305", "午後の訪問"),
+        printLine(4, "2027-01-05", {}, "時刻なし"), printLine(10, "2027-01-06", "2400", "深夜")};
     const QStringList pages = pdfPages(writePdf(header(), lines));
     QCOMPARE(pages.size(), 1);
     QCOMPARE(printedNumbers(pages[0]), (QList<int>{1, 2, 4, 10}));
@@ -367,7 +386,8 @@ void TstPrint::linesOrderAndFormats()
             QVERIFY2(line.contains(QString::fromLatin1(w.time)), qPrintable(line));
         else
             QVERIFY2(!line.contains(u':'), qPrintable(line));
-        QVERIFY2(!line.contains(QStringLiteral("2026-")) && !line.contains(QStringLiteral("2027-")), qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("2026-")) && !line.contains(QStringLiteral("2027-")),
+                 qPrintable(line));
     }
 }
 
@@ -375,8 +395,10 @@ void TstPrint::inheritedDatePrinted()
 {
     // A report stored with its second line undated inherits the first line's date; read back,
     // the line shows no date on screen but prints with the inherited one.
-    setGrid({gridLine(1, "2026-12-08", "2026-12-08", "0930", "一件目"), gridLine(2, {}, {}, "1100", "二件目")});
-    report::Header h{QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"), QStringLiteral("t")};
+    setGrid(
+        {gridLine(1, "2026-12-08", "2026-12-08", "0930", "一件目"), gridLine(2, {}, {}, "1100", "二件目")});
+    report::Header h{QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+                     QStringLiteral("t")};
     const store::Error reg = report::registerReport(m_main, m_work, h);
     QVERIFY2(reg.ok(), qPrintable(reg.reason()));
     setGrid({});
@@ -390,7 +412,8 @@ void TstPrint::inheritedDatePrinted()
     const QStringList pages = pdfPages(writePdf(header(), lines));
     QCOMPARE(pages.size(), 1);
     const QString second = lineWith(pages[0], QStringLiteral("二件目"));
-    QVERIFY2(second.contains(QStringLiteral("12/08")) && second.contains(QStringLiteral("11:00")), qPrintable(second));
+    QVERIFY2(second.contains(QStringLiteral("12/08")) && second.contains(QStringLiteral("11:00")),
+             qPrintable(second));
     QCOMPARE(printedNumbers(pages[0]), (QList<int>{1, 2}));
 }
 
@@ -404,7 +427,8 @@ void TstPrint::emptyHeaderFields()
     QVERIFY2(!top.contains(QRegularExpression(QStringLiteral("\\d"))), qPrintable(top));
     // Labels stand, fields stay empty: nothing but labels and the name on the header line.
     QString rest = top;
-    for (const QString& s : {QString("営業日報"), QString("作成日"), QString("所属"), QString("氏名"), QString("鈴木")})
+    for (const QString& s :
+         {QString("営業日報"), QString("作成日"), QString("所属"), QString("氏名"), QString("鈴木")})
         rest.remove(s);
     QVERIFY2(rest.trimmed().isEmpty(), qPrintable(top));
 }
@@ -428,7 +452,8 @@ void TstPrint::pageSizeAndFonts()
 
 void TstPrint::longContentsStayInBox()
 {
-    const QList<print::PrintLine> lines = {printLine(1, "2026-12-08", "0930", QString(1000, QChar(0x3042)), "備考欄")};
+    const QList<print::PrintLine> lines = {
+        printLine(1, "2026-12-08", "0930", QString(1000, QChar(0x3042)), "備考欄")};
     const QString pdf = writePdf(header(), lines);
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pages.size(), 1);
@@ -485,8 +510,10 @@ void TstPrint::pageImageMatchesLayout()
     const int l = qRound(px.left()), t = qRound(px.top()), r = qRound(px.right()), b = qRound(px.bottom());
     auto at = [&](int x, int y) { return img.pixel(x, y); };
     // Inside, two pixels from every corner: navy.
-    for (const QPoint p : {QPoint(l + 2, t + 2), QPoint(r - 3, t + 2), QPoint(l + 2, b - 3), QPoint(r - 3, b - 3)})
-        QVERIFY2(isNavy(at(p.x(), p.y())), qPrintable(QStringLiteral("%1,%2 %3").arg(p.x()).arg(p.y()).arg(at(p.x(), p.y()), 0, 16)));
+    for (const QPoint p :
+         {QPoint(l + 2, t + 2), QPoint(r - 3, t + 2), QPoint(l + 2, b - 3), QPoint(r - 3, b - 3)})
+        QVERIFY2(isNavy(at(p.x(), p.y())),
+                 qPrintable(QStringLiteral("%1,%2 %3").arg(p.x()).arg(p.y()).arg(at(p.x(), p.y()), 0, 16)));
     // Outside, two pixels beyond the top and bottom edges (and the sides of a lone label): not navy.
     const int mid = (l + r) / 2;
     QVERIFY(!isNavy(at(mid, t - 2)));

@@ -58,7 +58,7 @@ void flushDeletes()
 
 class TstPrintWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void pressPrintOpensPreview();
@@ -69,7 +69,7 @@ private slots:
     void savePdfFromPreview();
     void qtTextsInJapanese();
 
-private:
+  private:
     void setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title);
     void editCell(int row, int col, const QString& text);
     void clearCell(int row, int col);
@@ -134,7 +134,8 @@ void TstPrintWindow::clickPrint()
 
 void TstPrintWindow::pressPrintOpensPreview()
 {
-    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"), QStringLiteral("週報"));
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+              QStringLiteral("週報"));
     editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
     pressKey(Qt::Key_Return);
     editCell(2, ReportTab::ColShowDate, QStringLiteral("12/09"));
@@ -168,7 +169,8 @@ void TstPrintWindow::pressPrintOpensPreview()
 
 void TstPrintWindow::eachClickKeepsItsOwnReport()
 {
-    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"), QStringLiteral("初回"));
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+              QStringLiteral("初回"));
     editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
     pressKey(Qt::Key_Return);
     editCell(1, ReportTab::ColShowDate, QStringLiteral("12/08"));
@@ -192,7 +194,8 @@ void TstPrintWindow::eachClickKeepsItsOwnReport()
 
     // The work table holds only the second run; the first window still shows the first.
     QList<store::Row> rows;
-    QVERIFY(store::readRows(m_w->WorkDb(), "SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号", {}, rows).ok());
+    QVERIFY(
+        store::readRows(m_w->WorkDb(), "SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号", {}, rows).ok());
     QCOMPARE(rows, (QList<store::Row>{{2}, {5}}));
     QCOMPARE(first->report().lines().size(), 2);
     QCOMPARE(first->report().lines()[0].行番号.toInt(), 1);
@@ -290,7 +293,8 @@ void TstPrintWindow::savePdfFromPreview()
 
 void TstPrintWindow::qtTextsInJapanese()
 {
-    QVERIFY2(app::loadQtTranslation(*QCoreApplication::instance()), "qtbase_ja not installed: qt6-translations-l10n");
+    QVERIFY2(app::loadQtTranslation(*QCoreApplication::instance()),
+             "qtbase_ja not installed: qt6-translations-l10n");
     // Message-box buttons take Qt's own Japanese labels.
     QMessageBox box;
     QCOMPARE(box.addButton(QMessageBox::Yes)->text(), QString("はい(&Y)"));
