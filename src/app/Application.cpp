@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 
 namespace app {
 
@@ -24,6 +27,20 @@ void applyLook(QApplication& qapp)
             break;
         }
     }
+}
+
+bool loadQtTranslation(QCoreApplication& qapp)
+{
+    // Qt's own dialogs and buttons (preview, print, file, message boxes) speak the
+    // application's language whatever the system locale is.
+    auto* tr = new QTranslator(&qapp);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    if (!tr->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete tr;
+        return false;
+    }
+    return QCoreApplication::installTranslator(tr);
 }
 
 void TerminateWindowProcess(QWidget* window)
@@ -46,6 +63,7 @@ int runTesvan(QApplication& qapp)
     }
 
     applyLook(qapp);
+    loadQtTranslation(qapp);
     FrmTesvan window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.bringToFront();

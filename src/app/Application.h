@@ -2,6 +2,7 @@
 #include <QString>
 
 class QApplication;
+class QCoreApplication;
 class QWidget;
 
 namespace app {
@@ -14,6 +15,9 @@ int runTesvan(QApplication& qapp);
 
 // Ends the run that owns window with exit code 0, whatever else is still open; null does nothing.
 void TerminateWindowProcess(QWidget* window);
+
+// Installs Qt's Japanese translation of its own texts; false when it is not installed.
+bool loadQtTranslation(QCoreApplication& qapp);
 
 // House look: a Japanese font and the Fusion style, same on every machine.
 void applyLook(QApplication& qapp);

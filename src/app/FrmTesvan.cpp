@@ -23,6 +23,7 @@
 #include <QFutureWatcher>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -236,10 +237,13 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
         g->commitPending();
     unload();
     // Every other window closes with the main window, last opened first.
-    const QWidgetList tops = QApplication::topLevelWidgets();
+    // Guarded: a window that deletes itself on close (a print preview) may take others with it.
+    QList<QPointer<QWidget>> tops;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        tops << w;
     for (auto it = tops.crbegin(); it != tops.crend(); ++it) {
         QWidget* w = *it;
-        if (w != this && w->objectName() != objectName() && w->isVisible()) {
+        if (w && w != this && w->objectName() != objectName() && w->isVisible()) {
             w->close();
             QCoreApplication::processEvents();
         }

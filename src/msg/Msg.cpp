@@ -44,8 +44,6 @@ bool presentInBox(const MsgSpec& entry)
     if (entry.yesNo) {
         yes = box->addButton(QMessageBox::Yes);
         QPushButton* no = box->addButton(QMessageBox::No);
-        yes->setText(QStringLiteral("はい(&Y)"));
-        no->setText(QStringLiteral("いいえ(&N)"));
         box->setDefaultButton(entry.defaultNo ? no : yes);
         box->setEscapeButton(no);
     } else {

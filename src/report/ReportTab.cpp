@@ -12,6 +12,7 @@
 #include "app/controls/Ime.h"
 #include "app/controls/Twips.h"
 #include "msg/Msg.h"
+#include "print/PrintPreview.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
 
@@ -186,6 +187,7 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(cmd全解除, &QPushButton::clicked, this, [this] { Set全選択(false); });
     connect(cmd読込, &QPushButton::clicked, this, [this] { Read日報(); });
     connect(cmd登録, &QPushButton::clicked, this, [this] { Entry日報(); });
+    connect(cmd印刷, &QPushButton::clicked, this, [this] { Prn日報(); });
     connect(cmd入力書込, &QPushButton::clicked, this, [this] { accept内容(); });
     connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
@@ -374,6 +376,20 @@ void ReportTab::Entry日報()
     h.タイトル = txtタイトル->text();
     if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h); e.failed())
         app::tellFailure(QStringLiteral("日報を登録"), e);
+}
+
+void ReportTab::Prn日報()
+{
+    // A cell still being typed belongs to the printed report.
+    if (!commitGrid())
+        return;
+    QList<print::PrintLine> lines;
+    if (const store::Error e = print::takeSnapshot(m_context->workDb(), lines); e.failed()) {
+        app::tellFailure(QStringLiteral("印刷用のデータを作成"), e);
+        return;
+    }
+    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(), cmb氏名->currentText());
+    print::showPreview(m_prn, lines, m_context->mainWindow());
 }
 
 void ReportTab::afterColUpdate(int col)

@@ -1,5 +1,6 @@
 #pragma once
 // The 営業日報 tab: one report at a time, header controls above the line grid.
+#include "print/PrintSnapshot.h"
 #include "store/Error.h"
 
 #include <QSqlDatabase>
@@ -41,6 +42,9 @@ public:
     void Set全選択(bool flag);
     void Read日報();
     void Entry日報();
+    void Prn日報();
+    // The header values of the last print run.
+    const print::HeaderValues& printHeader() const { return m_prn; }
 
     // Grid reactions, public so the window's set-up and tests can reach them.
     void afterColUpdate(int col);
@@ -91,6 +95,7 @@ private:
     void toFirstLine();
 
     TabContext* m_context = nullptr;
-    int m_popupRow = -1;             // the line the 内容 panel was opened on
-    QList<QWidget*> m_panelBlocks;   // what does not act while the panel is open
+    int m_popupRow = -1;           // the line the 内容 panel was opened on
+    QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
+    print::HeaderValues m_prn;
 };

@@ -1,0 +1,67 @@
+#include "print/PrintSnapshot.h"
+
+#include "store/Db.h"
+#include "store/Schema.h"
+
+namespace print {
+
+HeaderValues headerValues(const QString& title, const QDate& created, const QString& department,
+                          const QString& name)
+{
+    HeaderValues h;
+    h.Prnタイトル = title;
+    h.Prn作成日 = created.isValid() ? created.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    h.Prn所属 = department;
+    h.Prn氏名 = name;
+    return h;
+}
+
+store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
+{
+    // Named fields rather than "select *": the copy must not depend on the column order.
+    const QString fields = store::fieldsOf(store::tbl::w営業日報).join(QStringLiteral(", "));
+    QList<PrintLine> lines;
+    const store::Error e = store::inTransaction(work, [&]() -> store::Error {
+        if (store::Error d =
+                store::run(work, QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷));
+            d.failed())
+            return d;
+        if (store::Error i = store::run(
+                work, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 WHERE 日付 IS NOT NULL")
+                          .arg(store::tbl::w営業日報印刷, fields, store::tbl::w営業日報));
+            i.failed())
+            return i;
+        // Read inside the same transaction, so what is printed is exactly what was stored.
+        store::Statement s(work, QStringLiteral("SELECT 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM %1 "
+                                                "ORDER BY 行番号")
+                                     .arg(store::tbl::w営業日報印刷));
+        return store::forEachRow(s, [&](store::Statement& q) {
+            lines << PrintLine{q.value(0), q.value(1), q.value(2), q.value(3),
+                               q.value(4), q.value(5), q.value(6)};
+        });
+    });
+    if (e.ok())
+        out = lines;
+    return e;
+}
+
+QString suggestedPdfName(const HeaderValues& h)
+{
+    QStringList parts{QStringLiteral("営業日報")};
+    const QString digits = QString(h.Prn作成日).remove(u'/');
+    if (!digits.isEmpty())
+        parts << digits;
+    QString name;
+    for (const QChar c : h.Prn氏名.trimmed()) {
+        // Characters no file system takes, control characters and blanks inside the name.
+        if (c.isSpace())
+            name += u'_';
+        else if (c.category() != QChar::Other_Control && !QStringLiteral("/\\:*?\"<>|").contains(c))
+            name += c;
+    }
+    if (!name.isEmpty())
+        parts << name;
+    return parts.join(u'_') + QStringLiteral(".pdf");
+}
+
+} // namespace print

@@ -1,0 +1,45 @@
+#pragma once
+// Database work of printing: the snapshot of the dated report lines in w営業日報印刷, and the
+// header values the printed form shows. No widgets here.
+#include "store/Error.h"
+
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+namespace print {
+
+// The four header values of one print run, as texts, taken from the screen at the click.
+struct HeaderValues {
+    QString Prnタイトル;
+    QString Prn作成日; // "yyyy/mm/dd", or empty when no creation date is given
+    QString Prn所属;
+    QString Prn氏名;
+};
+
+HeaderValues headerValues(const QString& title, const QDate& created, const QString& department,
+                          const QString& name);
+
+// One printed line: the stored values of w営業日報印刷, unformatted (Null stays Null).
+struct PrintLine {
+    QVariant 行番号;
+    QVariant 日付;
+    QVariant 時間;
+    QVariant 訪問先;
+    QVariant 担当;
+    QVariant 内容;
+    QVariant 備考;
+};
+
+// Rewrites w営業日報印刷 as a copy of the rows of w営業日報 that have a 日付 and reads the copy
+// back in ascending 行番号, all in one work transaction. On failure the print table stays as
+// it was and out is left untouched.
+store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out);
+
+// The file name offered when the report is saved as PDF: 営業日報_yyyymmdd_氏名.pdf, leaving out
+// an empty part and any character a file name cannot hold.
+QString suggestedPdfName(const HeaderValues& h);
+
+} // namespace print

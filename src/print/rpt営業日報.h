@@ -1,0 +1,90 @@
+#pragma once
+// The printed daily report: a landscape A4 form painted with QPainter in twips, the same
+// code for the preview, the printer and PDF files.
+#include "print/PrintSnapshot.h"
+#include "store/Error.h"
+
+#include <QColor>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <Qt>
+
+class QFont;
+class QPagedPaintDevice;
+class QPaintDevice;
+class QPainter;
+
+namespace print {
+
+// Twips (1,440 per inch; one twip is 1/20 of a point).
+inline constexpr double kPageHeaderHeight = 1100;
+inline constexpr double kDetailHeight = 310;
+// Margins: the layout is 15,465 twips wide on a 16,838-twip page, so left and right together
+// may take at most 1,373. Left 800 and no right margin leave the form nearly centred.
+inline constexpr double kLeftMargin = 800;
+inline constexpr double kTopMargin = 600;
+inline constexpr double kRightMargin = 0;
+inline constexpr double kBottomMargin = 300;
+inline const QColor kLabelBack(0, 0, 128);
+
+// One box of the form. A label has a fixed text; a field gets its text from the page-header
+// values or from the line being printed.
+struct LayoutItem {
+    enum Kind { Label, Field };
+    QString name;
+    Kind kind;
+    QRectF rect; // left, top, width, height within its section
+    QString text;
+    QString family;
+    double points;
+    bool bold;
+    Qt::Alignment align;
+};
+
+const QList<LayoutItem>& pageHeaderItems();
+const QList<LayoutItem>& detailItems();
+// The rule under every detail line: from x 70 to x 15320 at y 300.
+inline constexpr double kRuleLeft = 70, kRuleRight = 15320, kRuleY = 300;
+
+// The font of a box: the form's family first, then a Japanese font our setup installs.
+QFont layoutFont(const LayoutItem& item);
+
+// The longest start of text (line breaks taken as blanks) whose width in font stays within
+// width: text never runs into the next box.
+QString fitText(const QString& text, const QFont& font, double width);
+
+} // namespace print
+
+class rpt営業日報 {
+  public:
+    rpt営業日報(const print::HeaderValues& header, const QList<print::PrintLine>& lines);
+
+    // Page set-up of a device before painting: A4 landscape and the form's margins.
+    static void ActiveReport_ReportStart(QPagedPaintDevice& device);
+
+    // The texts of the page-header items, in the order of pageHeaderItems().
+    QStringList PageHeader_Format() const;
+    // The texts of the detail items for one line, in the order of detailItems().
+    QStringList Detail_Format(const print::PrintLine& line) const;
+
+    // Detail lines that fit under the page header of one page of device.
+    static int linesPerPage(const QPaintDevice& device);
+    int pageCount(const QPaintDevice& device) const;
+
+    // Paints every page on device (already set up); the reason when painting cannot start.
+    store::Error render(QPagedPaintDevice& device) const;
+    // The same pages into a PDF file at path, replaced whole or left as it was.
+    store::Error writePdf(const QString& path) const;
+
+    const print::HeaderValues& header() const { return m_header; }
+    const QList<print::PrintLine>& lines() const { return m_lines; }
+
+  private:
+    void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QStringList& texts,
+                    double top) const;
+
+    print::HeaderValues m_header;
+    QList<print::PrintLine> m_lines;
+};

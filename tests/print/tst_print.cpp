@@ -1,0 +1,564 @@
+// The print snapshot on the work database and the printed form, read back from PDF.
+#include "PdfTools.h"
+#include "TestFiles.h"
+#include "print/PrintSnapshot.h"
+#include "print/rpt営業日報.h"
+#include "report/ReportStore.h"
+#include "store/Rows.h"
+#include "store/Schema.h"
+
+#include <QFontMetricsF>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace testing;
+
+namespace {
+
+const QString kWork = store::tbl::w営業日報;
+const QString kPrint = store::tbl::w営業日報印刷;
+
+// A line of the entry grid: number, shown date, effective date, time, contents, remark;
+// an empty text stands for Null.
+store::Row gridLine(int no, const QString& shown, const QString& date, const QString& time = {},
+                    const QString& text = {}, const QString& note = {}, const QString& place = {},
+                    const QString& person = {})
+{
+    auto v = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    return {no, 0, v(shown), v(date), v(time), v(person), v(place), v(text), v(note)};
+}
+
+print::PrintLine printLine(int no, const QString& date, const QString& time, const QString& text,
+                           const QString& note = {})
+{
+    auto v = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    return {
+        no,      v(date), v(time), QVariant(QStringLiteral("訪問先%1").arg(no)), v(QStringLiteral("担当")),
+        v(text), v(note)};
+}
+
+print::HeaderValues header(const QString& date = QStringLiteral("2026/12/08"))
+{
+    return {QStringLiteral("週次の訪問計画"), date, QStringLiteral("営業一課"), QStringLiteral("山田太郎")};
+}
+
+// Data lines of a page of pdftotext output: the number and the date at the line's start.
+QList<int> printedNumbers(const QString& page)
+{
+    static const QRegularExpression row(QStringLiteral("^\\s*(\\d+)\\s+\\d\\d/\\d\\d\\b"));
+    QList<int> out;
+    for (const QString& line : page.split(u'\n')) {
+        const QRegularExpressionMatch m = row.match(line);
+        if (m.hasMatch())
+            out << m.captured(1).toInt();
+    }
+    return out;
+}
+
+QString lineWith(const QString& page, const QString& needle)
+{
+    for (const QString& line : page.split(u'\n'))
+        if (line.contains(needle))
+            return line;
+    return {};
+}
+
+bool isNavy(QRgb c)
+{
+    return qBlue(c) > 90 && qRed(c) < 50 && qGreen(c) < 50;
+}
+
+bool isDark(QRgb c)
+{
+    return qGray(c) < 160 && !isNavy(c);
+}
+
+} // namespace
+
+class TstPrint : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void snapshot_data();
+    void snapshot();
+    void snapshotCopiesEveryField();
+    void snapshotReplacesEarlierRun();
+    void failedSnapshotKeepsEarlierRun();
+    void headerValues_data();
+    void headerValues();
+    void suggestedPdfName_data();
+    void suggestedPdfName();
+    void fitText_data();
+    void fitText();
+
+    void headerOnEveryPage();
+    void linesOrderAndFormats();
+    void inheritedDatePrinted();
+    void emptyHeaderFields();
+    void pageSizeAndFonts();
+    void longContentsStayInBox();
+    void noDatedLineGivesOnePage();
+    void pageImageMatchesLayout_data();
+    void pageImageMatchesLayout();
+    void ruleUnderEveryLine();
+
+  private:
+    void setGrid(const QList<store::Row>& rows);
+    QList<int> printTableNumbers();
+    QString writePdf(const print::HeaderValues& h, const QList<print::PrintLine>& lines);
+
+    QTemporaryDir m_tmp;
+    QSqlDatabase m_main, m_work;
+    int m_files = 0;
+};
+
+void TstPrint::initTestCase()
+{
+    QVERIFY(m_tmp.isValid());
+    const QString err =
+        openFreshFiles(m_tmp.path() + QStringLiteral("/db"), QStringLiteral("print"), m_main, m_work);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+}
+
+void TstPrint::cleanupTestCase()
+{
+    closeFreshFiles(QStringLiteral("print"), m_main, m_work);
+}
+
+void TstPrint::init()
+{
+    QVERIFY(store::run(m_work, QStringLiteral("DROP TRIGGER IF EXISTS refuse_print")).ok());
+}
+
+void TstPrint::setGrid(const QList<store::Row>& rows)
+{
+    const store::Error e = store::rewriteTable(m_work, kWork, store::fieldsOf(kWork), rows);
+    QVERIFY2(e.ok(), qPrintable(e.reason()));
+}
+
+QList<int> TstPrint::printTableNumbers()
+{
+    QList<store::Row> rows;
+    const store::Error e =
+        store::readRows(m_work, QStringLiteral("SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号"), {}, rows);
+    if (e.failed())
+        return {-1};
+    QList<int> out;
+    for (const store::Row& r : rows)
+        out << r.value(0).toInt();
+    return out;
+}
+
+QString TstPrint::writePdf(const print::HeaderValues& h, const QList<print::PrintLine>& lines)
+{
+    const QString path = m_tmp.filePath(QStringLiteral("r%1.pdf").arg(++m_files));
+    const store::Error e = rpt営業日報(h, lines).writePdf(path);
+    if (e.failed())
+        QTest::qFail(qPrintable(e.reason()), __FILE__, __LINE__);
+    return path;
+}
+
+void TstPrint::snapshot_data()
+{
+    QTest::addColumn<QList<store::Row>>("grid");
+    QTest::addColumn<QList<int>>("printed");
+    const QString d = QStringLiteral("2026-12-08");
+    QTest::newRow("empty grid") << QList<store::Row>{gridLine(1, {}, {}), gridLine(2, {}, {})}
+                                << QList<int>{};
+    QTest::newRow("undated lines leave gaps")
+        << QList<store::Row>{gridLine(1, d, d, "0930", "a"), gridLine(2, d, d),
+                             gridLine(3, {}, {}, "1000", "no date"), gridLine(4, d, d, {}, "d"),
+                             gridLine(5, {}, {})}
+        << QList<int>{1, 2, 4};
+    QTest::newRow("inherited date without shown date")
+        << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, {}, d, {}, "inherited")}
+        << QList<int>{1, 2};
+    QTest::newRow("shown date alone is not enough")
+        << QList<store::Row>{gridLine(1, d, {}, {}, "a"), gridLine(7, d, d)} << QList<int>{7};
+    QTest::newRow("order by line number, not by insertion")
+        << QList<store::Row>{gridLine(9, d, d), gridLine(3, d, d), gridLine(5, d, d)} << QList<int>{3, 5, 9};
+}
+
+void TstPrint::snapshot()
+{
+    QFETCH(QList<store::Row>, grid);
+    QFETCH(QList<int>, printed);
+    setGrid(grid);
+    QList<print::PrintLine> lines;
+    const store::Error e = print::takeSnapshot(m_work, lines);
+    QVERIFY2(e.ok(), qPrintable(e.reason()));
+    QList<int> numbers;
+    for (const print::PrintLine& l : lines) {
+        numbers << l.行番号.toInt();
+        QVERIFY(!l.日付.isNull());
+    }
+    QCOMPARE(numbers, printed);
+    QCOMPARE(printTableNumbers(), printed);
+}
+
+void TstPrint::snapshotCopiesEveryField()
+{
+    setGrid({gridLine(1, "2026-12-08", "2026-12-08", "0930", "商談", "要見積", "東京商事", "佐藤"),
+             gridLine(2, {}, "2026-12-09", {}, "電話のみ")});
+    QVERIFY(store::run(m_work, QStringLiteral("UPDATE w営業日報 SET チェック = 1 WHERE 行番号 = 2")).ok());
+    QList<print::PrintLine> lines;
+    QVERIFY(print::takeSnapshot(m_work, lines).ok());
+    QList<store::Row> source, copy;
+    QVERIFY(
+        store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報 ORDER BY 行番号"), {}, source).ok());
+    QVERIFY(store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報印刷 ORDER BY 行番号"), {}, copy)
+                .ok());
+    QCOMPARE(copy, source);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].時間.toString(), QString("0930"));
+    QCOMPARE(lines[0].訪問先.toString(), QString("東京商事"));
+    QCOMPARE(lines[0].担当.toString(), QString("佐藤"));
+    QCOMPARE(lines[0].内容.toString(), QString("商談"));
+    QCOMPARE(lines[0].備考.toString(), QString("要見積"));
+    QVERIFY(lines[1].時間.isNull());
+}
+
+void TstPrint::snapshotReplacesEarlierRun()
+{
+    QList<print::PrintLine> lines;
+    setGrid({gridLine(1, "2026-12-08", "2026-12-08"), gridLine(2, "2026-12-08", "2026-12-08")});
+    QVERIFY(print::takeSnapshot(m_work, lines).ok());
+    setGrid({gridLine(5, "2026-12-10", "2026-12-10")});
+    QVERIFY(print::takeSnapshot(m_work, lines).ok());
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(printTableNumbers(), QList<int>{5});
+}
+
+void TstPrint::failedSnapshotKeepsEarlierRun()
+{
+    QList<print::PrintLine> lines;
+    setGrid({gridLine(1, "2026-12-08", "2026-12-08"), gridLine(2, "2026-12-08", "2026-12-08")});
+    QVERIFY(print::takeSnapshot(m_work, lines).ok());
+    QVERIFY(store::run(m_work, QStringLiteral("CREATE TRIGGER refuse_print BEFORE INSERT ON w営業日報印刷 "
+                                              "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"))
+                .ok());
+    setGrid({gridLine(3, "2026-12-09", "2026-12-09")});
+    const store::Error e = print::takeSnapshot(m_work, lines);
+    QVERIFY(e.failed());
+    QVERIFY2(e.reason().contains(QStringLiteral("disk is full")), qPrintable(e.reason()));
+    // The earlier run stays whole: the delete was rolled back with the failed insert.
+    QCOMPARE(printTableNumbers(), (QList<int>{1, 2}));
+    QCOMPARE(lines.size(), 2);
+}
+
+void TstPrint::headerValues_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("creation date") << QDate(2026, 12, 8) << "2026/12/08";
+    QTest::newRow("first day of year") << QDate(2027, 1, 1) << "2027/01/01";
+    QTest::newRow("no creation date") << QDate() << "";
+}
+
+void TstPrint::headerValues()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, text);
+    const print::HeaderValues h = print::headerValues("タイトル", date, "所属", "氏名");
+    QCOMPARE(h.Prn作成日, text);
+    QCOMPARE(h.Prnタイトル, QString("タイトル"));
+    QCOMPARE(h.Prn所属, QString("所属"));
+    QCOMPARE(h.Prn氏名, QString("氏名"));
+}
+
+void TstPrint::suggestedPdfName_data()
+{
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("date and name") << "2026/12/08"
+                                   << "山田太郎"
+                                   << "営業日報_20261208_山田太郎.pdf";
+    QTest::newRow("no date") << ""
+                             << "山田太郎"
+                             << "営業日報_山田太郎.pdf";
+    QTest::newRow("no name") << "2026/12/08"
+                             << ""
+                             << "営業日報_20261208.pdf";
+    QTest::newRow("neither") << ""
+                             << ""
+                             << "営業日報.pdf";
+    QTest::newRow("slash and colon dropped") << "2026/12/08"
+                                             << "a/b:c"
+                                             << "営業日報_20261208_abc.pdf";
+    QTest::newRow("blanks become underscores") << "2026/12/08"
+                                               << " 山田　太郎 "
+                                               << "営業日報_20261208_山田_太郎.pdf";
+}
+
+void TstPrint::suggestedPdfName()
+{
+    QFETCH(QString, date);
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    QCOMPARE(print::suggestedPdfName({{}, date, {}, name}), file);
+}
+
+void TstPrint::fitText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("short text whole") << "東京商事" << true;
+    QTest::newRow("1000 characters cut") << QString(1000, QChar(0x3042)) << false;
+    QTest::newRow("line breaks as blanks") << "一行目\n二行目\r\n三" << true;
+    QTest::newRow("long ASCII cut") << QString(300, u'W') << false;
+    QTest::newRow("characters outside the BMP not split") << QString::fromUtf8("𠮷").repeated(200) << false;
+}
+
+void TstPrint::fitText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, whole);
+    const print::LayoutItem& contents = print::detailItems().at(5);
+    QCOMPARE(contents.name, QString("txt内容"));
+    const QFont font = print::layoutFont(contents);
+    const double width = contents.rect.width() - 60;
+    const QString shown = print::fitText(text, font, width);
+    QVERIFY(QFontMetricsF(font).horizontalAdvance(shown) <= width);
+    QVERIFY(!shown.contains(u'\n') && !shown.contains(u'\r'));
+    QVERIFY(!shown.isEmpty() && !shown.back().isHighSurrogate());
+    if (whole) {
+        QCOMPARE(shown.size(), text.size() - text.count(QStringLiteral("\r\n")));
+    } else {
+        QVERIFY(shown.size() < text.size());
+        // Nothing more would have fitted.
+        QVERIFY(QFontMetricsF(font).horizontalAdvance(text.left(shown.size() + 2)) > width);
+    }
+}
+
+void TstPrint::headerOnEveryPage()
+{
+    QList<print::PrintLine> lines;
+    for (int i = 1; i <= 100; ++i)
+        lines << printLine(i, "2026-12-08", "0900", QStringLiteral("内容%1").arg(i));
+    const QString pdf = writePdf(header(), lines);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("4"));
+    const QStringList pages = pdfPages(pdf);
+    QCOMPARE(pages.size(), 4);
+    QList<int> all;
+    QList<int> perPage;
+    for (const QString& page : pages) {
+        for (const char* text : {"営業日報", "作成日", "2026/12/08", "所属", "営業一課", "氏名", "山田太郎",
+                                 "週次の訪問計画", "No.", "時間", "担当"})
+            QVERIFY2(page.contains(QString::fromUtf8(text)), text);
+        // Headings keep their spacing (full-width blanks between the characters).
+        const QString headings = lineWith(page, "No.");
+        for (const char* word : {"日\\s+付", "訪\\s+問\\s+先", "内\\s+容", "備\\s+考"})
+            QVERIFY2(headings.contains(QRegularExpression(QString::fromUtf8(word))), qPrintable(headings));
+        const QList<int> numbers = printedNumbers(page);
+        perPage << int(numbers.size());
+        all += numbers;
+    }
+    QList<int> expected;
+    for (int i = 1; i <= 100; ++i)
+        expected << i;
+    QCOMPARE(all, expected);
+    QCOMPARE(perPage, (QList<int>{31, 31, 31, 7}));
+}
+
+void TstPrint::linesOrderAndFormats()
+{
+    const QList<print::PrintLine> lines = {
+        printLine(1, "2026-12-08", "0930", "朝の訪問"), printLine(2, "2026-12-09", "1305", "午後の訪問"),
+        printLine(4, "2027-01-05", {}, "時刻なし"), printLine(10, "2027-01-06", "2400", "深夜")};
+    const QStringList pages = pdfPages(writePdf(header(), lines));
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(printedNumbers(pages[0]), (QList<int>{1, 2, 4, 10}));
+    struct Want {
+        const char* text;
+        const char* date;
+        const char* time;
+    };
+    for (const Want& w : {Want{"朝の訪問", "12/08", "09:30"}, Want{"午後の訪問", "12/09", "13:05"},
+                          Want{"時刻なし", "01/05", nullptr}, Want{"深夜", "01/06", "24:00"}}) {
+        const QString line = lineWith(pages[0], QString::fromUtf8(w.text));
+        QVERIFY2(line.contains(QString::fromLatin1(w.date)), qPrintable(line));
+        if (w.time)
+            QVERIFY2(line.contains(QString::fromLatin1(w.time)), qPrintable(line));
+        else
+            QVERIFY2(!line.contains(u':'), qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("2026-")) && !line.contains(QStringLiteral("2027-")),
+                 qPrintable(line));
+    }
+}
+
+void TstPrint::inheritedDatePrinted()
+{
+    // A report stored with its second line undated inherits the first line's date; read back,
+    // the line shows no date on screen but prints with the inherited one.
+    setGrid(
+        {gridLine(1, "2026-12-08", "2026-12-08", "0930", "一件目"), gridLine(2, {}, {}, "1100", "二件目")});
+    report::Header h{QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+                     QStringLiteral("t")};
+    const store::Error reg = report::registerReport(m_main, m_work, h);
+    QVERIFY2(reg.ok(), qPrintable(reg.reason()));
+    setGrid({});
+    const report::ReadResult r = report::readReport(m_main, m_work, h.作成日, h.氏名);
+    QVERIFY2(r.error.ok(), qPrintable(r.error.reason()));
+    QVERIFY(firstValue(m_work, QStringLiteral("SELECT 表示日付 FROM w営業日報 WHERE 行番号 = 2")).isNull());
+
+    QList<print::PrintLine> lines;
+    QVERIFY(print::takeSnapshot(m_work, lines).ok());
+    QCOMPARE(lines.size(), 2);
+    const QStringList pages = pdfPages(writePdf(header(), lines));
+    QCOMPARE(pages.size(), 1);
+    const QString second = lineWith(pages[0], QStringLiteral("二件目"));
+    QVERIFY2(second.contains(QStringLiteral("12/08")) && second.contains(QStringLiteral("11:00")),
+             qPrintable(second));
+    QCOMPARE(printedNumbers(pages[0]), (QList<int>{1, 2}));
+}
+
+void TstPrint::emptyHeaderFields()
+{
+    const print::HeaderValues h{QString(), QString(), QString(), QStringLiteral("鈴木")};
+    const QStringList pages = pdfPages(writePdf(h, {printLine(1, "2026-12-08", "0930", "x")}));
+    QCOMPARE(pages.size(), 1);
+    const QString top = lineWith(pages[0], QStringLiteral("作成日"));
+    QVERIFY2(top.contains(QStringLiteral("鈴木")), qPrintable(top));
+    QVERIFY2(!top.contains(QRegularExpression(QStringLiteral("\\d"))), qPrintable(top));
+    // Labels stand, fields stay empty: nothing but labels and the name on the header line.
+    QString rest = top;
+    for (const QString& s :
+         {QString("営業日報"), QString("作成日"), QString("所属"), QString("氏名"), QString("鈴木")})
+        rest.remove(s);
+    QVERIFY2(rest.trimmed().isEmpty(), qPrintable(top));
+}
+
+void TstPrint::pageSizeAndFonts()
+{
+    const QString pdf = writePdf(header(), {printLine(1, "2026-12-08", "0930", "x")});
+    const QString size = pdfInfo(pdf, "Page size");
+    QVERIFY2(size.contains(QStringLiteral("(A4)")), qPrintable(size));
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("([\\d.]+) x ([\\d.]+)")).match(size);
+    QVERIFY(m.hasMatch());
+    QVERIFY2(m.captured(1).toDouble() > m.captured(2).toDouble(), qPrintable(size)); // landscape
+    // Every font is embedded, so the file reads the same on a machine without Japanese fonts.
+    const QStringList fonts = runTool("pdffonts", {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& row : fonts) {
+        const QStringList cols = row.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        QVERIFY2(cols.size() >= 5 && cols.at(cols.size() - 5) == u"yes", qPrintable(row));
+    }
+}
+
+void TstPrint::longContentsStayInBox()
+{
+    const QList<print::PrintLine> lines = {
+        printLine(1, "2026-12-08", "0930", QString(1000, QChar(0x3042)), "備考欄")};
+    const QString pdf = writePdf(header(), lines);
+    const QStringList pages = pdfPages(pdf);
+    QCOMPARE(pages.size(), 1);
+    const QString line = lineWith(pages[0], QStringLiteral("備考欄"));
+    const qsizetype shown = line.count(QChar(0x3042));
+    // 6,000 twips hold about 24 full-width characters of 12 pt.
+    QVERIFY2(shown >= 20 && shown <= 25, qPrintable(QString::number(shown)));
+    QVERIFY2(line.indexOf(QChar(0x3042)) < line.indexOf(QStringLiteral("備考欄")), qPrintable(line));
+
+    // Between the contents box and the remark's text nothing is painted.
+    const QImage img = pdfPageImage(pdf, 1, 144, m_tmp.path());
+    QVERIFY(!img.isNull());
+    const int y0 = (600 + 1100 + 20) / 10, y1 = (600 + 1100 + 260) / 10;
+    for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
+        for (int y = y0; y < y1; ++y)
+            QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+}
+
+void TstPrint::noDatedLineGivesOnePage()
+{
+    const QString pdf = writePdf(header(), {});
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("1"));
+    const QStringList pages = pdfPages(pdf);
+    QVERIFY(pages[0].contains(QStringLiteral("山田太郎")));
+    QVERIFY(printedNumbers(pages[0]).isEmpty());
+}
+
+void TstPrint::pageImageMatchesLayout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("sidesFree"); // nothing navy next to its left and right edges
+    for (const char* n : {"Label1", "Label10", "Label57", "Label58"})
+        QTest::newRow(n) << QString::fromUtf8(n) << true;
+    for (const char* n : {"Label44", "Label53", "Label54", "Label55", "Label56", "Label59", "Label60"})
+        QTest::newRow(n) << QString::fromUtf8(n) << false;
+}
+
+void TstPrint::pageImageMatchesLayout()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, sidesFree);
+    const print::LayoutItem* item = nullptr;
+    for (const print::LayoutItem& i : print::pageHeaderItems())
+        if (i.name == name)
+            item = &i;
+    QVERIFY(item);
+    // At 144 dpi one pixel is ten twips; the form starts at the left and top margins.
+    const QString pdf = writePdf(header(), {printLine(1, "2026-12-08", "0930", "x")});
+    const QImage img = pdfPageImage(pdf, 1, 144, m_tmp.path());
+    QCOMPARE(img.width(), 1684); // A4 landscape, 841.89 x 595.28 points
+    QVERIFY(qAbs(img.height() - 1191) <= 1);
+    const QRectF px((item->rect.left() + 800) / 10, (item->rect.top() + 600) / 10, item->rect.width() / 10,
+                    item->rect.height() / 10);
+    const int l = qRound(px.left()), t = qRound(px.top()), r = qRound(px.right()), b = qRound(px.bottom());
+    auto at = [&](int x, int y) { return img.pixel(x, y); };
+    // Inside, two pixels from every corner: navy.
+    for (const QPoint p :
+         {QPoint(l + 2, t + 2), QPoint(r - 3, t + 2), QPoint(l + 2, b - 3), QPoint(r - 3, b - 3)})
+        QVERIFY2(isNavy(at(p.x(), p.y())),
+                 qPrintable(QStringLiteral("%1,%2 %3").arg(p.x()).arg(p.y()).arg(at(p.x(), p.y()), 0, 16)));
+    // Outside, two pixels beyond the top and bottom edges (and the sides of a lone label): not navy.
+    const int mid = (l + r) / 2;
+    QVERIFY(!isNavy(at(mid, t - 2)));
+    QVERIFY(!isNavy(at(mid, b + 2)));
+    if (sidesFree) {
+        QVERIFY(!isNavy(at(l - 2, (t + b) / 2)));
+        QVERIFY(!isNavy(at(r + 2, (t + b) / 2)));
+    }
+    // The label's text is white on the navy.
+    int white = 0;
+    for (int y = t; y < b; ++y)
+        for (int x = l; x < r; ++x)
+            white += qGray(at(x, y)) > 200;
+    QVERIFY2(white > 10, qPrintable(QString::number(white)));
+}
+
+void TstPrint::ruleUnderEveryLine()
+{
+    QList<print::PrintLine> lines;
+    for (int i = 1; i <= 31; ++i)
+        lines << printLine(i, "2026-12-08", "0900", QStringLiteral("短い"));
+    const QString pdf = writePdf(header(), lines);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("1"));
+    const QImage img = pdfPageImage(pdf, 1, 144, m_tmp.path());
+    QVERIFY(!img.isNull());
+    // Far right in the contents column, where short texts leave the line empty but the rule runs.
+    const int x = (800 + 11000) / 10;
+    for (int i = 0; i < 31; ++i) {
+        const int y = (600 + 1100 + i * 310 + 300) / 10;
+        bool ink = false;
+        for (int dy = -1; dy <= 1; ++dy)
+            ink = ink || isDark(img.pixel(x, y + dy));
+        QVERIFY2(ink, qPrintable(QStringLiteral("no rule under line %1 at y %2").arg(i + 1).arg(y)));
+        QVERIFY(!isDark(img.pixel(x, y - 4)) && !isDark(img.pixel(x, y + 4)));
+    }
+    // The rule spans from x 70 to x 15320 and no further.
+    const int y = (600 + 1100 + 300) / 10;
+    QVERIFY(isDark(img.pixel((800 + 90) / 10, y)) || isDark(img.pixel((800 + 90) / 10, y + 1)));
+    QVERIFY(isDark(img.pixel((800 + 15300) / 10, y)) || isDark(img.pixel((800 + 15300) / 10, y + 1)));
+    QVERIFY(!isDark(img.pixel((800 + 15320) / 10 + 3, y)) && !isDark(img.pixel((800 + 70) / 10 - 3, y)));
+    // Nothing below the bottom margin.
+    for (int yy = (11906 - 300) / 10 + 1; yy < img.height(); ++yy)
+        for (int xx = 0; xx < img.width(); xx += 3)
+            QVERIFY(!isDark(img.pixel(xx, yy)));
+}
+
+QTEST_MAIN(TstPrint)
+#include "tst_print.moc"

@@ -1,0 +1,314 @@
+// 印刷 on the main window: the preview opens at once, holds its own click's report, stays out
+// of the way of the main window and closes with it.
+#include "PdfTools.h"
+#include "WindowFixture.h"
+#include "app/Application.h"
+#include "app/FrmTesvan.h"
+#include "app/controls/Controls.h"
+#include "app/controls/DataGrid.h"
+#include "app/controls/DateInput.h"
+#include "print/PrintPreview.h"
+#include "store/Rows.h"
+#include "report/ReportTab.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QToolBar>
+#include <QtTest>
+
+using namespace testing;
+
+namespace {
+void typeText(const QString& text)
+{
+    for (const QChar ch : text) {
+        QWidget* w = QApplication::focusWidget();
+        QVERIFY(w);
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+void pressKey(Qt::Key key)
+{
+    QWidget* w = QApplication::focusWidget();
+    QVERIFY(w);
+    QTest::keyClick(w, key);
+}
+
+QList<PrintPreview*> openPreviews()
+{
+    QList<PrintPreview*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<PrintPreview*>(w); p && p->isVisible())
+            out << p;
+    return out;
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+class TstPrintWindow : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void pressPrintOpensPreview();
+    void eachClickKeepsItsOwnReport();
+    void mainWindowStaysUsable();
+    void closingMainWindowClosesPreviews();
+    void failedSnapshotIsReported();
+    void savePdfFromPreview();
+    void qtTextsInJapanese();
+
+  private:
+    void setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title);
+    void editCell(int row, int col, const QString& text);
+    void clearCell(int row, int col);
+    void clickPrint();
+    WindowFixture m_fx;
+    FrmTesvan* m_w = nullptr;
+    ReportTab* r = nullptr;
+};
+
+void TstPrintWindow::init()
+{
+    QVERIFY(m_fx.start());
+    m_w = m_fx.window.get();
+    r = m_w->reportTab();
+}
+
+void TstPrintWindow::cleanup()
+{
+    for (PrintPreview* p : openPreviews())
+        p->close();
+    flushDeletes();
+    m_fx.stop();
+    flushDeletes();
+}
+
+void TstPrintWindow::setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title)
+{
+    r->Dt日付->setDate(d);
+    r->cmb氏名->setEditText(name);
+    r->cmb所属->setEditText(dept);
+    r->txtタイトル->setText(title);
+}
+
+void TstPrintWindow::editCell(int row, int col, const QString& text)
+{
+    // Back to the main window, as the user clicks into it with a preview open.
+    QApplication::setActiveWindow(m_w);
+    QTRY_VERIFY(m_w->isActiveWindow());
+    DataGrid* g = r->Grid日報;
+    g->setFocus();
+    g->setRow(row);
+    g->setCol(col);
+    typeText(text);
+}
+
+void TstPrintWindow::clearCell(int row, int col)
+{
+    DataGrid* g = r->Grid日報;
+    g->setFocus();
+    g->setRow(row);
+    g->setCol(col);
+    // As the date editor leaves an emptied cell: both dates Null.
+    QCOMPARE(g->setColumnValue(col, QVariant()), QString());
+    r->afterColUpdate(col);
+}
+
+void TstPrintWindow::clickPrint()
+{
+    QTest::mouseClick(r->cmd印刷, Qt::LeftButton);
+    QCoreApplication::processEvents();
+}
+
+void TstPrintWindow::pressPrintOpensPreview()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+              QStringLiteral("週報"));
+    editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
+    pressKey(Qt::Key_Return);
+    editCell(2, ReportTab::ColShowDate, QStringLiteral("12/09"));
+    pressKey(Qt::Key_Return);
+    // The time of line 3 is still being typed when 印刷 is pressed.
+    editCell(2, ReportTab::ColTime, QStringLiteral("0930"));
+    clickPrint();
+
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+    const QList<PrintPreview*> previews = openPreviews();
+    QCOMPARE(previews.size(), 1);
+    PrintPreview* p = previews.first();
+    QCOMPARE(p->objectName(), QString("rpt営業日報"));
+    QCOMPARE(p->windowModality(), Qt::NonModal);
+    QCOMPARE(p->pagePrinter()->pageLayout().orientation(), QPageLayout::Landscape);
+    QCOMPARE(p->pagePrinter()->pageLayout().pageSize().id(), QPageSize::A4);
+
+    const print::HeaderValues& h = p->report().header();
+    QCOMPARE(h.Prn作成日, QString("2026/12/08"));
+    QCOMPARE(h.Prn氏名, QString("山田太郎"));
+    QCOMPARE(h.Prn所属, QString("営業一課"));
+    QCOMPARE(h.Prnタイトル, QString("週報"));
+    QCOMPARE(r->printHeader().Prn氏名, QString("山田太郎"));
+    const QList<print::PrintLine>& lines = p->report().lines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].行番号.toInt(), 1);
+    QCOMPARE(lines[1].行番号.toInt(), 3);
+    QCOMPARE(lines[1].時間.toString(), QString("0930"));
+    QCOMPARE(firstValue(m_w->WorkDb(), "SELECT count(*) FROM w営業日報印刷").toInt(), 2);
+}
+
+void TstPrintWindow::eachClickKeepsItsOwnReport()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), QStringLiteral("営業一課"),
+              QStringLiteral("初回"));
+    editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
+    pressKey(Qt::Key_Return);
+    editCell(1, ReportTab::ColShowDate, QStringLiteral("12/08"));
+    pressKey(Qt::Key_Return);
+    clickPrint();
+    QCOMPARE(openPreviews().size(), 1);
+    QPointer<PrintPreview> first = openPreviews().first();
+
+    // Second run: other header, line 1 undated, line 5 dated.
+    setHeader(QDate(), QStringLiteral("鈴木花子"), QStringLiteral("営業二課"), QStringLiteral("二回目"));
+    clearCell(0, ReportTab::ColShowDate);
+    editCell(4, ReportTab::ColShowDate, QStringLiteral("12/10"));
+    pressKey(Qt::Key_Return);
+    QVERIFY(firstValue(m_w->WorkDb(), "SELECT 日付 FROM w営業日報 WHERE 行番号 = 1").isNull());
+    clickPrint();
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+    QList<PrintPreview*> previews = openPreviews();
+    QCOMPARE(previews.size(), 2);
+    QVERIFY(first);
+    PrintPreview* second = previews.first() == first ? previews.last() : previews.first();
+
+    // The work table holds only the second run; the first window still shows the first.
+    QList<store::Row> rows;
+    QVERIFY(
+        store::readRows(m_w->WorkDb(), "SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号", {}, rows).ok());
+    QCOMPARE(rows, (QList<store::Row>{{2}, {5}}));
+    QCOMPARE(first->report().lines().size(), 2);
+    QCOMPARE(first->report().lines()[0].行番号.toInt(), 1);
+    QCOMPARE(first->report().header().Prnタイトル, QString("初回"));
+
+    QTemporaryDir tmp;
+    const QString pdf = tmp.filePath("second.pdf");
+    QVERIFY(second->savePdf(pdf));
+    const QStringList pages = pdfPages(pdf);
+    QCOMPARE(pages.size(), 1);
+    for (const char* s : {"鈴木花子", "営業二課", "二回目", "12/10"})
+        QVERIFY2(pages[0].contains(QString::fromUtf8(s)), s);
+    for (const char* s : {"山田太郎", "営業一課", "初回", "2026/12/08"})
+        QVERIFY2(!pages[0].contains(QString::fromUtf8(s)), s);
+}
+
+void TstPrintWindow::mainWindowStaysUsable()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    QCOMPARE(openPreviews().size(), 1);
+    QVERIFY(!QApplication::activeModalWidget());
+    // Typing on the main window goes on while the preview is open.
+    QApplication::setActiveWindow(m_w);
+    QTRY_VERIFY(m_w->isActiveWindow());
+    r->txtタイトル->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), r->txtタイトル);
+    typeText(QStringLiteral("続き"));
+    QCOMPARE(r->txtタイトル->text(), QString("続き"));
+    QVERIFY(r->cmd印刷->isEnabled() && m_w->isEnabled());
+}
+
+void TstPrintWindow::closingMainWindowClosesPreviews()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    clickPrint();
+    QList<QPointer<PrintPreview>> previews;
+    for (PrintPreview* p : openPreviews())
+        previews << p;
+    QCOMPARE(previews.size(), 2);
+    m_w->close();
+    flushDeletes();
+    for (const QPointer<PrintPreview>& p : previews)
+        QVERIFY(!p || !p->isVisible());
+}
+
+void TstPrintWindow::failedSnapshotIsReported()
+{
+    QVERIFY(store::run(m_w->WorkDb(), "CREATE TRIGGER refuse_print BEFORE INSERT ON w営業日報印刷 "
+                                      "BEGIN SELECT RAISE(ABORT, 'disk is full'); END")
+                .ok());
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
+    pressKey(Qt::Key_Return);
+    clickPrint();
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].title, QString("注意"));
+    QVERIFY2(m_fx.boxes->shown[0].text.contains("disk is full"), qPrintable(m_fx.boxes->shown[0].text));
+    QVERIFY(openPreviews().isEmpty());
+}
+
+void TstPrintWindow::savePdfFromPreview()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    PrintPreview* p = openPreviews().value(0);
+    QVERIFY(p);
+    // The save action sits on the preview's tool bar.
+    QVERIFY(p->savePdfAction());
+    QCOMPARE(p->savePdfAction()->text(), QString("PDFに保存"));
+    QToolBar* bar = p->findChild<QToolBar*>();
+    QVERIFY(bar && bar->actions().contains(p->savePdfAction()));
+
+    // A folder that does not exist: the user is told, nothing is written.
+    QTemporaryDir tmp;
+    const QString bad = tmp.filePath("missing/folder/r.pdf");
+    QVERIFY(!p->savePdf(bad));
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].title, QString("注意"));
+    QVERIFY(m_fx.boxes->shown[0].text.startsWith("PDFファイルを保存できませんでした。"));
+    QVERIFY(!QFile::exists(bad));
+
+    // An existing file is replaced whole.
+    const QString good = tmp.filePath("r.pdf");
+    {
+        QFile f(good);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    QVERIFY(p->savePdf(good));
+    QVERIFY(readAll(good).startsWith("%PDF"));
+    QCOMPARE(pdfInfo(good, "Pages"), QString("1"));
+}
+
+void TstPrintWindow::qtTextsInJapanese()
+{
+    QVERIFY2(app::loadQtTranslation(*QCoreApplication::instance()),
+             "qtbase_ja not installed: qt6-translations-l10n");
+    // Message-box buttons take Qt's own Japanese labels.
+    QMessageBox box;
+    QCOMPARE(box.addButton(QMessageBox::Yes)->text(), QString("はい(&Y)"));
+    QCOMPARE(box.addButton(QMessageBox::No)->text(), QString("いいえ(&N)"));
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    PrintPreview* p = openPreviews().value(0);
+    QVERIFY(p);
+    // The preview's own print command speaks Japanese.
+    bool printAction = false;
+    for (QAction* a : p->findChild<QToolBar*>()->actions())
+        printAction = printAction || a->text().contains(QStringLiteral("印刷"));
+    QVERIFY(printAction);
+}
+
+QTEST_MAIN(TstPrintWindow)
+#include "tst_printwindow.moc"
