@@ -6,7 +6,9 @@
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
+#include "codes/CodeStore.h"
 #include "codes/CodeTab.h"
+#include "list/ListStore.h"
 #include "list/ListTab.h"
 #include "msg/Msg.h"
 #include "store/Dates.h"
@@ -133,6 +135,29 @@ int main(int argc, char** argv)
     check(QStringLiteral("headers"), fillHeaders(w.MainDb()));
     std::printf("stored %d report headers in %lld ms\n", kPersons * kReportsEach, fill.elapsed());
 
+    // The database work alone, without the grid.
+    report("  core: readList, no filter", time(5, [&] {
+               check(QStringLiteral("readList"), list::readList(w.MainDb(), w.WorkDb(), QString()).error);
+           }),
+           0);
+    report("  core: readList, no filter, row by row", time(5, [&] {
+               check(QStringLiteral("readList"),
+                     list::readList(w.MainDb(), w.WorkDb(), QString(), list::Copy::RowByRow).error);
+           }),
+           0);
+    // What every commit of this machine costs now (the disk's flush), for reading the figures.
+    report("  baseline: commit of one row on the work file", time(21, [&] {
+               check(QStringLiteral("commit"), store::inTransaction(w.WorkDb(), [&] {
+                         store::Error e = store::run(w.WorkDb(), QStringLiteral("INSERT INTO w備考 (sname) VALUES ('x')"));
+                         return e.failed() ? e : store::run(w.WorkDb(), QStringLiteral("DELETE FROM w備考 WHERE sname = 'x'"));
+                     }));
+           }),
+           0);
+    report("  core: readList, one person", time(21, [&] {
+               check(QStringLiteral("readList"), list::readList(w.MainDb(), w.WorkDb(), QStringLiteral("社員7")).error);
+           }),
+           0);
+
     ListTab* list = w.listTab();
     DataGrid* grid = list->Grid一覧;
     list->cmb氏名選択->setEditText(QString());
@@ -186,28 +211,36 @@ int main(int argc, char** argv)
 
     // The code master tab.
     w.SSTab1->setCurrentIndex(2);
-    CodeTab* codes = w.codeTab();
+    CodeTab* codeTab = w.codeTab();
     check(QStringLiteral("names"), store::run(w.MainDb(), QStringLiteral("UPDATE コードマスタ SET sname = kcode || code")));
-    codes->cmbコード区分->setCurrentIndex(3);
+    codeTab->cmbコード区分->setCurrentIndex(3);
+    report("  core: readCategory", time(21, [&] {
+               check(QStringLiteral("readCategory"), codes::readCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
+           }),
+           0);
+    report("  core: registerCategory", time(21, [&] {
+               check(QStringLiteral("registerCategory"), codes::registerCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
+           }),
+           0);
     report("Readコードマスタ (199 names)", time(21, [&] {
-               codes->Readコードマスタ();
-               draw(codes->Gridコード表);
+               codeTab->Readコードマスタ();
+               draw(codeTab->Gridコード表);
            }),
            10);
     report("Entryコードマスタ", time(21, [&] {
-               codes->Entryコードマスタ();
-               draw(codes->Gridコード表);
+               codeTab->Entryコードマスタ();
+               draw(codeTab->Gridコード表);
            }),
            10);
     report("LineDeleteコードマスタ (2 ticked of 199)",
            time(
                21,
                [&] {
-                   codes->LineDeleteコードマスタ(codes->cmbコード区分->currentText());
-                   draw(codes->Gridコード表);
+                   codeTab->LineDeleteコードマスタ(codeTab->cmbコード区分->currentText());
+                   draw(codeTab->Gridコード表);
                },
                [&] {
-                   codes->Readコードマスタ();
+                   codeTab->Readコードマスタ();
                    check(QStringLiteral("ticks"), store::run(w.WorkDb(), QStringLiteral("UPDATE wコードマスタ SET チェック = 1 "
                                                                               "WHERE code IN ('002', '050')")));
                }),

@@ -12,6 +12,7 @@
 #include "msg/Msg.h"
 #include "store/Schema.h"
 
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -124,7 +125,8 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
         if (*key == Qt::Key_Delete)
             *key = 0;
     });
-    connect(cmbコード区分, &Combo::focusLost, this, [this] { Readコードマスタ(); });
+    // Leaving the category reads it; see eventFilter.
+    cmbコード区分->installEventFilter(this);
     connect(cmd設定読込, &QPushButton::clicked, this, [this] { Readコードマスタ(); });
     connect(cmd設定登録, &QPushButton::clicked, this, [this] { register設定(); });
     connect(cmd設定クリア, &QPushButton::clicked, this, [this] { Clear設定(); });
@@ -160,6 +162,20 @@ void CodeTab::setupGrid()
     cmbコード区分->clearAll();
     cmbコード区分->addItems(store::kCategories);
     cmbコード区分->setCurrentText(store::k所属);
+}
+
+bool CodeTab::eventFilter(QObject* watched, QEvent* e)
+{
+    // Focus leaving the category for another control of this window reads the category. Its own
+    // list, a message box or another program taking the focus is no leaving, and neither is
+    // the window closing with its databases.
+    if (watched == cmbコード区分 && e->type() == QEvent::FocusOut) {
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+        if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && m_context &&
+            m_context->mainDb().isOpen() && m_context->workDb().isOpen())
+            Readコードマスタ();
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void CodeTab::refreshGrid()

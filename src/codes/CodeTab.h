@@ -48,6 +48,9 @@ public:
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void register設定(); // 登録: confirm, commit the open cell, register
     void refreshGrid();

@@ -8,6 +8,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(list::Copy)
+
 class TestListStore : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -103,10 +105,17 @@ class TestListStore : public QObject {
         QFETCH(QString, filter);
         QFETCH(QStringList, expected);
         fillStandard();
-        const list::ReadResult r = list::readList(m_main, m_work, filter);
-        QCOMPARE(r.error, QString());
-        QCOMPARE(listed(), expected);
-        QCOMPARE(r.rows, int(expected.size()));
+        // Both ways of copying give the same list.
+        for (const list::Copy how : {list::Copy::Auto, list::Copy::RowByRow}) {
+            QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名, チェック) VALUES ('1999-01-01', '前回', 1)"_s),
+                     QString());
+            const list::ReadResult r = list::readList(m_main, m_work, filter, how);
+            QCOMPARE(r.error, QString());
+            QCOMPARE(listed(), expected);
+            QCOMPARE(r.rows, int(expected.size()));
+        }
+        // The main file is not left attached to the work connection.
+        QCOMPARE(testing::firstValue(m_work, u"SELECT count(*) FROM pragma_database_list"_s).toInt(), 1);
     }
 
     void readingAgainClearsTicksAndReplacesRows()
@@ -119,7 +128,7 @@ class TestListStore : public QObject {
         // More rows than one insert batch survive whole and in order.
         for (int i = 0; i < 150; ++i)
             report(QDate(2023, 1, 1).addDays(i).toString(Qt::ISODate), u"田中"_s, 0);
-        const list::ReadResult r = list::readList(m_main, m_work, u"田中"_s);
+        const list::ReadResult r = list::readList(m_main, m_work, u"田中"_s, list::Copy::RowByRow);
         QCOMPARE(r.rows, 150);
         const QStringList rows = listed();
         QCOMPARE(rows.size(), 150);
@@ -127,8 +136,15 @@ class TestListStore : public QObject {
         QCOMPARE(rows.last(), QDate(2023, 1, 1).addDays(149).toString(Qt::ISODate) + u" 田中 0"_s);
     }
 
+    void failedReadKeepsTheList_data()
+    {
+        QTest::addColumn<list::Copy>("how");
+        QTest::newRow("inside the engine") << list::Copy::Auto;
+        QTest::newRow("row by row") << list::Copy::RowByRow;
+    }
     void failedReadKeepsTheList()
     {
+        QFETCH(list::Copy, how);
         fillStandard();
         QCOMPARE(list::readList(m_main, m_work, u"佐藤"_s).error, QString());
         tick(u"2024-04-02"_s, u"佐藤"_s);
@@ -137,13 +153,14 @@ class TestListStore : public QObject {
         QCOMPARE(store::run(m_work, u"CREATE TRIGGER no鈴木 BEFORE INSERT ON w一覧 WHEN NEW.氏名 = '鈴木' "
                                     "BEGIN SELECT RAISE(ABORT, '書込不可'); END"_s),
                  QString());
-        const list::ReadResult r = list::readList(m_main, m_work, QString());
+        const list::ReadResult r = list::readList(m_main, m_work, QString(), how);
         QVERIFY(r.error.reason().contains(u"書込不可"_s));
         QCOMPARE(listed(), before);
         // The headers that cannot be read.
         QCOMPARE(store::run(m_main, u"ALTER TABLE 営業日報ヘッダ RENAME TO 退避"_s), QString());
-        QVERIFY(list::readList(m_main, m_work, u"佐藤"_s).error.failed());
+        QVERIFY(list::readList(m_main, m_work, u"佐藤"_s, how).error.failed());
         QCOMPARE(listed(), before);
+        QCOMPARE(testing::firstValue(m_work, u"SELECT count(*) FROM pragma_database_list"_s).toInt(), 1);
     }
 
     void clearEmptiesOnlyTheList()

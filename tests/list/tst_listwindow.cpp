@@ -204,7 +204,6 @@ void TstListWindow::select_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("button") << u"button"_s;
     QTest::newRow("double click") << u"double"_s;
-    QTest::newRow("enter") << u"enter"_s;
 }
 
 void TstListWindow::select()
@@ -219,10 +218,8 @@ void TstListWindow::select()
     g->setCol(ListTab::ColName);
     if (how == u"button") {
         t->cmd選択->click();
-    } else if (how == u"double") {
-        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());
     } else {
-        QTest::keyClick(g, Qt::Key_Return);
+        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());
     }
     QCOMPARE(m_w->SSTab1->currentIndex(), 0);
     ReportTab* r = m_w->reportTab();
