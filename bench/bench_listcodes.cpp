@@ -57,9 +57,11 @@ store::Error fillHeaders(const QSqlDatabase& main)
 store::Error fillReports(const QSqlDatabase& main, int reports, int lines)
 {
     return store::inTransaction(main, [&]() -> store::Error {
-        store::Statement head(main, QStringLiteral("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')"));
-        store::Statement line(main, QStringLiteral("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', "
-                                                   "'訪問先', '訪問の内容', '備考')"));
+        store::Statement head(main,
+                              QStringLiteral("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')"));
+        store::Statement line(main,
+                              QStringLiteral("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', "
+                                             "'訪問先', '訪問の内容', '備考')"));
         for (int i = 0; i < reports; ++i) {
             const QVariant date = store::dateValue(QDate(2000, 1, 1).addDays(i / kPersons));
             const QString name = QStringLiteral("社員%1").arg(i % kPersons);
@@ -85,8 +87,8 @@ Stats stats(QList<double> ms)
 
 void report(const char* what, const Stats& s, double target)
 {
-    std::printf("%-46s median %8.2f ms  (min %7.2f, max %7.2f)  target < %5.0f ms  %s\n", what, s.median, s.min,
-                s.max, target, target <= 0 ? "" : (s.median < target ? "ok" : "SLOW"));
+    std::printf("%-46s median %8.2f ms  (min %7.2f, max %7.2f)  target < %5.0f ms  %s\n", what, s.median,
+                s.min, s.max, target, target <= 0 ? "" : (s.median < target ? "ok" : "SLOW"));
 }
 
 Stats time(int runs, const std::function<void()>& op, const std::function<void()>& before = {})
@@ -120,8 +122,10 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString data = dir.path() + QStringLiteral("/data/");
     QDir().mkpath(data);
-    check(QStringLiteral("initial main file"), store::createInitialFile(data + store::kMainFileName, store::DbKind::Main));
-    check(QStringLiteral("initial work file"), store::createInitialFile(data + store::kWorkFileName, store::DbKind::Work));
+    check(QStringLiteral("initial main file"),
+          store::createInitialFile(data + store::kMainFileName, store::DbKind::Main));
+    check(QStringLiteral("initial work file"),
+          store::createInitialFile(data + store::kWorkFileName, store::DbKind::Work));
 
     FrmTesvan w;
     if (!w.loadFrom(app::chooseDataFolder(dir.path())))
@@ -136,44 +140,62 @@ int main(int argc, char** argv)
     std::printf("stored %d report headers in %lld ms\n", kPersons * kReportsEach, fill.elapsed());
 
     // The database work alone, without the grid.
-    report("  core: readList, no filter", time(5, [&] {
-               check(QStringLiteral("readList"), list::readList(w.MainDb(), w.WorkDb(), QString()).error);
-           }),
+    report("  core: readList, no filter",
+           time(5,
+                [&] {
+                    check(QStringLiteral("readList"),
+                          list::readList(w.MainDb(), w.WorkDb(), QString()).error);
+                }),
            0);
-    report("  core: readList, no filter, row by row", time(5, [&] {
-               check(QStringLiteral("readList"),
-                     list::readList(w.MainDb(), w.WorkDb(), QString(), list::Copy::RowByRow).error);
-           }),
+    report("  core: readList, no filter, row by row",
+           time(5,
+                [&] {
+                    check(QStringLiteral("readList"),
+                          list::readList(w.MainDb(), w.WorkDb(), QString(), list::Copy::RowByRow).error);
+                }),
            0);
     // What every commit of this machine costs now (the disk's flush), for reading the figures.
-    report("  baseline: commit of one row on the work file", time(21, [&] {
-               check(QStringLiteral("commit"), store::inTransaction(w.WorkDb(), [&] {
-                         store::Error e = store::run(w.WorkDb(), QStringLiteral("INSERT INTO w備考 (sname) VALUES ('x')"));
-                         return e.failed() ? e : store::run(w.WorkDb(), QStringLiteral("DELETE FROM w備考 WHERE sname = 'x'"));
-                     }));
-           }),
+    report("  baseline: commit of one row on the work file",
+           time(21,
+                [&] {
+                    check(QStringLiteral("commit"), store::inTransaction(w.WorkDb(), [&] {
+                              store::Error e = store::run(
+                                  w.WorkDb(), QStringLiteral("INSERT INTO w備考 (sname) VALUES ('x')"));
+                              return e.failed()
+                                         ? e
+                                         : store::run(w.WorkDb(),
+                                                      QStringLiteral("DELETE FROM w備考 WHERE sname = 'x'"));
+                          }));
+                }),
            0);
-    report("  core: readList, one person", time(21, [&] {
-               check(QStringLiteral("readList"), list::readList(w.MainDb(), w.WorkDb(), QStringLiteral("社員7")).error);
-           }),
+    report("  core: readList, one person",
+           time(21,
+                [&] {
+                    check(QStringLiteral("readList"),
+                          list::readList(w.MainDb(), w.WorkDb(), QStringLiteral("社員7")).error);
+                }),
            0);
 
     ListTab* list = w.listTab();
     DataGrid* grid = list->Grid一覧;
     list->cmb氏名選択->setEditText(QString());
-    report("読込, no filter: click to first rows drawn", time(9, [&] {
-               list->cmd一覧読込->click();
-               draw(grid);
-           }),
+    report("読込, no filter: click to first rows drawn",
+           time(9,
+                [&] {
+                    list->cmd一覧読込->click();
+                    draw(grid);
+                }),
            300);
     std::printf("    rows listed: %d\n", grid->model()->rowCount());
 
     // The same without fetching on demand: the copy followed by a full re-read of w一覧.
     list->dat一覧->setFetchOnDemand(false);
-    report("  (for comparison: whole-table grid re-read)", time(5, [&] {
-               list->cmd一覧読込->click();
-               draw(grid);
-           }),
+    report("  (for comparison: whole-table grid re-read)",
+           time(5,
+                [&] {
+                    list->cmd一覧読込->click();
+                    draw(grid);
+                }),
            0);
     list->dat一覧->setFetchOnDemand(true);
     list->cmd一覧読込->click();
@@ -202,35 +224,48 @@ int main(int argc, char** argv)
     report("jump between the top and the end (per jump)", stats(jumps), 16);
 
     list->cmb氏名選択->setEditText(QStringLiteral("社員7"));
-    report("読込, one person of 2,000 reports", time(21, [&] {
-               list->cmd一覧読込->click();
-               draw(grid);
-           }),
+    report("読込, one person of 2,000 reports",
+           time(21,
+                [&] {
+                    list->cmd一覧読込->click();
+                    draw(grid);
+                }),
            20);
     std::printf("    rows listed: %d\n", grid->model()->rowCount());
 
     // The code master tab.
     w.SSTab1->setCurrentIndex(2);
     CodeTab* codeTab = w.codeTab();
-    check(QStringLiteral("names"), store::run(w.MainDb(), QStringLiteral("UPDATE コードマスタ SET sname = kcode || code")));
+    check(QStringLiteral("names"),
+          store::run(w.MainDb(), QStringLiteral("UPDATE コードマスタ SET sname = kcode || code")));
     codeTab->cmbコード区分->setCurrentIndex(3);
-    report("  core: readCategory", time(21, [&] {
-               check(QStringLiteral("readCategory"), codes::readCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
-           }),
+    report("  core: readCategory",
+           time(21,
+                [&] {
+                    check(QStringLiteral("readCategory"),
+                          codes::readCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
+                }),
            0);
-    report("  core: registerCategory", time(21, [&] {
-               check(QStringLiteral("registerCategory"), codes::registerCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
-           }),
+    report("  core: registerCategory",
+           time(21,
+                [&] {
+                    check(QStringLiteral("registerCategory"),
+                          codes::registerCategory(w.MainDb(), w.WorkDb(), store::k訪問先));
+                }),
            0);
-    report("Readコードマスタ (199 names)", time(21, [&] {
-               codeTab->Readコードマスタ();
-               draw(codeTab->Gridコード表);
-           }),
+    report("Readコードマスタ (199 names)",
+           time(21,
+                [&] {
+                    codeTab->Readコードマスタ();
+                    draw(codeTab->Gridコード表);
+                }),
            10);
-    report("Entryコードマスタ", time(21, [&] {
-               codeTab->Entryコードマスタ();
-               draw(codeTab->Gridコード表);
-           }),
+    report("Entryコードマスタ",
+           time(21,
+                [&] {
+                    codeTab->Entryコードマスタ();
+                    draw(codeTab->Gridコード表);
+                }),
            10);
     report("LineDeleteコードマスタ (2 ticked of 199)",
            time(
@@ -241,8 +276,9 @@ int main(int argc, char** argv)
                },
                [&] {
                    codeTab->Readコードマスタ();
-                   check(QStringLiteral("ticks"), store::run(w.WorkDb(), QStringLiteral("UPDATE wコードマスタ SET チェック = 1 "
-                                                                              "WHERE code IN ('002', '050')")));
+                   check(QStringLiteral("ticks"),
+                         store::run(w.WorkDb(), QStringLiteral("UPDATE wコードマスタ SET チェック = 1 "
+                                                               "WHERE code IN ('002', '050')")));
                }),
            10);
 

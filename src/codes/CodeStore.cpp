@@ -48,8 +48,9 @@ store::Error clearCodeRows(const QSqlDatabase& work)
 store::Error readCategory(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category)
 {
     QList<store::Row> stored;
-    const store::Error e = store::readRows(
-        main, QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? ORDER BY code"), {category}, stored);
+    const store::Error e =
+        store::readRows(main, QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? ORDER BY code"),
+                        {category}, stored);
     if (e.failed())
         return e;
     QVariantList names;
@@ -64,10 +65,12 @@ store::Error registerCategory(const QSqlDatabase& main, const QSqlDatabase& work
     if (const store::Error e = readGrid(work, names); e.failed())
         return e;
     return store::inTransaction(main, [&]() -> store::Error {
-        if (store::Error e = store::run(main, QStringLiteral("DELETE FROM コードマスタ WHERE kcode = ?"), {category});
+        if (store::Error e =
+                store::run(main, QStringLiteral("DELETE FROM コードマスタ WHERE kcode = ?"), {category});
             e.failed())
             return e;
-        store::Statement ins(main, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, ?)"));
+        store::Statement ins(
+            main, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, ?)"));
         for (int n = 1; n <= store::kCodeRows; ++n) {
             const QString name = n <= names.size() ? names[n - 1].toString() : QString();
             if (!ins.bind(category).bind(store::codeOf(n)).bind(name.isEmpty() ? QString("") : name).exec())
@@ -77,7 +80,8 @@ store::Error registerCategory(const QSqlDatabase& main, const QSqlDatabase& work
     });
 }
 
-LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category)
+LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& work,
+                                   const QString& category)
 {
     LineDeleteResult r;
     QVariantList names;
@@ -94,11 +98,13 @@ LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase&
     r.error = store::inTransaction(main, [&]() -> store::Error {
         QList<store::Row> codes;
         if (store::Error e = store::readRows(
-                main, QStringLiteral("SELECT code FROM コードマスタ WHERE kcode = ? ORDER BY code"), {category}, codes);
+                main, QStringLiteral("SELECT code FROM コードマスタ WHERE kcode = ? ORDER BY code"),
+                {category}, codes);
             e.failed())
             return e;
         // Walked in step with the closed-up rows: the n-th stored row takes the n-th name.
-        store::Statement up(main, QStringLiteral("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"));
+        store::Statement up(main,
+                            QStringLiteral("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"));
         for (int n = 0; n < codes.size() && n < rows.size(); ++n)
             if (!up.bind(rows[n][1]).bind(category).bind(codes[n][0]).exec())
                 return up.error();
@@ -114,7 +120,8 @@ LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase&
 store::Error blankCategory(const QSqlDatabase& main, const QString& category)
 {
     return store::inTransaction(main, [&] {
-        return store::run(main, QStringLiteral("UPDATE コードマスタ SET sname = NULL WHERE kcode = ?"), {category});
+        return store::run(main, QStringLiteral("UPDATE コードマスタ SET sname = NULL WHERE kcode = ?"),
+                          {category});
     });
 }
 

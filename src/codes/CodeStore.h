@@ -32,7 +32,8 @@ struct LineDeleteResult {
 // names, position by position, in one main transaction; a category never registered is not
 // created. Only after that, wコードマスタ is rewritten in one work transaction with the
 // closed-up rows, renumbered and unticked.
-LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category);
+LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& work,
+                                   const QString& category);
 
 // Sets every stored name of category to Null in one main transaction; its rows stay.
 store::Error blankCategory(const QSqlDatabase& main, const QString& category);

@@ -52,7 +52,7 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     cmbコード区分->setObjectName(QStringLiteral("cmbコード区分"));
     cmbコード区分->setMinimumWidth(140);
     cmd設定読込 = makeButton(QStringLiteral("cmd設定読込"), QStringLiteral("読込"), this,
-                          QStringLiteral("設定を読込みます"));
+                             QStringLiteral("設定を読込みます"));
     cmdHint3 = app::makeHintButton(QStringLiteral("cmdHint3"), this);
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabel(QStringLiteral("区　分"), this));
@@ -68,11 +68,12 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
 
     cmd設定登録 = makeButton(QStringLiteral("cmd設定登録"), QStringLiteral("登録"), this);
     cmd設定行削除 = makeButton(QStringLiteral("cmd設定行削除"), QStringLiteral("行削除"), this,
-                            QStringLiteral("指定行削除"));
+                               QStringLiteral("指定行削除"));
     cmd設定削除 = makeButton(QStringLiteral("cmd設定削除"), QStringLiteral("削除"), this,
-                          QStringLiteral("設定情報を削除し初期値に戻します。"));
-    cmd設定クリア = makeButton(QStringLiteral("cmd設定クリア"), QStringLiteral("クリア"), this,
-                            QStringLiteral("設定画面の情報を消去します。登録済みデータは消去されません。"));
+                             QStringLiteral("設定情報を削除し初期値に戻します。"));
+    cmd設定クリア =
+        makeButton(QStringLiteral("cmd設定クリア"), QStringLiteral("クリア"), this,
+                   QStringLiteral("設定画面の情報を消去します。登録済みデータは消去されません。"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmd設定行削除);
     buttons->addWidget(cmd設定削除);
@@ -211,7 +212,8 @@ void CodeTab::Clearコード明細()
 
 void CodeTab::Readコードマスタ()
 {
-    if (const store::Error e = codes::readCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
+    if (const store::Error e =
+            codes::readCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
         e.failed())
         app::tellFailure(QStringLiteral("コードマスタを読込"), e);
     refreshGrid();
@@ -238,11 +240,13 @@ void CodeTab::Entryコードマスタ()
 
 void CodeTab::LineDeleteコードマスタ(const QString& category)
 {
-    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"), QStringLiteral("指定されたデータ")))
+    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
+                      QStringLiteral("指定されたデータ")))
         return;
     if (!commitGrid())
         return;
-    const codes::LineDeleteResult r = codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category);
+    const codes::LineDeleteResult r =
+        codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category);
     if (r.error.failed())
         app::tellFailure(r.stored ? QStringLiteral("コードマスタは行削除しましたが、画面の一覧を更新")
                                   : QStringLiteral("行を削除"),
@@ -254,7 +258,8 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
 void CodeTab::Deleteコードマスタ()
 {
     const QString category = cmbコード区分->currentText();
-    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"), category + QStringLiteral("のデータを削除します")))
+    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
+                      category + QStringLiteral("のデータを削除します")))
         return;
     if (const store::Error e = codes::blankCategory(m_context->mainDb(), category); e.failed()) {
         app::tellFailure(QStringLiteral("コードマスタを削除"), e);

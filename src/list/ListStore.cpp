@@ -26,7 +26,8 @@ QString insertSql(int rows)
     return QStringLiteral("INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル) VALUES ") + values.join(u',');
 }
 
-const QString kHeads = QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM %1営業日報ヘッダ%2 ORDER BY 作成日, 氏名");
+const QString kHeads =
+    QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM %1営業日報ヘッダ%2 ORDER BY 作成日, 氏名");
 const QString kByName = QStringLiteral(" WHERE 氏名 = ?");
 
 // The main file as a read-only URI for ATTACH, or "" when main is not an SQLite file.
@@ -45,7 +46,8 @@ QString mainFileUri(const QSqlDatabase& main)
 
 // One INSERT … SELECT inside the engine: a hundred thousand headers take a fraction of the
 // time that reading them into the program and writing them back costs.
-std::optional<ReadResult> copyInEngine(const QSqlDatabase& main, const QSqlDatabase& work, const QString& filter)
+std::optional<ReadResult> copyInEngine(const QSqlDatabase& main, const QSqlDatabase& work,
+                                       const QString& filter)
 {
     const QString uri = mainFileUri(main);
     if (uri.isEmpty())
@@ -56,8 +58,9 @@ std::optional<ReadResult> copyInEngine(const QSqlDatabase& main, const QSqlDatab
     r.error = store::inTransaction(work, [&]() -> store::Error {
         if (store::Error e = store::run(work, QStringLiteral("DELETE FROM w一覧")); e.failed())
             return e;
-        store::Statement copy(work, QStringLiteral("INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル) ") +
-                                        kHeads.arg(QStringLiteral("listsrc."), filter.isEmpty() ? QString() : kByName));
+        store::Statement copy(
+            work, QStringLiteral("INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル) ") +
+                      kHeads.arg(QStringLiteral("listsrc."), filter.isEmpty() ? QString() : kByName));
         if (!filter.isEmpty())
             copy.bind(filter);
         if (!copy.exec())
@@ -144,7 +147,8 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
         return r;
     r.error = store::inTransaction(main, [&]() -> store::Error {
         // The header first, then the lines of the same report.
-        store::Statement head(main, QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 氏名 = ? AND 作成日 = ?"));
+        store::Statement head(main,
+                              QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 氏名 = ? AND 作成日 = ?"));
         store::Statement lines(main, QStringLiteral("DELETE FROM 営業日報 WHERE 氏名 = ? AND 作成日 = ?"));
         for (const store::Row& t : ticked) {
             if (!head.bind(t[0]).bind(t[1]).exec())

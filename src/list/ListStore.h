@@ -28,8 +28,8 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
 store::Error clearList(const QSqlDatabase& work);
 
 struct DeleteResult {
-    int deleted = 0;      // ticked rows whose reports were deleted
-    bool stored = false;  // the main file's deletions were committed
+    int deleted = 0;     // ticked rows whose reports were deleted
+    bool stored = false; // the main file's deletions were committed
     store::Error error;
 };
 

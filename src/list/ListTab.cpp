@@ -19,8 +19,8 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     using app::makeButton;
     cmb氏名選択 = app::makeNameCombo(QStringLiteral("cmb氏名選択"), this);
     cmb氏名選択->setMinimumWidth(200);
-    cmd一覧読込 = makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this,
-                          QStringLiteral("一覧を読込"));
+    cmd一覧読込 =
+        makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this, QStringLiteral("一覧を読込"));
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabel(QStringLiteral("氏　名"), this));
@@ -36,9 +36,9 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
 
     cmd選択 = makeButton(QStringLiteral("cmd選択"), QStringLiteral("選択"), this);
     cmd一覧削除 = makeButton(QStringLiteral("cmd一覧削除"), QStringLiteral("削除"), this,
-                          QStringLiteral("指定された日報を削除"));
+                             QStringLiteral("指定された日報を削除"));
     cmd一覧クリア = makeButton(QStringLiteral("cmd一覧クリア"), QStringLiteral("クリア"), this,
-                            QStringLiteral("一覧画面クリア。登録済みデータは消去されない。"));
+                               QStringLiteral("一覧画面クリア。登録済みデータは消去されない。"));
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmd選択);
     bottom->addWidget(cmd一覧削除);
@@ -105,7 +105,8 @@ void ListTab::refreshList()
 
 void ListTab::Read一覧()
 {
-    const list::ReadResult r = list::readList(m_context->mainDb(), m_context->workDb(), cmb氏名選択->currentText());
+    const list::ReadResult r =
+        list::readList(m_context->mainDb(), m_context->workDb(), cmb氏名選択->currentText());
     if (r.error.failed())
         app::tellFailure(QStringLiteral("日報の一覧を読込"), r.error);
     refreshList();

@@ -10,7 +10,7 @@
 namespace store {
 
 class FastDelete {
-public:
+  public:
     explicit FastDelete(const QSqlDatabase& db) : m_db(db)
     {
         QSqlQuery q(m_db);
@@ -31,7 +31,7 @@ public:
     FastDelete(const FastDelete&) = delete;
     FastDelete& operator=(const FastDelete&) = delete;
 
-private:
+  private:
     QSqlDatabase m_db;
     int m_before = -1;
 };

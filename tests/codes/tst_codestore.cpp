@@ -48,12 +48,18 @@ class TestCodeStore : public QObject {
 
     QString master(const QString& category)
     {
-        return describe(m_main, u"SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"_s, {category});
+        return describe(m_main, u"SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"_s,
+                        {category});
     }
-    QString grid() { return describe(m_work, u"SELECT code, sname, チェック FROM wコードマスタ ORDER BY code"_s); }
+    QString grid()
+    {
+        return describe(m_work, u"SELECT code, sname, チェック FROM wコードマスタ ORDER BY code"_s);
+    }
     QString gridCodes()
     {
-        return testing::firstValue(m_work, u"SELECT group_concat(code, '') FROM (SELECT code FROM wコードマスタ ORDER BY rowid)"_s)
+        return testing::firstValue(
+                   m_work,
+                   u"SELECT group_concat(code, '') FROM (SELECT code FROM wコードマスタ ORDER BY rowid)"_s)
             .toString();
     }
     void setGrid(const QString& code, const QVariant& name, bool ticked = false)
@@ -74,9 +80,12 @@ class TestCodeStore : public QObject {
     }
     void failOn(const QSqlDatabase& db, const QString& table, const QString& event, const QString& when)
     {
-        QCOMPARE(store::run(db, u"CREATE TRIGGER fail BEFORE %1 ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, '故障'); END"_s
-                                    .arg(event, table, when)),
-                 QString());
+        QCOMPARE(
+            store::run(
+                db,
+                u"CREATE TRIGGER fail BEFORE %1 ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, '故障'); END"_s.arg(
+                    event, table, when)),
+            QString());
     }
     QString allCodes()
     {
@@ -90,25 +99,30 @@ class TestCodeStore : public QObject {
     void init()
     {
         ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
     }
     void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
 
     void clearGivesBlankNumberedRows()
     {
-        QCOMPARE(store::run(m_work, u"INSERT INTO wコードマスタ (code, sname, チェック) VALUES ('999', '残り', 1)"_s),
+        QCOMPARE(store::run(m_work,
+                            u"INSERT INTO wコードマスタ (code, sname, チェック) VALUES ('999', '残り', 1)"_s),
                  QString());
         QCOMPARE(codes::clearCodeRows(m_work), QString());
         QCOMPARE(grid(), u"199 rows"_s);
         QCOMPARE(gridCodes(), allCodes());
-        QCOMPARE(testing::firstValue(m_work, u"SELECT count(*) FROM wコードマスタ WHERE sname = ''"_s).toInt(), 199);
+        QCOMPARE(
+            testing::firstValue(m_work, u"SELECT count(*) FROM wコードマスタ WHERE sname = ''"_s).toInt(),
+            199);
     }
 
     void readPutsNamesAtTheirPositions_data()
     {
         QTest::addColumn<bool>("registered");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("registered, Null kept Null") << true << u"199 rows, 1 null; 001=総務 003=営業 199=最後"_s;
+        QTest::newRow("registered, Null kept Null")
+            << true << u"199 rows, 1 null; 001=総務 003=営業 199=最後"_s;
         QTest::newRow("never registered: blank rows") << false << u"199 rows"_s;
     }
     void readPutsNamesAtTheirPositions()
@@ -119,7 +133,9 @@ class TestCodeStore : public QObject {
         setMaster(u"備考"_s, u"003"_s, u"営業"_s);
         setMaster(u"備考"_s, u"199"_s, u"最後"_s);
         setMaster(u"備考"_s, u"002"_s, u""_s);
-        QCOMPARE(store::run(m_main, u"UPDATE コードマスタ SET sname = '' WHERE sname IS NULL AND code <> '005'"_s), QString());
+        QCOMPARE(
+            store::run(m_main, u"UPDATE コードマスタ SET sname = '' WHERE sname IS NULL AND code <> '005'"_s),
+            QString());
         setMaster(u"所属"_s, u"002"_s, u"他の区分"_s);
         if (!registered)
             unregister(u"備考"_s);
@@ -162,7 +178,8 @@ class TestCodeStore : public QObject {
             QCOMPARE(master(u"氏名"_s), u"199 rows; 001=佐藤 003=O'Brien 005=鈴木"_s);
         }
         // Blank positions are stored as empty names, not Null; other categories untouched.
-        QCOMPARE(testing::firstValue(m_main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '氏名' AND sname = ''"_s)
+        QCOMPARE(testing::firstValue(
+                     m_main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '氏名' AND sname = ''"_s)
                      .toInt(),
                  196);
         QCOMPARE(master(u"所属"_s), u"199 rows, 198 null; 001=他の区分"_s);
@@ -268,11 +285,15 @@ class TestCodeStore : public QObject {
     void initialisationWipesReportsAndNames()
     {
         QFETCH(QString, failOn);
-        QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s), QString());
-        QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報 (作成日, 氏名, 行番号) VALUES ('2024-01-01', '佐藤', 1)"_s),
+        QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s),
                  QString());
+        QCOMPARE(
+            store::run(m_main,
+                       u"INSERT INTO 営業日報 (作成日, 氏名, 行番号) VALUES ('2024-01-01', '佐藤', 1)"_s),
+            QString());
         setMaster(u"訪問先"_s, u"005"_s, u"取引先"_s);
-        QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', '佐藤')"_s), QString());
+        QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', '佐藤')"_s),
+                 QString());
         if (failOn == u"営業日報ヘッダ"_s)
             this->failOn(m_main, failOn, u"DELETE"_s, u"1"_s);
         else if (!failOn.isEmpty())
@@ -283,7 +304,9 @@ class TestCodeStore : public QObject {
         QCOMPARE(testing::firstValue(m_work, u"SELECT count(*) FROM w一覧"_s).toInt(), 1);
         if (failOn.isEmpty()) {
             QCOMPARE(e, QString());
-            QCOMPARE(count(u"SELECT count(*) FROM 営業日報"_s) + count(u"SELECT count(*) FROM 営業日報ヘッダ"_s), 0);
+            QCOMPARE(count(u"SELECT count(*) FROM 営業日報"_s) +
+                         count(u"SELECT count(*) FROM 営業日報ヘッダ"_s),
+                     0);
             QCOMPARE(count(u"SELECT count(*) FROM コードマスタ WHERE sname IS NOT NULL"_s), 0);
         } else {
             QVERIFY(e.reason().contains(u"故障"_s));

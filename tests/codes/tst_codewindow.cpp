@@ -29,7 +29,7 @@ void typeText(const QString& text)
 
 class TstCodeWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void startupShowsDepartments();
@@ -48,7 +48,7 @@ private slots:
     void failuresShowNoticeAndKeepData_data();
     void failuresShowNoticeAndKeepData();
 
-private:
+  private:
     QString master(const QString& category);
     QString shown(); // the grid's names with their codes
     void editName(int row, const QString& text);
@@ -73,11 +73,12 @@ void TstCodeWindow::cleanup()
 
 QString TstCodeWindow::master(const QString& category)
 {
-    return firstValue(m_w->MainDb(),
-                      u"SELECT count(*) || ':' || count(sname) || ':' || ifnull(group_concat(CASE WHEN sname <> '' "
-                      "THEN code || '=' || sname END, ' '), '') FROM (SELECT * FROM コードマスタ WHERE kcode = ? "
-                      "ORDER BY code)"_s,
-                      {category})
+    return firstValue(
+               m_w->MainDb(),
+               u"SELECT count(*) || ':' || count(sname) || ':' || ifnull(group_concat(CASE WHEN sname <> '' "
+               "THEN code || '=' || sname END, ' '), '') FROM (SELECT * FROM コードマスタ WHERE kcode = ? "
+               "ORDER BY code)"_s,
+               {category})
         .toString();
 }
 
@@ -194,13 +195,15 @@ void TstCodeWindow::lineDeleteThroughButton_data()
     QTest::addColumn<QString>("gridAfter");
     QTest::addColumn<QString>("masterAfter");
     QTest::newRow("ticked 002 and 004, registered")
-        << true << true << true << u"199:001=甲 002=丙 003=戊 008=登録済"_s << u"199:6:001=甲 002=丙 003=戊 008=登録済"_s;
+        << true << true << true << u"199:001=甲 002=丙 003=戊 008=登録済"_s
+        << u"199:6:001=甲 002=丙 003=戊 008=登録済"_s;
     QTest::newRow("ticked 002 and 004, never registered")
         << false << true << true << u"199:001=甲 002=丙 003=戊"_s << u"0:0:"_s;
     QTest::newRow("nothing ticked still writes through")
         << true << false << true << u"199:001=甲 002=乙 003=丙 004=丁 005=戊 010=登録済"_s
         << u"199:6:001=甲 002=乙 003=丙 004=丁 005=戊 010=登録済"_s;
-    QTest::newRow("answered No") << true << true << false << u"199:001=甲 002=乙 003=丙 004=丁 005=戊 010=登録済"_s
+    QTest::newRow("answered No") << true << true << false
+                                 << u"199:001=甲 002=乙 003=丙 004=丁 005=戊 010=登録済"_s
                                  << u"199:1:010=登録済"_s;
 }
 
@@ -235,10 +238,14 @@ void TstCodeWindow::lineDeleteThroughButton()
     QCOMPARE(m_fx.boxes->shown[0].text, u"指定されたデータ を削除します。よろしいですか"_s);
     if (yes) {
         QCOMPARE(shown(), gridAfter);
-        QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(), 0);
+        QCOMPARE(
+            firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
+            0);
         QCOMPARE(QApplication::focusWidget(), g);
     } else {
-        QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(), 2);
+        QCOMPARE(
+            firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
+            2);
         QVERIFY(g->commitPending().isEmpty());
         QCOMPARE(shown(), gridAfter);
     }
@@ -308,15 +315,23 @@ void TstCodeWindow::dataInitialisation()
 {
     QFETCH(bool, answerByDefault);
     QSqlDatabase main = m_w->MainDb(), work = m_w->WorkDb();
-    QCOMPARE(store::run(main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s), QString());
-    QCOMPARE(store::run(main, u"INSERT INTO 営業日報 (作成日, 氏名, 行番号) VALUES ('2024-01-01', '佐藤', 1)"_s), QString());
-    setMaster(u"訪問先"_s, u"001"_s, u"取引先"_s);
-    QCOMPARE(store::run(work, u"INSERT INTO ClHint (FormName, CtlName, Contents) VALUES ('FrmTesvan', 'cmdHint', 'ヒント')"_s),
+    QCOMPARE(store::run(main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s),
              QString());
+    QCOMPARE(
+        store::run(main, u"INSERT INTO 営業日報 (作成日, 氏名, 行番号) VALUES ('2024-01-01', '佐藤', 1)"_s),
+        QString());
+    setMaster(u"訪問先"_s, u"001"_s, u"取引先"_s);
+    QCOMPARE(
+        store::run(
+            work,
+            u"INSERT INTO ClHint (FormName, CtlName, Contents) VALUES ('FrmTesvan', 'cmdHint', 'ヒント')"_s),
+        QString());
     m_w->listTab()->cmd一覧読込->click();
     const auto workCounts = [&] {
-        return firstValue(work, u"SELECT (SELECT count(*) FROM w営業日報) || '/' || (SELECT count(*) FROM w一覧) || '/' "
-                                "|| (SELECT count(*) FROM wコードマスタ) || '/' || (SELECT count(*) FROM ClHint)"_s)
+        return firstValue(
+                   work,
+                   u"SELECT (SELECT count(*) FROM w営業日報) || '/' || (SELECT count(*) FROM w一覧) || '/' "
+                   "|| (SELECT count(*) FROM wコードマスタ) || '/' || (SELECT count(*) FROM ClHint)"_s)
             .toString();
     };
     const QString workBefore = workCounts();
@@ -360,16 +375,20 @@ void TstCodeWindow::failuresShowNoticeAndKeepData()
     QFETCH(QString, button);
     QFETCH(QString, trigger);
     QSqlDatabase main = m_w->MainDb();
-    QCOMPARE(store::run(main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s), QString());
+    QCOMPARE(store::run(main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s),
+             QString());
     setMaster(u"所属"_s, u"001"_s, u"総務"_s);
     setMaster(u"所属"_s, u"002"_s, u"営業"_s);
     t->cmd設定読込->click();
     DataGrid* g = t->Gridコード表;
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(0, CodeTab::ColCheck)).center());
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                      g->visualRect(g->model()->index(0, CodeTab::ColCheck)).center());
     editName(2, u"新規"_s);
     QTest::keyClick(g, Qt::Key_Return);
-    QCOMPARE(store::run(main, u"CREATE TRIGGER fail BEFORE %1 BEGIN SELECT RAISE(ABORT, '書込の故障'); END"_s.arg(trigger)),
-             QString());
+    QCOMPARE(
+        store::run(main, u"CREATE TRIGGER fail BEFORE %1 BEGIN SELECT RAISE(ABORT, '書込の故障'); END"_s.arg(
+                             trigger)),
+        QString());
     const QString before = master(u"所属"_s);
     m_fx.boxes->answers = {true};
     t->findChild<CommandButton*>(button)->click();
@@ -380,7 +399,8 @@ void TstCodeWindow::failuresShowNoticeAndKeepData()
     QCOMPARE(firstValue(main, u"SELECT count(*) FROM 営業日報ヘッダ"_s).toInt(), 1);
     // The grid keeps what the user had: the tick and the typed name.
     QCOMPARE(shown(), u"199:001=総務 002=営業 003=新規"_s);
-    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(), 1);
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
+             1);
 }
 
 QTEST_MAIN(TstCodeWindow)

@@ -31,11 +31,13 @@ class TestListSource : public QObject {
         QCOMPARE(testing::openFreshFiles(m_dir.path(), u"src-"_s, m_main, m_work), QString());
         store::Transaction tx(m_work);
         for (int i = 0; i < 1000; ++i)
-            QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', ?)"_s, {u"n%1"_s.arg(i)}),
+            QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', ?)"_s,
+                                {u"n%1"_s.arg(i)}),
                      QString());
         QVERIFY(tx.commit());
         // Gaps in the written order, as deleting ticked rows leaves them.
-        QCOMPARE(store::run(m_work, u"DELETE FROM w一覧 WHERE rowid % 7 = 0 OR rowid BETWEEN 300 AND 460"_s), QString());
+        QCOMPARE(store::run(m_work, u"DELETE FROM w一覧 WHERE rowid % 7 = 0 OR rowid BETWEEN 300 AND 460"_s),
+                 QString());
     }
     void cleanupTestCase() { testing::closeFreshFiles(u"src-"_s, m_main, m_work); }
 

@@ -18,13 +18,15 @@ class TestListStore : public QObject {
     QString prefix() const { return u"l%1-"_s.arg(m_round); }
 
     // A stored report of lineCount lines.
-    void report(const QString& date, const QString& name, int lineCount = 2, const QString& dept = u"営業部"_s)
+    void report(const QString& date, const QString& name, int lineCount = 2,
+                const QString& dept = u"営業部"_s)
     {
         QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, ?, ?)"_s,
                             {date, name, dept, name + u"の日報"_s}),
                  QString());
         for (int n = 1; n <= lineCount; ++n)
-            QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, ?, ?, ?)"_s,
+            QCOMPARE(store::run(m_main,
+                                u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, ?, ?, ?)"_s,
                                 {date, name, n, u"内容"_s}),
                      QString());
     }
@@ -32,7 +34,8 @@ class TestListStore : public QObject {
     QStringList listed()
     {
         QList<store::Row> rows;
-        if (store::readRows(m_work, u"SELECT 作成日, 氏名, チェック FROM w一覧 ORDER BY rowid"_s, {}, rows).failed())
+        if (store::readRows(m_work, u"SELECT 作成日, 氏名, チェック FROM w一覧 ORDER BY rowid"_s, {}, rows)
+                .failed())
             return {u"<unreadable>"_s};
         QStringList out;
         for (const store::Row& r : rows)
@@ -42,10 +45,11 @@ class TestListStore : public QObject {
     QStringList stored()
     {
         QList<store::Row> rows;
-        store::readRows(m_main,
-                        u"SELECT h.作成日, h.氏名, (SELECT count(*) FROM 営業日報 l WHERE l.作成日 = h.作成日 AND "
-                        "l.氏名 = h.氏名) FROM 営業日報ヘッダ h ORDER BY 1, 2"_s,
-                        {}, rows);
+        store::readRows(
+            m_main,
+            u"SELECT h.作成日, h.氏名, (SELECT count(*) FROM 営業日報 l WHERE l.作成日 = h.作成日 AND "
+            "l.氏名 = h.氏名) FROM 営業日報ヘッダ h ORDER BY 1, 2"_s,
+            {}, rows);
         QStringList out;
         for (const store::Row& r : rows)
             out << u"%1 %2 %3"_s.arg(r[0].toString(), r[1].toString(), r[2].toString());
@@ -53,13 +57,15 @@ class TestListStore : public QObject {
     }
     int orphanLines()
     {
-        return testing::firstValue(m_main, u"SELECT count(*) FROM 営業日報 l WHERE NOT EXISTS (SELECT 1 FROM "
-                                           "営業日報ヘッダ h WHERE h.作成日 = l.作成日 AND h.氏名 = l.氏名)"_s)
+        return testing::firstValue(m_main,
+                                   u"SELECT count(*) FROM 営業日報 l WHERE NOT EXISTS (SELECT 1 FROM "
+                                   "営業日報ヘッダ h WHERE h.作成日 = l.作成日 AND h.氏名 = l.氏名)"_s)
             .toInt();
     }
     void tick(const QString& date, const QString& name)
     {
-        QCOMPARE(store::run(m_work, u"UPDATE w一覧 SET チェック = 1 WHERE 作成日 = ? AND 氏名 = ?"_s, {date, name}),
+        QCOMPARE(store::run(m_work, u"UPDATE w一覧 SET チェック = 1 WHERE 作成日 = ? AND 氏名 = ?"_s,
+                            {date, name}),
                  QString());
     }
     void fillStandard()
@@ -78,7 +84,8 @@ class TestListStore : public QObject {
     void init()
     {
         ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
     }
     void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
 
@@ -87,12 +94,15 @@ class TestListStore : public QObject {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("empty filter: every person, by date, a date's persons in key order")
-            << QString() << QStringList{u"2024-04-01 佐藤 0"_s,   u"2024-04-02 佐藤 0"_s,  u"2024-04-02 鈴木 0"_s,
-                                        u"2024-04-03 50% 0"_s,    u"2024-04-03 O'Brien 0"_s, u"2024-04-04 50%off 0"_s,
-                                        u"2024-04-05 佐藤  0"_s, u"2024-04-06 abc 0"_s};
-        QTest::newRow("one person, exactly") << u"佐藤"_s << QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 0"_s};
+            << QString()
+            << QStringList{u"2024-04-01 佐藤 0"_s,  u"2024-04-02 佐藤 0"_s,    u"2024-04-02 鈴木 0"_s,
+                           u"2024-04-03 50% 0"_s,   u"2024-04-03 O'Brien 0"_s, u"2024-04-04 50%off 0"_s,
+                           u"2024-04-05 佐藤  0"_s, u"2024-04-06 abc 0"_s};
+        QTest::newRow("one person, exactly")
+            << u"佐藤"_s << QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 0"_s};
         QTest::newRow("a name without reports") << u"田中"_s << QStringList{};
-        QTest::newRow("trailing blank is part of the name") << u"佐藤 "_s << QStringList{u"2024-04-05 佐藤  0"_s};
+        QTest::newRow("trailing blank is part of the name")
+            << u"佐藤 "_s << QStringList{u"2024-04-05 佐藤  0"_s};
         QTest::newRow("blanks only filter like any text") << u"  "_s << QStringList{};
         QTest::newRow("quote in the name") << u"O'Brien"_s << QStringList{u"2024-04-03 O'Brien 0"_s};
         QTest::newRow("percent is no wildcard") << u"50%"_s << QStringList{u"2024-04-03 50% 0"_s};
@@ -107,8 +117,10 @@ class TestListStore : public QObject {
         fillStandard();
         // Both ways of copying give the same list.
         for (const list::Copy how : {list::Copy::Auto, list::Copy::RowByRow}) {
-            QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名, チェック) VALUES ('1999-01-01', '前回', 1)"_s),
-                     QString());
+            QCOMPARE(
+                store::run(m_work,
+                           u"INSERT INTO w一覧 (作成日, 氏名, チェック) VALUES ('1999-01-01', '前回', 1)"_s),
+                QString());
             const list::ReadResult r = list::readList(m_main, m_work, filter, how);
             QCOMPARE(r.error, QString());
             QCOMPARE(listed(), expected);
@@ -187,10 +199,9 @@ class TestListStore : public QObject {
             << QStringList{u"2024-04-02 鈴木"_s}
             << QStringList{u"2024-04-01 佐藤 3"_s, u"2024-04-02 佐藤 2"_s, u"2024-04-03 O'Brien 1"_s}
             << QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 0"_s, u"2024-04-03 O'Brien 0"_s};
-        QTest::newRow("several, with a quote")
-            << QStringList{u"2024-04-01 佐藤"_s, u"2024-04-03 O'Brien"_s}
-            << QStringList{u"2024-04-02 佐藤 2"_s, u"2024-04-02 鈴木 2"_s}
-            << QStringList{u"2024-04-02 佐藤 0"_s, u"2024-04-02 鈴木 0"_s};
+        QTest::newRow("several, with a quote") << QStringList{u"2024-04-01 佐藤"_s, u"2024-04-03 O'Brien"_s}
+                                               << QStringList{u"2024-04-02 佐藤 2"_s, u"2024-04-02 鈴木 2"_s}
+                                               << QStringList{u"2024-04-02 佐藤 0"_s, u"2024-04-02 鈴木 0"_s};
     }
     void deleteTicked()
     {
@@ -222,10 +233,12 @@ class TestListStore : public QObject {
         QCOMPARE(store::run(m_main, u"DELETE FROM 営業日報ヘッダ WHERE 氏名 = 'abc'"_s), QString());
         const list::DeleteResult r = list::deleteTickedReports(m_main, m_work);
         QCOMPARE(r.error, QString());
-        QCOMPARE(listed(), (QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 0"_s, u"2024-04-03 50% 0"_s,
-                                        u"2024-04-03 O'Brien 0"_s, u"2024-04-04 50%off 0"_s,
-                                        u"2024-04-05 佐藤  0"_s}));
-        QCOMPARE(testing::firstValue(m_main, u"SELECT count(*) FROM 営業日報 WHERE 氏名 IN ('abc', '鈴木')"_s).toInt(), 0);
+        QCOMPARE(listed(),
+                 (QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 0"_s, u"2024-04-03 50% 0"_s,
+                              u"2024-04-03 O'Brien 0"_s, u"2024-04-04 50%off 0"_s, u"2024-04-05 佐藤  0"_s}));
+        QCOMPARE(testing::firstValue(m_main, u"SELECT count(*) FROM 営業日報 WHERE 氏名 IN ('abc', '鈴木')"_s)
+                     .toInt(),
+                 0);
     }
 
     void failedDeletionLeavesEverything()

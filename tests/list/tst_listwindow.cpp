@@ -18,7 +18,7 @@ using namespace Qt::StringLiterals;
 
 class TstListWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void readAndFilterThroughTheButtons();
@@ -33,10 +33,13 @@ private slots:
     void selectOnEmptyRowDoesNothing();
     void manyRowsAreFetchedAsShown();
 
-private:
+  private:
     void report(const QString& date, const QString& name, int lines = 2);
     QStringList listed();
-    int storedReports() { return firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報ヘッダ"_s).toInt(); }
+    int storedReports()
+    {
+        return firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報ヘッダ"_s).toInt();
+    }
     void clickTick(int row);
     WindowFixture m_fx;
     FrmTesvan* m_w = nullptr;
@@ -58,13 +61,16 @@ void TstListWindow::cleanup()
 
 void TstListWindow::report(const QString& date, const QString& name, int lines)
 {
-    QCOMPARE(store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', 'タイトル')"_s, {date, name}),
+    QCOMPARE(store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', 'タイトル')"_s,
+                        {date, name}),
              QString());
     for (int n = 1; n <= lines; ++n)
-        QCOMPARE(store::run(m_w->MainDb(),
-                            u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 内容) VALUES (?, ?, ?, ?, ?, ?)"_s,
-                            {date, name, n, date, date, u"%1の内容%2"_s.arg(name).arg(n)}),
-                 QString());
+        QCOMPARE(
+            store::run(
+                m_w->MainDb(),
+                u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 内容) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                {date, name, n, date, date, u"%1の内容%2"_s.arg(name).arg(n)}),
+            QString());
 }
 
 // What the grid shows: "date name ticked" per row.
@@ -73,11 +79,9 @@ QStringList TstListWindow::listed()
     QStringList out;
     auto* m = t->Grid一覧->model();
     for (int r = 0; r < m->rowCount(); ++r)
-        out << u"%1 %2 %3"_s.arg(m->index(r, ListTab::ColDate).data().toString(),
-                                 m->index(r, ListTab::ColName).data().toString(),
-                                 m->index(r, ListTab::ColCheck).data(Qt::CheckStateRole).toInt() == Qt::Checked
-                                     ? u"✓"_s
-                                     : u"-"_s);
+        out << u"%1 %2 %3"_s.arg(
+            m->index(r, ListTab::ColDate).data().toString(), m->index(r, ListTab::ColName).data().toString(),
+            m->index(r, ListTab::ColCheck).data(Qt::CheckStateRole).toInt() == Qt::Checked ? u"✓"_s : u"-"_s);
     return out;
 }
 
@@ -94,7 +98,8 @@ void TstListWindow::readAndFilterThroughTheButtons()
     report(u"2024-05-01"_s, u"O'Brien%"_s);
     report(u"2024-05-02"_s, u"佐藤"_s);
     t->cmd一覧読込->click();
-    QCOMPARE(listed(), (QStringList{u"2024/05/01 O'Brien% -"_s, u"2024/05/02 佐藤 -"_s, u"2024/05/02 鈴木 -"_s}));
+    QCOMPARE(listed(),
+             (QStringList{u"2024/05/01 O'Brien% -"_s, u"2024/05/02 佐藤 -"_s, u"2024/05/02 鈴木 -"_s}));
     // A name typed into the filter, not among its items, filters exactly.
     t->cmb氏名選択->setFocus();
     t->cmb氏名選択->setEditText(u"O'Brien%"_s);
@@ -140,8 +145,9 @@ void TstListWindow::deleteTickedThroughTheGrid()
     t->cmd一覧削除->click();
     QCOMPARE(m_fx.boxes->shown.size(), boxes); // neither question nor notice
     QCOMPARE(listed(), (QStringList{u"2024/05/02 佐藤 -"_s, u"2024/05/03 鈴木 -"_s}));
-    QCOMPARE(firstValue(m_w->MainDb(), u"SELECT group_concat(作成日 || 氏名, ',') FROM (SELECT * FROM 営業日報ヘッダ "
-                                       "ORDER BY 1, 2)"_s)
+    QCOMPARE(firstValue(m_w->MainDb(),
+                        u"SELECT group_concat(作成日 || 氏名, ',') FROM (SELECT * FROM 営業日報ヘッダ "
+                        "ORDER BY 1, 2)"_s)
                  .toString(),
              u"2024-05-02佐藤,2024-05-03鈴木"_s);
     QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 4);
@@ -168,8 +174,9 @@ void TstListWindow::failedDeletionShowsNoticeAndKeepsAll()
     for (int r = 0; r < 3; ++r)
         clickTick(r);
     // The second report's header cannot be deleted.
-    QCOMPARE(store::run(m_w->MainDb(), u"CREATE TRIGGER keep BEFORE DELETE ON 営業日報ヘッダ WHEN OLD.氏名 = '鈴木' "
-                                       "BEGIN SELECT RAISE(ABORT, '削除できない日報'); END"_s),
+    QCOMPARE(store::run(m_w->MainDb(),
+                        u"CREATE TRIGGER keep BEFORE DELETE ON 営業日報ヘッダ WHEN OLD.氏名 = '鈴木' "
+                        "BEGIN SELECT RAISE(ABORT, '削除できない日報'); END"_s),
              QString());
     t->cmd一覧削除->click();
     QCOMPARE(m_fx.boxes->shown.size(), 1);
@@ -219,7 +226,8 @@ void TstListWindow::select()
     if (how == u"button") {
         t->cmd選択->click();
     } else {
-        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());
+        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {},
+                           g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());
     }
     QCOMPARE(m_w->SSTab1->currentIndex(), 0);
     ReportTab* r = m_w->reportTab();
@@ -244,7 +252,8 @@ void TstListWindow::selectOnEmptyRowDoesNothing()
     QFETCH(QVariant, date);
     QFETCH(QVariant, name);
     report(u"2024-05-01"_s, u"佐藤"_s);
-    QCOMPARE(store::run(m_w->WorkDb(), u"INSERT INTO w一覧 (作成日, 氏名) VALUES (?, ?)"_s, {date, name}), QString());
+    QCOMPARE(store::run(m_w->WorkDb(), u"INSERT INTO w一覧 (作成日, 氏名) VALUES (?, ?)"_s, {date, name}),
+             QString());
     QCOMPARE(t->dat一覧->refresh(), QString());
     ReportTab* r = m_w->reportTab();
     r->cmb氏名->setEditText(u"前の氏名"_s);
@@ -267,9 +276,10 @@ void TstListWindow::manyRowsAreFetchedAsShown()
     {
         store::Transaction tx(m_w->MainDb());
         for (int i = 0; i < 6000; ++i)
-            QCOMPARE(store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '', '')"_s,
-                                {QDate(2000, 1, 1).addDays(i / 3).toString(Qt::ISODate), u"社員%1"_s.arg(i % 3)}),
-                     QString());
+            QCOMPARE(
+                store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '', '')"_s,
+                           {QDate(2000, 1, 1).addDays(i / 3).toString(Qt::ISODate), u"社員%1"_s.arg(i % 3)}),
+                QString());
         QVERIFY(tx.commit());
     }
     t->cmd一覧読込->click();
