@@ -1,6 +1,7 @@
 #include "app/FrmTesvan.h"
 
 #include "app/Application.h"
+#include "app/DataInit.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
@@ -56,6 +57,7 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     m_list->attach(this);
     m_codes->attach(this);
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
+    connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen.
     resize(860, 660);
@@ -183,12 +185,23 @@ void FrmTesvan::bringToFront()
 
 void FrmTesvan::Clear設定()
 {
-    // Filled by the code-master tab.
+    m_codes->Clear設定();
 }
 
 void FrmTesvan::Readコードマスタ()
 {
-    // Filled by the code-master tab.
+    m_codes->Readコードマスタ();
+}
+
+void FrmTesvan::Data初期化()
+{
+    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"), QStringLiteral("すべてのデータを初期化します。")))
+        return;
+    if (const store::Error e = app::initialiseData(MainDb()); e.failed()) {
+        app::tellFailure(QStringLiteral("データを初期化"), e);
+        return;
+    }
+    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), QStringLiteral("すべてのデータを初期化しました"));
 }
 
 void FrmTesvan::Clear日報()

@@ -34,6 +34,8 @@ public:
     void FormInit();
     void Clear日報();
     void Readコードマスタ();
+    // 実行 on the 設定・情報 tab: every report and code-master name wiped, after confirmation.
+    void Data初期化();
 
     // Rebuilds every pick list from the code master.
     void SetComb();

@@ -1,13 +1,18 @@
 #include "codes/CodeTab.h"
 
 #include "app/Look.h"
+#include "app/Notices.h"
 #include "app/TabContext.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
 #include "app/controls/GridColumns.h"
+#include "app/controls/Ime.h"
+#include "codes/CodeStore.h"
+#include "msg/Msg.h"
 #include "store/Schema.h"
 
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -47,7 +52,7 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     cmbコード区分->setObjectName(QStringLiteral("cmbコード区分"));
     cmbコード区分->setMinimumWidth(140);
     cmd設定読込 = makeButton(QStringLiteral("cmd設定読込"), QStringLiteral("読込"), this,
-                          QStringLiteral("設定を読込みます"));
+                             QStringLiteral("設定を読込みます"));
     cmdHint3 = app::makeHintButton(QStringLiteral("cmdHint3"), this);
     connect(cmdHint3, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint3->objectName()); });
     auto* top = new QHBoxLayout;
@@ -64,11 +69,12 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
 
     cmd設定登録 = makeButton(QStringLiteral("cmd設定登録"), QStringLiteral("登録"), this);
     cmd設定行削除 = makeButton(QStringLiteral("cmd設定行削除"), QStringLiteral("行削除"), this,
-                            QStringLiteral("指定行削除"));
+                               QStringLiteral("指定行削除"));
     cmd設定削除 = makeButton(QStringLiteral("cmd設定削除"), QStringLiteral("削除"), this,
-                          QStringLiteral("設定情報を削除し初期値に戻します。"));
-    cmd設定クリア = makeButton(QStringLiteral("cmd設定クリア"), QStringLiteral("クリア"), this,
-                            QStringLiteral("設定画面の情報を消去します。登録済みデータは消去されません。"));
+                             QStringLiteral("設定情報を削除し初期値に戻します。"));
+    cmd設定クリア =
+        makeButton(QStringLiteral("cmd設定クリア"), QStringLiteral("クリア"), this,
+                   QStringLiteral("設定画面の情報を消去します。登録済みデータは消去されません。"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmd設定行削除);
     buttons->addWidget(cmd設定削除);
@@ -114,6 +120,28 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     layout->setSpacing(16);
     layout->addLayout(left, 3);
     layout->addLayout(right, 2);
+
+    // The category is picked from the list only: typed characters and Delete do nothing.
+    connect(cmbコード区分, &Combo::keyPress, this, [](int* ascii) { *ascii = 0; });
+    connect(cmbコード区分, &Combo::keyDown, this, [](int* key, Qt::KeyboardModifiers) {
+        if (*key == Qt::Key_Delete)
+            *key = 0;
+    });
+    // Leaving the category reads it; see eventFilter.
+    cmbコード区分->installEventFilter(this);
+    connect(cmd設定読込, &QPushButton::clicked, this, [this] { Readコードマスタ(); });
+    connect(cmd設定登録, &QPushButton::clicked, this, [this] { register設定(); });
+    connect(cmd設定クリア, &QPushButton::clicked, this, [this] { Clear設定(); });
+    connect(cmd設定削除, &QPushButton::clicked, this, [this] { Deleteコードマスタ(); });
+    connect(cmd設定行削除, &QPushButton::clicked, this, [this] {
+        const QString category = cmbコード区分->currentText();
+        if (!category.isEmpty())
+            LineDeleteコードマスタ(category);
+    });
+    connect(Gridコード表, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
+    connect(Gridコード表, &DataGrid::writeFailed, this, [](int, const QString& reason) {
+        app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
+    });
 }
 
 void CodeTab::bindSources(const QString& workConnection)
@@ -136,4 +164,114 @@ void CodeTab::setupGrid()
     cmbコード区分->clearAll();
     cmbコード区分->addItems(store::kCategories);
     cmbコード区分->setCurrentText(store::k所属);
+}
+
+bool CodeTab::eventFilter(QObject* watched, QEvent* e)
+{
+    // Focus leaving the category for another control of this window reads the category. Its own
+    // list, a message box or another program taking the focus is no leaving, and neither is
+    // the window closing with its databases.
+    if (watched == cmbコード区分 && e->type() == QEvent::FocusOut) {
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+        if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && m_context &&
+            m_context->mainDb().isOpen() && m_context->workDb().isOpen())
+            Readコードマスタ();
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void CodeTab::refreshGrid()
+{
+    // Start-up clears the grid before the window's set-up has bound it.
+    if (datコードマスタ->database().isEmpty())
+        return;
+    const QString err = datコードマスタ->refresh();
+    if (!err.isEmpty())
+        app::tellFailure(QStringLiteral("コードの一覧を表示"), store::Error::fromText(err));
+}
+
+bool CodeTab::commitGrid()
+{
+    const QString err = Gridコード表->commitPending();
+    if (err.isEmpty())
+        return true;
+    app::tellFailure(QStringLiteral("入力中の名称を保存"), store::Error::fromText(err));
+    return false;
+}
+
+void CodeTab::rowColChange()
+{
+    SetImeStatus(Gridコード表->imeWindow(), Gridコード表->col() == ColName);
+}
+
+void CodeTab::Clearコード明細()
+{
+    if (const store::Error e = codes::clearCodeRows(m_context->workDb()); e.failed())
+        app::tellFailure(QStringLiteral("コードの一覧をクリア"), e);
+    refreshGrid();
+}
+
+void CodeTab::Readコードマスタ()
+{
+    if (const store::Error e =
+            codes::readCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
+        e.failed())
+        app::tellFailure(QStringLiteral("コードマスタを読込"), e);
+    refreshGrid();
+}
+
+void CodeTab::register設定()
+{
+    if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("設定")))
+        return;
+    // The name typed last is registered too.
+    if (!commitGrid())
+        return;
+    Entryコードマスタ();
+}
+
+void CodeTab::Entryコードマスタ()
+{
+    if (const store::Error e =
+            codes::registerCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
+        e.failed())
+        app::tellFailure(QStringLiteral("コードマスタを登録"), e);
+    cmbコード区分->setFocus();
+}
+
+void CodeTab::LineDeleteコードマスタ(const QString& category)
+{
+    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
+                      QStringLiteral("指定されたデータ")))
+        return;
+    if (!commitGrid())
+        return;
+    const codes::LineDeleteResult r =
+        codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category);
+    if (r.error.failed())
+        app::tellFailure(r.stored ? QStringLiteral("コードマスタは行削除しましたが、画面の一覧を更新")
+                                  : QStringLiteral("行を削除"),
+                         r.error);
+    refreshGrid();
+    Gridコード表->setFocus();
+}
+
+void CodeTab::Deleteコードマスタ()
+{
+    const QString category = cmbコード区分->currentText();
+    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
+                      category + QStringLiteral("のデータを削除します")))
+        return;
+    if (const store::Error e = codes::blankCategory(m_context->mainDb(), category); e.failed()) {
+        app::tellFailure(QStringLiteral("コードマスタを削除"), e);
+        return;
+    }
+    Clearコード明細();
+}
+
+void CodeTab::Clear設定()
+{
+    cmbコード区分->setCurrentText(cmbコード区分->firstItem());
+    Clearコード明細();
+    Readコードマスタ();
 }

@@ -23,6 +23,16 @@ public:
     void bindSources(const QString& workConnection);
     void setupGrid();
 
+    void Clearコード明細();
+    void Readコードマスタ();
+    // No confirmation of its own: the 登録 button asks first.
+    void Entryコードマスタ();
+    void LineDeleteコードマスタ(const QString& category);
+    void Deleteコードマスタ();
+    void Clear設定();
+    // The grid's reaction to its current cell moving.
+    void rowColChange();
+
     Combo* cmbコード区分 = nullptr;
     DataGrid* Gridコード表 = nullptr;
     DataSource* datコードマスタ = nullptr;
@@ -38,6 +48,13 @@ public:
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
+    void register設定(); // 登録: confirm, commit the open cell, register
+    void refreshGrid();
+    bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
+
     TabContext* m_context = nullptr;
 };

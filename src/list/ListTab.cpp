@@ -1,11 +1,14 @@
 #include "list/ListTab.h"
 
 #include "app/Look.h"
+#include "app/Notices.h"
 #include "app/TabContext.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
 #include "app/controls/GridColumns.h"
+#include "list/ListStore.h"
+#include "store/Dates.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,8 +19,8 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     using app::makeButton;
     cmb氏名選択 = app::makeNameCombo(QStringLiteral("cmb氏名選択"), this);
     cmb氏名選択->setMinimumWidth(200);
-    cmd一覧読込 = makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this,
-                          QStringLiteral("一覧を読込"));
+    cmd一覧読込 =
+        makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this, QStringLiteral("一覧を読込"));
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
     connect(cmdHint2, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint2->objectName()); });
     auto* top = new QHBoxLayout;
@@ -34,9 +37,9 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
 
     cmd選択 = makeButton(QStringLiteral("cmd選択"), QStringLiteral("選択"), this);
     cmd一覧削除 = makeButton(QStringLiteral("cmd一覧削除"), QStringLiteral("削除"), this,
-                          QStringLiteral("指定された日報を削除"));
+                             QStringLiteral("指定された日報を削除"));
     cmd一覧クリア = makeButton(QStringLiteral("cmd一覧クリア"), QStringLiteral("クリア"), this,
-                            QStringLiteral("一覧画面クリア。登録済みデータは消去されない。"));
+                               QStringLiteral("一覧画面クリア。登録済みデータは消去されない。"));
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmd選択);
     bottom->addWidget(cmd一覧削除);
@@ -48,12 +51,28 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     layout->addLayout(top);
     layout->addWidget(Grid一覧, 1);
     layout->addLayout(bottom);
+
+    connect(cmd一覧読込, &QPushButton::clicked, this, [this] { Read一覧(); });
+    connect(cmd一覧クリア, &QPushButton::clicked, this, [this] { Clear一覧(); });
+    connect(cmd一覧削除, &QPushButton::clicked, this, [this] { Delete日報一覧(); });
+    connect(cmd選択, &QPushButton::clicked, this, [this] { Select日報(); });
+    // A double click on a row opens it, as the 選択 button does; the tick box keeps its own.
+    // Enter keeps the grid's own step to the next cell.
+    connect(Grid一覧, &DataGrid::cellAction, this, [this] {
+        if (Grid一覧->col() != ColCheck)
+            Select日報();
+    });
+    connect(Grid一覧, &DataGrid::writeFailed, this, [](int, const QString& reason) {
+        app::tellFailure(QStringLiteral("チェックを保存"), store::Error::fromText(reason));
+    });
 }
 
 void ListTab::bindSources(const QString& workConnection)
 {
     dat一覧->setDatabase(workConnection);
     dat一覧->setRecordSource(QStringLiteral("w一覧"));
+    // A team's years are a hundred thousand rows: the grid fetches the rows it shows.
+    dat一覧->setFetchOnDemand(true);
 }
 
 void ListTab::setupGrid()
@@ -61,13 +80,73 @@ void ListTab::setupGrid()
     const Qt::Alignment centre = Qt::AlignHCenter;
     GridColumn tick{"チェック", {}, 345.2599, centre};
     tick.checkBox = true;
-    applyColumns(Grid一覧, dat一覧,
-                 {tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
-                  GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft},
-                  GridColumn{"所属", "所　属", 1560.189, centre}, GridColumn{"タイトル", "タイトル", 5009.953}});
+    // The listed key is what 削除 deletes and 選択 opens: it is shown, never edited.
+    QList<GridColumn> columns{tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
+                              GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft},
+                              GridColumn{"所属", "所　属", 1560.189, centre},
+                              GridColumn{"タイトル", "タイトル", 5009.953}};
+    for (int c = ColDate; c <= ColTitle; ++c)
+        columns[c].locked = true;
+    applyColumns(Grid一覧, dat一覧, columns);
+    // The list is not read again at start: it shows what the last run left in it.
+    refreshList();
 }
 
 void ListTab::setPickLists(const QStringList& names)
 {
     app::fillPickList(cmb氏名選択, names);
+}
+
+void ListTab::refreshList()
+{
+    const QString err = dat一覧->refresh();
+    if (!err.isEmpty())
+        app::tellFailure(QStringLiteral("日報の一覧を表示"), store::Error::fromText(err));
+}
+
+void ListTab::Read一覧()
+{
+    const list::ReadResult r =
+        list::readList(m_context->mainDb(), m_context->workDb(), cmb氏名選択->currentText());
+    if (r.error.failed())
+        app::tellFailure(QStringLiteral("日報の一覧を読込"), r.error);
+    refreshList();
+}
+
+void ListTab::Clear一覧()
+{
+    cmb氏名選択->setEditText(QString());
+    if (const store::Error e = list::clearList(m_context->workDb()); e.failed())
+        app::tellFailure(QStringLiteral("日報の一覧をクリア"), e);
+    refreshList();
+}
+
+void ListTab::Delete日報一覧()
+{
+    // A tick still being set in the current row counts: the user ticked it.
+    if (const QString err = Grid一覧->commitPending(); !err.isEmpty()) {
+        app::tellFailure(QStringLiteral("チェックを保存"), store::Error::fromText(err));
+        return;
+    }
+    const list::DeleteResult r = list::deleteTickedReports(m_context->mainDb(), m_context->workDb());
+    if (r.error.failed())
+        app::tellFailure(r.stored ? QStringLiteral("チェックした日報は削除しましたが、一覧からその行を消去")
+                                  : QStringLiteral("チェックした日報を削除"),
+                         r.error);
+    refreshList();
+}
+
+void ListTab::Select日報()
+{
+    const int row = Grid一覧->row();
+    if (row < 0 || Grid一覧->isEof() || row >= dat一覧->rowCount())
+        return;
+    const QString name = Grid一覧->columnText(ColName);
+    const QString dateText = Grid一覧->columnText(ColDate);
+    if (name.isEmpty() || dateText.isEmpty())
+        return;
+    const QDate date = store::toDate(Grid一覧->columnValue(ColDate));
+    if (!date.isValid())
+        return;
+    m_context->openReport(name, date.toString(QStringLiteral("yyyyMMdd")));
 }

@@ -23,6 +23,12 @@ public:
     // The name filter's items, rebuilt from the code master.
     void setPickLists(const QStringList& names);
 
+    void Read一覧();
+    void Clear一覧();
+    void Delete日報一覧();
+    // 選択: the current row's report opened on the entry tab.
+    void Select日報();
+
     Combo* cmb氏名選択 = nullptr;
     DataGrid* Grid一覧 = nullptr;
     DataSource* dat一覧 = nullptr;
@@ -33,5 +39,7 @@ public:
     CommandButton* cmdHint2 = nullptr;
 
 private:
+    void refreshList();
+
     TabContext* m_context = nullptr;
 };

@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 QString quoted(const QString& identifier)
 {
@@ -14,6 +17,10 @@ QString quoted(const QString& identifier)
     s.replace(u'"', QStringLiteral("\"\""));
     return u'"' + s + u'"';
 }
+
+// Rows fetched at a time on demand, and pages kept: a screenful or two either way.
+constexpr int kPageRows = 128;
+constexpr int kMaxPages = 32;
 } // namespace
 
 DataSource::DataSource(QObject* parent) : QObject(parent)
@@ -41,6 +48,17 @@ QString DataSource::recordSource() const
     return m_table;
 }
 
+void DataSource::setFetchOnDemand(bool on)
+{
+    m_onDemand = on;
+}
+
+QString DataSource::orderClause() const
+{
+    // Rows of equal keys keep the order they were written in.
+    return m_order.isEmpty() ? QStringLiteral("rowid") : m_order + QStringLiteral(", rowid");
+}
+
 QString DataSource::refresh()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -49,8 +67,38 @@ QString DataSource::refresh()
     if (m_table.isEmpty())
         return QStringLiteral("表が指定されていません。");
 
-    // Rows of equal keys keep the order they were written in.
-    const QString order = m_order.isEmpty() ? QStringLiteral("rowid") : m_order + QStringLiteral(", rowid");
+    const QString order = orderClause();
+
+    if (m_onDemand) {
+        QStringList fields;
+        int count = 0;
+        {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.exec(QStringLiteral("select * from %1 limit 0").arg(quoted(m_table))))
+                return store::Error::of(q.lastError()).reason();
+            const QSqlRecord rec = q.record();
+            for (int i = 0; i < rec.count(); ++i)
+                fields << rec.fieldName(i);
+            q.finish();
+            if (!q.exec(QStringLiteral("select count(*) from %1").arg(quoted(m_table))) || !q.next())
+                return store::Error::of(q.lastError()).reason();
+            count = q.value(0).toInt();
+            q.finish();
+        }
+        emit aboutToRefresh();
+        m_fields = fields;
+        m_fieldIndex.clear();
+        for (int i = 0; i < m_fields.size(); ++i)
+            m_fieldIndex.insert(m_fields[i].toLower(), i);
+        m_rowIds.clear();
+        m_rows.clear();
+        m_pages.clear();
+        m_fetchError.clear();
+        m_count = count;
+        emit refreshed();
+        return {};
+    }
 
     QStringList fields;
     QList<qint64> ids;
@@ -90,7 +138,99 @@ QString DataSource::refresh()
 
 int DataSource::rowCount() const
 {
-    return int(m_rows.size());
+    return m_onDemand ? m_count : int(m_rows.size());
+}
+
+DataSource::Page* DataSource::pageOf(int row) const
+{
+    const int p = row / kPageRows;
+    if (auto it = m_pages.find(p); it != m_pages.end())
+        return &*it;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen()) {
+        m_fetchError = QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+        return nullptr;
+    }
+    // In the written order a neighbouring page gives the start by key, so scrolling through a
+    // long table costs the same at its end as at its start; otherwise skip to the page.
+    QString sql;
+    QVariantList args;
+    bool backwards = false;
+    const auto before = m_pages.constFind(p - 1);
+    const auto after = m_pages.constFind(p + 1);
+    const QString head = QStringLiteral("select rowid, * from %1 ").arg(quoted(m_table));
+    if (m_order.isEmpty() && before != m_pages.cend() && before->ids.size() == kPageRows) {
+        sql = head + QStringLiteral("where rowid > ? order by rowid limit ?");
+        args = {before->ids.last(), kPageRows};
+    } else if (m_order.isEmpty() && after != m_pages.cend() && !after->ids.isEmpty()) {
+        sql = head + QStringLiteral("where rowid < ? order by rowid desc limit ?");
+        args = {after->ids.first(), kPageRows};
+        backwards = true;
+    } else {
+        sql = head + QStringLiteral("order by %1 limit ? offset ?").arg(orderClause());
+        args = {kPageRows, qint64(p) * kPageRows};
+    }
+    Page page;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            m_fetchError = store::Error::of(q.lastError()).reason();
+            return nullptr;
+        }
+        for (const QVariant& a : args)
+            q.addBindValue(a);
+        if (!q.exec()) {
+            m_fetchError = store::Error::of(q.lastError()).reason();
+            return nullptr;
+        }
+        const int width = int(m_fields.size());
+        while (q.next()) {
+            page.ids << q.value(0).toLongLong();
+            QVariantList r;
+            r.reserve(width);
+            for (int i = 1; i <= width; ++i)
+                r << q.value(i);
+            page.rows << r;
+        }
+        if (q.lastError().isValid()) {
+            m_fetchError = store::Error::of(q.lastError()).reason();
+            return nullptr;
+        }
+        q.finish();
+    }
+    if (backwards) {
+        std::reverse(page.ids.begin(), page.ids.end());
+        std::reverse(page.rows.begin(), page.rows.end());
+    }
+    m_fetchError.clear();
+    // Keep the pages nearest to this one.
+    while (m_pages.size() >= kMaxPages) {
+        auto far = m_pages.begin();
+        for (auto it = m_pages.begin(); it != m_pages.end(); ++it)
+            if (std::abs(it.key() - p) > std::abs(far.key() - p))
+                far = it;
+        m_pages.erase(far);
+    }
+    return &*m_pages.insert(p, page);
+}
+
+QVariantList* DataSource::cachedRow(int row, qint64* id) const
+{
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    if (!m_onDemand) {
+        if (id)
+            *id = m_rowIds[row];
+        return const_cast<QVariantList*>(&m_rows[row]);
+    }
+    Page* page = pageOf(row);
+    const int i = row % kPageRows;
+    if (!page || i >= page->rows.size())
+        return nullptr;
+    if (id)
+        *id = page->ids[i];
+    return &page->rows[i];
 }
 
 QStringList DataSource::fieldNames() const
@@ -107,20 +247,27 @@ int DataSource::fieldIndex(const QString& field) const
 QVariant DataSource::value(int row, const QString& field) const
 {
     const int f = fieldIndex(field);
-    if (row < 0 || row >= m_rows.size() || f < 0)
+    if (f < 0)
         return QVariant();
-    return m_rows[row][f];
+    const QVariantList* r = cachedRow(row, nullptr);
+    return (r && f < r->size()) ? r->at(f) : QVariant();
 }
 
 qint64 DataSource::rowId(int row) const
 {
-    return (row >= 0 && row < m_rowIds.size()) ? m_rowIds[row] : -1;
+    qint64 id = -1;
+    return cachedRow(row, &id) ? id : -1;
 }
 
 QString DataSource::setValue(int row, const QString& field, const QVariant& v)
 {
-    if (row < 0 || row >= m_rows.size())
-        return QStringLiteral("行 %1 はありません。").arg(row + 1);
+    qint64 id = -1;
+    QVariantList* cached = cachedRow(row, &id);
+    if (!cached) {
+        if (row < 0 || row >= rowCount())
+            return QStringLiteral("行 %1 はありません。").arg(row + 1);
+        return m_fetchError.isEmpty() ? QStringLiteral("行 %1 は表から削除されています。").arg(row + 1) : m_fetchError;
+    }
     const int f = fieldIndex(field);
     if (f < 0)
         return QStringLiteral("表「%1」に項目「%2」がありません。").arg(m_table, field);
@@ -136,7 +283,7 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
         const QString column = quoted(m_fields[f]);
         store::Statement up(
             db, QStringLiteral("update %1 set %2 = ? where rowid = ?").arg(quoted(m_table), column));
-        up.bind(controls::storageValue(v)).bind(m_rowIds[row]);
+        up.bind(controls::storageValue(v)).bind(id);
         if (!up.exec())
             return up.error().reason();
         if (up.query().numRowsAffected() != 1)
@@ -145,7 +292,7 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
         // Keep what the table holds after its own conversions, so the cache equals a re-read.
         store::Statement back(
             db, QStringLiteral("select %1 from %2 where rowid = ?").arg(column, quoted(m_table)));
-        back.bind(m_rowIds[row]);
+        back.bind(id);
         if (!back.exec())
             return back.error().reason();
         if (!back.next())
@@ -155,7 +302,7 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
         if (!tx.commit())
             return tx.error().reason();
     }
-    m_rows[row][f] = stored;
+    (*cached)[f] = stored;
     emit valueChanged(row, m_fields[f]);
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
-// One table of a database connection, read whole and kept in memory for the grids.
+// One table of a database connection for the grids: read whole and kept in memory, or, for a
+// table of many thousand rows, counted at refresh and fetched a page at a time as rows are asked for.
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -17,6 +18,9 @@ class DataSource : public QObject {
     // the order the rows were written when empty).
     void setRecordSource(const QString& table, const QString& orderBy = {});
     QString recordSource() const;
+    // Fetch rows as they are asked for instead of reading the whole table at each refresh.
+    void setFetchOnDemand(bool on);
+    bool fetchOnDemand() const { return m_onDemand; }
 
     // Re-reads all rows; "" or the database's reason. On failure the rows read before stay.
     QString refresh();
@@ -31,12 +35,24 @@ class DataSource : public QObject {
     // the cached value is unchanged and the reason returned.
     QString setValue(int row, const QString& field, const QVariant& v);
 
+    // The reason the last page fetched on demand could not be read, or "" (its rows show empty).
+    QString fetchError() const { return m_fetchError; }
+
   signals:
     void aboutToRefresh();
     void refreshed();
     void valueChanged(int row, const QString& field);
 
   private:
+    struct Page {
+        QList<qint64> ids;
+        QList<QVariantList> rows;
+    };
+    QString orderClause() const;
+    // The page holding row, fetched when not cached; nullptr when it cannot be read.
+    Page* pageOf(int row) const;
+    QVariantList* cachedRow(int row, qint64* id) const;
+
     QString m_connection;
     QString m_table;
     QString m_order;
@@ -44,4 +60,8 @@ class DataSource : public QObject {
     QHash<QString, int> m_fieldIndex; // lower-case name → index
     QList<qint64> m_rowIds;
     QList<QVariantList> m_rows;
+    bool m_onDemand = false;
+    int m_count = 0;
+    mutable QHash<int, Page> m_pages;
+    mutable QString m_fetchError;
 };

@@ -1,0 +1,1 @@
+target_sources(tesvan_core PRIVATE src/list/ListStore.h src/list/ListStore.cpp)

@@ -1,0 +1,321 @@
+// The code master's database work and data initialisation.
+#include "TestFiles.h"
+#include "app/DataInit.h"
+#include "codes/CodeStore.h"
+#include "store/Rows.h"
+#include "store/Schema.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// A category as "code=name" texts of its rows with a name, plus the row count and Nulls:
+// e.g. "199 rows; 001=A 003=B" or "199 rows, 199 null".
+QString describe(const QSqlDatabase& db, const QString& sql, const QVariantList& args = {})
+{
+    QList<store::Row> rows;
+    if (store::readRows(db, sql, args, rows).failed())
+        return u"<unreadable>"_s;
+    QStringList named;
+    int nulls = 0, ticked = 0;
+    for (const store::Row& r : rows) {
+        if (r[1].isNull())
+            ++nulls;
+        else if (!r[1].toString().isEmpty())
+            named << r[0].toString() + u'=' + r[1].toString();
+        if (r.size() > 2 && r[2].toInt() != 0)
+            ++ticked;
+    }
+    QString s = u"%1 rows"_s.arg(rows.size());
+    if (nulls)
+        s += u", %1 null"_s.arg(nulls);
+    if (ticked)
+        s += u", %1 ticked"_s.arg(ticked);
+    if (!named.isEmpty())
+        s += u"; "_s + named.join(u' ');
+    return s;
+}
+} // namespace
+
+class TestCodeStore : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QSqlDatabase m_main, m_work;
+    int m_round = 0;
+    QString prefix() const { return u"c%1-"_s.arg(m_round); }
+
+    QString master(const QString& category)
+    {
+        return describe(m_main, u"SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"_s,
+                        {category});
+    }
+    QString grid()
+    {
+        return describe(m_work, u"SELECT code, sname, チェック FROM wコードマスタ ORDER BY code"_s);
+    }
+    QString gridCodes()
+    {
+        return testing::firstValue(
+                   m_work,
+                   u"SELECT group_concat(code, '') FROM (SELECT code FROM wコードマスタ ORDER BY rowid)"_s)
+            .toString();
+    }
+    void setGrid(const QString& code, const QVariant& name, bool ticked = false)
+    {
+        QCOMPARE(store::run(m_work, u"UPDATE wコードマスタ SET sname = ?, チェック = ? WHERE code = ?"_s,
+                            {name, ticked ? 1 : 0, code}),
+                 QString());
+    }
+    void setMaster(const QString& category, const QString& code, const QVariant& name)
+    {
+        QCOMPARE(store::run(m_main, u"UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"_s,
+                            {name, category, code}),
+                 QString());
+    }
+    void unregister(const QString& category)
+    {
+        QCOMPARE(store::run(m_main, u"DELETE FROM コードマスタ WHERE kcode = ?"_s, {category}), QString());
+    }
+    void failOn(const QSqlDatabase& db, const QString& table, const QString& event, const QString& when)
+    {
+        QCOMPARE(
+            store::run(
+                db,
+                u"CREATE TRIGGER fail BEFORE %1 ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, '故障'); END"_s.arg(
+                    event, table, when)),
+            QString());
+    }
+    QString allCodes()
+    {
+        QString s;
+        for (int n = 1; n <= store::kCodeRows; ++n)
+            s += store::codeOf(n);
+        return s;
+    }
+
+  private slots:
+    void init()
+    {
+        ++m_round;
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
+    }
+    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+
+    void clearGivesBlankNumberedRows()
+    {
+        QCOMPARE(store::run(m_work,
+                            u"INSERT INTO wコードマスタ (code, sname, チェック) VALUES ('999', '残り', 1)"_s),
+                 QString());
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        QCOMPARE(grid(), u"199 rows"_s);
+        QCOMPARE(gridCodes(), allCodes());
+        QCOMPARE(
+            testing::firstValue(m_work, u"SELECT count(*) FROM wコードマスタ WHERE sname = ''"_s).toInt(),
+            199);
+    }
+
+    void readPutsNamesAtTheirPositions_data()
+    {
+        QTest::addColumn<bool>("registered");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("registered, Null kept Null")
+            << true << u"199 rows, 1 null; 001=総務 003=営業 199=最後"_s;
+        QTest::newRow("never registered: blank rows") << false << u"199 rows"_s;
+    }
+    void readPutsNamesAtTheirPositions()
+    {
+        QFETCH(bool, registered);
+        QFETCH(QString, expected);
+        setMaster(u"備考"_s, u"001"_s, u"総務"_s);
+        setMaster(u"備考"_s, u"003"_s, u"営業"_s);
+        setMaster(u"備考"_s, u"199"_s, u"最後"_s);
+        setMaster(u"備考"_s, u"002"_s, u""_s);
+        QCOMPARE(
+            store::run(m_main, u"UPDATE コードマスタ SET sname = '' WHERE sname IS NULL AND code <> '005'"_s),
+            QString());
+        setMaster(u"所属"_s, u"002"_s, u"他の区分"_s);
+        if (!registered)
+            unregister(u"備考"_s);
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        setGrid(u"002"_s, u"編集中"_s, true);
+        QCOMPARE(codes::readCategory(m_main, m_work, u"備考"_s), QString());
+        QCOMPARE(grid(), expected);
+        QCOMPARE(gridCodes(), allCodes());
+    }
+
+    void failedReadKeepsTheGrid()
+    {
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        setGrid(u"004"_s, u"編集中"_s);
+        QCOMPARE(store::run(m_main, u"ALTER TABLE コードマスタ RENAME TO 退避"_s), QString());
+        QVERIFY(codes::readCategory(m_main, m_work, u"所属"_s).failed());
+        QCOMPARE(grid(), u"199 rows; 004=編集中"_s);
+    }
+
+    void registerRewritesTheCategoryWhole_data()
+    {
+        QTest::addColumn<bool>("registered");
+        QTest::newRow("over a registered category") << true;
+        QTest::newRow("a category never registered") << false;
+    }
+    void registerRewritesTheCategoryWhole()
+    {
+        QFETCH(bool, registered);
+        setMaster(u"氏名"_s, u"002"_s, u"消える名"_s);
+        setMaster(u"所属"_s, u"001"_s, u"他の区分"_s);
+        if (!registered)
+            unregister(u"氏名"_s);
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        setGrid(u"001"_s, u"佐藤"_s);
+        setGrid(u"002"_s, QVariant());
+        setGrid(u"003"_s, u"O'Brien"_s);
+        setGrid(u"005"_s, u"鈴木"_s);
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(codes::registerCategory(m_main, m_work, u"氏名"_s), QString());
+            QCOMPARE(master(u"氏名"_s), u"199 rows; 001=佐藤 003=O'Brien 005=鈴木"_s);
+        }
+        // Blank positions are stored as empty names, not Null; other categories untouched.
+        QCOMPARE(testing::firstValue(
+                     m_main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '氏名' AND sname = ''"_s)
+                     .toInt(),
+                 196);
+        QCOMPARE(master(u"所属"_s), u"199 rows, 198 null; 001=他の区分"_s);
+    }
+
+    void failedRegistrationLeavesTheCategory()
+    {
+        setMaster(u"氏名"_s, u"001"_s, u"元の名"_s);
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        setGrid(u"001"_s, u"新しい名"_s);
+        failOn(m_main, u"コードマスタ"_s, u"INSERT"_s, u"NEW.code = '150'"_s);
+        QVERIFY(codes::registerCategory(m_main, m_work, u"氏名"_s).reason().contains(u"故障"_s));
+        QCOMPARE(master(u"氏名"_s), u"199 rows, 198 null; 001=元の名"_s);
+    }
+
+    void lineDeletion_data()
+    {
+        QTest::addColumn<bool>("registered");
+        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<QString>("gridAfter");
+        QTest::newRow("ticks 002 and 004, registered")
+            << true << QStringList{u"002"_s, u"004"_s} << u"199 rows; 001=A 002=C 003=E 197=Z"_s;
+        QTest::newRow("ticks 002 and 004, never registered")
+            << false << QStringList{u"002"_s, u"004"_s} << u"199 rows; 001=A 002=C 003=E 197=Z"_s;
+        QTest::newRow("nothing ticked writes the grid through")
+            << true << QStringList{} << u"199 rows; 001=A 002=B 003=C 004=D 005=E 199=Z"_s;
+        QTest::newRow("every row ticked") << true << QStringList{u"*"_s} << u"199 rows"_s;
+    }
+    void lineDeletion()
+    {
+        QFETCH(bool, registered);
+        QFETCH(QStringList, ticked);
+        QFETCH(QString, gridAfter);
+        setMaster(u"訪問先"_s, u"010"_s, u"上書きされる"_s);
+        if (!registered)
+            unregister(u"訪問先"_s);
+        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        const QStringList names{u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s};
+        for (int i = 0; i < names.size(); ++i)
+            setGrid(store::codeOf(i + 1), names[i], ticked.contains(store::codeOf(i + 1)));
+        setGrid(u"199"_s, u"Z"_s);
+        if (ticked == QStringList{u"*"_s})
+            QCOMPARE(store::run(m_work, u"UPDATE wコードマスタ SET チェック = 1"_s), QString());
+        const codes::LineDeleteResult r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s);
+        QCOMPARE(r.error, QString());
+        QVERIFY(r.stored);
+        QCOMPARE(grid(), gridAfter);
+        QCOMPARE(gridCodes(), allCodes());
+        if (registered)
+            QCOMPARE(master(u"訪問先"_s), gridAfter);
+        else
+            QCOMPARE(master(u"訪問先"_s), u"0 rows"_s);
+    }
+
+    void failedLineDeletionLeavesBothFiles_data()
+    {
+        QTest::addColumn<bool>("mainFails");
+        QTest::newRow("main file fails part-way") << true;
+        QTest::newRow("work file fails") << false;
+    }
+    void failedLineDeletionLeavesBothFiles()
+    {
+        QFETCH(bool, mainFails);
+        setMaster(u"訪問先"_s, u"001"_s, u"A"_s);
+        setMaster(u"訪問先"_s, u"002"_s, u"B"_s);
+        setMaster(u"訪問先"_s, u"003"_s, u"C"_s);
+        QCOMPARE(codes::readCategory(m_main, m_work, u"訪問先"_s), QString());
+        setGrid(u"001"_s, u"A"_s, true);
+        const QString gridBefore = grid(), masterBefore = master(u"訪問先"_s);
+        if (mainFails)
+            failOn(m_main, u"コードマスタ"_s, u"UPDATE"_s, u"OLD.code = '003'"_s);
+        else
+            failOn(m_work, u"wコードマスタ"_s, u"INSERT"_s, u"NEW.code = '100'"_s);
+        const codes::LineDeleteResult r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s);
+        QVERIFY(r.error.reason().contains(u"故障"_s));
+        QCOMPARE(grid(), gridBefore);
+        // The main file's write comes first: when only the work file fails, it stands.
+        QCOMPARE(r.stored, !mainFails);
+        QCOMPARE(master(u"訪問先"_s), mainFails ? masterBefore : u"199 rows, 196 null; 001=B 002=C"_s);
+    }
+
+    void blankKeepsRows()
+    {
+        setMaster(u"所属"_s, u"001"_s, u"総務"_s);
+        setMaster(u"所属"_s, u"002"_s, u""_s);
+        setMaster(u"氏名"_s, u"001"_s, u"佐藤"_s);
+        QCOMPARE(codes::blankCategory(m_main, u"所属"_s), QString());
+        QCOMPARE(master(u"所属"_s), u"199 rows, 199 null"_s);
+        QCOMPARE(master(u"氏名"_s), u"199 rows, 198 null; 001=佐藤"_s);
+        // A failing blank leaves every name.
+        failOn(m_main, u"コードマスタ"_s, u"UPDATE"_s, u"OLD.code = '100'"_s);
+        QVERIFY(codes::blankCategory(m_main, u"氏名"_s).failed());
+        QCOMPARE(master(u"氏名"_s), u"199 rows, 198 null; 001=佐藤"_s);
+    }
+
+    void initialisationWipesReportsAndNames_data()
+    {
+        QTest::addColumn<QString>("failOn"); // "" = no failure
+        QTest::newRow("succeeds") << QString();
+        QTest::newRow("fails on the headers") << u"営業日報ヘッダ"_s;
+        QTest::newRow("fails on the code master") << u"コードマスタ"_s;
+    }
+    void initialisationWipesReportsAndNames()
+    {
+        QFETCH(QString, failOn);
+        QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-01', '佐藤', '', '')"_s),
+                 QString());
+        QCOMPARE(
+            store::run(m_main,
+                       u"INSERT INTO 営業日報 (作成日, 氏名, 行番号) VALUES ('2024-01-01', '佐藤', 1)"_s),
+            QString());
+        setMaster(u"訪問先"_s, u"005"_s, u"取引先"_s);
+        QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', '佐藤')"_s),
+                 QString());
+        if (failOn == u"営業日報ヘッダ"_s)
+            this->failOn(m_main, failOn, u"DELETE"_s, u"1"_s);
+        else if (!failOn.isEmpty())
+            this->failOn(m_main, failOn, u"UPDATE"_s, u"OLD.code = '199'"_s);
+        const store::Error e = app::initialiseData(m_main);
+        const auto count = [&](const QString& sql) { return testing::firstValue(m_main, sql).toInt(); };
+        QCOMPARE(count(u"SELECT count(*) FROM コードマスタ"_s), 4 * store::kCodeRows);
+        QCOMPARE(testing::firstValue(m_work, u"SELECT count(*) FROM w一覧"_s).toInt(), 1);
+        if (failOn.isEmpty()) {
+            QCOMPARE(e, QString());
+            QCOMPARE(count(u"SELECT count(*) FROM 営業日報"_s) +
+                         count(u"SELECT count(*) FROM 営業日報ヘッダ"_s),
+                     0);
+            QCOMPARE(count(u"SELECT count(*) FROM コードマスタ WHERE sname IS NOT NULL"_s), 0);
+        } else {
+            QVERIFY(e.reason().contains(u"故障"_s));
+            QCOMPARE(count(u"SELECT count(*) FROM 営業日報"_s), 1);
+            QCOMPARE(count(u"SELECT count(*) FROM 営業日報ヘッダ"_s), 1);
+            QCOMPARE(master(u"訪問先"_s), u"199 rows, 198 null; 005=取引先"_s);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCodeStore)
+#include "tst_codestore.moc"

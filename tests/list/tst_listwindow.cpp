@@ -1,0 +1,310 @@
+// The 日報一覧 tab driven through its controls: reading, clearing, deleting, opening a report.
+#include "WindowFixture.h"
+#include "app/FrmTesvan.h"
+#include "app/controls/Controls.h"
+#include "app/controls/DataGrid.h"
+#include "app/controls/DataSource.h"
+#include "app/controls/DateInput.h"
+#include "list/ListTab.h"
+#include "report/ReportTab.h"
+#include "store/Rows.h"
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace testing;
+using namespace Qt::StringLiterals;
+
+class TstListWindow : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void readAndFilterThroughTheButtons();
+    void clearKeepsItemsAndReports();
+    void deleteTickedThroughTheGrid();
+    void deleteWithNothingTickedChangesNothing();
+    void failedDeletionShowsNoticeAndKeepsAll();
+    void listSurvivesRestart();
+    void select_data();
+    void select();
+    void selectOnEmptyRowDoesNothing_data();
+    void selectOnEmptyRowDoesNothing();
+    void manyRowsAreFetchedAsShown();
+
+  private:
+    void report(const QString& date, const QString& name, int lines = 2);
+    QStringList listed();
+    int storedReports()
+    {
+        return firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報ヘッダ"_s).toInt();
+    }
+    void clickTick(int row);
+    WindowFixture m_fx;
+    FrmTesvan* m_w = nullptr;
+    ListTab* t = nullptr;
+};
+
+void TstListWindow::init()
+{
+    QVERIFY(m_fx.start());
+    m_w = m_fx.window.get();
+    t = m_w->listTab();
+    m_w->SSTab1->setCurrentIndex(1);
+}
+
+void TstListWindow::cleanup()
+{
+    m_fx.stop();
+}
+
+void TstListWindow::report(const QString& date, const QString& name, int lines)
+{
+    QCOMPARE(store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', 'タイトル')"_s,
+                        {date, name}),
+             QString());
+    for (int n = 1; n <= lines; ++n)
+        QCOMPARE(
+            store::run(
+                m_w->MainDb(),
+                u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 内容) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                {date, name, n, date, date, u"%1の内容%2"_s.arg(name).arg(n)}),
+            QString());
+}
+
+// What the grid shows: "date name ticked" per row.
+QStringList TstListWindow::listed()
+{
+    QStringList out;
+    auto* m = t->Grid一覧->model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << u"%1 %2 %3"_s.arg(
+            m->index(r, ListTab::ColDate).data().toString(), m->index(r, ListTab::ColName).data().toString(),
+            m->index(r, ListTab::ColCheck).data(Qt::CheckStateRole).toInt() == Qt::Checked ? u"✓"_s : u"-"_s);
+    return out;
+}
+
+void TstListWindow::clickTick(int row)
+{
+    DataGrid* g = t->Grid一覧;
+    const QRect cell = g->visualRect(g->model()->index(row, ListTab::ColCheck));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void TstListWindow::readAndFilterThroughTheButtons()
+{
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    report(u"2024-05-01"_s, u"O'Brien%"_s);
+    report(u"2024-05-02"_s, u"佐藤"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed(),
+             (QStringList{u"2024/05/01 O'Brien% -"_s, u"2024/05/02 佐藤 -"_s, u"2024/05/02 鈴木 -"_s}));
+    // A name typed into the filter, not among its items, filters exactly.
+    t->cmb氏名選択->setFocus();
+    t->cmb氏名選択->setEditText(u"O'Brien%"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed(), QStringList{u"2024/05/01 O'Brien% -"_s});
+    t->cmb氏名選択->setEditText(u"O'Brien"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed(), QStringList());
+}
+
+void TstListWindow::clearKeepsItemsAndReports()
+{
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    t->setPickLists({u"佐藤"_s, u"鈴木"_s});
+    t->cmb氏名選択->setEditText(u"鈴木"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed().size(), 1);
+    t->cmd一覧クリア->click();
+    QCOMPARE(t->cmb氏名選択->currentText(), QString());
+    QCOMPARE(t->cmb氏名選択->count(), 2);
+    QCOMPARE(listed(), QStringList());
+    QCOMPARE(storedReports(), 1);
+}
+
+void TstListWindow::deleteTickedThroughTheGrid()
+{
+    report(u"2024-05-01"_s, u"佐藤"_s, 3);
+    report(u"2024-05-02"_s, u"佐藤"_s);
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    report(u"2024-05-03"_s, u"鈴木"_s);
+    t->cmd一覧読込->click();
+    t->Grid一覧->setFocus();
+    clickTick(0);
+    clickTick(2);
+    // The last tick by keyboard, on the current row.
+    t->Grid一覧->setRow(3);
+    t->Grid一覧->setCol(ListTab::ColCheck);
+    QTest::keyClick(t->Grid一覧, Qt::Key_Space);
+    QCOMPARE(listed(), (QStringList{u"2024/05/01 佐藤 ✓"_s, u"2024/05/02 佐藤 -"_s, u"2024/05/02 鈴木 ✓"_s,
+                                    u"2024/05/03 鈴木 ✓"_s}));
+    clickTick(3); // and off again
+    const int boxes = int(m_fx.boxes->shown.size());
+    t->cmd一覧削除->click();
+    QCOMPARE(m_fx.boxes->shown.size(), boxes); // neither question nor notice
+    QCOMPARE(listed(), (QStringList{u"2024/05/02 佐藤 -"_s, u"2024/05/03 鈴木 -"_s}));
+    QCOMPARE(firstValue(m_w->MainDb(),
+                        u"SELECT group_concat(作成日 || 氏名, ',') FROM (SELECT * FROM 営業日報ヘッダ "
+                        "ORDER BY 1, 2)"_s)
+                 .toString(),
+             u"2024-05-02佐藤,2024-05-03鈴木"_s);
+    QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 4);
+}
+
+void TstListWindow::deleteWithNothingTickedChangesNothing()
+{
+    report(u"2024-05-01"_s, u"佐藤"_s);
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    t->cmd一覧読込->click();
+    const QStringList before = listed();
+    t->cmd一覧削除->click();
+    QCOMPARE(listed(), before);
+    QCOMPARE(storedReports(), 2);
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+}
+
+void TstListWindow::failedDeletionShowsNoticeAndKeepsAll()
+{
+    report(u"2024-05-01"_s, u"佐藤"_s);
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    report(u"2024-05-03"_s, u"田中"_s);
+    t->cmd一覧読込->click();
+    for (int r = 0; r < 3; ++r)
+        clickTick(r);
+    // The second report's header cannot be deleted.
+    QCOMPARE(store::run(m_w->MainDb(),
+                        u"CREATE TRIGGER keep BEFORE DELETE ON 営業日報ヘッダ WHEN OLD.氏名 = '鈴木' "
+                        "BEGIN SELECT RAISE(ABORT, '削除できない日報'); END"_s),
+             QString());
+    t->cmd一覧削除->click();
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].title, u"注意"_s);
+    QVERIFY(m_fx.boxes->shown[0].text.contains(u"削除できない日報"_s));
+    QCOMPARE(storedReports(), 3);
+    QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 6);
+    QCOMPARE(listed(), (QStringList{u"2024/05/01 佐藤 ✓"_s, u"2024/05/02 鈴木 ✓"_s, u"2024/05/03 田中 ✓"_s}));
+}
+
+void TstListWindow::listSurvivesRestart()
+{
+    report(u"2024-05-01"_s, u"佐藤"_s);
+    report(u"2024-05-02"_s, u"鈴木"_s);
+    t->cmd一覧読込->click();
+    clickTick(1);
+    const QStringList before = listed();
+    // A report registered meanwhile appears only at the next 読込.
+    report(u"2024-05-03"_s, u"田中"_s);
+    const app::DataPaths paths = m_w->paths();
+    m_fx.window.reset();
+    m_fx.window = std::make_unique<FrmTesvan>();
+    QVERIFY(m_fx.window->loadFrom(paths));
+    m_w = m_fx.window.get();
+    t = m_w->listTab();
+    QCOMPARE(before, (QStringList{u"2024/05/01 佐藤 -"_s, u"2024/05/02 鈴木 ✓"_s}));
+    QCOMPARE(listed(), before);
+}
+
+void TstListWindow::select_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("button") << u"button"_s;
+    QTest::newRow("double click") << u"double"_s;
+}
+
+void TstListWindow::select()
+{
+    QFETCH(QString, how);
+    report(u"2024-05-01"_s, u"佐藤"_s, 3);
+    report(u"2024-05-01"_s, u"鈴木"_s, 1);
+    t->cmd一覧読込->click();
+    DataGrid* g = t->Grid一覧;
+    g->setFocus();
+    g->setRow(1);
+    g->setCol(ListTab::ColName);
+    if (how == u"button") {
+        t->cmd選択->click();
+    } else {
+        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {},
+                           g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());
+    }
+    QCOMPARE(m_w->SSTab1->currentIndex(), 0);
+    ReportTab* r = m_w->reportTab();
+    QCOMPARE(r->cmb氏名->currentText(), u"鈴木"_s);
+    QCOMPARE(r->Dt日付->date(), QDate(2024, 5, 1));
+    QCOMPARE(r->dat日報->value(0, u"内容"_s).toString(), u"鈴木の内容1"_s);
+    QVERIFY(r->dat日報->value(1, u"内容"_s).isNull());
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+}
+
+void TstListWindow::selectOnEmptyRowDoesNothing_data()
+{
+    QTest::addColumn<QVariant>("date");
+    QTest::addColumn<QVariant>("name");
+    QTest::newRow("empty name") << QVariant(u"2024-05-01"_s) << QVariant(u""_s);
+    QTest::newRow("null name") << QVariant(u"2024-05-01"_s) << QVariant();
+    QTest::newRow("no date") << QVariant() << QVariant(u"佐藤"_s);
+}
+
+void TstListWindow::selectOnEmptyRowDoesNothing()
+{
+    QFETCH(QVariant, date);
+    QFETCH(QVariant, name);
+    report(u"2024-05-01"_s, u"佐藤"_s);
+    QCOMPARE(store::run(m_w->WorkDb(), u"INSERT INTO w一覧 (作成日, 氏名) VALUES (?, ?)"_s, {date, name}),
+             QString());
+    QCOMPARE(t->dat一覧->refresh(), QString());
+    ReportTab* r = m_w->reportTab();
+    r->cmb氏名->setEditText(u"前の氏名"_s);
+    t->Grid一覧->setFocus();
+    t->Grid一覧->setRow(0);
+    t->Grid一覧->setCol(ListTab::ColName);
+    t->cmd選択->click();
+    QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+    QCOMPARE(r->cmb氏名->currentText(), u"前の氏名"_s);
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+    // No rows at all: nothing either.
+    t->cmd一覧クリア->click();
+    t->cmd選択->click();
+    QCOMPARE(m_w->SSTab1->currentIndex(), 1);
+}
+
+void TstListWindow::manyRowsAreFetchedAsShown()
+{
+    // More rows than the grid keeps at once: the last row and a tick on it read and write right.
+    {
+        store::Transaction tx(m_w->MainDb());
+        for (int i = 0; i < 6000; ++i)
+            QCOMPARE(
+                store::run(m_w->MainDb(), u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '', '')"_s,
+                           {QDate(2000, 1, 1).addDays(i / 3).toString(Qt::ISODate), u"社員%1"_s.arg(i % 3)}),
+                QString());
+        QVERIFY(tx.commit());
+    }
+    t->cmd一覧読込->click();
+    DataGrid* g = t->Grid一覧;
+    QAbstractItemModelTester tester(g->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(g->model()->rowCount(), 6000);
+    g->scrollToBottom();
+    QCOMPARE(g->model()->index(5999, ListTab::ColName).data().toString(), u"社員2"_s);
+    QCOMPARE(g->model()->index(5999, ListTab::ColDate).data().toString(),
+             QDate(2000, 1, 1).addDays(1999).toString(u"yyyy/MM/dd"_s));
+    g->setFocus();
+    g->setRow(5999);
+    g->setCol(ListTab::ColCheck);
+    QTest::keyClick(g, Qt::Key_Space);
+    // Back to the top and down again, page by page.
+    g->scrollToTop();
+    QCOMPARE(g->model()->index(0, ListTab::ColName).data().toString(), u"社員0"_s);
+    for (int r = 0; r < 6000; r += 97)
+        QCOMPARE(g->model()->index(r, ListTab::ColName).data().toString(), u"社員%1"_s.arg(r % 3));
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT 氏名 || 作成日 FROM w一覧 WHERE チェック = 1"_s).toString(),
+             u"社員2"_s + QDate(2000, 1, 1).addDays(1999).toString(Qt::ISODate));
+    t->cmd一覧削除->click();
+    QCOMPARE(g->model()->rowCount(), 5999);
+    QCOMPARE(storedReports(), 5999);
+}
+
+QTEST_MAIN(TstListWindow)
+#include "tst_listwindow.moc"
