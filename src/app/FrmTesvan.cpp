@@ -12,6 +12,7 @@
 #include "hint/Hint.h"
 #include "hint/HintKey.h"
 #include "list/ListTab.h"
+#include "app/Look.h"
 #include "app/Notices.h"
 #include "msg/Msg.h"
 #include "report/ReportTab.h"
@@ -176,11 +177,7 @@ void FrmTesvan::showHint(const QString& ctlName)
 
 void FrmTesvan::bringToFront()
 {
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
+    app::bringForward(this);
 }
 
 void FrmTesvan::Clear設定()

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QWidget>
 
 namespace app {
 
@@ -81,6 +82,15 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name)
     if (!name.isEmpty())
         l->setObjectName(name);
     return l;
+}
+
+void bringForward(QWidget* window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void fillPickList(Combo* combo, const QStringList& items)

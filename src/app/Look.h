@@ -17,6 +17,8 @@ CommandButton* makeButton(const QString& name, const QString& caption, QWidget* 
 CommandButton* makeHintButton(const QString& name, QWidget* parent);
 // An editable pick list whose typed text is taken as it stands.
 Combo* makeNameCombo(const QString& name, QWidget* parent);
+// Shows a window in front and active, restored from a minimised state.
+void bringForward(QWidget* window);
 // Replaces a pick list's items; nothing is preselected, so an empty field stays empty.
 void fillPickList(Combo* combo, const QStringList& items);
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});

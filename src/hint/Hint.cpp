@@ -127,11 +127,7 @@ void Hint::load()
 
 void Hint::bringForward()
 {
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
+    app::bringForward(this);
 }
 
 void Hint::ReadHint()

@@ -211,6 +211,7 @@ void TstListWindow::select_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("button") << u"button"_s;
     QTest::newRow("double click") << u"double"_s;
+    QTest::newRow("Enter") << u"enter"_s;
 }
 
 void TstListWindow::select()
@@ -225,6 +226,8 @@ void TstListWindow::select()
     g->setCol(ListTab::ColName);
     if (how == u"button") {
         t->cmd選択->click();
+    } else if (how == u"enter") {
+        QTest::keyClick(g, Qt::Key_Return);
     } else {
         QTest::mouseDClick(g->viewport(), Qt::LeftButton, {},
                            g->visualRect(g->model()->index(1, ListTab::ColTitle)).center());

@@ -254,23 +254,19 @@ void TstWindow::tickBoxWritesTable()
 
 void TstWindow::enterWrapsToNextRow()
 {
-    // Enter walks right along a line of the list grid and wraps to the next line.
-    QSqlQuery q(m_w->WorkDb());
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(q.exec(QString("INSERT INTO w一覧 (作成日, 氏名) VALUES ('2026-04-0%1', 'n%1')").arg(i + 1)));
-    ListTab* l = m_w->listTab();
-    QVERIFY(l->dat一覧->refresh().isEmpty());
-    m_w->SSTab1->setCurrentIndex(1);
-    DataGrid* g = l->Grid一覧;
+    // Enter walks right along a line of the code grid, past the code column, and wraps to the
+    // next line.
+    m_w->SSTab1->setCurrentIndex(2);
+    DataGrid* g = m_w->codeTab()->Gridコード表;
     g->setFocus();
     g->setRow(0);
-    g->setCol(3);
+    g->setCol(1);
     QTest::keyClick(g, Qt::Key_Return);
     QCOMPARE(g->row(), 0);
-    QCOMPARE(g->col(), 4);
+    QCOMPARE(g->col(), 3);
     QTest::keyClick(g, Qt::Key_Return);
     QCOMPARE(g->row(), 1);
-    QCOMPARE(g->col(), 0);
+    QCOMPARE(g->col(), 1);
 }
 
 void TstWindow::creationDateInput()
