@@ -60,6 +60,9 @@ class TstControls : public QObject {
     void imeStatusFollowsGrid();
     void externalDateEditor();
     void dropDownPickAndType();
+    void screenClosingHearsNothing_data();
+    void screenClosingHearsNothing();
+    void sourceDeletedAloneEmptiesGrid();
 
     // DateInput
     void dateParse_data();

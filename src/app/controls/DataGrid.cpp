@@ -56,12 +56,48 @@ DataGrid::DataGrid(QWidget* parent)
         m_nav.goTo(r, m_nav.cursor().cursorColumnOrFirst());
     });
 
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+    m_resetWatch = connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_columns.reapply();
         m_nav.restore();
     });
     connect(h, &QHeaderView::sectionResized, this,
             [this](int logical, int, int size) { m_columns.resized(logical, size); });
+    watchParent();
+}
+
+DataGrid::~DataGrid()
+{
+    beginTeardown();
+}
+
+// ---- the order of destruction ----
+
+void DataGrid::watchParent()
+{
+    disconnect(m_parentWatch);
+    // A parent widget says it is destroyed before it deletes its children, so the grid hears
+    // it while the data source beside it still exists.
+    if (QWidget* p = parentWidget())
+        m_parentWatch = connect(p, &QObject::destroyed, this, [this] { beginTeardown(); });
+}
+
+void DataGrid::beginTeardown()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    // The screen's handlers are connected with the screen as context, which is already gone in
+    // part: a data source deleted after it would otherwise reset the rows and report a move to it.
+    m_session->stop();
+    disconnect(m_parentWatch);
+    disconnect(m_resetWatch);
+    if (DataSource* src = m_model->dataSource())
+        disconnect(src, nullptr, this, nullptr);
+    disconnect(this, &DataGrid::afterColUpdate, nullptr, nullptr);
+    disconnect(this, &DataGrid::rowColChange, nullptr, nullptr);
+    disconnect(this, &DataGrid::keyDown, nullptr, nullptr);
+    disconnect(this, &DataGrid::cellAction, nullptr, nullptr);
+    disconnect(this, &DataGrid::writeFailed, nullptr, nullptr);
 }
 
 // ---- binding and column properties ----
@@ -426,6 +462,8 @@ void DataGrid::editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers 
 
 bool DataGrid::event(QEvent* e)
 {
+    if (e->type() == QEvent::ParentChange)
+        watchParent();
     // Tab and Shift+Tab walk the cells; only at the end of the grid does the focus leave it.
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);

@@ -18,6 +18,7 @@ class DataGrid : public QTableView, private GridEditHost {
     Q_OBJECT
   public:
     explicit DataGrid(QWidget* parent = nullptr);
+    ~DataGrid() override;
 
     void setDataSource(DataSource* src);
     DataSource* dataSource() const;
@@ -109,10 +110,17 @@ class DataGrid : public QTableView, private GridEditHost {
     void cellWriteFailed(int col, const QString& reason) override;
     void editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers mods, int row) override;
 
+    // The screen around the grid connects to it with handlers that die with the screen.
+    void watchParent();
+    void beginTeardown();
+
     DataGridModel* m_model = nullptr;
     GridDelegate* m_delegate = nullptr;
     GridEditSession* m_session = nullptr;
     GridColumns m_columns{this};
     GridNavigator m_nav;
     int m_heightPx = -1;
+    bool m_closing = false;
+    QMetaObject::Connection m_parentWatch;
+    QMetaObject::Connection m_resetWatch;
 };

@@ -74,7 +74,7 @@ bool GridEditSession::canEdit(int row, int col) const
 
 bool GridEditSession::open(int row, int col, QEvent* forward)
 {
-    if (m_editor)
+    if (m_editor || m_stopped)
         return false;
     m_view->edit(m_model->index(row, col));
     if (!m_editor)
@@ -118,7 +118,7 @@ QVariant GridEditSession::editorValue(QWidget* editor) const
 
 QString GridEditSession::commit(bool close)
 {
-    if (!m_editor)
+    if (!m_editor || m_stopped)
         return {};
     if (!m_index.isValid()) {
         discard();
@@ -198,7 +198,7 @@ bool GridEditSession::keepsEditor(const QWidget* editor) const
 
 bool GridEditSession::editorEvent(QWidget* editor, QEvent* e)
 {
-    if (editor != m_editor)
+    if (m_stopped || editor != m_editor)
         return false;
     switch (e->type()) {
     case QEvent::ShortcutOverride: {

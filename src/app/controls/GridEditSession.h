@@ -52,6 +52,9 @@ class GridEditSession : public QObject, public CellEditorProvider {
     // editor stays open with what was typed. close: close the editor once written.
     QString commit(bool close);
     void discard();
+    // From now on nothing is written and no key or focus change is acted on: the grid or the
+    // screen around it is being destroyed.
+    void stop() { m_stopped = true; }
 
     // CellEditorProvider
     QWidget* createCellEditor(QWidget* parent, const QModelIndex& index) override;
@@ -70,4 +73,5 @@ class GridEditSession : public QObject, public CellEditorProvider {
     QList<QPointer<QWidget>> m_columnEditors;
     QPointer<QWidget> m_editor;
     QPersistentModelIndex m_index;
+    bool m_stopped = false;
 };
