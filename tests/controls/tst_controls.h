@@ -64,6 +64,18 @@ class TstControls : public QObject {
     void screenClosingHearsNothing();
     void sourceDeletedAloneEmptiesGrid();
 
+    // Cursor rules and key maps of the grid
+    void cursorMoves_data();
+    void cursorMoves();
+    void cursorAfterReread_data();
+    void cursorAfterReread();
+    void cursorPastTheLastRow();
+    void cursorReportsEachChangeOnce();
+    void gridKeyMap_data();
+    void gridKeyMap();
+    void editorKeyMap_data();
+    void editorKeyMap();
+
     // DateInput
     void dateParse_data();
     void dateParse();
