@@ -421,4 +421,5 @@ void DateInput::pick(const QDate& d)
     setDate(d);
     setModified(false);
     emit picked();
+    notifyPicked();
 }

@@ -1,7 +1,6 @@
 #include "app/controls/GridDelegate.h"
 
 #include "app/controls/CellEditor.h"
-#include "app/controls/DateInput.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -33,9 +32,9 @@ void GridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewI
                                         const QModelIndex&) const
 {
     QRect r = option.rect;
-    // A date needs its digits and the calendar button, even in a narrow column.
-    if (qobject_cast<DateInput*>(editor))
-        r.setWidth(qMax(r.width(), editor->minimumSizeHint().width()));
+    // A date input needs its digits and calendar button, even in a narrow column.
+    if (auto* ce = dynamic_cast<CellEditor*>(editor))
+        r.setWidth(qMax(r.width(), ce->minimumCellWidth()));
     // Editors sit on the grid's viewport: keep them inside it.
     if (const QWidget* area = editor->parentWidget()) {
         const QRect a = area->rect();

@@ -4,8 +4,6 @@
 #include "app/controls/CellFormat.h"
 #include "app/controls/DataGridModel.h"
 #include "app/controls/DataSource.h"
-#include "app/controls/DateInput.h"
-#include "app/controls/DropDown.h"
 #include "app/controls/Ime.h"
 
 #include <QAbstractItemView>
@@ -28,24 +26,28 @@ void GridEditSession::setColumnEditor(int col, QWidget* editor)
     if (col >= m_columnEditors.size())
         m_columnEditors.resize(col + 1);
     if (QWidget* old = m_columnEditors[col]; old && old != editor)
-        disconnect(old, nullptr, this, nullptr);
+        if (auto* ce = dynamic_cast<CellEditor*>(old))
+            ce->setPickedHandler({});
     m_columnEditors[col] = editor;
     if (!editor)
         return;
     editor->hide();
     editor->setParent(m_view->viewport());
     // Picking from a list or a calendar is a complete entry: write it at once.
-    if (auto* dd = qobject_cast<DropDown*>(editor)) {
-        connect(dd, &DropDown::picked, this, [this, dd] {
-            if (m_editor == dd)
-                commit(true);
-        });
-    } else if (auto* di = qobject_cast<DateInput*>(editor)) {
-        connect(di, &DateInput::picked, this, [this, di] {
-            if (m_editor == di)
+    if (auto* ce = dynamic_cast<CellEditor*>(editor)) {
+        ce->setPickedHandler([this, editor] {
+            if (m_editor == editor)
                 commit(true);
         });
     }
+}
+
+GridEditSession::~GridEditSession()
+{
+    // The editors may outlive the grid (their parent can change): they must not call back.
+    for (const auto& e : m_columnEditors)
+        if (auto* ce = dynamic_cast<CellEditor*>(e.data()))
+            ce->setPickedHandler({});
 }
 
 QWidget* GridEditSession::columnEditor(int col) const
@@ -155,9 +157,9 @@ void GridEditSession::close()
         return;
     m_editor = nullptr;
     m_index = QPersistentModelIndex();
-    if (auto* di = qobject_cast<DateInput*>(ed))
-        di->hideCalendar();
-    if (auto* combo = qobject_cast<QComboBox*>(ed))
+    if (auto* ce = dynamic_cast<CellEditor*>(ed))
+        ce->closePopup();
+    else if (auto* combo = qobject_cast<QComboBox*>(ed))
         combo->hidePopup();
     m_host->closeEditorWidget(ed);
 }

@@ -31,6 +31,7 @@ class GridEditSession : public QObject, public CellEditorProvider {
     Q_OBJECT
   public:
     GridEditSession(QAbstractItemView* view, DataGridModel* model, GridEditHost* host);
+    ~GridEditSession() override;
 
     // One external editor per column for the grid's life; nullptr for the grid's own line edit.
     void setColumnEditor(int col, QWidget* editor);
