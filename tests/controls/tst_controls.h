@@ -60,6 +60,21 @@ class TstControls : public QObject {
     void imeStatusFollowsGrid();
     void externalDateEditor();
     void dropDownPickAndType();
+    void screenClosingHearsNothing_data();
+    void screenClosingHearsNothing();
+    void sourceDeletedAloneEmptiesGrid();
+
+    // Cursor rules and key maps of the grid
+    void cursorMoves_data();
+    void cursorMoves();
+    void cursorAfterReread_data();
+    void cursorAfterReread();
+    void cursorPastTheLastRow();
+    void cursorReportsEachChangeOnce();
+    void gridKeyMap_data();
+    void gridKeyMap();
+    void editorKeyMap_data();
+    void editorKeyMap();
 
     // DateInput
     void dateParse_data();

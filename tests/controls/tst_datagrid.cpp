@@ -15,6 +15,50 @@
 #include <QListView>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QVBoxLayout>
+
+namespace {
+
+struct Heard {
+    bool screenGone = false;
+    QStringList late; // notifications that reached the screen after its destructor ran
+};
+
+// A screen that hears its grid through handlers whose context is the screen, as the tabs do.
+class Screen : public QWidget {
+  public:
+    Screen(Heard* heard, bool sourceFirst) : m_heard(heard)
+    {
+        if (sourceFirst)
+            src = new DataSource(this);
+        grid = new DataGrid(this);
+        if (!sourceFirst)
+            src = new DataSource(this);
+        (new QVBoxLayout(this))->addWidget(grid);
+        src->setDatabase("ctlWork");
+        src->setRecordSource("w営業日報");
+        grid->setDataSource(src);
+        grid->setFields({"行番号", "担当"});
+        const auto note = [heard](const QString& what) {
+            if (heard->screenGone)
+                heard->late << what;
+        };
+        connect(grid, &DataGrid::rowColChange, this, [note] { note("rowColChange"); });
+        connect(grid, &DataGrid::afterColUpdate, this, [note] { note("afterColUpdate"); });
+        connect(grid, &DataGrid::keyDown, this, [note] { note("keyDown"); });
+        connect(grid, &DataGrid::cellAction, this, [note] { note("cellAction"); });
+        connect(grid, &DataGrid::writeFailed, this, [note] { note("writeFailed"); });
+    }
+    ~Screen() override { m_heard->screenGone = true; }
+
+    DataSource* src = nullptr;
+    DataGrid* grid = nullptr;
+
+  private:
+    Heard* m_heard;
+};
+
+} // namespace
 
 #define RIG(name)                                                                                            \
     GridRig name;                                                                                            \
@@ -617,4 +661,56 @@ void TstControls::dropDownPickAndType()
     dd->clearEditText();
     QTest::keyClick(dd, Qt::Key_Return);
     QVERIFY(cell("訪問先", 1).isNull());
+}
+
+void TstControls::screenClosingHearsNothing_data()
+{
+    QTest::addColumn<bool>("sourceFirst");
+    QTest::addColumn<bool>("editing");
+    QTest::newRow("data source made before the grid") << true << false;
+    QTest::newRow("data source made after the grid") << false << false;
+    QTest::newRow("an edit open as the screen closes") << true << true;
+}
+
+void TstControls::screenClosingHearsNothing()
+{
+    QFETCH(bool, sourceFirst);
+    QFETCH(bool, editing);
+    Heard heard;
+    auto* screen = new Screen(&heard, sourceFirst);
+    QCOMPARE(screen->src->refresh(), QString());
+    screen->show();
+    QVERIFY(QTest::qWaitForWindowActive(screen));
+    DataGrid* g = screen->grid;
+    g->setFocus();
+    g->setRow(2);
+    g->setCol(1);
+    QCOMPARE(g->row(), 2);
+    if (editing) {
+        type(g, "途中");
+        QVERIFY(g->isEditing());
+    }
+    delete screen;
+    QVERIFY(heard.screenGone);
+    QCOMPARE(heard.late, QStringList());
+    // A screen writes a half-typed cell itself before it closes (commitPending); nothing is
+    // written behind its back while it is torn down.
+    QVERIFY(cell("担当", 3).isNull());
+}
+
+void TstControls::sourceDeletedAloneEmptiesGrid()
+{
+    RIG(rig);
+    g->setRow(2);
+    g->setCol(4);
+    QSignalSpy moves(g, &DataGrid::rowColChange);
+    delete rig.src;
+    // The grid lives on: it shows no rows and says so.
+    QCOMPARE(g->model()->rowCount(), 0);
+    QCOMPARE(moves.count(), 1);
+    QCOMPARE(g->row(), -1);
+    QCOMPARE(g->col(), 4);
+    QVERIFY(g->columnValue(4).isNull());
+    QTest::keyClick(g, Qt::Key_Down);
+    QCOMPARE(g->row(), -1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A control that a DataGrid can use as the editor of a column.
 #include <QVariant>
+#include <functional>
 
 class CellEditor {
   public:
@@ -11,4 +12,21 @@ class CellEditor {
     // False while what is typed is not a value at all (a text that is no date): the grid then
     // keeps the editor open instead of writing anything.
     virtual bool cellValueValid() const { return true; }
+    // The edit ends: a list or calendar of the editor's own closes with it.
+    virtual void closePopup() {}
+    // The narrowest the editor shows its entry in, however narrow the column.
+    virtual int minimumCellWidth() const { return 0; }
+    // Called when the user completes an entry in the editor's pop-up (picks an item or a
+    // date); the grid writes it at once.
+    void setPickedHandler(std::function<void()> handler) { m_picked = std::move(handler); }
+
+  protected:
+    void notifyPicked()
+    {
+        if (m_picked)
+            m_picked();
+    }
+
+  private:
+    std::function<void()> m_picked;
 };

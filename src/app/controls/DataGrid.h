@@ -1,6 +1,10 @@
 #pragma once
 // A grid bound to one table through a DataSource: cell cursor, inline and external editors,
 // tick boxes and display formats; every committed edit is written to the table at once.
+#include "app/controls/GridColumns.h"
+#include "app/controls/GridNavigator.h"
+#include "app/controls/GridEditSession.h"
+
 #include <QList>
 #include <QPointer>
 #include <QTableView>
@@ -10,10 +14,11 @@ class DataSource;
 class DataGridModel;
 class GridDelegate;
 
-class DataGrid : public QTableView {
+class DataGrid : public QTableView, private GridEditHost {
     Q_OBJECT
   public:
     explicit DataGrid(QWidget* parent = nullptr);
+    ~DataGrid() override;
 
     void setDataSource(DataSource* src);
     DataSource* dataSource() const;
@@ -32,7 +37,8 @@ class DataGrid : public QTableView {
     void setColumnTakesCursor(int col, bool takes); // false: keys/Tab/Enter/clicks never stop there
     void setColumnCheckBox(int col, bool on);       // boolean field shown as a centred tick box
     void setColumnEditor(int col, QWidget* editor); // external editor implementing CellEditor
-    void setColumnActionOnly(int col, bool on);     // double click / F2 only raise cellAction; typing edits inline
+    // Double click / F2 only raise cellAction; typing still edits inline.
+    void setColumnActionOnly(int col, bool on);
     bool columnVisible(int col) const;
     bool columnLocked(int col) const;
     bool columnTakesCursor(int col) const;
@@ -59,9 +65,9 @@ class DataGrid : public QTableView {
     // Writes the value still open in a cell editor into the table, so an operation that reads
     // the table sees it. "" or the reason it could not be written; callers stop on a reason.
     QString commitPending();
-    QWidget* imeWindow();            // the widget SetImeStatus acts on (the grid)
-    bool isEditing() const { return m_editor != nullptr; }
-    QWidget* activeEditor() const { return m_editor; }
+    QWidget* imeWindow(); // the widget SetImeStatus acts on (the grid)
+    bool isEditing() const;
+    QWidget* activeEditor() const;
 
     QSize sizeHint() const override;
 
@@ -87,57 +93,34 @@ class DataGrid : public QTableView {
     bool focusNextPrevChild(bool next) override;
 
   private:
-    friend class GridDelegate;
-    struct Column {
-        double widthTwips = -1;
-        bool visible = true;
-        bool takesCursor = true;
-        bool actionOnly = false;
-        QPointer<QWidget> editor;
-    };
-    Column& column(int col);
-    const Column* columnAt(int col) const;
     int columnCount() const;
-    bool isCursorColumn(int col) const;
-    int firstCursorColumn() const;
-    int lastCursorColumn() const;
-    int nextCursorColumn(int col, int step) const; // -1 when none in that direction
-    bool canEditInline(int row, int col) const;
-    bool isMultiline(int row, int col) const;
+    void commitBeforeMove();
+    void reportMove(int lastRow, int lastCol);
 
-    // Editing.
-    QWidget* createCellEditor(QWidget* parent, const QModelIndex& index);
-    void editorReleased(QWidget* editor);
-    bool editorEvent(QWidget* editor, QEvent* e);
-    QVariant editorValue(QWidget* editor) const;
+    // Keys, typing and the cell's own action.
     bool startEdit(int row, int col, QEvent* forward);
-    QString commitEdit(bool close);
-    void discardEdit();
-    void closeEditorNow();
-
-    // Moving.
-    void goTo(int row, int col);
-    bool stepForward(bool forward); // Tab / Enter step; false when there is no further cell
-    void toggle(int row, int col);
-    void emitMoveIfChanged();
-    void reapplyColumns();
-    void restoreCursor();
     bool actOnKey(QKeyEvent* e); // the grid's own handling of a key, after keyDown
+    void typeInto(QEvent* e);    // a typed key or composed text on the current cell
     void runCellAction(QEvent* forward);
+    void toggle(int row, int col);
+
+    // GridEditHost
+    void closeEditorWidget(QWidget* editor) override;
+    void cellWritten(int col) override;
+    void cellWriteFailed(int col, const QString& reason) override;
+    void editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers mods, int row) override;
+
+    // The screen around the grid connects to it with handlers that die with the screen.
+    void watchParent();
+    void beginTeardown();
 
     DataGridModel* m_model = nullptr;
     GridDelegate* m_delegate = nullptr;
-    QList<Column> m_columns;
-    int m_row = -1;
-    int m_col = -1;
-    int m_shownRow = -1; // position last reported through rowColChange
-    int m_shownCol = -1;
-    bool m_eof = false;
+    GridEditSession* m_session = nullptr;
+    GridColumns m_columns{this};
+    GridNavigator m_nav;
     int m_heightPx = -1;
-    int m_rowHeightPx = -1;
-    bool m_applying = false;
-    QPointer<QWidget> m_editor;
-    QPersistentModelIndex m_editIndex;
-    int m_savedRow = -1;
-    int m_savedCol = -1;
+    bool m_closing = false;
+    QMetaObject::Connection m_parentWatch;
+    QMetaObject::Connection m_resetWatch;
 };

@@ -496,4 +496,5 @@ void DateInput::pick(const QDate& d)
     setDate(d);
     setModified(false);
     emit picked();
+    notifyPicked();
 }

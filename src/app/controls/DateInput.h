@@ -57,6 +57,8 @@ class DateInput : public QLineEdit, public CellEditor {
     QVariant cellValue() const override;
     void setCellValue(const QVariant& v) override;
     bool cellValueValid() const override;
+    void closePopup() override { hideCalendar(); }
+    int minimumCellWidth() const override { return minimumSizeHint().width(); }
     QSize minimumSizeHint() const override;
 
   signals:

@@ -20,8 +20,10 @@ DropDown::DropDown(QWidget* parent) : QComboBox(parent)
         completer()->setCompletionMode(QCompleter::InlineCompletion);
     }
     connect(this, &QComboBox::activated, this, [this] {
-        if (!m_stepping)
+        if (!m_stepping) {
             emit picked();
+            notifyPicked();
+        }
     });
 }
 

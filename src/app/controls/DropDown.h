@@ -22,6 +22,7 @@ class DropDown : public QComboBox, public CellEditor {
     QVariant cellValue() const override;
     // Re-reads the list from its table, then shows v.
     void setCellValue(const QVariant& v) override;
+    void closePopup() override { hidePopup(); }
 
   signals:
     void picked(); // an item was chosen from the list

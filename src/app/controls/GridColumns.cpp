@@ -1,29 +1,121 @@
 #include "app/controls/GridColumns.h"
 
-#include "app/controls/DataGrid.h"
+#include "app/controls/Twips.h"
 
-void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& columns)
+#include <QHeaderView>
+#include <QTableView>
+
+GridColumns::Column& GridColumns::column(int col)
 {
-    grid->setDataSource(source);
-    QStringList fields;
-    for (const GridColumn& c : columns)
-        fields << c.field;
-    grid->setFields(fields);
-    for (int i = 0; i < columns.size(); ++i) {
-        const GridColumn& c = columns[i];
-        grid->setColumnVisible(i, !c.hidden);
-        grid->setColumnCaption(i, c.caption);
-        if (c.widthTwips >= 0)
-            grid->setColumnWidthTwips(i, c.widthTwips);
-        if (c.alignment)
-            grid->setColumnAlignment(i, c.alignment);
-        if (!c.format.isEmpty())
-            grid->setColumnFormat(i, c.format);
-        grid->setColumnLocked(i, c.locked);
-        grid->setColumnTakesCursor(i, !c.noCursor);
-        grid->setColumnCheckBox(i, c.checkBox);
-        grid->setColumnActionOnly(i, c.actionOnly);
-        if (c.editor)
-            grid->setColumnEditor(i, c.editor);
+    if (col >= m_columns.size())
+        m_columns.resize(col + 1);
+    return m_columns[col];
+}
+
+const GridColumns::Column* GridColumns::columnAt(int col) const
+{
+    return (col >= 0 && col < m_columns.size()) ? &m_columns[col] : nullptr;
+}
+
+int GridColumns::viewColumns() const
+{
+    return m_view->model() ? m_view->model()->columnCount() : 0;
+}
+
+void GridColumns::setWidthTwips(int col, double twips)
+{
+    if (col < 0 || twips < 0)
+        return;
+    column(col).widthTwips = twips;
+    if (col < viewColumns()) {
+        m_applying = true;
+        m_view->setColumnWidth(col, twipsToPx(twips, m_view));
+        m_applying = false;
     }
+}
+
+double GridColumns::widthTwips(int col) const
+{
+    if (const Column* c = columnAt(col); c && c->widthTwips >= 0)
+        return c->widthTwips;
+    return col >= 0 && col < viewColumns() ? pixelsToTwips(m_view->columnWidth(col), m_view) : 0.0;
+}
+
+void GridColumns::resized(int col, int px)
+{
+    // A width the user set by dragging is kept in twips like one set by the program.
+    if (!m_applying && col >= 0 && px > 0)
+        column(col).widthTwips = pixelsToTwips(px, m_view);
+}
+
+void GridColumns::setVisible(int col, bool visible)
+{
+    if (col < 0)
+        return;
+    column(col).visible = visible;
+    if (col < viewColumns())
+        m_view->setColumnHidden(col, !visible);
+}
+
+bool GridColumns::isVisible(int col) const
+{
+    const Column* c = columnAt(col);
+    return !c || c->visible;
+}
+
+void GridColumns::setTakesCursor(int col, bool takes)
+{
+    if (col >= 0)
+        column(col).takesCursor = takes;
+}
+
+bool GridColumns::takesCursor(int col) const
+{
+    const Column* c = columnAt(col);
+    return !c || c->takesCursor;
+}
+
+void GridColumns::setActionOnly(int col, bool on)
+{
+    if (col >= 0)
+        column(col).actionOnly = on;
+}
+
+bool GridColumns::isActionOnly(int col) const
+{
+    const Column* c = columnAt(col);
+    return c && c->actionOnly;
+}
+
+void GridColumns::setRowHeightTwips(double twips)
+{
+    m_rowHeightPx = qMax(4, twipsToPx(twips, m_view));
+    QHeaderView* v = m_view->verticalHeader();
+    v->setMinimumSectionSize(qMin(v->minimumSectionSize(), m_rowHeightPx));
+    v->setDefaultSectionSize(m_rowHeightPx);
+}
+
+void GridColumns::reapply()
+{
+    m_applying = true;
+    for (int c = 0; c < viewColumns(); ++c) {
+        const Column* col = columnAt(c);
+        m_view->setColumnHidden(c, col && !col->visible);
+        if (col && col->widthTwips >= 0)
+            m_view->setColumnWidth(c, twipsToPx(col->widthTwips, m_view));
+    }
+    if (m_rowHeightPx > 0)
+        m_view->verticalHeader()->setDefaultSectionSize(m_rowHeightPx);
+    m_applying = false;
+}
+
+QList<CursorColumn> GridColumns::cursorFacts() const
+{
+    // Hidden on the view counts as well: whoever hid the column, the cursor cannot stand there.
+    QList<CursorColumn> facts(viewColumns());
+    for (int c = 0; c < facts.size(); ++c) {
+        facts[c].visible = !m_view->isColumnHidden(c) && isVisible(c);
+        facts[c].takesCursor = takesCursor(c);
+    }
+    return facts;
 }

@@ -1,27 +1,46 @@
 #pragma once
-// A grid's columns as one table: each tab states its grid's columns here, next to the named
-// column enum it uses, and the set-up applies them in one call.
+// The view's side of a grid's columns: width in twips, shown or hidden, whether the cursor stops
+// there, action only; and the row height. Kept here and laid on the view again after every
+// reset of the model, which forgets them.
+#include "app/controls/GridCursor.h"
+
 #include <QList>
-#include <QString>
-#include <Qt>
 
-class DataGrid;
-class DataSource;
-class QWidget;
+class QTableView;
 
-struct GridColumn {
-    QString field;          // "" = a column bound to no field
-    QString caption;        // shown in the header
-    double widthTwips = -1; // -1 = the grid's default
-    Qt::Alignment alignment = {}; // 0 = the grid's default (text from the left)
-    QString format;         // "mm/dd", "yyyy/mm/dd", "00:00"
-    bool hidden = false;
-    bool locked = false;   // not editable
-    bool noCursor = false; // Enter, Tab, arrows and clicks never stop there
-    bool checkBox = false; // a 0/1 field shown as a tick box
-    bool actionOnly = false; // double click and F2 raise cellAction; typing still edits in place
-    QWidget* editor = nullptr; // an external editor (a CellEditor)
+class GridColumns {
+  public:
+    explicit GridColumns(QTableView* view) : m_view(view) {}
+
+    void setWidthTwips(int col, double twips);
+    double widthTwips(int col) const;
+    void setVisible(int col, bool visible);
+    bool isVisible(int col) const;
+    void setTakesCursor(int col, bool takes);
+    bool takesCursor(int col) const;
+    void setActionOnly(int col, bool on);
+    bool isActionOnly(int col) const;
+    void setRowHeightTwips(double twips);
+
+    // The user resized a column on the view.
+    void resized(int col, int px);
+    void reapply();
+    // What the cursor rules need to know of each of the view's columns.
+    QList<CursorColumn> cursorFacts() const;
+
+  private:
+    struct Column {
+        double widthTwips = -1;
+        bool visible = true;
+        bool takesCursor = true;
+        bool actionOnly = false;
+    };
+    Column& column(int col);
+    const Column* columnAt(int col) const;
+    int viewColumns() const;
+
+    QTableView* m_view;
+    QList<Column> m_columns;
+    int m_rowHeightPx = -1;
+    bool m_applying = false;
 };
-
-// Binds grid to source and sets every column as listed, in order.
-void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& columns);
