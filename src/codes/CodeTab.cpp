@@ -158,8 +158,9 @@ void CodeTab::setupGrid()
     tick.checkBox = true;
     GridColumn code{"code", {}, 484, Qt::AlignHCenter};
     code.locked = code.noCursor = true;
-    applyColumns(Gridコード表, datコードマスタ,
-                 {none, tick, code, GridColumn{"sname", "名　　　　　称", 6330, Qt::AlignLeft}});
+    GridColumn name{"sname", "名　　　　　称", 6330, Qt::AlignLeft};
+    name.stretch = true;
+    applyColumns(Gridコード表, datコードマスタ, {none, tick, code, name});
 
     cmbコード区分->clearAll();
     cmbコード区分->addItems(store::kCategories);

@@ -93,6 +93,7 @@ void ListTab::setupGrid()
                               GridColumn{"タイトル", "タイトル", 5009.953}};
     for (int c = ColDate; c <= ColTitle; ++c)
         columns[c].locked = true;
+    columns[ColTitle].stretch = true;
     applyColumns(Grid一覧, dat一覧, columns);
     // The list is not read again at start: it shows what the last run left in it.
     refreshList();

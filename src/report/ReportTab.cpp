@@ -229,6 +229,7 @@ void ReportTab::setupGrid()
     const Qt::Alignment centre = Qt::AlignHCenter, left = Qt::AlignLeft;
     GridColumn no{"行番号", {}, 360, centre};
     no.locked = no.noCursor = true;
+    no.fitText = QStringLiteral("100");
     GridColumn tick{"チェック", {}, 345.2599, centre};
     tick.checkBox = true;
     GridColumn shown{"表示日付", "日付", 854.9292, centre, "mm/dd"};
@@ -239,6 +240,7 @@ void ReportTab::setupGrid()
     place.editor = DD訪問先;
     GridColumn text{"内容", "内　　容", 3690, left};
     text.actionOnly = true;
+    text.stretch = true;
     GridColumn note{"備考", "備　考", 2300, left};
     note.editor = DD備考;
     applyColumns(Grid日報, dat日報,

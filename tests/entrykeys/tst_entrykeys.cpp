@@ -29,6 +29,10 @@ private slots:
     void dateKeys();
     void fillDown();
     void timeAsDisplayed();
+    void mistypedLineDateStaysInItsEditor();
+    void emojiStartsACell();
+    void tabOrderAroundTheGrid();
+    void windowGrows();
 
 private:
     QVariant work(const QString& sql, const QVariantList& args = {}) { return firstValue(m_w->WorkDb(), sql, args); }
@@ -279,6 +283,79 @@ void TstEntryKeys::timeAsDisplayed()
     typeText("930");
     pressKey(Qt::Key_Return);
     QVERIFY(work("SELECT 時間 FROM w営業日報 WHERE 行番号 = 3").isNull());
+}
+
+// A line date that is not a date keeps its editor open and marked; Escape gives the cell back.
+void TstEntryKeys::mistypedLineDateStaysInItsEditor()
+{
+    goTo(0, ReportTab::ColShowDate);
+    typeText("4/2");
+    pressKey(Qt::Key_Return);
+    goTo(0, ReportTab::ColShowDate);
+    typeText("13/45");
+    pressKey(Qt::Key_Return);
+    QVERIFY(r->Grid日報->isEditing());
+    QCOMPARE(r->Grid日報->activeEditor(), r->Dt日付入力);
+    QVERIFY(r->Dt日付入力->isInvalid());
+    QCOMPARE(r->Dt日付入力->text(), QString("13/45"));
+    const QString kept = work("SELECT 表示日付 FROM w営業日報 WHERE 行番号 = 1").toString();
+    QVERIFY(kept.endsWith("-04-02"));
+
+    // 登録 stops on it rather than registering around it.
+    r->Dt日付->setDate(QDate(2026, 4, 2));
+    r->cmb氏名->setEditText("山田");
+    r->cmd登録->click();
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QVERIFY(m_fx.boxes->shown[0].text.contains("日付が正しくありません"));
+    QCOMPARE(main("SELECT count(*) FROM 営業日報ヘッダ").toInt(), 0);
+
+    // Escape drops the entry and the cell is as it was.
+    r->Dt日付入力->setFocus();
+    pressKey(Qt::Key_Escape);
+    QVERIFY(!r->Grid日報->isEditing());
+    QCOMPARE(work("SELECT 表示日付 FROM w営業日報 WHERE 行番号 = 1").toString(), kept);
+}
+
+// A character outside the basic plane typed first into a cell is kept.
+void TstEntryKeys::emojiStartsACell()
+{
+    goTo(0, ReportTab::ColPerson);
+    typeText(QString::fromUtf8("😀山田"));
+    pressKey(Qt::Key_Return);
+    QCOMPARE(work("SELECT 担当 FROM w営業日報 WHERE 行番号 = 1").toString(), QString::fromUtf8("😀山田"));
+}
+
+// Shift+Tab from the grid's first cell goes back to the title; Ctrl+Tab leaves for the buttons.
+void TstEntryKeys::tabOrderAroundTheGrid()
+{
+    goTo(0, ReportTab::ColShowDate);
+    QTest::keyClick(r->Grid日報, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(r->Grid日報->col(), int(ReportTab::ColCheck));
+    QTest::keyClick(r->Grid日報, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), r->txtタイトル);
+    goTo(3, ReportTab::ColPlace);
+    QTest::keyClick(r->Grid日報, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), r->cmd行削除);
+}
+
+// Extra width goes to 内容 and extra height to the grid; line 100's number shows whole.
+void TstEntryKeys::windowGrows()
+{
+    DataGrid* g = r->Grid日報;
+    const int textBefore = g->columnWidth(ReportTab::ColText);
+    const int gridHeight = g->height();
+    m_w->resize(1400, 1000);
+    QTRY_VERIFY(g->columnWidth(ReportTab::ColText) > textBefore + 300);
+    QVERIFY(g->height() > gridHeight + 200);
+    int used = 0;
+    for (int c = 0; c < g->model()->columnCount(); ++c)
+        if (!g->isColumnHidden(c))
+            used += g->columnWidth(c);
+    QCOMPARE(used, g->viewport()->width()); // no grey area beside the last column
+    QCOMPARE(g->columnWidth(ReportTab::ColPlace), qRound(1950.236 * g->logicalDpiX() / 1440));
+    QVERIFY(g->columnWidth(ReportTab::ColNo) >= g->fontMetrics().horizontalAdvance("100") + 4);
+    m_w->resize(860, 660);
+    QTRY_COMPARE(g->columnWidth(ReportTab::ColText), textBefore);
 }
 
 QTEST_MAIN(TstEntryKeys)

@@ -9,9 +9,10 @@ class CellEditor {
     // The value to write into the cell; Null for an empty entry.
     virtual QVariant cellValue() const = 0;
     virtual void setCellValue(const QVariant&) = 0;
-    // False while what is typed is not a value at all (a text that is no date): the grid then
-    // keeps the editor open instead of writing anything.
-    virtual bool cellValueValid() const { return true; }
+    // Why what is typed is not a value at all (a text that is no date), or "" when it is one.
+    // The grid then keeps the editor open, marked through showProblem(), and writes nothing.
+    virtual QString cellValueProblem() const { return {}; }
+    virtual void showProblem() {}
     // The edit ends: a list or calendar of the editor's own closes with it.
     virtual void closePopup() {}
     // The narrowest the editor shows its entry in, however narrow the column.

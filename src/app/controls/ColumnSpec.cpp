@@ -25,5 +25,9 @@ void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& c
         grid->setColumnActionOnly(i, c.actionOnly);
         if (c.editor)
             grid->setColumnEditor(i, c.editor);
+        if (!c.fitText.isEmpty())
+            grid->setColumnFitText(i, c.fitText);
+        if (c.stretch)
+            grid->setStretchColumn(i);
     }
 }

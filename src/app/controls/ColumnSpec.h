@@ -21,6 +21,8 @@ struct GridColumn {
     bool checkBox = false; // a 0/1 field shown as a tick box
     bool actionOnly = false; // double click and F2 raise cellAction; typing still edits in place
     QWidget* editor = nullptr; // an external editor (a CellEditor)
+    QString fitText;           // never narrower than this text needs
+    bool stretch = false;      // takes the width the grid has beyond the others
 };
 
 // Binds grid to source and sets every column as listed, in order.

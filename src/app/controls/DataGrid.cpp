@@ -239,6 +239,22 @@ void DataGrid::setRowHeightTwips(double twips)
     m_columns.setRowHeightTwips(twips);
 }
 
+void DataGrid::setColumnFitText(int col, const QString& text)
+{
+    m_columns.setFitText(col, text);
+}
+
+void DataGrid::setStretchColumn(int col)
+{
+    m_columns.setStretchColumn(col);
+}
+
+void DataGrid::resizeEvent(QResizeEvent* e)
+{
+    QTableView::resizeEvent(e);
+    m_columns.fit();
+}
+
 void DataGrid::setRowSelectorWidthTwips(double twips)
 {
     const int px = twipsToPx(twips, this);
@@ -470,8 +486,11 @@ bool DataGrid::event(QEvent* e)
         if (gridkeys::walksCells(k->key(), k->modifiers())) {
             k->accept();
             keyPressEvent(k);
-            if (!k->isAccepted())
+            if (!k->isAccepted()) {
                 QWidget::focusNextPrevChild(gridkeys::isForwardTab(k->key(), k->modifiers()));
+                // Handled here: an ignored key would go on to the parent and move the focus again.
+                k->accept();
+            }
             return true;
         }
     }

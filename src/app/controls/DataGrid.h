@@ -50,6 +50,8 @@ class DataGrid : public QTableView, private GridEditHost {
     void setHeightTwips(double twips);
     void setRowHeightTwips(double twips);
     void setRowSelectorWidthTwips(double twips); // 0 hides the row selector
+    void setColumnFitText(int col, const QString& text); // never narrower than this text needs
+    void setStretchColumn(int col);                      // takes the width beyond the others
 
     // Operations.
     int col() const; // current column
@@ -82,6 +84,7 @@ class DataGrid : public QTableView, private GridEditHost {
 
   protected:
     bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;

@@ -358,10 +358,12 @@ QVariant DateInput::cellValue() const
     return value();
 }
 
-bool DateInput::cellValueValid() const
+QString DateInput::cellValueProblem() const
 {
     const QString t = text();
-    return t.trimmed().isEmpty() || parse(t, m_format, referenceDate()).has_value();
+    if (t.trimmed().isEmpty() || parse(t, m_format, referenceDate()).has_value())
+        return {};
+    return QStringLiteral("日付が正しくありません");
 }
 
 void DateInput::setCellValue(const QVariant& v)

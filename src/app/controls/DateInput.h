@@ -56,7 +56,8 @@ class DateInput : public QLineEdit, public CellEditor {
 
     QVariant cellValue() const override;
     void setCellValue(const QVariant& v) override;
-    bool cellValueValid() const override;
+    QString cellValueProblem() const override;
+    void showProblem() override { setInvalid(true); }
     void closePopup() override { hideCalendar(); }
     int minimumCellWidth() const override { return minimumSizeHint().width(); }
     QSize minimumSizeHint() const override;

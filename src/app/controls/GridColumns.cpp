@@ -3,6 +3,7 @@
 #include "app/controls/Twips.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableView>
 
 GridColumns::Column& GridColumns::column(int col)
@@ -29,9 +30,51 @@ void GridColumns::setWidthTwips(int col, double twips)
     column(col).widthTwips = twips;
     if (col < viewColumns()) {
         m_applying = true;
-        m_view->setColumnWidth(col, twipsToPx(twips, m_view));
+        m_view->setColumnWidth(col, basePx(col));
         m_applying = false;
+        fit();
     }
+}
+
+int GridColumns::basePx(int col) const
+{
+    const Column* c = columnAt(col);
+    int px = c && c->widthTwips >= 0 ? twipsToPx(c->widthTwips, m_view) : m_view->columnWidth(col);
+    if (c && !c->fitText.isEmpty()) {
+        const int margin = m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1;
+        px = qMax(px, m_view->fontMetrics().horizontalAdvance(c->fitText) + 2 * margin + 4);
+    }
+    return px;
+}
+
+void GridColumns::setFitText(int col, const QString& text)
+{
+    if (col < 0)
+        return;
+    column(col).fitText = text;
+    reapply();
+}
+
+void GridColumns::setStretchColumn(int col)
+{
+    m_stretch = col;
+    fit();
+}
+
+void GridColumns::fit()
+{
+    if (m_stretch < 0 || m_stretch >= viewColumns() || m_view->isColumnHidden(m_stretch))
+        return;
+    int used = 0;
+    for (int c = 0; c < viewColumns(); ++c)
+        if (c != m_stretch && !m_view->isColumnHidden(c))
+            used += m_view->columnWidth(c);
+    const int w = qMax(basePx(m_stretch), m_view->viewport()->width() - used);
+    if (w == m_view->columnWidth(m_stretch))
+        return;
+    m_applying = true;
+    m_view->setColumnWidth(m_stretch, w);
+    m_applying = false;
 }
 
 double GridColumns::widthTwips(int col) const
@@ -44,8 +87,11 @@ double GridColumns::widthTwips(int col) const
 void GridColumns::resized(int col, int px)
 {
     // A width the user set by dragging is kept in twips like one set by the program.
-    if (!m_applying && col >= 0 && px > 0)
+    if (!m_applying && col >= 0 && px > 0) {
         column(col).widthTwips = pixelsToTwips(px, m_view);
+        if (col != m_stretch)
+            fit();
+    }
 }
 
 void GridColumns::setVisible(int col, bool visible)
@@ -101,12 +147,13 @@ void GridColumns::reapply()
     for (int c = 0; c < viewColumns(); ++c) {
         const Column* col = columnAt(c);
         m_view->setColumnHidden(c, col && !col->visible);
-        if (col && col->widthTwips >= 0)
-            m_view->setColumnWidth(c, twipsToPx(col->widthTwips, m_view));
+        if (col && (col->widthTwips >= 0 || !col->fitText.isEmpty()))
+            m_view->setColumnWidth(c, basePx(c));
     }
     if (m_rowHeightPx > 0)
         m_view->verticalHeader()->setDefaultSectionSize(m_rowHeightPx);
     m_applying = false;
+    fit();
 }
 
 QList<CursorColumn> GridColumns::cursorFacts() const

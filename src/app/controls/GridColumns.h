@@ -21,6 +21,12 @@ class GridColumns {
     void setActionOnly(int col, bool on);
     bool isActionOnly(int col) const;
     void setRowHeightTwips(double twips);
+    // The column is never narrower than this text needs (the 3 digits of line 100).
+    void setFitText(int col, const QString& text);
+    // The column that takes the width the grid has beyond the others; its own width is the minimum.
+    void setStretchColumn(int col);
+    // Lays the stretch column over the viewport's width again (after a resize).
+    void fit();
 
     // The user resized a column on the view.
     void resized(int col, int px);
@@ -34,7 +40,9 @@ class GridColumns {
         bool visible = true;
         bool takesCursor = true;
         bool actionOnly = false;
+        QString fitText;
     };
+    int basePx(int col) const;
     Column& column(int col);
     const Column* columnAt(int col) const;
     int viewColumns() const;
@@ -43,4 +51,5 @@ class GridColumns {
     QList<Column> m_columns;
     int m_rowHeightPx = -1;
     bool m_applying = false;
+    int m_stretch = -1;
 };

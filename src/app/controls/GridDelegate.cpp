@@ -44,6 +44,24 @@ void GridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewI
             r.moveLeft(a.left());
     }
     editor->setGeometry(r);
+    if (auto* le = qobject_cast<QLineEdit*>(editor)) {
+        le->setProperty("cellWidth", r.width());
+        fitLineEdit(le);
+    }
+}
+
+void GridDelegate::fitLineEdit(QLineEdit* le)
+{
+    const int cell = le->property("cellWidth").toInt();
+    if (cell <= 0)
+        return;
+    const QMargins m = le->textMargins();
+    const int need = le->fontMetrics().horizontalAdvance(le->text() + QStringLiteral("00")) + m.left() + m.right() + 4;
+    int w = qMax(cell, need);
+    if (const QWidget* area = le->parentWidget())
+        w = qMin(w, qMax(cell, area->width() - le->x()));
+    if (w != le->width())
+        le->resize(w, le->height());
 }
 
 void GridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const

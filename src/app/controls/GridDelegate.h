@@ -17,6 +17,8 @@ class CellEditorProvider {
     ~CellEditorProvider() = default;
 };
 
+class QLineEdit;
+
 class GridDelegate : public QStyledItemDelegate {
   public:
     GridDelegate(CellEditorProvider* editors, QObject* parent);
@@ -29,6 +31,8 @@ class GridDelegate : public QStyledItemDelegate {
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex&) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    // A line editor as wide as its text needs, never narrower than its cell.
+    static void fitLineEdit(QLineEdit* le);
     bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

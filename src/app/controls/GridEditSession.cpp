@@ -128,6 +128,14 @@ QString GridEditSession::commit(bool close)
     }
     const int r = m_index.row();
     const int c = m_index.column();
+    if (auto* ce = dynamic_cast<CellEditor*>(m_editor.data())) {
+        // Not a value at all: it stays in the editor, marked, until corrected or dropped with Escape.
+        const QString problem = ce->cellValueProblem();
+        if (!problem.isEmpty()) {
+            ce->showProblem();
+            return problem;
+        }
+    }
     const QVariant v = editorValue(m_editor);
     const bool changed = !controls::sameValue(m_model->rawValue(r, c), v);
     if (changed) {
@@ -174,6 +182,8 @@ QWidget* GridEditSession::createCellEditor(QWidget* parent, const QModelIndex& i
         auto* le = new QLineEdit(parent);
         le->setFrame(false);
         le->setAlignment(m_model->alignment(index.column()) | Qt::AlignVCenter);
+        // Wider text than the cell (full-width digits in a narrow column) widens the editor.
+        QObject::connect(le, &QLineEdit::textChanged, le, [le] { GridDelegate::fitLineEdit(le); });
         ed = le;
     }
     copyImeStatus(m_view, ed);

@@ -110,7 +110,8 @@ bool typesText(Qt::KeyboardModifiers mods, const QString& text)
 {
     if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
-    return !text.isEmpty() && text.at(0).isPrint();
+    // A character outside the basic plane (an emoji) is two UTF-16 units: judge the whole of it.
+    return !text.isEmpty() && QChar::isPrint(text.toUcs4().value(0));
 }
 
 } // namespace gridkeys
