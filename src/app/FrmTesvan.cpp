@@ -61,7 +61,7 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen.
-    resize(860, 660);
+    resize(900, 660);
 }
 
 FrmTesvan::~FrmTesvan()

@@ -344,6 +344,7 @@ void TstEntryKeys::windowGrows()
     DataGrid* g = r->Grid日報;
     const int textBefore = g->columnWidth(ReportTab::ColText);
     const int gridHeight = g->height();
+    const QSize start = m_w->size();
     m_w->resize(1400, 1000);
     QTRY_VERIFY(g->columnWidth(ReportTab::ColText) > textBefore + 300);
     QVERIFY(g->height() > gridHeight + 200);
@@ -354,7 +355,9 @@ void TstEntryKeys::windowGrows()
     QCOMPARE(used, g->viewport()->width()); // no grey area beside the last column
     QCOMPARE(g->columnWidth(ReportTab::ColPlace), qRound(1950.236 * g->logicalDpiX() / 1440));
     QVERIFY(g->columnWidth(ReportTab::ColNo) >= g->fontMetrics().horizontalAdvance("100") + 4);
-    m_w->resize(860, 660);
+    // The date column is as wide as its editor, so the editor fits its cell.
+    QVERIFY(g->columnWidth(ReportTab::ColShowDate) >= r->Dt日付入力->minimumSizeHint().width());
+    m_w->resize(start);
     QTRY_COMPARE(g->columnWidth(ReportTab::ColText), textBefore);
 }
 

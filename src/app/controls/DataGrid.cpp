@@ -1,5 +1,7 @@
 #include "app/controls/DataGrid.h"
 
+#include "app/controls/CellEditor.h"
+
 #include "app/controls/DataGridModel.h"
 #include "app/controls/DataSource.h"
 #include "app/controls/GridDelegate.h"
@@ -209,6 +211,9 @@ bool DataGrid::columnCheckBox(int col) const
 void DataGrid::setColumnEditor(int col, QWidget* editor)
 {
     m_session->setColumnEditor(col, editor);
+    // The column is wide enough for its editor, so the editor fits its cell.
+    if (auto* ce = dynamic_cast<CellEditor*>(editor))
+        m_columns.setMinimumPx(col, ce->minimumCellWidth());
 }
 
 QWidget* DataGrid::columnEditor(int col) const

@@ -44,7 +44,17 @@ int GridColumns::basePx(int col) const
         const int margin = m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1;
         px = qMax(px, m_view->fontMetrics().horizontalAdvance(c->fitText) + 2 * margin + 4);
     }
+    if (c)
+        px = qMax(px, c->minPx);
     return px;
+}
+
+void GridColumns::setMinimumPx(int col, int px)
+{
+    if (col < 0)
+        return;
+    column(col).minPx = px;
+    reapply();
 }
 
 void GridColumns::setFitText(int col, const QString& text)
@@ -147,7 +157,7 @@ void GridColumns::reapply()
     for (int c = 0; c < viewColumns(); ++c) {
         const Column* col = columnAt(c);
         m_view->setColumnHidden(c, col && !col->visible);
-        if (col && (col->widthTwips >= 0 || !col->fitText.isEmpty()))
+        if (col && (col->widthTwips >= 0 || !col->fitText.isEmpty() || col->minPx > 0))
             m_view->setColumnWidth(c, basePx(c));
     }
     if (m_rowHeightPx > 0)

@@ -23,6 +23,8 @@ class GridColumns {
     void setRowHeightTwips(double twips);
     // The column is never narrower than this text needs (the 3 digits of line 100).
     void setFitText(int col, const QString& text);
+    // The column is never narrower than px (an external editor's narrowest usable width).
+    void setMinimumPx(int col, int px);
     // The column that takes the width the grid has beyond the others; its own width is the minimum.
     void setStretchColumn(int col);
     // Lays the stretch column over the viewport's width again (after a resize).
@@ -41,6 +43,7 @@ class GridColumns {
         bool takesCursor = true;
         bool actionOnly = false;
         QString fitText;
+        int minPx = 0;
     };
     int basePx(int col) const;
     Column& column(int col);
