@@ -87,10 +87,7 @@ QString DataSource::refresh()
             q.finish();
         }
         emit aboutToRefresh();
-        m_fields = fields;
-        m_fieldIndex.clear();
-        for (int i = 0; i < m_fields.size(); ++i)
-            m_fieldIndex.insert(m_fields[i].toLower(), i);
+        adoptFields(fields);
         m_rowIds.clear();
         m_rows.clear();
         m_pages.clear();
@@ -126,14 +123,19 @@ QString DataSource::refresh()
     }
 
     emit aboutToRefresh();
-    m_fields = fields;
-    m_fieldIndex.clear();
-    for (int i = 0; i < m_fields.size(); ++i)
-        m_fieldIndex.insert(m_fields[i].toLower(), i);
+    adoptFields(fields);
     m_rowIds = ids;
     m_rows = rows;
     emit refreshed();
     return {};
+}
+
+void DataSource::adoptFields(const QStringList& fields)
+{
+    m_fields = fields;
+    m_fieldIndex.clear();
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_fieldIndex.insert(m_fields[i].toLower(), i);
 }
 
 int DataSource::rowCount() const

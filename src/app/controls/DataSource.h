@@ -44,6 +44,7 @@ class DataSource : public QObject {
     void valueChanged(int row, const QString& field);
 
   private:
+    void adoptFields(const QStringList& fields);
     struct Page {
         QList<qint64> ids;
         QList<QVariantList> rows;
