@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/FrmTesvan.h"
+#include "app/ShownProbe.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ int runTesvan(QApplication& qapp)
     if (!window.load(QCoreApplication::applicationDirPath()))
         return 1;
     window.showNormal();
+    ShownProbe::watch(&window);
     return qapp.exec();
 }
 

@@ -42,7 +42,7 @@ store::Error readGrid(const QSqlDatabase& work, QVariantList& names, QList<bool>
 
 store::Error clearCodeRows(const QSqlDatabase& work)
 {
-    return store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, gridRows({}));
+    return store::rewriteTableIfChanged(work, store::tbl::wコードマスタ, kWorkFields, gridRows({}));
 }
 
 store::Error readCategory(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category)

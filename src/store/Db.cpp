@@ -5,9 +5,28 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 
 namespace store {
+
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
+{
+    // Write-ahead log: a commit appends to one file instead of journalling and rewriting pages.
+    // The main file syncs the log on every commit, so a registration reported done survives a
+    // power cut; the work file (what is being typed) may lose its last commits then, never its
+    // consistency. Another driver simply keeps its own behaviour.
+    if (db.driverName() != QLatin1String("QSQLITE"))
+        return {};
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        return Error::of(q.lastError());
+    q.finish();
+    const QString sync = kind == DbKind::Main ? QStringLiteral("FULL") : QStringLiteral("NORMAL");
+    if (!q.exec(QStringLiteral("PRAGMA synchronous = ") + sync))
+        return Error::of(q.lastError());
+    return {};
+}
 
 Error openDatabase(const QString& connection, const QString& path, DbKind kind)
 {
@@ -33,6 +52,8 @@ Error openDatabase(const QString& connection, const QString& path, DbKind kind)
             err = Error::of(db.lastError());
         else
             err = checkSchema(db, kind);
+        if (err.ok())
+            err = applyFileSettings(db, kind);
         if (err.ok())
             return {};
         db.close();

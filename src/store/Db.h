@@ -21,6 +21,9 @@ inline constexpr const char* kWorkConnection = "WorkDb";
 Error openDatabase(const QString& connection, const QString& path, DbKind kind);
 void closeDatabase(const QString& connection);
 
+// The journal and sync settings of an open file of the kind (openDatabase applies them).
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
+
 // Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
 // page check failed (or has not finished) refuses the transaction before anything is written.
 class Transaction {

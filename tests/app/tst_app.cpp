@@ -185,7 +185,8 @@ void TstApp::readOnlyFile()
         QTemporaryDir tmp("/tmp/tesvan-ro-XXXXXX");
         QFile::setPermissions(tmp.path(), QFileDevice::Permissions(0x7755));
         const QString data = makeDataFolder(tmp.path());
-        QFile::setPermissions(data, QFileDevice::Permissions(0x7755));
+        // The folder itself is writable for the user: the write-ahead log lives beside the files.
+        QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
         QVERIFY(QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
                                                                    QFileDevice::ReadOther));
         QFile::setPermissions(data + "Tesvan.mdb", QFileDevice::Permissions(0x6666));
