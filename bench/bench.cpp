@@ -141,7 +141,7 @@ class Raw {
     std::map<std::string, sqlite3_stmt*> m_cache;
 };
 
-void bind(sqlite3_stmt* s, int i, const Text& t)
+void bindText(sqlite3_stmt* s, int i, const Text& t)
 {
     if (t)
         sqlite3_bind_text(s, i, t->data(), int(t->size()), SQLITE_TRANSIENT);
@@ -176,18 +176,18 @@ void rawInsertReports(Raw& main, int first, int count, int persons, int lines)
     for (int i = first; i < first + count; ++i) {
         const std::string d = dateText(i / persons), name = personName(i % persons);
         sqlite3_reset(h);
-        bind(h, 1, d);
-        bind(h, 2, name);
+        bindText(h, 1, d);
+        bindText(h, 2, name);
         main.done(h);
         for (int n = 1; n <= lines; ++n) {
             sqlite3_reset(l);
-            bind(l, 1, d);
-            bind(l, 2, name);
+            bindText(l, 1, d);
+            bindText(l, 2, name);
             sqlite3_bind_int(l, 3, n);
-            bind(l, 4, d);
-            bind(l, 5, d);
-            bind(l, 6, "訪問先" + std::to_string(n % 150 + 1));
-            bind(l, 7, "備考" + std::to_string(n % 150 + 1));
+            bindText(l, 4, d);
+            bindText(l, 5, d);
+            bindText(l, 6, "訪問先" + std::to_string(n % 150 + 1));
+            bindText(l, 7, "備考" + std::to_string(n % 150 + 1));
             main.done(l);
         }
     }
@@ -391,7 +391,7 @@ void reportOps(const QString& root)
             const char* cats[] = {"所属", "氏名", "備考", "訪問先"};
             for (int c = 0; c < 4; ++c) {
                 sqlite3_reset(s);
-                bind(s, 1, std::string(cats[c]));
+                bindText(s, 1, std::string(cats[c]));
                 while (main.row(s))
                     names[c].push_back(column(s, 0));
             }
@@ -407,14 +407,14 @@ void reportOps(const QString& root)
             sqlite3_stmt* b = work.st("INSERT INTO w備考 (sname) VALUES (?)");
             for (const Text& t : names[2]) {
                 sqlite3_reset(b);
-                bind(b, 1, t);
+                bindText(b, 1, t);
                 work.done(b);
             }
             work.exec("DELETE FROM w訪問先");
             sqlite3_stmt* v = work.st("INSERT INTO w訪問先 (sname) VALUES (?)");
             for (const Text& t : names[3]) {
                 sqlite3_reset(v);
-                bind(v, 1, t);
+                bindText(v, 1, t);
                 work.done(v);
             }
             work.exec("COMMIT");
@@ -429,16 +429,16 @@ void reportOps(const QString& root)
     setKey();
     const auto rawReadReport = [&] {
         sqlite3_stmt* h = main.st("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
-        bind(h, 1, key.date);
-        bind(h, 2, key.name);
+        bindText(h, 1, key.date);
+        bindText(h, 2, key.name);
         std::vector<Text> head;
         while (main.row(h))
             for (int i = 0; i < 4; ++i)
                 head.push_back(column(h, i));
         sqlite3_stmt* l = main.st("SELECT 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考 FROM 営業日報 "
                                   "WHERE 作成日 = ? AND 氏名 = ? ORDER BY 行番号 LIMIT 100");
-        bind(l, 1, key.date);
-        bind(l, 2, key.name);
+        bindText(l, 1, key.date);
+        bindText(l, 2, key.name);
         std::vector<std::vector<Text>> lines;
         while (main.row(l)) {
             std::vector<Text> v;
@@ -456,7 +456,7 @@ void reportOps(const QString& root)
             sqlite3_bind_int(ins, 1, n);
             if (n <= int(lines.size()))
                 for (int i = 0; i < 7; ++i)
-                    bind(ins, i + 2, lines[size_t(n - 1)][size_t(i)]);
+                    bindText(ins, i + 2, lines[size_t(n - 1)][size_t(i)]);
             work.done(ins);
         }
         work.exec("COMMIT");
@@ -474,14 +474,14 @@ void reportOps(const QString& root)
         for (int n = 1; n <= report::kLineRows; ++n) {
             sqlite3_reset(up);
             const Text d = n % 3 ? Text(key.date) : std::nullopt;
-            bind(up, 1, d);
-            bind(up, 2, d);
-            bind(up, 3, n % 2 ? "訪問先" + std::to_string(n) : "新規先" + std::to_string(n));
+            bindText(up, 1, d);
+            bindText(up, 2, d);
+            bindText(up, 3, n % 2 ? "訪問先" + std::to_string(n) : "新規先" + std::to_string(n));
             std::string body;
             for (int k = 0; k < 8; ++k)
                 body += "内容の本文 " + std::to_string(n) + " ";
-            bind(up, 4, body);
-            bind(up, 5, "備考" + std::to_string(n % 150 + 1));
+            bindText(up, 4, body);
+            bindText(up, 5, "備考" + std::to_string(n % 150 + 1));
             sqlite3_bind_int(up, 6, n);
             work.done(up);
         }
@@ -502,18 +502,18 @@ void reportOps(const QString& root)
         }
         main.exec("BEGIN");
         sqlite3_stmt* dh = main.st("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
-        bind(dh, 1, key.date);
-        bind(dh, 2, key.name);
+        bindText(dh, 1, key.date);
+        bindText(dh, 2, key.name);
         main.done(dh);
         sqlite3_stmt* ih = main.st("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES (?, ?, ?, ?)");
-        bind(ih, 1, key.date);
-        bind(ih, 2, key.name);
-        bind(ih, 3, std::string(""));
-        bind(ih, 4, std::string(""));
+        bindText(ih, 1, key.date);
+        bindText(ih, 2, key.name);
+        bindText(ih, 3, std::string(""));
+        bindText(ih, 4, std::string(""));
         main.done(ih);
         sqlite3_stmt* dl = main.st("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?");
-        bind(dl, 1, key.date);
-        bind(dl, 2, key.name);
+        bindText(dl, 1, key.date);
+        bindText(dl, 2, key.name);
         main.done(dl);
         // The names each category holds and its free codes, read once.
         std::unordered_set<std::string> known[2];
@@ -522,7 +522,7 @@ void reportOps(const QString& root)
         sqlite3_stmt* rc = main.st("SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code");
         for (int c = 0; c < 2; ++c) {
             sqlite3_reset(rc);
-            bind(rc, 1, std::string(cats[c]));
+            bindText(rc, 1, std::string(cats[c]));
             while (main.row(rc)) {
                 const Text name = column(rc, 1);
                 if (!name || name->empty())
@@ -540,11 +540,11 @@ void reportOps(const QString& root)
             if (l[1])
                 lastDate = l[1];
             sqlite3_reset(il);
-            bind(il, 1, key.date);
-            bind(il, 2, key.name);
+            bindText(il, 1, key.date);
+            bindText(il, 2, key.name);
             sqlite3_bind_int(il, 3, number++);
             for (int i = 0; i < 7; ++i)
-                bind(il, i + 4, i == 1 ? lastDate : l[size_t(i)]);
+                bindText(il, i + 4, i == 1 ? lastDate : l[size_t(i)]);
             main.done(il);
             const int fields[] = {4, 6};
             for (int c = 0; c < 2; ++c) {
@@ -552,9 +552,9 @@ void reportOps(const QString& root)
                 if (!v || v->empty() || known[c].count(*v) || free[c].empty())
                     continue;
                 sqlite3_reset(uc);
-                bind(uc, 1, v);
-                bind(uc, 2, std::string(cats[c]));
-                bind(uc, 3, free[c].front());
+                bindText(uc, 1, v);
+                bindText(uc, 2, std::string(cats[c]));
+                bindText(uc, 3, free[c].front());
                 main.done(uc);
                 free[c].erase(free[c].begin());
                 known[c].insert(*v);
@@ -622,16 +622,16 @@ void reportOps(const QString& root)
         for (int d = 0; d < kDeleted; ++d) {
             const std::string dt = dateText(d), name = personName(person);
             sqlite3_reset(h);
-            bind(h, 1, dt);
-            bind(h, 2, name);
+            bindText(h, 1, dt);
+            bindText(h, 2, name);
             main.done(h);
             for (int n = 1; n <= kLines; ++n) {
                 sqlite3_reset(l);
-                bind(l, 1, dt);
-                bind(l, 2, name);
+                bindText(l, 1, dt);
+                bindText(l, 2, name);
                 sqlite3_bind_int(l, 3, n);
-                bind(l, 4, dt);
-                bind(l, 5, dt);
+                bindText(l, 4, dt);
+                bindText(l, 5, dt);
                 main.done(l);
             }
         }
@@ -639,8 +639,8 @@ void reportOps(const QString& root)
         rawListRead(main, work);
         work.exec("BEGIN");
         sqlite3_stmt* t = work.st("UPDATE w一覧 SET チェック = 1 WHERE 氏名 = ? AND 作成日 < ?");
-        bind(t, 1, personName(person));
-        bind(t, 2, dateText(kDeleted));
+        bindText(t, 1, personName(person));
+        bindText(t, 2, dateText(kDeleted));
         work.done(t);
         work.exec("COMMIT");
         check("refresh", store::Error(list->dat一覧->refresh()));
@@ -656,8 +656,8 @@ void reportOps(const QString& root)
         for (const auto& [d, n] : keys) {
             for (sqlite3_stmt* st : {dl, dh}) {
                 sqlite3_reset(st);
-                bind(st, 1, d);
-                bind(st, 2, n);
+                bindText(st, 1, d);
+                bindText(st, 2, n);
                 main.done(st);
             }
         }
@@ -688,8 +688,8 @@ void reportOps(const QString& root)
         sqlite3_stmt* ins = work.st("INSERT INTO wコードマスタ (code, sname, チェック) VALUES (?, ?, 0)");
         for (int n = 1; n <= store::kCodeRows; ++n) {
             sqlite3_reset(ins);
-            bind(ins, 1, store::codeOf(n).toStdString());
-            bind(ins, 2, n <= int(names.size()) ? names[size_t(n - 1)] : Text());
+            bindText(ins, 1, store::codeOf(n).toStdString());
+            bindText(ins, 2, n <= int(names.size()) ? names[size_t(n - 1)] : Text());
             work.done(ins);
         }
         work.exec("COMMIT");
@@ -704,7 +704,7 @@ void reportOps(const QString& root)
         [&] {
             std::vector<Text> names;
             sqlite3_stmt* s = main.st("SELECT sname FROM コードマスタ WHERE kcode = ? ORDER BY code");
-            bind(s, 1, category);
+            bindText(s, 1, category);
             while (main.row(s))
                 names.push_back(column(s, 0));
             rawWriteCodeRows(names);
@@ -718,15 +718,15 @@ void reportOps(const QString& root)
                 names.push_back(column(s, 0));
             main.exec("BEGIN");
             sqlite3_stmt* d = main.st("DELETE FROM コードマスタ WHERE kcode = ?");
-            bind(d, 1, category);
+            bindText(d, 1, category);
             main.done(d);
             sqlite3_stmt* ins = main.st("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, ?)");
             for (int n = 1; n <= store::kCodeRows; ++n) {
                 sqlite3_reset(ins);
-                bind(ins, 1, category);
-                bind(ins, 2, store::codeOf(n).toStdString());
+                bindText(ins, 1, category);
+                bindText(ins, 2, store::codeOf(n).toStdString());
                 const Text& t = n <= int(names.size()) ? names[size_t(n - 1)] : Text();
-                bind(ins, 3, t ? t : Text(std::string()));
+                bindText(ins, 3, t ? t : Text(std::string()));
                 main.done(ins);
             }
             main.exec("COMMIT");
@@ -752,9 +752,9 @@ void reportOps(const QString& root)
             sqlite3_stmt* up = main.st("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?");
             for (int n = 1; n <= store::kCodeRows; ++n) {
                 sqlite3_reset(up);
-                bind(up, 1, n <= int(kept.size()) ? kept[size_t(n - 1)] : Text());
-                bind(up, 2, category);
-                bind(up, 3, store::codeOf(n).toStdString());
+                bindText(up, 1, n <= int(kept.size()) ? kept[size_t(n - 1)] : Text());
+                bindText(up, 2, category);
+                bindText(up, 3, store::codeOf(n).toStdString());
                 main.done(up);
             }
             main.exec("COMMIT");
