@@ -5,7 +5,7 @@
 // pair by pair, so a comparison holds when the machine's speed drifts. Start-up is timed as
 // whole processes against a bare Qt Widgets program of the same look.
 //
-//   bench [--runs N] [--startup-runs N]
+//   bench [--runs N] [--startup-runs N] [--only TEXT]
 //
 // The data: a main file of 10,000 reports of 20 lines (50 persons) with 199 names in every
 // category, and a second one of 100,000 headers for the list.
@@ -225,11 +225,19 @@ struct RowOut {
 std::vector<RowOut> g_rows;
 
 int g_runs = 11;
+std::string g_only; // --only TEXT: just the rows whose name holds it
+
+bool skipped(const std::string& what)
+{
+    return !g_only.empty() && what.find(g_only) == std::string::npos;
+}
 
 // Ours and the floor in turn; before runs untimed ahead of each of them.
 void pair(const std::string& what, const std::function<void()>& ours, const std::function<void()>& floor,
           const std::function<void()>& before = {}, int runs = 0, double target = 1.5)
 {
+    if (skipped(what))
+        return;
     runs = runs > 0 ? runs : g_runs;
     std::vector<double> a, b, r;
     for (int i = 0; i < runs + 1; ++i) {
@@ -256,6 +264,8 @@ void pair(const std::string& what, const std::function<void()>& ours, const std:
 void alone(const std::string& what, const std::function<void()>& op, const std::function<void()>& before = {},
            int runs = 0)
 {
+    if (skipped(what))
+        return;
     runs = runs > 0 ? runs : g_runs;
     std::vector<double> a;
     for (int i = 0; i < runs + 1; ++i) {
@@ -464,6 +474,10 @@ void reportOps(const QString& root)
     };
     pair(
         "読込 (Read日報, 20 lines)", [&] { r->Read日報(); settle(); }, rawReadReport);
+    pair(
+        "  its database work alone (readReport)",
+        [&] { check("read", report::readReport(w.MainDb(), w.WorkDb(), date, QString::fromStdString(key.name)).error); },
+        rawReadReport);
 
     // 登録 of 100 full lines, half of their destinations new to the code master.
     const auto fullLines = [&] {
@@ -564,6 +578,13 @@ void reportOps(const QString& root)
     };
     pair(
         "登録 (Entry日報, 100 lines)", [&] { r->Entry日報(); settle(); }, rawEntry);
+    pair(
+        "  its database work alone (registerReport)",
+        [&] {
+            check("register", report::registerReport(w.MainDb(), w.WorkDb(),
+                                                     {date, QString::fromStdString(key.name), QString(), QString()}));
+        },
+        rawEntry);
 
     // 印刷 to PDF: the snapshot of the dated lines and the painted pages.
     const QString pdf = root + QStringLiteral("/r.pdf");
@@ -842,17 +863,21 @@ int main(int argc, char** argv)
             g_runs = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--startup-runs") == 0)
             startupRuns = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--only") == 0)
+            g_only = argv[i + 1];
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Start-up first, before this process holds any window or data.
-    startup(startupRuns);
+    if (!skipped("start-up"))
+        startup(startupRuns);
     QApplication qapp(argc, argv);
     QTemporaryDir dir;
     if (!dir.isValid())
         die("temporary folder");
     reportOps(dir.path() + QStringLiteral("/reports"));
-    bigList(dir.path() + QStringLiteral("/list"));
+    if (!skipped("100,000"))
+        bigList(dir.path() + QStringLiteral("/list"));
     printTable();
     return 0;
 }
