@@ -153,7 +153,8 @@ Text column(sqlite3_stmt* s, int i)
 {
     if (sqlite3_column_type(s, i) == SQLITE_NULL)
         return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)), size_t(sqlite3_column_bytes(s, i)));
+    return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
+                       size_t(sqlite3_column_bytes(s, i)));
 }
 
 // What the grid shows: the first screenful of rows of a work table.
@@ -172,7 +173,8 @@ void rawInsertReports(Raw& main, int first, int count, int persons, int lines)
 {
     main.exec("BEGIN");
     sqlite3_stmt* h = main.st("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')");
-    sqlite3_stmt* l = main.st("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', ?, '訪問の内容', ?)");
+    sqlite3_stmt* l =
+        main.st("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', ?, '訪問の内容', ?)");
     for (int i = first; i < first + count; ++i) {
         const std::string d = dateText(i / persons), name = personName(i % persons);
         sqlite3_reset(h);
@@ -344,8 +346,8 @@ void startup(int runs)
     }
     g_rows.push_back({"start-up to the shown window", median(ta), median(tb), median(r), 1.3});
     g_rows.push_back({"start-up peak memory", median(ma), median(mb), median(rm), 1.3, "MB"});
-    std::fprintf(stderr, "  start-up %9.2f %9.2f %5.2f x; memory %.1f %.1f MB\n", median(ta), median(tb), median(r),
-                 median(ma), median(mb));
+    std::fprintf(stderr, "  start-up %9.2f %9.2f %5.2f x; memory %.1f %.1f MB\n", median(ta), median(tb),
+                 median(r), median(ma), median(mb));
 }
 
 // ---- the window on a data folder ----
@@ -394,10 +396,15 @@ void reportOps(const QString& root)
 
     // クリア: the lines blank and the pick lists rebuilt from the code master.
     pair(
-        "クリア (Clear日報 with SetComb)", [&] { r->Clear日報(); settle(); },
+        "クリア (Clear日報 with SetComb)",
+        [&] {
+            r->Clear日報();
+            settle();
+        },
         [&] {
             std::vector<Text> names[4];
-            sqlite3_stmt* s = main.st("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' ORDER BY code");
+            sqlite3_stmt* s =
+                main.st("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' ORDER BY code");
             const char* cats[] = {"所属", "氏名", "備考", "訪問先"};
             for (int c = 0; c < 4; ++c) {
                 sqlite3_reset(s);
@@ -438,7 +445,8 @@ void reportOps(const QString& root)
     };
     setKey();
     const auto rawReadReport = [&] {
-        sqlite3_stmt* h = main.st("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
+        sqlite3_stmt* h =
+            main.st("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
         bindText(h, 1, key.date);
         bindText(h, 2, key.name);
         std::vector<Text> head;
@@ -458,8 +466,9 @@ void reportOps(const QString& root)
         }
         work.exec("BEGIN");
         work.exec("DELETE FROM w営業日報");
-        sqlite3_stmt* ins = work.st("INSERT INTO w営業日報 (行番号, チェック, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
-                                    "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?)");
+        sqlite3_stmt* ins = work.st(
+            "INSERT INTO w営業日報 (行番号, チェック, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
+            "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?)");
         for (int n = 1; n <= report::kLineRows; ++n) {
             sqlite3_reset(ins);
             sqlite3_clear_bindings(ins);
@@ -473,18 +482,27 @@ void reportOps(const QString& root)
         readShown(work, "SELECT * FROM w営業日報 ORDER BY 行番号");
     };
     pair(
-        "読込 (Read日報, 20 lines)", [&] { r->Read日報(); settle(); }, rawReadReport);
+        "読込 (Read日報, 20 lines)",
+        [&] {
+            r->Read日報();
+            settle();
+        },
+        rawReadReport);
     pair(
         "  its database work alone (readReport)",
-        [&] { check("read", report::readReport(w.MainDb(), w.WorkDb(), date, QString::fromStdString(key.name)).error); },
+        [&] {
+            check("read",
+                  report::readReport(w.MainDb(), w.WorkDb(), date, QString::fromStdString(key.name)).error);
+        },
         rawReadReport);
 
     // 登録 of 100 full lines, half of their destinations new to the code master.
     const auto fullLines = [&] {
         check("lines", report::resetLines(w.WorkDb()));
         work.exec("BEGIN");
-        sqlite3_stmt* up = work.st("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = '1015', 担当 = '担当者', "
-                                   "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?");
+        sqlite3_stmt* up =
+            work.st("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = '1015', 担当 = '担当者', "
+                    "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?");
         for (int n = 1; n <= report::kLineRows; ++n) {
             sqlite3_reset(up);
             const Text d = n % 3 ? Text(key.date) : std::nullopt;
@@ -519,7 +537,8 @@ void reportOps(const QString& root)
         bindText(dh, 1, key.date);
         bindText(dh, 2, key.name);
         main.done(dh);
-        sqlite3_stmt* ih = main.st("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES (?, ?, ?, ?)");
+        sqlite3_stmt* ih =
+            main.st("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES (?, ?, ?, ?)");
         bindText(ih, 1, key.date);
         bindText(ih, 2, key.name);
         bindText(ih, 3, std::string(""));
@@ -545,8 +564,9 @@ void reportOps(const QString& root)
                     known[c].insert(*name);
             }
         }
-        sqlite3_stmt* il = main.st("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
-                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        sqlite3_stmt* il = main.st(
+            "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         sqlite3_stmt* uc = main.st("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?");
         Text lastDate;
         int number = 1;
@@ -577,12 +597,18 @@ void reportOps(const QString& root)
         main.exec("COMMIT");
     };
     pair(
-        "登録 (Entry日報, 100 lines)", [&] { r->Entry日報(); settle(); }, rawEntry);
+        "登録 (Entry日報, 100 lines)",
+        [&] {
+            r->Entry日報();
+            settle();
+        },
+        rawEntry);
     pair(
         "  its database work alone (registerReport)",
         [&] {
-            check("register", report::registerReport(w.MainDb(), w.WorkDb(),
-                                                     {date, QString::fromStdString(key.name), QString(), QString()}));
+            check("register",
+                  report::registerReport(w.MainDb(), w.WorkDb(),
+                                         {date, QString::fromStdString(key.name), QString(), QString()}));
         },
         rawEntry);
 
@@ -594,10 +620,11 @@ void reportOps(const QString& root)
         QList<print::PrintLine> lines;
         check("snapshot", print::takeSnapshot(w.WorkDb(), lines));
         if (paint)
-            check("pdf", rpt営業日報(print::headerValues(r->txtタイトル->text(), r->Dt日付->date(),
-                                                    r->cmb所属->currentText(), r->cmb氏名->currentText()),
-                                 lines)
-                             .writePdf(pdf));
+            check("pdf",
+                  rpt営業日報(print::headerValues(r->txtタイトル->text(), r->Dt日付->date(),
+                                                  r->cmb所属->currentText(), r->cmb氏名->currentText()),
+                              lines)
+                      .writePdf(pdf));
     };
     const auto rawSnapshot = [&] {
         work.exec("BEGIN");
@@ -606,8 +633,10 @@ void reportOps(const QString& root)
         readShown(work, "SELECT * FROM w営業日報印刷 ORDER BY 行番号");
         work.exec("COMMIT");
     };
-    pair("印刷: the print snapshot (Prn日報's database work)", [&] { printSnapshot(false); }, rawSnapshot);
-    alone("印刷 to PDF, 100 lines (snapshot and 4 pages painted)", [&] { printSnapshot(true); }, {}, 5);
+    pair(
+        "印刷: the print snapshot (Prn日報's database work)", [&] { printSnapshot(false); }, rawSnapshot);
+    alone(
+        "印刷 to PDF, 100 lines (snapshot and 4 pages painted)", [&] { printSnapshot(true); }, {}, 5);
 
     // The list: 読込 of 10,000 headers and 削除 of 100 ticked reports.
     w.SSTab1->setCurrentIndex(1);
@@ -624,13 +653,18 @@ void reportOps(const QString& root)
         readShown(wk, "SELECT * FROM w一覧 ORDER BY rowid LIMIT 256");
     };
     {
-        const std::string attach = "ATTACH DATABASE 'file:" + paths.mainDbPath.toStdString() + "?mode=ro' AS m";
+        const std::string attach =
+            "ATTACH DATABASE 'file:" + paths.mainDbPath.toStdString() + "?mode=ro' AS m";
         char* msg = nullptr;
         if (sqlite3_exec(work.db(), attach.c_str(), nullptr, nullptr, &msg) != SQLITE_OK)
             die(std::string("attach: ") + (msg ? msg : "?"));
     }
     pair(
-        "一覧 読込 (Read一覧, 10,000 headers)", [&] { list->Read一覧(); list->Grid一覧->viewport()->repaint(); },
+        "一覧 読込 (Read一覧, 10,000 headers)",
+        [&] {
+            list->Read一覧();
+            list->Grid一覧->viewport()->repaint();
+        },
         [&] { rawListRead(main, work); });
 
     // The first kDeleted reports of one person, ticked in the list; put back after each run.
@@ -638,8 +672,9 @@ void reportOps(const QString& root)
     const auto putBack = [&] {
         main.exec("BEGIN");
         sqlite3_stmt* h = main.st("INSERT OR IGNORE INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')");
-        sqlite3_stmt* l = main.st("INSERT OR IGNORE INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', '訪問先1', "
-                                  "'訪問の内容', '備考1')");
+        sqlite3_stmt* l =
+            main.st("INSERT OR IGNORE INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', '訪問先1', "
+                    "'訪問の内容', '備考1')");
         for (int d = 0; d < kDeleted; ++d) {
             const std::string dt = dateText(d), name = personName(person);
             sqlite3_reset(h);
@@ -731,7 +766,11 @@ void reportOps(const QString& root)
             rawWriteCodeRows(names);
         });
     pair(
-        "コードマスタ 登録 (Entryコードマスタ, 199 names)", [&] { codes->Entryコードマスタ(); settle(); },
+        "コードマスタ 登録 (Entryコードマスタ, 199 names)",
+        [&] {
+            codes->Entryコードマスタ();
+            settle();
+        },
         [&] {
             std::vector<Text> names;
             sqlite3_stmt* s = work.st("SELECT sname FROM wコードマスタ ORDER BY code");
@@ -848,8 +887,9 @@ void printTable()
             std::printf("| %s | %.1f %s | | | |\n", r.what.c_str(), r.ours, r.unit.c_str());
             continue;
         }
-        std::printf("| %s | %.2f %s | %.2f %s | %.2f × | ≤ %.1f × %s |\n", r.what.c_str(), r.ours, r.unit.c_str(),
-                    r.floor, r.unit.c_str(), r.ratio, r.target, r.ratio <= r.target ? "ok" : "**over**");
+        std::printf("| %s | %.2f %s | %.2f %s | %.2f × | ≤ %.1f × %s |\n", r.what.c_str(), r.ours,
+                    r.unit.c_str(), r.floor, r.unit.c_str(), r.ratio, r.target,
+                    r.ratio <= r.target ? "ok" : "**over**");
     }
 }
 

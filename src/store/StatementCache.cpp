@@ -51,7 +51,8 @@ bool StatementCache::keep(const QSqlDatabase& db, const QString& sql, QSqlQuery*
     const QString key = keyOf(db, sql);
     // Statements of connections removed without forget() (a file made and closed) go first.
     if (entries().size() >= kMaxStatements)
-        std::erase_if(entries(), [](const auto& kv) { return !kv.second.inUse && kv.second.driver.isNull(); });
+        std::erase_if(entries(),
+                      [](const auto& kv) { return !kv.second.inUse && kv.second.driver.isNull(); });
     if (entries().size() >= kMaxStatements || entries().contains(key))
         return false;
     Entry& e = entries()[key];

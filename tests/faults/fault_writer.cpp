@@ -34,12 +34,14 @@ store::Error fillLines(const QSqlDatabase& work, int version)
     if (store::Error e = report::resetLines(work); e.failed())
         return e;
     return store::inTransaction(work, [&] {
-        store::Statement up(work, QStringLiteral("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = '0900', "
-                                                 "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?"));
+        store::Statement up(work,
+                            QStringLiteral("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = '0900', "
+                                           "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?"));
         for (int n = 1; n <= report::kLineRows; ++n) {
             const QVariant d = store::dateValue(QDate(2026, 1, 1).addDays(n % 28));
             up.bind(d).bind(d).bind(QStringLiteral("先%1").arg(version % 400));
-            up.bind(QStringLiteral("v%1 line %2").arg(version).arg(n)).bind(QStringLiteral("備考%1").arg(version % 7));
+            up.bind(QStringLiteral("v%1 line %2").arg(version).arg(n))
+                .bind(QStringLiteral("備考%1").arg(version % 7));
             if (!up.bind(n).exec())
                 return up.error();
         }
@@ -59,14 +61,19 @@ store::Error addListReports(const QSqlDatabase& main, int version)
 {
     return store::inTransaction(main, [&] {
         store::Statement h(main, QStringLiteral("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '部', ?)"));
-        store::Statement l(main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, ?, ?, ?)"));
+        store::Statement l(
+            main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, ?, ?, ?)"));
         for (int i = 0; i < kListReports; ++i) {
             const QVariant d = store::dateValue(QDate(2026, 2, 1).addDays(i));
             const QString name = QStringLiteral("削除%1").arg(version);
             if (!h.bind(d).bind(name).bind(QStringLiteral("v%1").arg(version)).exec())
                 return h.error();
             for (int n = 1; n <= kListLines; ++n)
-                if (!l.bind(d).bind(name).bind(n).bind(QStringLiteral("v%1 line %2").arg(version).arg(n)).exec())
+                if (!l.bind(d)
+                         .bind(name)
+                         .bind(n)
+                         .bind(QStringLiteral("v%1 line %2").arg(version).arg(n))
+                         .exec())
                     return l.error();
         }
         return store::Error();
@@ -82,10 +89,12 @@ int main(int argc, char** argv)
         return 2;
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]);
-    if (store::Error e = store::openDatabase(QStringLiteral("m"), folder + store::kMainFileName, store::DbKind::Main);
+    if (store::Error e =
+            store::openDatabase(QStringLiteral("m"), folder + store::kMainFileName, store::DbKind::Main);
         e.failed())
         stop("main", e);
-    if (store::Error e = store::openDatabase(QStringLiteral("w"), folder + store::kWorkFileName, store::DbKind::Work);
+    if (store::Error e =
+            store::openDatabase(QStringLiteral("w"), folder + store::kWorkFileName, store::DbKind::Work);
         e.failed())
         stop("work", e);
     const QSqlDatabase main = QSqlDatabase::database(QStringLiteral("m"));
@@ -109,7 +118,9 @@ int main(int argc, char** argv)
             if (e.ok())
                 e = codes::registerCategory(main, work, store::k訪問先);
             if (e.ok())
-                e = store::run(work, QStringLiteral("UPDATE wコードマスタ SET チェック = 1 WHERE code IN ('002', '050')"));
+                e = store::run(
+                    work,
+                    QStringLiteral("UPDATE wコードマスタ SET チェック = 1 WHERE code IN ('002', '050')"));
             if (e.ok())
                 e = codes::deleteTickedLines(main, work, store::k訪問先).error;
         } else if (mode == QLatin1String("listdelete")) {

@@ -22,6 +22,8 @@ class TestCrash : public QObject {
   private slots:
     void killedWriterLeavesWholeOperations_data();
     void killedWriterLeavesWholeOperations();
+    void checkSeesPartialOperations_data();
+    void checkSeesPartialOperations();
 };
 
 namespace {
@@ -83,9 +85,9 @@ class Checker {
     {
         for (const QVariantList& h : rows(u"SELECT 作成日, 氏名, タイトル FROM 営業日報ヘッダ"_s)) {
             const QString version = h[2].toString();
-            const QList<QVariantList> lines =
-                rows(u"SELECT 行番号, 内容, 日付 FROM 営業日報 WHERE 作成日 = '%1' AND 氏名 = '%2' ORDER BY 行番号"_s.arg(
-                    h[0].toString(), h[1].toString()));
+            const QList<QVariantList> lines = rows(
+                u"SELECT 行番号, 内容, 日付 FROM 営業日報 WHERE 作成日 = '%1' AND 氏名 = '%2' ORDER BY 行番号"_s
+                    .arg(h[0].toString(), h[1].toString()));
             if (lines.size() != count) {
                 problems << u"report %1 %2 (%3) has %4 lines"_s.arg(h[0].toString(), h[1].toString(), version)
                                 .arg(lines.size());
@@ -94,14 +96,16 @@ class Checker {
             for (int n = 1; n <= count; ++n)
                 if (lines[n - 1][0].toInt() != n ||
                     lines[n - 1][1].toString() != u"%1 line %2"_s.arg(version).arg(n)) {
-                    problems << u"report %1 %2 (%3): line %4 is %5"_s.arg(h[0].toString(), h[1].toString(), version)
+                    problems << u"report %1 %2 (%3): line %4 is %5"_s
+                                    .arg(h[0].toString(), h[1].toString(), version)
                                     .arg(n)
                                     .arg(lines[n - 1][1].toString());
                     break;
                 }
         }
-        const QList<QVariantList> orphans = rows(u"SELECT COUNT(*) FROM 営業日報 l WHERE NOT EXISTS (SELECT 1 FROM "
-                                                 "営業日報ヘッダ h WHERE h.作成日 = l.作成日 AND h.氏名 = l.氏名)"_s);
+        const QList<QVariantList> orphans =
+            rows(u"SELECT COUNT(*) FROM 営業日報 l WHERE NOT EXISTS (SELECT 1 FROM "
+                 "営業日報ヘッダ h WHERE h.作成日 = l.作成日 AND h.氏名 = l.氏名)"_s);
         if (!orphans.isEmpty() && orphans[0][0].toInt() != 0)
             problems << u"%1 lines without their header"_s.arg(orphans[0][0].toInt());
     }
@@ -138,7 +142,8 @@ class Checker {
         }
         closed << QString() << QString();
         if (got != whole && !(closedUpAllowed && got == closed))
-            problems << u"訪問先 is neither one registration nor its closed-up rows: %1"_s.arg(got.join(u',')).left(300);
+            problems << u"訪問先 is neither one registration nor its closed-up rows: %1"_s.arg(got.join(u','))
+                            .left(300);
     }
 
   private:
@@ -178,10 +183,11 @@ void TestCrash::killedWriterLeavesWholeOperations()
         QVERIFY(writer.readLine().startsWith("ready"));
         QThread::msleep(rng.bounded(maxDelayMs + 1));
         QCOMPARE(writer.state(), QProcess::Running); // it never ends by itself
-        writer.kill(); // SIGKILL
+        writer.kill();                               // SIGKILL
         QVERIFY(writer.waitForFinished(5000));
         const QList<QByteArray> done = writer.readAllStandardOutput().split('\n');
-        const int ops = int(std::count_if(done.begin(), done.end(), [](const QByteArray& l) { return !l.isEmpty(); }));
+        const int ops =
+            int(std::count_if(done.begin(), done.end(), [](const QByteArray& l) { return !l.isEmpty(); }));
         finishedOps += ops;
         if (ops > 0)
             ++killedMidWay;
@@ -194,12 +200,66 @@ void TestCrash::killedWriterLeavesWholeOperations()
             c.wholeReports(20);
         else
             c.wholeCategory(mode == u"linedelete"_s);
-        QVERIFY2(c.problems.isEmpty(), qPrintable(u"after kill %1: %2"_s.arg(kill + 1).arg(c.problems.join(u'\n'))));
+        QVERIFY2(c.problems.isEmpty(),
+                 qPrintable(u"after kill %1: %2"_s.arg(kill + 1).arg(c.problems.join(u'\n'))));
     }
     // The kills fell among finished operations, not only before the first.
     QVERIFY2(finishedOps > 0, "the writer never finished an operation before it was killed");
     qInfo("%s: %d kills, %d operations finished in %d of the runs", qPrintable(mode), kKills, finishedOps,
           killedMidWay);
+}
+
+// The checks above would pass on anything if they saw nothing: each kind of partial state
+// written by hand must be reported.
+void TestCrash::checkSeesPartialOperations_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("category");
+    QTest::newRow("report with its last line missing")
+        << u"DELETE FROM 営業日報 WHERE 行番号 = 100"_s << false;
+    QTest::newRow("report with a line of another version")
+        << u"UPDATE 営業日報 SET 内容 = 'v9 line 7' WHERE 行番号 = 7"_s << false;
+    QTest::newRow("lines left without their header") << u"DELETE FROM 営業日報ヘッダ"_s << false;
+    QTest::newRow("category half of another registration")
+        << u"UPDATE コードマスタ SET sname = 'v2-' || CAST(code AS INTEGER) WHERE kcode = '訪問先' AND code > '100'"_s
+        << true;
+    QTest::newRow("category with a row missing")
+        << u"DELETE FROM コードマスタ WHERE kcode = '訪問先' AND code = '150'"_s << true;
+}
+
+void TestCrash::checkSeesPartialOperations()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, category);
+    QTemporaryDir tmp;
+    const QString folder = testing::makeDataFolder(tmp.path());
+    {
+        const QString conn = u"whole"_s;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, conn);
+            db.setDatabaseName(folder + store::kMainFileName);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(u"INSERT INTO 営業日報ヘッダ VALUES ('2026-03-01', '山田', '部', 'v1')"_s));
+            for (int n = 1; n <= 100; ++n)
+                QVERIFY(q.exec(
+                    u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2026-03-01', '山田', %1, 'v1 line %1')"_s
+                        .arg(n)));
+            QVERIFY(q.exec(
+                u"UPDATE コードマスタ SET sname = 'v1-' || CAST(code AS INTEGER) WHERE kcode = '訪問先'"_s));
+            {
+                Checker whole(folder);
+                category ? whole.wholeCategory(true) : whole.wholeReports(100);
+                QVERIFY2(whole.problems.isEmpty(), qPrintable(whole.problems.join(u'\n')));
+            }
+            QVERIFY2(q.exec(damage), qPrintable(q.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(conn);
+    }
+    Checker c(folder);
+    category ? c.wholeCategory(true) : c.wholeReports(100);
+    QVERIFY(!c.problems.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCrash)

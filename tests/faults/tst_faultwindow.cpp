@@ -59,8 +59,9 @@ bool exec(const QSqlDatabase& db, const QString& sql)
 QString mainContents(const QSqlDatabase& main)
 {
     QString out;
-    for (const QString& sql : {u"SELECT * FROM 営業日報ヘッダ ORDER BY 1, 2"_s, u"SELECT * FROM 営業日報 ORDER BY 1, 2, 3"_s,
-                               u"SELECT * FROM コードマスタ ORDER BY 1, 2"_s}) {
+    for (const QString& sql :
+         {u"SELECT * FROM 営業日報ヘッダ ORDER BY 1, 2"_s, u"SELECT * FROM 営業日報 ORDER BY 1, 2, 3"_s,
+          u"SELECT * FROM コードマスタ ORDER BY 1, 2"_s}) {
         QSqlQuery q(main);
         if (!q.exec(sql))
             return u"<unreadable: %1>"_s.arg(q.lastError().text());
@@ -81,20 +82,25 @@ int count(const QSqlDatabase& db, const QString& sql)
 // Reports stored before the operation; they must outlive every fault.
 bool storeReports(const QSqlDatabase& main, int n)
 {
-    return store::inTransaction(main, [&] {
-               for (int i = 0; i < n; ++i) {
-                   const QVariant d = kDate.addDays(-1 - i).toString(Qt::ISODate);
-                   if (store::Error e = store::run(main, u"INSERT INTO 営業日報ヘッダ VALUES (?, '先客', '部', 't')"_s, {d});
-                       e.failed())
-                       return e;
-                   for (int n = 1; n <= 5; ++n)
-                       if (store::Error e = store::run(main, u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, '先客', ?, 'x')"_s,
-                                                       {d, n});
+    return store::inTransaction(
+               main,
+               [&] {
+                   for (int i = 0; i < n; ++i) {
+                       const QVariant d = kDate.addDays(-1 - i).toString(Qt::ISODate);
+                       if (store::Error e = store::run(
+                               main, u"INSERT INTO 営業日報ヘッダ VALUES (?, '先客', '部', 't')"_s, {d});
                            e.failed())
                            return e;
-               }
-               return store::Error();
-           })
+                       for (int n = 1; n <= 5; ++n)
+                           if (store::Error e = store::run(
+                                   main,
+                                   u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, '先客', ?, 'x')"_s,
+                                   {d, n});
+                               e.failed())
+                               return e;
+                   }
+                   return store::Error();
+               })
         .ok();
 }
 
@@ -191,9 +197,11 @@ class FaultOn {
             for (const QString& table : {u"営業日報ヘッダ"_s, u"営業日報"_s, u"コードマスタ"_s})
                 for (const QString& what : {u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s}) {
                     const QString name = u"refuse_%1_%2"_s.arg(table, what);
-                    ok = ok && exec(db, on ? u"CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END"_s.arg(
-                                                 name, what, table, kRefusal)
-                                           : u"DROP TRIGGER %1"_s.arg(name));
+                    ok = ok &&
+                         exec(db,
+                              on ? u"CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END"_s
+                                       .arg(name, what, table, kRefusal)
+                                 : u"DROP TRIGGER %1"_s.arg(name));
                 }
             db.close();
         }
@@ -228,7 +236,8 @@ struct SmallDisk {
     bool mounted = false;
     bool mount()
     {
-        mounted = geteuid() == 0 && ::mount("tmpfs", dir.path().toLocal8Bit().constData(), "tmpfs", 0, "size=3m") == 0;
+        mounted = geteuid() == 0 &&
+                  ::mount("tmpfs", dir.path().toLocal8Bit().constData(), "tmpfs", 0, "size=3m") == 0;
         return mounted;
     }
     ~SmallDisk()
@@ -280,7 +289,8 @@ void TestFaultWindow::failsWholeAndRecovers()
     }
     FrmTesvan& w = *fx.window;
     const QSqlDatabase main = w.MainDb();
-    const QString mainPath = (fault == Fault::FullDisk ? disk.dir.path() : fx.tmp->path()) + u"/data/"_s + store::kMainFileName;
+    const QString mainPath =
+        (fault == Fault::FullDisk ? disk.dir.path() : fx.tmp->path()) + u"/data/"_s + store::kMainFileName;
     QVERIFY(QFile::exists(mainPath));
     QVERIFY(storeReports(main, 3));
 
@@ -294,9 +304,10 @@ void TestFaultWindow::failsWholeAndRecovers()
     case Op::Entry: {
         r->Dt日付->setDate(kDate);
         r->cmb氏名->setEditText(u"山田"_s);
-        QVERIFY(exec(w.WorkDb(), u"UPDATE w営業日報 SET 日付 = '2026-04-01', 訪問先 = '新しい訪問先' || 行番号, "
-                                 "内容 = '本日の訪問の内容、長めの本文 ' || 行番号 || printf('%.300c', '*') "
-                                 "WHERE 行番号 <= 100"_s));
+        QVERIFY(exec(w.WorkDb(),
+                     u"UPDATE w営業日報 SET 日付 = '2026-04-01', 訪問先 = '新しい訪問先' || 行番号, "
+                     "内容 = '本日の訪問の内容、長めの本文 ' || 行番号 || printf('%.300c', '*') "
+                     "WHERE 行番号 <= 100"_s));
         QCOMPARE(r->dat日報->refresh(), QString());
         what = u"日報を登録"_s;
         run = [r] { r->Entry日報(); };
@@ -313,24 +324,36 @@ void TestFaultWindow::failsWholeAndRecovers()
         QCOMPARE(list->dat一覧->refresh(), QString());
         what = u"チェックした日報を削除"_s;
         run = [list] { list->Delete日報一覧(); };
-        done = [main] { return count(main, u"SELECT COUNT(*) FROM 営業日報ヘッダ"_s) == 1 && count(main, u"SELECT COUNT(*) FROM 営業日報"_s) == 5; };
+        done = [main] {
+            return count(main, u"SELECT COUNT(*) FROM 営業日報ヘッダ"_s) == 1 &&
+                   count(main, u"SELECT COUNT(*) FROM 営業日報"_s) == 5;
+        };
         break;
     case Op::CodeEntry:
         w.SSTab1->setCurrentIndex(2);
         codes->cmbコード区分->setCurrentIndex(int(store::kCategories.indexOf(store::k訪問先)));
         codes->Readコードマスタ();
-        QVERIFY(exec(w.WorkDb(), u"UPDATE wコードマスタ SET sname = '訪問先の少し長い名前 ' || code || printf('%.60c', '*')"_s));
+        QVERIFY(exec(
+            w.WorkDb(),
+            u"UPDATE wコードマスタ SET sname = '訪問先の少し長い名前 ' || code || printf('%.60c', '*')"_s));
         QCOMPARE(codes->datコードマスタ->refresh(), QString());
         what = u"コードマスタを登録"_s;
         run = [codes] { codes->Entryコードマスタ(); };
         done = [main] {
-            return count(main, u"SELECT COUNT(*) FROM コードマスタ WHERE kcode = '訪問先' AND sname LIKE '訪問先の少し長い名前%'"_s) == 199;
+            return count(
+                       main,
+                       u"SELECT COUNT(*) FROM コードマスタ WHERE kcode = '訪問先' AND sname LIKE '訪問先の少し長い名前%'"_s) ==
+                   199;
         };
         break;
     case Op::DataInit:
         what = u"データを初期化"_s;
         run = [&w] { w.Data初期化(); };
-        done = [main] { return count(main, u"SELECT COUNT(*) FROM 営業日報ヘッダ"_s) + count(main, u"SELECT COUNT(*) FROM 営業日報"_s) == 0; };
+        done = [main] {
+            return count(main, u"SELECT COUNT(*) FROM 営業日報ヘッダ"_s) +
+                       count(main, u"SELECT COUNT(*) FROM 営業日報"_s) ==
+                   0;
+        };
         break;
     }
     const QString before = mainContents(main);
@@ -348,7 +371,8 @@ void TestFaultWindow::failsWholeAndRecovers()
         QCOMPARE(notices.size(), 1);
         QVERIFY2(notices[0].text.startsWith(what + u"できませんでした。"_s), qPrintable(notices[0].text));
         if (fault == Fault::Locked)
-            QVERIFY2(notices[0].text.contains(u"他のプログラムがデータベースファイルを使用中です"_s), qPrintable(notices[0].text));
+            QVERIFY2(notices[0].text.contains(u"他のプログラムがデータベースファイルを使用中です"_s),
+                     qPrintable(notices[0].text));
         else if (fault == Fault::RefusesWrites)
             QVERIFY2(notices[0].text.contains(kRefusal), qPrintable(notices[0].text));
         else

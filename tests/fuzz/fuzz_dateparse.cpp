@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Shown as the input shows it, the date is taken back unchanged (a two-digit year within
     // half a century of the reference, as its display leaves the century out).
-    const QString shown = d->toString(lineDate ? QStringLiteral("yy/MM/dd") : QStringLiteral("yyyy年MM月dd日"));
+    const QString shown =
+        d->toString(lineDate ? QStringLiteral("yy/MM/dd") : QStringLiteral("yyyy年MM月dd日"));
     const bool centuryShown = !lineDate && d->year() >= 1000 && d->year() <= 9999;
     if (centuryShown) {
         const std::optional<QDate> back = DateInput::parse(shown, fmt, reference);
