@@ -21,6 +21,26 @@ QList<store::Row> gridRows(const QVariantList& names)
     return rows;
 }
 
+// wコードマスタ rewritten as rows unless it shows them already (a name Null or empty shows
+// the same and registers as ''): start-up clears the grid and reads the first category,
+// which mostly leaves it as it was.
+store::Error rewriteGridIfChanged(const QSqlDatabase& work, const QList<store::Row>& rows)
+{
+    QList<store::Row> held;
+    if (store::Error e = store::readRows(work,
+                                         QStringLiteral("SELECT code, COALESCE(sname, ''), チェック FROM "
+                                                        "wコードマスタ ORDER BY rowid"),
+                                         {}, held);
+        e.failed())
+        return e;
+    const auto blankIfNull = [](const QVariant& v) { return v.isNull() ? QVariant(QString("")) : v; };
+    bool same = held.size() == rows.size();
+    for (qsizetype i = 0; same && i < held.size(); ++i)
+        for (qsizetype f = 0; same && f < rows[i].size(); ++f)
+            same = store::sameValue(held[i][f], blankIfNull(rows[i][f]));
+    return same ? store::Error() : store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, rows);
+}
+
 // The grid's rows in code order: their names, and whether each is ticked.
 store::Error readGrid(const QSqlDatabase& work, QVariantList& names, QList<bool>* ticks = nullptr)
 {
@@ -42,7 +62,7 @@ store::Error readGrid(const QSqlDatabase& work, QVariantList& names, QList<bool>
 
 store::Error clearCodeRows(const QSqlDatabase& work)
 {
-    return store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, gridRows({}));
+    return rewriteGridIfChanged(work, gridRows({}));
 }
 
 store::Error readCategory(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category)
@@ -56,7 +76,7 @@ store::Error readCategory(const QSqlDatabase& main, const QSqlDatabase& work, co
     QVariantList names;
     for (const store::Row& r : stored)
         names << r[0];
-    return store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, gridRows(names));
+    return rewriteGridIfChanged(work, gridRows(names));
 }
 
 store::Error registerCategory(const QSqlDatabase& main, const QSqlDatabase& work, const QString& category)

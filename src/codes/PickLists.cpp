@@ -41,6 +41,14 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
     r.所属 = texts(names[store::kCategories.indexOf(store::k所属)]);
     r.氏名 = texts(names[store::kCategories.indexOf(store::k氏名)]);
     const QStringList fields{QStringLiteral("sname")};
+    // Start-up and every クリア rebuild the lists; mostly they already hold these names.
+    bool same備考 = false, same訪問先 = false;
+    r.error = store::holdsRows(work, store::tbl::w備考, fields, names[store::kCategories.indexOf(store::k備考)], same備考);
+    if (r.error.ok())
+        r.error = store::holdsRows(work, store::tbl::w訪問先, fields,
+                                   names[store::kCategories.indexOf(store::k訪問先)], same訪問先);
+    if (r.error.failed() || (same備考 && same訪問先))
+        return r;
     r.error = store::inTransaction(work, [&] {
         store::Error e = store::replaceRows(work, store::tbl::w備考, fields,
                                             names[store::kCategories.indexOf(store::k備考)]);

@@ -27,21 +27,24 @@ store::Error keyError(const QDate& date, const QString& name)
 }
 
 // The work table as kLineRows rows, the given lines first, in one transaction.
-store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines)
+store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines, bool onlyIfChanged = false)
 {
     QList<store::Row> rows;
     rows.reserve(kLineRows);
     const store::Row empty(kFieldCount);
     for (int n = 1; n <= kLineRows; ++n)
         rows << (store::Row{n, 0} + (n <= lines.size() ? lines[n - 1] : empty));
-    return store::rewriteTable(work, store::tbl::w営業日報, QStringList{"行番号", "チェック"} + kLineFields, rows);
+    const QStringList fields = QStringList{"行番号", "チェック"} + kLineFields;
+    return onlyIfChanged ? store::rewriteTableIfChanged(work, store::tbl::w営業日報, fields, rows)
+                         : store::rewriteTable(work, store::tbl::w営業日報, fields, rows);
 }
 
 } // namespace
 
 store::Error resetLines(const QSqlDatabase& work)
 {
-    return writeLines(work, {});
+    // Usually blank already (start-up, a second クリア): then nothing is written.
+    return writeLines(work, {}, true);
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)

@@ -2,12 +2,32 @@
 
 #include "store/Integrity.h"
 #include "store/Schema.h"
+#include "store/StatementCache.h"
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 
 namespace store {
+
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
+{
+    // Write-ahead log: a commit appends to one file instead of journalling and rewriting pages.
+    // The main file syncs the log on every commit, so a registration reported done survives a
+    // power cut; the work file (what is being typed) may lose its last commits then, never its
+    // consistency. Another driver simply keeps its own behaviour.
+    if (db.driverName() != QLatin1String("QSQLITE"))
+        return {};
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        return Error::of(q.lastError());
+    q.finish();
+    const QString sync = kind == DbKind::Main ? QStringLiteral("FULL") : QStringLiteral("NORMAL");
+    if (!q.exec(QStringLiteral("PRAGMA synchronous = ") + sync))
+        return Error::of(q.lastError());
+    return {};
+}
 
 Error openDatabase(const QString& connection, const QString& path, DbKind kind)
 {
@@ -34,9 +54,12 @@ Error openDatabase(const QString& connection, const QString& path, DbKind kind)
         else
             err = checkSchema(db, kind);
         if (err.ok())
+            err = applyFileSettings(db, kind);
+        if (err.ok())
             return {};
         db.close();
     }
+    StatementCache::forget(connection);
     QSqlDatabase::removeDatabase(connection);
     return err;
 }
@@ -44,6 +67,7 @@ Error openDatabase(const QString& connection, const QString& path, DbKind kind)
 void closeDatabase(const QString& connection)
 {
     forgetPageCheck(connection);
+    StatementCache::forget(connection);
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
         if (db.isValid())
@@ -80,28 +104,50 @@ bool Transaction::commit()
     return true;
 }
 
-Statement::Statement(const QSqlDatabase& db, const QString& sql) : m_query(db)
+Statement::Statement(const QSqlDatabase& db, const QString& sql)
 {
-    m_query.setForwardOnly(true);
-    if (!m_query.prepare(sql))
-        m_error = Error::of(m_query.lastError());
+    m_query = StatementCache::take(db, sql);
+    if (m_query) {
+        m_cached = true;
+        return;
+    }
+    auto* q = new QSqlQuery(db);
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        m_error = Error::of(q->lastError());
+        m_query = q;
+        return;
+    }
+    m_query = q;
+    m_cached = StatementCache::keep(db, sql, q);
+}
+
+Statement::~Statement()
+{
+    if (m_cached)
+        StatementCache::giveBack(m_query);
+    else
+        delete m_query;
 }
 
 Statement& Statement::bind(const QVariant& v)
 {
+    // By position: a cached statement starts from the first placeholder whatever its last
+    // user left.
     if (v.metaType().id() == QMetaType::QString && !v.isNull())
-        m_query.addBindValue(cleanText(v.toString()));
+        m_query->bindValue(m_bound++, cleanText(v.toString()));
     else
-        m_query.addBindValue(v);
+        m_query->bindValue(m_bound++, v);
     return *this;
 }
 
 bool Statement::exec()
 {
+    m_bound = 0;
     if (m_error.failed())
         return false;
-    if (!m_query.exec()) {
-        m_error = Error::of(m_query.lastError());
+    if (!m_query->exec()) {
+        m_error = Error::of(m_query->lastError());
         return false;
     }
     return true;
@@ -111,11 +157,11 @@ bool Statement::next()
 {
     if (m_error.failed())
         return false;
-    if (m_query.next())
+    if (m_query->next())
         return true;
     // next() is false both at the end and on an error part-way: tell them apart.
-    if (m_query.lastError().isValid())
-        m_error = Error::of(m_query.lastError());
+    if (m_query->lastError().isValid())
+        m_error = Error::of(m_query->lastError());
     return false;
 }
 

@@ -21,6 +21,9 @@ inline constexpr const char* kWorkConnection = "WorkDb";
 Error openDatabase(const QString& connection, const QString& path, DbKind kind);
 void closeDatabase(const QString& connection);
 
+// The journal and sync settings of an open file of the kind (openDatabase applies them).
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
+
 // Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
 // page check failed (or has not finished) refuses the transaction before anything is written.
 class Transaction {
@@ -41,20 +44,26 @@ private:
 
 // A prepared statement with positional bound values; the first failure is kept, including
 // a read that stops on an error part-way (next() then returns false and ok() turns false).
+// The prepared statement is taken from the connection's statement cache when it holds one.
 class Statement {
 public:
     Statement(const QSqlDatabase& db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
     Statement& bind(const QVariant& v);
     bool exec();
     bool next();
-    QVariant value(int i) const { return m_query.value(i); }
-    QSqlQuery& query() { return m_query; }
+    QVariant value(int i) const { return m_query->value(i); }
+    QSqlQuery& query() { return *m_query; }
     bool ok() const { return m_error.ok(); }
     const Error& error() const { return m_error; }
-    void finish() { m_query.finish(); }
+    void finish() { m_query->finish(); }
 
 private:
-    QSqlQuery m_query;
+    QSqlQuery* m_query = nullptr;
+    bool m_cached = false;
+    int m_bound = 0; // values bound since the last exec
     Error m_error;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QSqlRecord>
 
+#include <algorithm>
+
 namespace store {
 
 Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
@@ -27,6 +29,44 @@ Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringLis
 Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
 {
     return inTransaction(db, [&] { return replaceRows(db, table, fields, rows); });
+}
+
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    return a.toString() == b.toString();
+}
+
+Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows,
+                bool& same)
+{
+    same = false;
+    QList<Row> held;
+    // rowid order is insertion order here: every work table is written by replaceRows.
+    if (Error e = readRows(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields.join(QStringLiteral(", ")), table),
+                           {}, held);
+        e.failed())
+        return e;
+    const auto sameRow = [](const Row& a, const Row& b) {
+        if (a.size() != b.size())
+            return false;
+        for (qsizetype i = 0; i < a.size(); ++i)
+            if (!sameValue(a[i], b[i]))
+                return false;
+        return true;
+    };
+    same = held.size() == rows.size() && std::equal(held.begin(), held.end(), rows.begin(), sameRow);
+    return {};
+}
+
+Error rewriteTableIfChanged(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                            const QList<Row>& rows)
+{
+    bool same = false;
+    if (Error e = holdsRows(db, table, fields, rows, same); e.failed() || same)
+        return e;
+    return rewriteTable(db, table, fields, rows);
 }
 
 Error readRows(const QSqlDatabase& db, const QString& sql, const QVariantList& values, QList<Row>& out)

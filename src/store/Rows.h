@@ -18,6 +18,19 @@ Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringLis
 // replaceRows in one transaction: the table holds the new rows, or stays as it was.
 Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows);
 
+// rewriteTable, except that a table already holding exactly rows (same values, same order)
+// is left alone: no write, no commit, nothing to sync. For the blank states start-up and the
+// clear buttons set, which the tables usually hold already.
+Error rewriteTableIfChanged(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                            const QList<Row>& rows);
+
+// same: table holds exactly rows (values of fields, in rowid order).
+Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows,
+                bool& same);
+
+// Whether two stored values are the same: both Null, or equal as text.
+bool sameValue(const QVariant& a, const QVariant& b);
+
 // Reads the rows of a select statement with bound values, every field of each row.
 Error readRows(const QSqlDatabase& db, const QString& sql, const QVariantList& values, QList<Row>& out);
 

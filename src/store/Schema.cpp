@@ -159,6 +159,9 @@ Error createInitialFile(const QString& path, DbKind kind)
                         ins.bind(k).bind(codeOf(i)).exec();
                 return ins.error();
             });
+            // Kept in the file: every later connection writes through the log.
+            if (err.ok())
+                err = run(db, QStringLiteral("PRAGMA journal_mode = WAL"));
             db.close();
         }
     }

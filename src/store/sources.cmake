@@ -4,4 +4,5 @@ target_sources(tesvan_core PRIVATE
   src/store/Db.h src/store/Db.cpp
   src/store/Integrity.h src/store/Integrity.cpp
   src/store/Rows.h src/store/Rows.cpp
+  src/store/StatementCache.h src/store/StatementCache.cpp
   src/store/Schema.h src/store/Schema.cpp)

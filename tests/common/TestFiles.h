@@ -71,6 +71,20 @@ inline QByteArray readAll(const QString& path)
 // so that open connections drop their cached pages. False when the marker is not in the file.
 inline bool damagePageHolding(const QString& path, const QString& marker)
 {
+    // What is committed may still sit in the write-ahead log: move it into the file first.
+    {
+        const QString conn = QStringLiteral("damage-checkpoint");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+            db.setDatabaseName(path);
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(conn);
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadWrite))
         return false;

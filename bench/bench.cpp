@@ -1,0 +1,923 @@
+// Every user operation timed as the window runs it (grid refresh included), against its floor:
+// the same database work done directly through SQLite's C API with prepared statements, one
+// transaction per file, on the same files with the same journal and sync settings. Ours and the
+// floor run in turn, A B A B ..., and each row shows both medians and the median of the ratios
+// pair by pair, so a comparison holds when the machine's speed drifts. Start-up is timed as
+// whole processes against a bare Qt Widgets program of the same look.
+//
+//   bench [--runs N] [--startup-runs N] [--only TEXT]
+//
+// The data: a main file of 10,000 reports of 20 lines (50 persons) with 199 names in every
+// category, and a second one of 100,000 headers for the list.
+#include "app/DataFolder.h"
+#include "app/DataInit.h"
+#include "app/FrmTesvan.h"
+#include "app/controls/Controls.h"
+#include "app/controls/DataGrid.h"
+#include "app/controls/DataSource.h"
+#include "app/controls/DateInput.h"
+#include "codes/CodeTab.h"
+#include "list/ListTab.h"
+#include "msg/Msg.h"
+#include "print/PrintSnapshot.h"
+#include "print/rpt営業日報.h"
+#include "report/ReportStore.h"
+#include "report/ReportTab.h"
+#include "store/Schema.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sqlite3.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <unordered_set>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kPersons = 50;
+constexpr int kReports = 10000;
+constexpr int kLines = 20;
+constexpr int kListHeaders = 100000;
+constexpr int kDeleted = 100;
+
+[[noreturn]] void die(const std::string& what)
+{
+    std::fprintf(stderr, "bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+void check(const char* what, const store::Error& e)
+{
+    if (e.failed())
+        die(std::string(what) + ": " + e.reason().toStdString());
+}
+
+std::string dateText(int day)
+{
+    return QDate(2000, 1, 1).addDays(day).toString(Qt::ISODate).toStdString();
+}
+
+std::string personName(int p)
+{
+    return QStringLiteral("社員%1").arg(p).toStdString();
+}
+
+// ---- the floor: SQLite's C API ----
+
+using Text = std::optional<std::string>;
+
+class Raw {
+  public:
+    Raw(const QString& path, bool mainFile)
+    {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            die("raw open " + path.toStdString());
+        sqlite3_busy_timeout(m_db, 2000);
+        exec(mainFile ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
+    }
+    ~Raw()
+    {
+        for (auto& [sql, s] : m_cache)
+            sqlite3_finalize(s);
+        sqlite3_close(m_db);
+    }
+    void exec(const char* sql)
+    {
+        char* msg = nullptr;
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+            const std::string m = msg ? msg : "?";
+            sqlite3_free(msg);
+            die(std::string(sql) + ": " + m);
+        }
+    }
+    // A prepared statement, reset and unbound, prepared once per connection.
+    sqlite3_stmt* st(const char* sql)
+    {
+        sqlite3_stmt*& s = m_cache[sql];
+        if (!s && sqlite3_prepare_v2(m_db, sql, -1, &s, nullptr) != SQLITE_OK)
+            die(std::string(sql) + ": " + sqlite3_errmsg(m_db));
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+        return s;
+    }
+    void done(sqlite3_stmt* s)
+    {
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            die(std::string("step: ") + sqlite3_errmsg(m_db));
+    }
+    bool row(sqlite3_stmt* s)
+    {
+        const int rc = sqlite3_step(s);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            die(std::string("step: ") + sqlite3_errmsg(m_db));
+        return false;
+    }
+    sqlite3* db() const { return m_db; }
+
+  private:
+    sqlite3* m_db = nullptr;
+    std::map<std::string, sqlite3_stmt*> m_cache;
+};
+
+void bindText(sqlite3_stmt* s, int i, const Text& t)
+{
+    if (t)
+        sqlite3_bind_text(s, i, t->data(), int(t->size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+Text column(sqlite3_stmt* s, int i)
+{
+    if (sqlite3_column_type(s, i) == SQLITE_NULL)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
+                       size_t(sqlite3_column_bytes(s, i)));
+}
+
+// What the grid shows: the first screenful of rows of a work table.
+void readShown(Raw& work, const char* sql)
+{
+    sqlite3_stmt* s = work.st(sql);
+    int n = 0;
+    while (work.row(s))
+        for (int i = 0; i < sqlite3_column_count(s); ++i)
+            n += sqlite3_column_bytes(s, i);
+    if (n < 0)
+        die("never");
+}
+
+void rawInsertReports(Raw& main, int first, int count, int persons, int lines)
+{
+    main.exec("BEGIN");
+    sqlite3_stmt* h = main.st("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')");
+    sqlite3_stmt* l =
+        main.st("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', ?, '訪問の内容', ?)");
+    for (int i = first; i < first + count; ++i) {
+        const std::string d = dateText(i / persons), name = personName(i % persons);
+        sqlite3_reset(h);
+        bindText(h, 1, d);
+        bindText(h, 2, name);
+        main.done(h);
+        for (int n = 1; n <= lines; ++n) {
+            sqlite3_reset(l);
+            bindText(l, 1, d);
+            bindText(l, 2, name);
+            sqlite3_bind_int(l, 3, n);
+            bindText(l, 4, d);
+            bindText(l, 5, d);
+            bindText(l, 6, "訪問先" + std::to_string(n % 150 + 1));
+            bindText(l, 7, "備考" + std::to_string(n % 150 + 1));
+            main.done(l);
+        }
+    }
+    main.exec("COMMIT");
+}
+
+void rawNames(Raw& main)
+{
+    main.exec("BEGIN");
+    main.exec("UPDATE コードマスタ SET sname = kcode || code WHERE kcode IN ('所属', '氏名')");
+    main.exec("UPDATE コードマスタ SET sname = kcode || CAST(code AS INTEGER)");
+    main.exec("COMMIT");
+}
+
+// ---- timing ----
+
+double nowMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct RowOut {
+    std::string what;
+    double ours, floor, ratio, target;
+    std::string unit = "ms";
+};
+std::vector<RowOut> g_rows;
+
+int g_runs = 11;
+std::string g_only; // --only TEXT: just the rows whose name holds it
+
+bool skipped(const std::string& what)
+{
+    return !g_only.empty() && what.find(g_only) == std::string::npos;
+}
+
+// Ours and the floor in turn; before runs untimed ahead of each of them.
+void pair(const std::string& what, const std::function<void()>& ours, const std::function<void()>& floor,
+          const std::function<void()>& before = {}, int runs = 0, double target = 1.5)
+{
+    if (skipped(what))
+        return;
+    runs = runs > 0 ? runs : g_runs;
+    std::vector<double> a, b, r;
+    for (int i = 0; i < runs + 1; ++i) {
+        if (before)
+            before();
+        double t = nowMs();
+        ours();
+        const double ta = nowMs() - t;
+        if (before)
+            before();
+        t = nowMs();
+        floor();
+        const double tb = nowMs() - t;
+        if (i == 0)
+            continue; // warm-up
+        a.push_back(ta);
+        b.push_back(tb);
+        r.push_back(ta / tb);
+    }
+    g_rows.push_back({what, median(a), median(b), median(r), target});
+    std::fprintf(stderr, "  %-44s %9.2f %9.2f  %5.2f x\n", what.c_str(), median(a), median(b), median(r));
+}
+
+void alone(const std::string& what, const std::function<void()>& op, const std::function<void()>& before = {},
+           int runs = 0)
+{
+    if (skipped(what))
+        return;
+    runs = runs > 0 ? runs : g_runs;
+    std::vector<double> a;
+    for (int i = 0; i < runs + 1; ++i) {
+        if (before)
+            before();
+        const double t = nowMs();
+        op();
+        if (i > 0)
+            a.push_back(nowMs() - t);
+    }
+    g_rows.push_back({what, median(a), 0, 0, 0});
+    std::fprintf(stderr, "  %-44s %9.2f\n", what.c_str(), median(a));
+}
+
+// ---- start-up: whole processes ----
+
+struct Started {
+    double shownMs;
+    double peakMb;
+};
+
+Started startOnce(const char* exe, int run)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        die("pipe");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    env.emplace_back("TESVAN_EXIT_WHEN_SHOWN=1");
+    env.emplace_back("TESVAN_INSTANCE=tesvan-bench-" + std::to_string(getpid()) + "-" + std::to_string(run));
+    std::vector<char*> envp;
+    for (std::string& s : env)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(exe), nullptr};
+    const double t0 = nowMs();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe, &fa, nullptr, argv, envp.data()) != 0)
+        die(std::string("spawn ") + exe);
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    std::string text;
+    char buf[256];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        text.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
+        die(std::string(exe) + " did not show its window and exit 0: " + text);
+    const double shown = std::stod(text) / 1e6;
+    return {shown - t0, double(ru.ru_maxrss) / 1024.0};
+}
+
+void startup(int runs)
+{
+    std::vector<double> ta, tb, r, ma, mb, rm;
+    for (int i = 0; i < runs + 1; ++i) {
+        const Started a = startOnce(TESVAN_EXE, i);
+        const Started b = startOnce(BARE_EXE, i);
+        if (i == 0)
+            continue;
+        ta.push_back(a.shownMs);
+        tb.push_back(b.shownMs);
+        r.push_back(a.shownMs / b.shownMs);
+        ma.push_back(a.peakMb);
+        mb.push_back(b.peakMb);
+        rm.push_back(a.peakMb / b.peakMb);
+    }
+    g_rows.push_back({"start-up to the shown window", median(ta), median(tb), median(r), 1.3});
+    g_rows.push_back({"start-up peak memory", median(ma), median(mb), median(rm), 1.3, "MB"});
+    std::fprintf(stderr, "  start-up %9.2f %9.2f %5.2f x; memory %.1f %.1f MB\n", median(ta), median(tb),
+                 median(r), median(ma), median(mb));
+}
+
+// ---- the window on a data folder ----
+
+app::DataPaths freshFolder(const QString& root)
+{
+    const QString data = root + QStringLiteral("/data/");
+    QDir().mkpath(data);
+    check("main file", store::createInitialFile(data + store::kMainFileName, store::DbKind::Main));
+    check("work file", store::createInitialFile(data + store::kWorkFileName, store::DbKind::Work));
+    return app::dataPathsIn(data);
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+// A report's key of the big file: report i is (dateText(i / kPersons), personName(i % kPersons)).
+struct Key {
+    std::string date, name;
+};
+
+void reportOps(const QString& root)
+{
+    const app::DataPaths paths = freshFolder(root);
+    {
+        Raw main(paths.mainDbPath, true);
+        const double t = nowMs();
+        rawInsertReports(main, 0, kReports, kPersons, kLines);
+        rawNames(main);
+        std::fprintf(stderr, "built %d reports of %d lines in %.0f ms\n", kReports, kLines, nowMs() - t);
+    }
+    FrmTesvan w;
+    if (!w.loadFrom(paths))
+        die("load");
+    w.resize(1000, 700);
+    w.show();
+    settle();
+    Raw main(paths.mainDbPath, true);
+    Raw work(paths.workDbPath, false);
+    ReportTab* r = w.reportTab();
+    const int reportNo = 7 * kPersons + 7;
+    const QDate date = QDate(2000, 1, 1).addDays(reportNo / kPersons);
+    const Key key{dateText(reportNo / kPersons), personName(reportNo % kPersons)};
+
+    // クリア: the lines blank and the pick lists rebuilt from the code master.
+    pair(
+        "クリア (Clear日報 with SetComb)",
+        [&] {
+            r->Clear日報();
+            settle();
+        },
+        [&] {
+            std::vector<Text> names[4];
+            sqlite3_stmt* s =
+                main.st("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' ORDER BY code");
+            const char* cats[] = {"所属", "氏名", "備考", "訪問先"};
+            for (int c = 0; c < 4; ++c) {
+                sqlite3_reset(s);
+                bindText(s, 1, std::string(cats[c]));
+                while (main.row(s))
+                    names[c].push_back(column(s, 0));
+            }
+            work.exec("BEGIN");
+            work.exec("DELETE FROM w営業日報");
+            sqlite3_stmt* ins = work.st("INSERT INTO w営業日報 (行番号, チェック) VALUES (?, 0)");
+            for (int n = 1; n <= report::kLineRows; ++n) {
+                sqlite3_reset(ins);
+                sqlite3_bind_int(ins, 1, n);
+                work.done(ins);
+            }
+            work.exec("DELETE FROM w備考");
+            sqlite3_stmt* b = work.st("INSERT INTO w備考 (sname) VALUES (?)");
+            for (const Text& t : names[2]) {
+                sqlite3_reset(b);
+                bindText(b, 1, t);
+                work.done(b);
+            }
+            work.exec("DELETE FROM w訪問先");
+            sqlite3_stmt* v = work.st("INSERT INTO w訪問先 (sname) VALUES (?)");
+            for (const Text& t : names[3]) {
+                sqlite3_reset(v);
+                bindText(v, 1, t);
+                work.done(v);
+            }
+            work.exec("COMMIT");
+            readShown(work, "SELECT * FROM w営業日報 ORDER BY 行番号");
+        });
+
+    // 読込 of a stored report of 20 lines.
+    const auto setKey = [&] {
+        r->Dt日付->setDate(date);
+        r->cmb氏名->setEditText(QString::fromStdString(key.name));
+    };
+    setKey();
+    const auto rawReadReport = [&] {
+        sqlite3_stmt* h =
+            main.st("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
+        bindText(h, 1, key.date);
+        bindText(h, 2, key.name);
+        std::vector<Text> head;
+        while (main.row(h))
+            for (int i = 0; i < 4; ++i)
+                head.push_back(column(h, i));
+        sqlite3_stmt* l = main.st("SELECT 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考 FROM 営業日報 "
+                                  "WHERE 作成日 = ? AND 氏名 = ? ORDER BY 行番号 LIMIT 100");
+        bindText(l, 1, key.date);
+        bindText(l, 2, key.name);
+        std::vector<std::vector<Text>> lines;
+        while (main.row(l)) {
+            std::vector<Text> v;
+            for (int i = 0; i < 7; ++i)
+                v.push_back(column(l, i));
+            lines.push_back(std::move(v));
+        }
+        work.exec("BEGIN");
+        work.exec("DELETE FROM w営業日報");
+        sqlite3_stmt* ins = work.st(
+            "INSERT INTO w営業日報 (行番号, チェック, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
+            "VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?)");
+        for (int n = 1; n <= report::kLineRows; ++n) {
+            sqlite3_reset(ins);
+            sqlite3_clear_bindings(ins);
+            sqlite3_bind_int(ins, 1, n);
+            if (n <= int(lines.size()))
+                for (int i = 0; i < 7; ++i)
+                    bindText(ins, i + 2, lines[size_t(n - 1)][size_t(i)]);
+            work.done(ins);
+        }
+        work.exec("COMMIT");
+        readShown(work, "SELECT * FROM w営業日報 ORDER BY 行番号");
+    };
+    pair(
+        "読込 (Read日報, 20 lines)",
+        [&] {
+            r->Read日報();
+            settle();
+        },
+        rawReadReport);
+    pair(
+        "  its database work alone (readReport)",
+        [&] {
+            check("read",
+                  report::readReport(w.MainDb(), w.WorkDb(), date, QString::fromStdString(key.name)).error);
+        },
+        rawReadReport);
+
+    // 登録 of 100 full lines, half of their destinations new to the code master.
+    const auto fullLines = [&] {
+        check("lines", report::resetLines(w.WorkDb()));
+        work.exec("BEGIN");
+        sqlite3_stmt* up =
+            work.st("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 時間 = '1015', 担当 = '担当者', "
+                    "訪問先 = ?, 内容 = ?, 備考 = ? WHERE 行番号 = ?");
+        for (int n = 1; n <= report::kLineRows; ++n) {
+            sqlite3_reset(up);
+            const Text d = n % 3 ? Text(key.date) : std::nullopt;
+            bindText(up, 1, d);
+            bindText(up, 2, d);
+            bindText(up, 3, n % 2 ? "訪問先" + std::to_string(n) : "新規先" + std::to_string(n));
+            std::string body;
+            for (int k = 0; k < 8; ++k)
+                body += "内容の本文 " + std::to_string(n) + " ";
+            bindText(up, 4, body);
+            bindText(up, 5, "備考" + std::to_string(n % 150 + 1));
+            sqlite3_bind_int(up, 6, n);
+            work.done(up);
+        }
+        work.exec("COMMIT");
+        check("refresh", store::Error(r->dat日報->refresh()));
+    };
+    fullLines();
+    Msg::setPresenter([](const MsgSpec& s) { return s.yesNo; });
+    const auto rawEntry = [&] {
+        std::vector<std::vector<Text>> lines;
+        sqlite3_stmt* s = work.st("SELECT 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考 FROM w営業日報 "
+                                  "WHERE 内容 IS NOT NULL ORDER BY 行番号");
+        while (work.row(s)) {
+            std::vector<Text> v;
+            for (int i = 0; i < 7; ++i)
+                v.push_back(column(s, i));
+            lines.push_back(std::move(v));
+        }
+        main.exec("BEGIN");
+        sqlite3_stmt* dh = main.st("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
+        bindText(dh, 1, key.date);
+        bindText(dh, 2, key.name);
+        main.done(dh);
+        sqlite3_stmt* ih =
+            main.st("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES (?, ?, ?, ?)");
+        bindText(ih, 1, key.date);
+        bindText(ih, 2, key.name);
+        bindText(ih, 3, std::string(""));
+        bindText(ih, 4, std::string(""));
+        main.done(ih);
+        sqlite3_stmt* dl = main.st("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?");
+        bindText(dl, 1, key.date);
+        bindText(dl, 2, key.name);
+        main.done(dl);
+        // The names each category holds and its free codes, read once.
+        std::unordered_set<std::string> known[2];
+        std::vector<std::string> free[2];
+        const char* cats[] = {"訪問先", "備考"};
+        sqlite3_stmt* rc = main.st("SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code");
+        for (int c = 0; c < 2; ++c) {
+            sqlite3_reset(rc);
+            bindText(rc, 1, std::string(cats[c]));
+            while (main.row(rc)) {
+                const Text name = column(rc, 1);
+                if (!name || name->empty())
+                    free[c].push_back(*column(rc, 0));
+                else
+                    known[c].insert(*name);
+            }
+        }
+        sqlite3_stmt* il = main.st(
+            "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        sqlite3_stmt* uc = main.st("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?");
+        Text lastDate;
+        int number = 1;
+        for (const auto& l : lines) {
+            if (l[1])
+                lastDate = l[1];
+            sqlite3_reset(il);
+            bindText(il, 1, key.date);
+            bindText(il, 2, key.name);
+            sqlite3_bind_int(il, 3, number++);
+            for (int i = 0; i < 7; ++i)
+                bindText(il, i + 4, i == 1 ? lastDate : l[size_t(i)]);
+            main.done(il);
+            const int fields[] = {4, 6};
+            for (int c = 0; c < 2; ++c) {
+                const Text& v = l[size_t(fields[c])];
+                if (!v || v->empty() || known[c].count(*v) || free[c].empty())
+                    continue;
+                sqlite3_reset(uc);
+                bindText(uc, 1, v);
+                bindText(uc, 2, std::string(cats[c]));
+                bindText(uc, 3, free[c].front());
+                main.done(uc);
+                free[c].erase(free[c].begin());
+                known[c].insert(*v);
+            }
+        }
+        main.exec("COMMIT");
+    };
+    pair(
+        "登録 (Entry日報, 100 lines)",
+        [&] {
+            r->Entry日報();
+            settle();
+        },
+        rawEntry);
+    pair(
+        "  its database work alone (registerReport)",
+        [&] {
+            check("register",
+                  report::registerReport(w.MainDb(), w.WorkDb(),
+                                         {date, QString::fromStdString(key.name), QString(), QString()}));
+        },
+        rawEntry);
+
+    // 印刷 to PDF: the snapshot of the dated lines and the painted pages.
+    const QString pdf = root + QStringLiteral("/r.pdf");
+    const auto printSnapshot = [&](bool paint) {
+        if (!r->Grid日報->commitPending().isEmpty())
+            die("commit");
+        QList<print::PrintLine> lines;
+        check("snapshot", print::takeSnapshot(w.WorkDb(), lines));
+        if (paint)
+            check("pdf",
+                  rpt営業日報(print::headerValues(r->txtタイトル->text(), r->Dt日付->date(),
+                                                  r->cmb所属->currentText(), r->cmb氏名->currentText()),
+                              lines)
+                      .writePdf(pdf));
+    };
+    const auto rawSnapshot = [&] {
+        work.exec("BEGIN");
+        work.exec("DELETE FROM w営業日報印刷");
+        work.exec("INSERT INTO w営業日報印刷 SELECT * FROM w営業日報 WHERE 日付 IS NOT NULL");
+        readShown(work, "SELECT * FROM w営業日報印刷 ORDER BY 行番号");
+        work.exec("COMMIT");
+    };
+    pair(
+        "印刷: the print snapshot (Prn日報's database work)", [&] { printSnapshot(false); }, rawSnapshot);
+    alone(
+        "印刷 to PDF, 100 lines (snapshot and 4 pages painted)", [&] { printSnapshot(true); }, {}, 5);
+
+    // The list: 読込 of 10,000 headers and 削除 of 100 ticked reports.
+    w.SSTab1->setCurrentIndex(1);
+    settle();
+    ListTab* list = w.listTab();
+    list->cmb氏名選択->setEditText(QString());
+    const auto rawListRead = [&](Raw& m, Raw& wk) {
+        (void)m;
+        wk.exec("BEGIN");
+        wk.exec("DELETE FROM w一覧");
+        wk.exec("INSERT INTO w一覧 (チェック, 作成日, 氏名, 所属, タイトル) "
+                "SELECT 0, 作成日, 氏名, 所属, タイトル FROM m.営業日報ヘッダ ORDER BY 作成日, 氏名");
+        wk.exec("COMMIT");
+        readShown(wk, "SELECT * FROM w一覧 ORDER BY rowid LIMIT 256");
+    };
+    {
+        const std::string attach =
+            "ATTACH DATABASE 'file:" + paths.mainDbPath.toStdString() + "?mode=ro' AS m";
+        char* msg = nullptr;
+        if (sqlite3_exec(work.db(), attach.c_str(), nullptr, nullptr, &msg) != SQLITE_OK)
+            die(std::string("attach: ") + (msg ? msg : "?"));
+    }
+    pair(
+        "一覧 読込 (Read一覧, 10,000 headers)",
+        [&] {
+            list->Read一覧();
+            list->Grid一覧->viewport()->repaint();
+        },
+        [&] { rawListRead(main, work); });
+
+    // The first kDeleted reports of one person, ticked in the list; put back after each run.
+    const int person = 3;
+    const auto putBack = [&] {
+        main.exec("BEGIN");
+        sqlite3_stmt* h = main.st("INSERT OR IGNORE INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')");
+        sqlite3_stmt* l =
+            main.st("INSERT OR IGNORE INTO 営業日報 VALUES (?, ?, ?, ?, ?, '0930', '担当者', '訪問先1', "
+                    "'訪問の内容', '備考1')");
+        for (int d = 0; d < kDeleted; ++d) {
+            const std::string dt = dateText(d), name = personName(person);
+            sqlite3_reset(h);
+            bindText(h, 1, dt);
+            bindText(h, 2, name);
+            main.done(h);
+            for (int n = 1; n <= kLines; ++n) {
+                sqlite3_reset(l);
+                bindText(l, 1, dt);
+                bindText(l, 2, name);
+                sqlite3_bind_int(l, 3, n);
+                bindText(l, 4, dt);
+                bindText(l, 5, dt);
+                main.done(l);
+            }
+        }
+        main.exec("COMMIT");
+        rawListRead(main, work);
+        work.exec("BEGIN");
+        sqlite3_stmt* t = work.st("UPDATE w一覧 SET チェック = 1 WHERE 氏名 = ? AND 作成日 < ?");
+        bindText(t, 1, personName(person));
+        bindText(t, 2, dateText(kDeleted));
+        work.done(t);
+        work.exec("COMMIT");
+        check("refresh", store::Error(list->dat一覧->refresh()));
+    };
+    const auto rawDelete = [&] {
+        std::vector<std::pair<Text, Text>> keys;
+        sqlite3_stmt* s = work.st("SELECT 作成日, 氏名 FROM w一覧 WHERE チェック <> 0");
+        while (work.row(s))
+            keys.emplace_back(column(s, 0), column(s, 1));
+        main.exec("BEGIN");
+        sqlite3_stmt* dl = main.st("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?");
+        sqlite3_stmt* dh = main.st("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?");
+        for (const auto& [d, n] : keys) {
+            for (sqlite3_stmt* st : {dl, dh}) {
+                sqlite3_reset(st);
+                bindText(st, 1, d);
+                bindText(st, 2, n);
+                main.done(st);
+            }
+        }
+        main.exec("COMMIT");
+        work.exec("BEGIN");
+        work.exec("DELETE FROM w一覧 WHERE チェック <> 0");
+        work.exec("COMMIT");
+        readShown(work, "SELECT * FROM w一覧 ORDER BY rowid LIMIT 256");
+    };
+    pair(
+        "一覧 削除 (Delete日報一覧, 100 ticked reports)",
+        [&] {
+            list->Delete日報一覧();
+            list->Grid一覧->viewport()->repaint();
+        },
+        rawDelete, putBack);
+
+    // The code master: 読込, 登録 and 行削除 of the 訪問先 category's 199 names.
+    w.SSTab1->setCurrentIndex(2);
+    settle();
+    CodeTab* codes = w.codeTab();
+    codes->cmbコード区分->setCurrentIndex(int(store::kCategories.indexOf(store::k訪問先)));
+    settle();
+    const std::string category = store::k訪問先.toStdString();
+    const auto rawWriteCodeRows = [&](const std::vector<Text>& names) {
+        work.exec("BEGIN");
+        work.exec("DELETE FROM wコードマスタ");
+        sqlite3_stmt* ins = work.st("INSERT INTO wコードマスタ (code, sname, チェック) VALUES (?, ?, 0)");
+        for (int n = 1; n <= store::kCodeRows; ++n) {
+            sqlite3_reset(ins);
+            bindText(ins, 1, store::codeOf(n).toStdString());
+            bindText(ins, 2, n <= int(names.size()) ? names[size_t(n - 1)] : Text());
+            work.done(ins);
+        }
+        work.exec("COMMIT");
+        readShown(work, "SELECT * FROM wコードマスタ ORDER BY code");
+    };
+    pair(
+        "コードマスタ 読込 (Readコードマスタ, 199 names)",
+        [&] {
+            codes->Readコードマスタ();
+            codes->Gridコード表->viewport()->repaint();
+        },
+        [&] {
+            std::vector<Text> names;
+            sqlite3_stmt* s = main.st("SELECT sname FROM コードマスタ WHERE kcode = ? ORDER BY code");
+            bindText(s, 1, category);
+            while (main.row(s))
+                names.push_back(column(s, 0));
+            rawWriteCodeRows(names);
+        });
+    pair(
+        "コードマスタ 登録 (Entryコードマスタ, 199 names)",
+        [&] {
+            codes->Entryコードマスタ();
+            settle();
+        },
+        [&] {
+            std::vector<Text> names;
+            sqlite3_stmt* s = work.st("SELECT sname FROM wコードマスタ ORDER BY code");
+            while (work.row(s))
+                names.push_back(column(s, 0));
+            main.exec("BEGIN");
+            sqlite3_stmt* d = main.st("DELETE FROM コードマスタ WHERE kcode = ?");
+            bindText(d, 1, category);
+            main.done(d);
+            sqlite3_stmt* ins = main.st("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, ?)");
+            for (int n = 1; n <= store::kCodeRows; ++n) {
+                sqlite3_reset(ins);
+                bindText(ins, 1, category);
+                bindText(ins, 2, store::codeOf(n).toStdString());
+                const Text& t = n <= int(names.size()) ? names[size_t(n - 1)] : Text();
+                bindText(ins, 3, t ? t : Text(std::string()));
+                main.done(ins);
+            }
+            main.exec("COMMIT");
+        });
+    const auto tickTwo = [&] {
+        codes->Readコードマスタ();
+        work.exec("UPDATE wコードマスタ SET チェック = 1 WHERE code IN ('002', '050')");
+        check("refresh", store::Error(codes->datコードマスタ->refresh()));
+    };
+    pair(
+        "コードマスタ 行削除 (LineDeleteコードマスタ, 2 of 199)",
+        [&] {
+            codes->LineDeleteコードマスタ(codes->cmbコード区分->currentText());
+            codes->Gridコード表->viewport()->repaint();
+        },
+        [&] {
+            std::vector<Text> kept;
+            sqlite3_stmt* s = work.st("SELECT sname, チェック FROM wコードマスタ ORDER BY code");
+            while (work.row(s))
+                if (sqlite3_column_int(s, 1) == 0)
+                    kept.push_back(column(s, 0));
+            main.exec("BEGIN");
+            sqlite3_stmt* up = main.st("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?");
+            for (int n = 1; n <= store::kCodeRows; ++n) {
+                sqlite3_reset(up);
+                bindText(up, 1, n <= int(kept.size()) ? kept[size_t(n - 1)] : Text());
+                bindText(up, 2, category);
+                bindText(up, 3, store::codeOf(n).toStdString());
+                main.done(up);
+            }
+            main.exec("COMMIT");
+            rawWriteCodeRows(kept);
+        },
+        tickTwo);
+
+    // Data初期化 of 10,000 reports of 20 lines; the data made again before each run.
+    const auto refill = [&] {
+        main.exec("DELETE FROM 営業日報");
+        main.exec("DELETE FROM 営業日報ヘッダ");
+        rawInsertReports(main, 0, kReports, kPersons, kLines);
+        rawNames(main);
+    };
+    pair(
+        "Data初期化 (10,000 reports of 20 lines)", [&] { w.Data初期化(); },
+        [&] {
+            main.exec("PRAGMA secure_delete = FAST");
+            main.exec("BEGIN");
+            main.exec("DELETE FROM 営業日報");
+            main.exec("DELETE FROM 営業日報ヘッダ");
+            main.exec("UPDATE コードマスタ SET sname = NULL");
+            main.exec("COMMIT");
+        },
+        refill, 3);
+    Msg::setPresenter({});
+}
+
+void bigList(const QString& root)
+{
+    const app::DataPaths paths = freshFolder(root);
+    {
+        Raw main(paths.mainDbPath, true);
+        rawInsertReports(main, 0, kListHeaders, kPersons, 0);
+    }
+    FrmTesvan w;
+    if (!w.loadFrom(paths))
+        die("load");
+    w.resize(1000, 700);
+    w.show();
+    w.SSTab1->setCurrentIndex(1);
+    settle();
+    Raw work(paths.workDbPath, false);
+    const std::string attach = "ATTACH DATABASE 'file:" + paths.mainDbPath.toStdString() + "?mode=ro' AS m";
+    work.exec(attach.c_str());
+    ListTab* list = w.listTab();
+    list->cmb氏名選択->setEditText(QString());
+    pair(
+        "一覧 読込 (Read一覧, 100,000 headers)",
+        [&] {
+            list->Read一覧();
+            list->Grid一覧->viewport()->repaint();
+        },
+        [&] {
+            work.exec("BEGIN");
+            work.exec("DELETE FROM w一覧");
+            work.exec("INSERT INTO w一覧 (チェック, 作成日, 氏名, 所属, タイトル) "
+                      "SELECT 0, 作成日, 氏名, 所属, タイトル FROM m.営業日報ヘッダ ORDER BY 作成日, 氏名");
+            work.exec("COMMIT");
+            readShown(work, "SELECT * FROM w一覧 ORDER BY rowid LIMIT 256");
+        },
+        {}, 5);
+}
+
+void printTable()
+{
+    std::printf("| operation | ours | floor | ours / floor | target |\n|---|---:|---:|---:|---:|\n");
+    for (const RowOut& r : g_rows) {
+        if (r.floor <= 0) {
+            std::printf("| %s | %.1f %s | | | |\n", r.what.c_str(), r.ours, r.unit.c_str());
+            continue;
+        }
+        std::printf("| %s | %.2f %s | %.2f %s | %.2f × | ≤ %.1f × %s |\n", r.what.c_str(), r.ours,
+                    r.unit.c_str(), r.floor, r.unit.c_str(), r.ratio, r.target,
+                    r.ratio <= r.target ? "ok" : "**over**");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int startupRuns = 15;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0)
+            g_runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--startup-runs") == 0)
+            startupRuns = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--only") == 0)
+            g_only = argv[i + 1];
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Start-up first, before this process holds any window or data.
+    if (!skipped("start-up"))
+        startup(startupRuns);
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        die("temporary folder");
+    reportOps(dir.path() + QStringLiteral("/reports"));
+    if (!skipped("100,000"))
+        bigList(dir.path() + QStringLiteral("/list"));
+    printTable();
+    return 0;
+}

@@ -1,0 +1,141 @@
+// Statements taken again from the cache of prepared statements behave as freshly prepared ones,
+// and tables rewritten only when changed end up exactly as rewritten.
+#include "TestFiles.h"
+#include "store/Db.h"
+#include "store/Rows.h"
+#include "store/Schema.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestStatements : public QObject {
+    Q_OBJECT
+  private slots:
+    void reusedStatementStartsAfresh_data();
+    void reusedStatementStartsAfresh();
+    void connectionOpenedAgainUnderItsName();
+    void rewriteOnlyWhenChanged_data();
+    void rewriteOnlyWhenChanged();
+};
+
+namespace {
+int count(const QSqlDatabase& db, const QString& sql)
+{
+    return testing::firstValue(db, sql).toInt();
+}
+} // namespace
+
+void TestStatements::reusedStatementStartsAfresh_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("values bound but never run by the last user") << u"unrun"_s;
+    QTest::newRow("the same statement twice at once") << u"nested"_s;
+    QTest::newRow("a read left part-way by the last user") << u"partread"_s;
+}
+
+void TestStatements::reusedStatementStartsAfresh()
+{
+    QFETCH(QString, situation);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"st"_s, main, work), QString());
+    const QString ins = u"INSERT INTO w備考 (sname) VALUES (?)"_s;
+    if (situation == u"unrun"_s) {
+        {
+            store::Statement s(work, ins);
+            s.bind(u"never"_s); // and never run
+        }
+        store::Statement s(work, ins);
+        QVERIFY2(s.bind(u"run"_s).exec(), qPrintable(s.error().reason()));
+        QCOMPARE(testing::firstValue(work, u"SELECT group_concat(sname) FROM w備考"_s).toString(), u"run"_s);
+    } else if (situation == u"nested"_s) {
+        store::Statement a(work, ins);
+        store::Statement b(work, ins);
+        QVERIFY(a.bind(u"a"_s).exec());
+        QVERIFY(b.bind(u"b"_s).exec());
+        QVERIFY(a.bind(u"c"_s).exec());
+        QCOMPARE(testing::firstValue(work, u"SELECT group_concat(sname, '') FROM w備考"_s).toString(),
+                 u"abc"_s);
+    } else {
+        for (const QString& n : {u"x"_s, u"y"_s, u"z"_s})
+            QVERIFY(store::run(work, ins, {n}).ok());
+        const QString sel = u"SELECT sname FROM w備考 ORDER BY sname"_s;
+        {
+            store::Statement s(work, sel);
+            QVERIFY(s.exec());
+            QVERIFY(s.next()); // and left there
+        }
+        // A write on another connection of the file is not held up by the read left open.
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+        other.setDatabaseName(tmp.path() + u"/TesvanWork.mdb"_s);
+        other.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
+        QVERIFY(other.open());
+        QVERIFY(store::inTransaction(other, [&] {
+                    return store::run(other, u"DELETE FROM w備考 WHERE sname = 'z'"_s);
+                }).ok());
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"other"_s);
+        QStringList seen;
+        store::Statement s(work, sel);
+        QVERIFY(store::forEachRow(s, [&](store::Statement& q) { seen << q.value(0).toString(); }).ok());
+        QCOMPARE(seen, QStringList({u"x"_s, u"y"_s}));
+    }
+    testing::closeFreshFiles(u"st"_s, main, work);
+}
+
+void TestStatements::connectionOpenedAgainUnderItsName()
+{
+    // The same connection name on another file: statements of the first file must not serve it.
+    QTemporaryDir a, b;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(a.path(), u"again"_s, main, work), QString());
+    QVERIFY(store::run(work, u"INSERT INTO w備考 (sname) VALUES (?)"_s, {u"first"_s}).ok());
+    testing::closeFreshFiles(u"again"_s, main, work);
+    QCOMPARE(testing::openFreshFiles(b.path(), u"again"_s, main, work), QString());
+    QVERIFY(store::run(work, u"INSERT INTO w備考 (sname) VALUES (?)"_s, {u"second"_s}).ok());
+    QCOMPARE(count(work, u"SELECT COUNT(*) FROM w備考"_s), 1);
+    testing::closeFreshFiles(u"again"_s, main, work);
+}
+
+void TestStatements::rewriteOnlyWhenChanged_data()
+{
+    QTest::addColumn<QList<store::Row>>("held");
+    QTest::addColumn<QList<store::Row>>("wanted");
+    QTest::addColumn<bool>("written");
+    const store::Row nullName{QVariant()}, empty{u""_s};
+    QTest::newRow("same rows: nothing written")
+        << QList<store::Row>{{u"a"_s}, nullName} << QList<store::Row>{{u"a"_s}, nullName} << false;
+    QTest::newRow("Null and empty text differ")
+        << QList<store::Row>{{u"a"_s}, nullName} << QList<store::Row>{{u"a"_s}, empty} << true;
+    QTest::newRow("same rows in another order")
+        << QList<store::Row>{{u"a"_s}, {u"b"_s}} << QList<store::Row>{{u"b"_s}, {u"a"_s}} << true;
+    QTest::newRow("one row fewer") << QList<store::Row>{{u"a"_s}, {u"b"_s}} << QList<store::Row>{{u"a"_s}}
+                                   << true;
+    QTest::newRow("empty table stays empty") << QList<store::Row>{} << QList<store::Row>{} << false;
+}
+
+void TestStatements::rewriteOnlyWhenChanged()
+{
+    QFETCH(QList<store::Row>, held);
+    QFETCH(QList<store::Row>, wanted);
+    QFETCH(bool, written);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"rw"_s, main, work), QString());
+    const QStringList fields{u"sname"_s};
+    QVERIFY(store::rewriteTable(work, store::tbl::w備考, fields, held).ok());
+    const int changesBefore = count(work, u"SELECT total_changes()"_s);
+    QVERIFY(store::rewriteTableIfChanged(work, store::tbl::w備考, fields, wanted).ok());
+    QCOMPARE(count(work, u"SELECT total_changes()"_s) != changesBefore, written);
+    QList<store::Row> now;
+    QVERIFY(store::readRows(work, u"SELECT sname FROM w備考 ORDER BY rowid"_s, {}, now).ok());
+    QCOMPARE(now.size(), wanted.size());
+    for (qsizetype i = 0; i < now.size(); ++i)
+        QVERIFY2(store::sameValue(now[i][0], wanted[i][0]), qPrintable(u"row %1"_s.arg(i)));
+    testing::closeFreshFiles(u"rw"_s, main, work);
+}
+
+QTEST_GUILESS_MAIN(TestStatements)
+#include "tst_statements.moc"
