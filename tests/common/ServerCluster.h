@@ -160,12 +160,11 @@ class ServerCluster {
                           QStringLiteral("scram-sha-256"), QStringLiteral("-E"), QStringLiteral("UTF8"),
                           QStringLiteral("--locale=C"), QStringLiteral("--no-sync")}))
             return;
-        // Clients find the password as a user would: in a pgpass file.
+        // Clients find the password as a user would: in a pgpass file (one password for every role).
         const QString pgpass = m_base.path() + QStringLiteral("/pgpass");
         QFile p(pgpass);
-        if (!p.open(QIODevice::WriteOnly) || p.write(QStringLiteral("*:*:*:%1:%2\n")
-                                                         .arg(QLatin1String(kUser), QLatin1String(kPassword))
-                                                         .toUtf8()) < 0) {
+        if (!p.open(QIODevice::WriteOnly) ||
+            p.write(QStringLiteral("*:*:*:*:%1\n").arg(QLatin1String(kPassword)).toUtf8()) < 0) {
             m_failure = QStringLiteral("cannot write the pgpass file");
             return;
         }

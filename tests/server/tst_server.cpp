@@ -6,6 +6,7 @@
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
 #include "codes/CodeMasterAdder.h"
+#include "codes/CodeStore.h"
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
 #include "store/Server.h"
@@ -230,6 +231,53 @@ class TestServer : public QObject {
                 {u"--server"_s, m_server->conninfo(u"tool"_s) + u" password=x"_s});
         p.waitForFinished(60000);
         QCOMPARE(p.exitCode(), 1);
+    }
+
+    // A user of the team role with rights on the three tables only, as the README sets it up,
+    // can do every operation, and nothing more.
+    void teamRoleNeedsOnlyTableRights()
+    {
+        m_server->admin(u"CREATE ROLE tesvan_team NOLOGIN"_s);
+        m_server->admin(u"CREATE ROLE tanaka LOGIN PASSWORD '%1' IN ROLE tesvan_team"_s.arg(
+            QLatin1String(testing::ServerCluster::kPassword)));
+        for (
+            const QString& sql :
+            {u"REVOKE ALL ON DATABASE tesvan FROM PUBLIC"_s,
+             u"GRANT CONNECT ON DATABASE tesvan TO tesvan_team"_s,
+             u"GRANT USAGE ON SCHEMA public TO tesvan_team"_s,
+             u"GRANT SELECT, INSERT, UPDATE, DELETE ON 営業日報ヘッダ, 営業日報, コードマスタ TO tesvan_team"_s})
+            QCOMPARE(m_server->admin(sql, u"tesvan"_s), QString());
+        const QString w = m_dir.path() + u"/team-work.mdb"_s;
+        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
+        QCOMPARE(store::openServer(u"teammain"_s,
+                                   m_server->conninfo().replace(u"user=tesvan"_s, u"user=tanaka"_s)),
+                 QString());
+        QCOMPARE(store::openDatabase(u"teamwork"_s, w, store::DbKind::Work), QString());
+        {
+            const QSqlDatabase main = QSqlDatabase::database(u"teammain"_s, false);
+            const QSqlDatabase work = QSqlDatabase::database(u"teamwork"_s, false);
+            QCOMPARE(select(main, u"SELECT current_user"_s), Rows{{u"tanaka"_s}});
+            QCOMPARE(report::resetLines(work), QString());
+            setLines(work, {u"打合せ"_s, u"見積"_s}, u"新規の先"_s);
+            const report::Header h{QDate(2026, 12, 8), u"田中"_s, u"営業部"_s, u"週報"_s};
+            QCOMPARE(report::registerReport(main, work, h), QString());
+            QCOMPARE(report::registerReport(main, work, h), QString());
+            QCOMPARE(report::readReport(main, work, h.作成日, h.氏名).lines, 2);
+            QCOMPARE(codes::readCategory(main, work, store::k訪問先), QString());
+            QCOMPARE(store::run(work, u"UPDATE wコードマスタ SET チェック = 1 WHERE code = '001'"_s),
+                     QString());
+            QCOMPARE(codes::deleteTickedLines(main, work, store::k訪問先).error, QString());
+            QCOMPARE(codes::registerCategory(main, work, store::k備考), QString());
+            QCOMPARE(codes::addCodeMaster(main, store::k所属, u"営業部"_s).error, QString());
+            QCOMPARE(select(main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '訪問先'"_s),
+                     Rows{{199}});
+            // Nothing beyond the rows of the three tables.
+            QVERIFY(store::run(main, u"CREATE TABLE 私物 (x integer)"_s).failed());
+            QVERIFY(store::run(main, u"DROP TABLE コードマスタ"_s).failed());
+            QVERIFY(store::run(main, u"ALTER TABLE 営業日報 ADD COLUMN y integer"_s).failed());
+        }
+        store::closeDatabase(u"teammain"_s);
+        store::closeDatabase(u"teamwork"_s);
     }
 
     // Data initialisation wipes a team's data: refused while the main database is on a server.
