@@ -147,6 +147,17 @@ void FrmTesvan::showLoadError(const QString& path, const store::Error& reason)
                      .arg(QDir::toNativeSeparators(path), restoreAdvice(), reason.reason()));
 }
 
+namespace {
+// libpq indents the continuation lines of its messages with tabs.
+QString tidyLines(const QString& text)
+{
+    QStringList lines = text.split(u'\n');
+    for (QString& l : lines)
+        l = l.trimmed();
+    return lines.join(u'\n');
+}
+} // namespace
+
 void FrmTesvan::showServerError(const QString& conninfo, const store::Error& reason)
 {
     const QString setting = QDir::toNativeSeparators(m_paths.dataFolder + store::kServerFileName);
@@ -157,7 +168,7 @@ void FrmTesvan::showServerError(const QString& conninfo, const store::Error& rea
                                 "確かめてください。表がまだないデータベースには、次のコマンドで作成できます:\n  %3 --server '…'"
                                 "\n\n（原因）\n%4")
                      .arg(conninfo.isEmpty() ? QStringLiteral("（設定を読み取れません）") : store::describeServer(conninfo),
-                          setting, tool, reason.reason()));
+                          setting, tool, tidyLines(reason.reason())));
 }
 
 void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString& path)

@@ -311,6 +311,39 @@ class TestServer : public QObject {
         QVERIFY(!QFile::exists(folder + store::kMainFileName));
     }
 
+    // The window over a server that goes away: the notice, then the next click works again.
+    void windowTellsWhenServerIsGone()
+    {
+        const QString folder = m_dir.path() + u"/gone-window-%1/"_s.arg(++m_round);
+        QDir().mkpath(folder);
+        QCOMPARE(store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work), QString());
+        writeSetting(folder, m_server->conninfo());
+        testing::ScriptedBoxes boxes;
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::dataPathsIn(folder)));
+        QCOMPARE(
+            store::run(
+                w.mainDb(),
+                u"INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) "
+                "VALUES ('2026-12-07', '佐藤', '営業部', '月曜'), ('2026-12-08', '佐藤', '営業部', '火曜')"_s),
+            QString());
+        auto* read = w.findChild<QPushButton*>(u"cmd一覧読込"_s);
+        QVERIFY(read);
+        QVERIFY(m_server->stop("fast"));
+        boxes.shown.clear();
+        read->click();
+        QVERIFY(m_server->start());
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].text.contains(u"日報の一覧を読込できませんでした。"_s),
+                 qPrintable(boxes.shown[0].text));
+        QCOMPARE(select(w.workDb(), u"SELECT count(*) FROM w一覧"_s), Rows{{0}});
+        boxes.shown.clear();
+        read->click();
+        QCOMPARE(boxes.shown.size(), 0);
+        QCOMPARE(select(w.workDb(), u"SELECT 作成日, タイトル FROM w一覧 ORDER BY 作成日"_s),
+                 (Rows{{u"2026-12-07"_s, u"月曜"_s}, {u"2026-12-08"_s, u"火曜"_s}}));
+    }
+
     // The server stops while a registration is under way: the user is told, the stored version
     // stays whole, and after the server is back the next registration works on a new session.
     void serverStopsDuringRegistration()
