@@ -22,8 +22,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (args.size() != 2 || args.at(1).startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr, "usage: tesvan-initdb DATA_FOLDER\n"
-                             "       tesvan-initdb --server 'host=... port=... dbname=... user=... sslmode=...'\n");
+        std::fprintf(stderr,
+                     "usage: tesvan-initdb DATA_FOLDER\n"
+                     "       tesvan-initdb --server 'host=... port=... dbname=... user=... sslmode=...'\n");
         return 2;
     }
     const QString folder = args.at(1);

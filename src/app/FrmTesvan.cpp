@@ -161,14 +161,18 @@ QString tidyLines(const QString& text)
 void FrmTesvan::showServerError(const QString& conninfo, const store::Error& reason)
 {
     const QString setting = QDir::toNativeSeparators(m_paths.dataFolder + store::kServerFileName);
-    const QString tool = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                 QStringLiteral("データベースサーバーに接続できないため、終了します。\n\nサーバー: %1\n設定ファイル: %2\n\n"
-                                "サーバーが動いているか、ネットワークと、ユーザー名および ~/.pgpass のパスワードを"
-                                "確かめてください。表がまだないデータベースには、次のコマンドで作成できます:\n  %3 --server '…'"
-                                "\n\n（原因）\n%4")
-                     .arg(conninfo.isEmpty() ? QStringLiteral("（設定を読み取れません）") : store::describeServer(conninfo),
-                          setting, tool, tidyLines(reason.reason())));
+    const QString tool =
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
+    Msg::ShowMsg(
+        QStringLiteral("その他"), QStringLiteral("注意"),
+        QStringLiteral(
+            "データベースサーバーに接続できないため、終了します。\n\nサーバー: %1\n設定ファイル: %2\n\n"
+            "サーバーが動いているか、ネットワークと、ユーザー名および ~/.pgpass のパスワードを"
+            "確かめてください。表がまだないデータベースには、次のコマンドで作成できます:\n  %3 --server '…'"
+            "\n\n（原因）\n%4")
+            .arg(conninfo.isEmpty() ? QStringLiteral("（設定を読み取れません）")
+                                    : store::describeServer(conninfo),
+                 setting, tool, tidyLines(reason.reason())));
 }
 
 void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString& path)
@@ -229,9 +233,10 @@ void FrmTesvan::Data初期化()
 {
     // On a server this would wipe every user's reports: not one user's command.
     if (store::isServer(MainDb())) {
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                     QStringLiteral("データベースサーバーのデータはチーム全員のものです。ここからは初期化できません。"
-                                    "初期化が必要なときは、サーバーの管理者に依頼してください。"));
+        Msg::ShowMsg(
+            QStringLiteral("その他"), QStringLiteral("注意"),
+            QStringLiteral("データベースサーバーのデータはチーム全員のものです。ここからは初期化できません。"
+                           "初期化が必要なときは、サーバーの管理者に依頼してください。"));
         return;
     }
     if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"), QStringLiteral("すべてのデータを初期化します。")))

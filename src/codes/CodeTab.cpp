@@ -176,7 +176,8 @@ bool CodeTab::eventFilter(QObject* watched, QEvent* e)
         const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
         if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && m_context &&
             // A server connection lost meanwhile shows as closed; the read opens it afresh.
-            (m_context->mainDb().isOpen() || store::isServer(m_context->mainDb())) && m_context->workDb().isOpen())
+            (m_context->mainDb().isOpen() || store::isServer(m_context->mainDb())) &&
+            m_context->workDb().isOpen())
             Readコードマスタ();
     }
     return QWidget::eventFilter(watched, e);

@@ -200,8 +200,9 @@ class TestPickLists : public QObject {
 
     void failedWriteIsReported()
     {
-        QCOMPARE(testing::failingTrigger(m_main, u"t"_s, u"UPDATE"_s, u"コードマスタ"_s, {}, u"master locked"_s),
-                 QString());
+        QCOMPARE(
+            testing::failingTrigger(m_main, u"t"_s, u"UPDATE"_s, u"コードマスタ"_s, {}, u"master locked"_s),
+            QString());
         const codes::AddResult r = codes::addCodeMaster(m_main, u"訪問先"_s, u"新規"_s);
         QVERIFY(!r.added);
         QVERIFY(r.error.reason().contains(u"master locked"_s));

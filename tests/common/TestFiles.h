@@ -74,24 +74,27 @@ inline QVariant firstValue(const QSqlDatabase& db, const QString& sql, const QVa
 
 // A trigger that makes a statement fail with message, in the dialect of db's engine. event is
 // INSERT, UPDATE or DELETE; when is a condition on NEW or OLD, or empty for every row.
-inline QString failingTrigger(const QSqlDatabase& db, const QString& name, const QString& event, const QString& table,
-                              const QString& when, const QString& message)
+inline QString failingTrigger(const QSqlDatabase& db, const QString& name, const QString& event,
+                              const QString& table, const QString& when, const QString& message)
 {
     if (!store::isServer(db))
-        return store::run(db, QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
-                                  .arg(name, event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when,
-                                       message))
+        return store::run(db, QStringLiteral(
+                                  "CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
+                                  .arg(name, event, table,
+                                       when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when, message))
             .reason();
     const QString row = event == QLatin1String("DELETE") ? QStringLiteral("OLD") : QStringLiteral("NEW");
     const QString fn = QStringLiteral("%1_%2").arg(name, table);
-    const QString why = store::run(db, QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
-                                                      "$$ BEGIN IF %2 THEN RAISE EXCEPTION '%3'; END IF; RETURN %4; END $$")
-                                           .arg(fn, when.isEmpty() ? QStringLiteral("true") : when, message, row))
-                            .reason();
+    const QString why =
+        store::run(db, QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
+                                      "$$ BEGIN IF %2 THEN RAISE EXCEPTION '%3'; END IF; RETURN %4; END $$")
+                           .arg(fn, when.isEmpty() ? QStringLiteral("true") : when, message, row))
+            .reason();
     if (!why.isEmpty())
         return why;
-    return store::run(db, QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %4()")
-                              .arg(name, event, table, fn))
+    return store::run(db,
+                      QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %4()")
+                          .arg(name, event, table, fn))
         .reason();
 }
 
