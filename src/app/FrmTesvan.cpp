@@ -19,6 +19,7 @@
 #include "store/Db.h"
 
 #include "store/Integrity.h"
+#include "store/Server.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,9 +88,18 @@ bool FrmTesvan::load(const QString& exeFolder)
 bool FrmTesvan::loadFrom(const app::DataPaths& paths)
 {
     m_paths = paths;
-    store::Error err = store::openDatabase(kMain, m_paths.mainDbPath, store::DbKind::Main);
+    // A team keeps its main database on a server named beside the files; the work file stays here.
+    const store::ServerSetting server = store::readServerSetting(m_paths.dataFolder);
+    store::Error err = server.present ? server.error : store::Error();
+    if (server.present && err.ok())
+        err = store::openServer(kMain, server.conninfo);
+    else if (!server.present)
+        err = store::openDatabase(kMain, m_paths.mainDbPath, store::DbKind::Main);
     if (err.failed()) {
-        showLoadError(m_paths.mainDbPath, err);
+        if (server.present)
+            showServerError(server.conninfo, err);
+        else
+            showLoadError(m_paths.mainDbPath, err);
         return false;
     }
     m_mainOpen = true;
@@ -108,7 +118,8 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
         showLoadError(m_paths.workDbPath, err);
         return false;
     }
-    watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath), m_paths.mainDbPath);
+    if (!server.present)
+        watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath), m_paths.mainDbPath);
     setWindowTitle(app::kCaption);
 
     Clear設定();
@@ -134,6 +145,34 @@ void FrmTesvan::showLoadError(const QString& path, const store::Error& reason)
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
                  QStringLiteral("データベースファイルを開けないため、終了します。\n\n%1\n\n%2\n\n（原因）\n%3")
                      .arg(QDir::toNativeSeparators(path), restoreAdvice(), reason.reason()));
+}
+
+namespace {
+// libpq indents the continuation lines of its messages with tabs.
+QString tidyLines(const QString& text)
+{
+    QStringList lines = text.split(u'\n');
+    for (QString& l : lines)
+        l = l.trimmed();
+    return lines.join(u'\n');
+}
+} // namespace
+
+void FrmTesvan::showServerError(const QString& conninfo, const store::Error& reason)
+{
+    const QString setting = QDir::toNativeSeparators(m_paths.dataFolder + store::kServerFileName);
+    const QString tool =
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
+    Msg::ShowMsg(
+        QStringLiteral("その他"), QStringLiteral("注意"),
+        QStringLiteral(
+            "データベースサーバーに接続できないため、終了します。\n\nサーバー: %1\n設定ファイル: %2\n\n"
+            "サーバーが動いているか、ネットワークと、ユーザー名および ~/.pgpass のパスワードを"
+            "確かめてください。表がまだないデータベースには、次のコマンドで作成できます:\n  %3 --server '…'"
+            "\n\n（原因）\n%4")
+            .arg(conninfo.isEmpty() ? QStringLiteral("（設定を読み取れません）")
+                                    : store::describeServer(conninfo),
+                 setting, tool, tidyLines(reason.reason())));
 }
 
 void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString& path)
@@ -192,6 +231,14 @@ void FrmTesvan::Readコードマスタ()
 
 void FrmTesvan::Data初期化()
 {
+    // On a server this would wipe every user's reports: not one user's command.
+    if (store::isServer(MainDb())) {
+        Msg::ShowMsg(
+            QStringLiteral("その他"), QStringLiteral("注意"),
+            QStringLiteral("データベースサーバーのデータはチーム全員のものです。ここからは初期化できません。"
+                           "初期化が必要なときは、サーバーの管理者に依頼してください。"));
+        return;
+    }
     if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"), QStringLiteral("すべてのデータを初期化します。")))
         return;
     if (const store::Error e = app::initialiseData(MainDb()); e.failed()) {

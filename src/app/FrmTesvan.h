@@ -65,6 +65,7 @@ protected:
 private:
     void unload();
     void showLoadError(const QString& path, const store::Error& reason);
+    void showServerError(const QString& conninfo, const store::Error& reason);
     QString restoreAdvice() const;
     void watchPageCheck(const QFuture<store::Error>& check, const QString& path);
 

@@ -1,6 +1,7 @@
 #include "codes/CodeMasterAdder.h"
 
 #include "store/Db.h"
+#include "store/Server.h"
 
 namespace codes {
 
@@ -12,6 +13,10 @@ CodeMasterAdder::~CodeMasterAdder() = default;
 
 store::Error CodeMasterAdder::load(const QString& category, Category& c)
 {
+    // Until the caller's transaction ends, nobody else fills or rewrites this category: the free
+    // rows read here stay free, and a name another user just learnt is seen.
+    if (store::Error e = store::serialise(m_main, {store::categoryKey(category)}); e.failed())
+        return e;
     if (!m_read)
         m_read = std::make_unique<store::Statement>(
             m_main, QStringLiteral("SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"));

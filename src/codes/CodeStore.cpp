@@ -3,6 +3,7 @@
 #include "store/Db.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QList>
 
@@ -85,6 +86,8 @@ store::Error registerCategory(const QSqlDatabase& main, const QSqlDatabase& work
     if (const store::Error e = readGrid(work, names); e.failed())
         return e;
     return store::inTransaction(main, [&]() -> store::Error {
+        if (store::Error e = store::serialise(main, {store::categoryKey(category)}); e.failed())
+            return e;
         if (store::Error e =
                 store::run(main, QStringLiteral("DELETE FROM コードマスタ WHERE kcode = ?"), {category});
             e.failed())
@@ -116,6 +119,8 @@ LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase&
     const QList<store::Row> rows = gridRows(kept);
 
     r.error = store::inTransaction(main, [&]() -> store::Error {
+        if (store::Error e = store::serialise(main, {store::categoryKey(category)}); e.failed())
+            return e;
         QList<store::Row> codes;
         if (store::Error e = store::readRows(
                 main, QStringLiteral("SELECT code FROM コードマスタ WHERE kcode = ? ORDER BY code"),
@@ -140,6 +145,8 @@ LineDeleteResult deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase&
 store::Error blankCategory(const QSqlDatabase& main, const QString& category)
 {
     return store::inTransaction(main, [&] {
+        if (store::Error e = store::serialise(main, {store::categoryKey(category)}); e.failed())
+            return e;
         return store::run(main, QStringLiteral("UPDATE コードマスタ SET sname = NULL WHERE kcode = ?"),
                           {category});
     });

@@ -11,6 +11,7 @@
 #include "codes/CodeStore.h"
 #include "msg/Msg.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QFocusEvent>
 #include <QFrame>
@@ -175,7 +176,9 @@ bool CodeTab::eventFilter(QObject* watched, QEvent* e)
     if (watched == cmbコード区分 && e->type() == QEvent::FocusOut) {
         const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
         if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && m_context &&
-            m_context->mainDb().isOpen() && m_context->workDb().isOpen())
+            // A server connection lost meanwhile shows as closed; the read opens it afresh.
+            (m_context->mainDb().isOpen() || store::isServer(m_context->mainDb())) &&
+            m_context->workDb().isOpen())
             Readコードマスタ();
     }
     return QWidget::eventFilter(watched, e);

@@ -4,6 +4,7 @@
 #include "store/FastDelete.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QList>
 #include <QUrl>
@@ -146,6 +147,11 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
     if (r.error.failed() || ticked.isEmpty())
         return r;
     r.error = store::inTransaction(main, [&]() -> store::Error {
+        QStringList keys;
+        for (const store::Row& t : ticked)
+            keys << store::reportKey(t[1], t[0].toString());
+        if (store::Error e = store::serialise(main, keys); e.failed())
+            return e;
         // The header first, then the lines of the same report.
         store::Statement head(main,
                               QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 氏名 = ? AND 作成日 = ?"));

@@ -5,6 +5,7 @@
 #include "store/Db.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QList>
 
@@ -116,8 +117,14 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
 
     return store::inTransaction(main, [&]() -> store::Error {
-        store::Error err = store::run(main, QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?"),
-                                      {key, h.氏名});
+        // Another user registering the same report, or learning names into the same categories,
+        // waits until this one is whole; then it replaces this version whole.
+        store::Error err =
+            store::serialise(main, {store::reportKey(key, h.氏名), store::categoryKey(store::k訪問先),
+                                    store::categoryKey(store::k備考)});
+        if (err.ok())
+            err = store::run(main, QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?"),
+                             {key, h.氏名});
         if (err.ok())
             err = store::run(main,
                              QStringLiteral("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) "

@@ -2,7 +2,12 @@
 
 #include "store/Integrity.h"
 #include "store/Schema.h"
+#include "store/Dates.h"
+#include "store/Server.h"
 #include "store/StatementCache.h"
+
+#include <QMutex>
+#include <QSet>
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -10,6 +15,38 @@
 #include <QUrl>
 
 namespace store {
+namespace {
+
+// Connections with an open transaction: a lost server connection is opened afresh only between
+// operations, never under one, so nothing of an operation can land on a new session.
+QMutex& txLock()
+{
+    static QMutex m;
+    return m;
+}
+
+QSet<QString>& inTransactionSet()
+{
+    static QSet<QString> s;
+    return s;
+}
+
+bool underTransaction(const QSqlDatabase& db)
+{
+    QMutexLocker guard(&txLock());
+    return inTransactionSet().contains(db.connectionName());
+}
+
+void markTransaction(const QSqlDatabase& db, bool open)
+{
+    QMutexLocker guard(&txLock());
+    if (open)
+        inTransactionSet().insert(db.connectionName());
+    else
+        inTransactionSet().remove(db.connectionName());
+}
+
+} // namespace
 
 Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
 {
@@ -82,14 +119,21 @@ Transaction::Transaction(const QSqlDatabase& db) : m_db(db)
     if (m_error.failed())
         return;
     m_open = m_db.transaction();
+    // The server went away since the last operation: this one starts on a new session.
+    if (!m_open && reconnectIfLost(m_db))
+        m_open = m_db.transaction();
     if (!m_open)
         m_error = Error::of(m_db.lastError());
+    else
+        markTransaction(m_db, true);
 }
 
 Transaction::~Transaction()
 {
-    if (m_open)
+    if (m_open) {
         m_db.rollback();
+        markTransaction(m_db, false);
+    }
 }
 
 bool Transaction::commit()
@@ -101,25 +145,39 @@ bool Transaction::commit()
         return false;
     }
     m_open = false;
+    markTransaction(m_db, false);
     return true;
 }
 
 Statement::Statement(const QSqlDatabase& db, const QString& sql)
 {
-    m_query = StatementCache::take(db, sql);
-    if (m_query) {
-        m_cached = true;
-        return;
+    // A server's session can be replaced by a reconnection, which its prepared statements do
+    // not survive: only a local file's statements are kept between operations.
+    const bool server = isServer(db);
+    if (!server) {
+        m_query = StatementCache::take(db, sql);
+        if (m_query) {
+            m_cached = true;
+            return;
+        }
     }
     auto* q = new QSqlQuery(db);
     q->setForwardOnly(true);
-    if (!q->prepare(sql)) {
-        m_error = Error::of(q->lastError());
-        m_query = q;
-        return;
+    bool prepared = q->prepare(sql);
+    // A read between operations after the server went away: once more on a new session.
+    if (!prepared && server && !underTransaction(db) && reconnectIfLost(db)) {
+        delete q;
+        q = new QSqlQuery(db);
+        q->setForwardOnly(true);
+        prepared = q->prepare(sql);
     }
     m_query = q;
-    m_cached = StatementCache::keep(db, sql, q);
+    if (!prepared) {
+        m_error = Error::of(q->lastError());
+        return;
+    }
+    if (!server)
+        m_cached = StatementCache::keep(db, sql, q);
 }
 
 Statement::~Statement()
@@ -128,6 +186,12 @@ Statement::~Statement()
         StatementCache::giveBack(m_query);
     else
         delete m_query;
+}
+
+QVariant Statement::value(int i) const
+{
+    const QVariant v = m_query->value(i);
+    return v.metaType().id() == QMetaType::QDate ? dateValue(v.toDate()) : v;
 }
 
 Statement& Statement::bind(const QVariant& v)
@@ -167,6 +231,20 @@ bool Statement::next()
 
 Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {
+    // The server prepares only queries; a statement without values (a table's definition) is
+    // sent as it stands.
+    if (values.isEmpty() && isServer(db)) {
+        QSqlQuery q(db);
+        if (q.exec(sql))
+            return {};
+        if (!underTransaction(db) && reconnectIfLost(db)) {
+            QSqlQuery again(db);
+            if (again.exec(sql))
+                return {};
+            return Error::of(again.lastError());
+        }
+        return Error::of(q.lastError());
+    }
     Statement s(db, sql);
     for (const QVariant& v : values)
         s.bind(v);

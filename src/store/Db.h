@@ -54,7 +54,8 @@ public:
     Statement& bind(const QVariant& v);
     bool exec();
     bool next();
-    QVariant value(int i) const { return m_query->value(i); }
+    // A date the server hands back as a date comes out in its stored text form, as from the file.
+    QVariant value(int i) const;
     QSqlQuery& query() { return *m_query; }
     bool ok() const { return m_error.ok(); }
     const Error& error() const { return m_error; }

@@ -13,6 +13,9 @@ class FastDelete {
   public:
     explicit FastDelete(const QSqlDatabase& db) : m_db(db)
     {
+        // A server keeps its own pages: nothing to set there.
+        if (m_db.driverName() != QLatin1String("QSQLITE"))
+            return;
         QSqlQuery q(m_db);
         if (q.exec(QStringLiteral("PRAGMA secure_delete")) && q.next())
             m_before = q.value(0).toInt();

@@ -1,5 +1,7 @@
 #include "store/Schema.h"
 
+#include "store/Server.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -117,7 +119,10 @@ Error checkSchema(const QSqlDatabase& db, DbKind kind)
         if (t.kind != kind)
             continue;
         // The first read also tells a file that is not a database at all.
-        Statement s(db, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+        Statement s(db, isServer(db)
+                            ? QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                             "WHERE table_schema = current_schema() AND table_name = ?")
+                            : QStringLiteral("SELECT name FROM pragma_table_info(?)"));
         s.bind(t.name);
         QStringList have;
         const Error e = forEachRow(s, [&have](Statement& r) { have << r.value(0).toString(); });

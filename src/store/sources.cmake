@@ -5,4 +5,8 @@ target_sources(tesvan_core PRIVATE
   src/store/Integrity.h src/store/Integrity.cpp
   src/store/Rows.h src/store/Rows.cpp
   src/store/StatementCache.h src/store/StatementCache.cpp
-  src/store/Schema.h src/store/Schema.cpp)
+  src/store/Schema.h src/store/Schema.cpp
+  src/store/Server.h src/store/Server.cpp)
+# libpq itself: reading a connection string as the server will, and telling a lost connection.
+find_package(PostgreSQL REQUIRED)
+target_link_libraries(tesvan_core PUBLIC PostgreSQL::PostgreSQL)

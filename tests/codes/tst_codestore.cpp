@@ -80,12 +80,7 @@ class TestCodeStore : public QObject {
     }
     void failOn(const QSqlDatabase& db, const QString& table, const QString& event, const QString& when)
     {
-        QCOMPARE(
-            store::run(
-                db,
-                u"CREATE TRIGGER fail BEFORE %1 ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, '故障'); END"_s.arg(
-                    event, table, when)),
-            QString());
+        QCOMPARE(testing::failingTrigger(db, u"fail"_s, event, table, when, u"故障"_s), QString());
     }
     QString allCodes()
     {
@@ -295,7 +290,7 @@ class TestCodeStore : public QObject {
         QCOMPARE(store::run(m_work, u"INSERT INTO w一覧 (作成日, 氏名) VALUES ('2024-01-01', '佐藤')"_s),
                  QString());
         if (failOn == u"営業日報ヘッダ"_s)
-            this->failOn(m_main, failOn, u"DELETE"_s, u"1"_s);
+            this->failOn(m_main, failOn, u"DELETE"_s, u"true"_s);
         else if (!failOn.isEmpty())
             this->failOn(m_main, failOn, u"UPDATE"_s, u"OLD.code = '199'"_s);
         const store::Error e = app::initialiseData(m_main);

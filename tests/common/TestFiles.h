@@ -3,6 +3,8 @@
 #include "store/Schema.h"
 
 #include "store/Db.h"
+#include "store/Server.h"
+#include "ServerCluster.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,11 +31,21 @@ inline QString openFreshFiles(const QString& dir, const QString& prefix, QSqlDat
 {
     QDir().mkpath(dir);
     const QString m = dir + QStringLiteral("/Tesvan.mdb"), w = dir + QStringLiteral("/TesvanWork.mdb");
-    store::Error err = store::createInitialFile(m, store::DbKind::Main);
-    if (err.ok())
-        err = store::createInitialFile(w, store::DbKind::Work);
-    if (err.ok())
-        err = store::openDatabase(prefix + QStringLiteral("main"), m, store::DbKind::Main);
+    store::Error err;
+    if (onServer()) {
+        // The main database on the test server, made afresh; the work file stays local.
+        err = store::Error(ServerCluster::shared().freshMain());
+        if (err.ok())
+            err = store::createInitialFile(w, store::DbKind::Work);
+        if (err.ok())
+            err = store::openServer(prefix + QStringLiteral("main"), ServerCluster::shared().conninfo());
+    } else {
+        err = store::createInitialFile(m, store::DbKind::Main);
+        if (err.ok())
+            err = store::createInitialFile(w, store::DbKind::Work);
+        if (err.ok())
+            err = store::openDatabase(prefix + QStringLiteral("main"), m, store::DbKind::Main);
+    }
     if (err.ok())
         err = store::openDatabase(prefix + QStringLiteral("work"), w, store::DbKind::Work);
     main = QSqlDatabase::database(prefix + QStringLiteral("main"), false);
@@ -58,6 +70,32 @@ inline QVariant firstValue(const QSqlDatabase& db, const QString& sql, const QVa
     if (!q.exec() || !q.next())
         return QVariant(QStringLiteral("<none>"));
     return q.value(0);
+}
+
+// A trigger that makes a statement fail with message, in the dialect of db's engine. event is
+// INSERT, UPDATE or DELETE; when is a condition on NEW or OLD, or empty for every row.
+inline QString failingTrigger(const QSqlDatabase& db, const QString& name, const QString& event,
+                              const QString& table, const QString& when, const QString& message)
+{
+    if (!store::isServer(db))
+        return store::run(db, QStringLiteral(
+                                  "CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
+                                  .arg(name, event, table,
+                                       when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when, message))
+            .reason();
+    const QString row = event == QLatin1String("DELETE") ? QStringLiteral("OLD") : QStringLiteral("NEW");
+    const QString fn = QStringLiteral("%1_%2").arg(name, table);
+    const QString why =
+        store::run(db, QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
+                                      "$$ BEGIN IF %2 THEN RAISE EXCEPTION '%3'; END IF; RETURN %4; END $$")
+                           .arg(fn, when.isEmpty() ? QStringLiteral("true") : when, message, row))
+            .reason();
+    if (!why.isEmpty())
+        return why;
+    return store::run(db,
+                      QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %4()")
+                          .arg(name, event, table, fn))
+        .reason();
 }
 
 inline QByteArray readAll(const QString& path)

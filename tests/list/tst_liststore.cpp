@@ -250,8 +250,8 @@ class TestListStore : public QObject {
         tick(u"2024-04-03"_s, u"O'Brien"_s);
         const QStringList reports = stored(), rows = listed();
         // The second ticked report's lines cannot be deleted.
-        QCOMPARE(store::run(m_main, u"CREATE TRIGGER keep BEFORE DELETE ON 営業日報 WHEN OLD.氏名 = '鈴木' "
-                                    "BEGIN SELECT RAISE(ABORT, '削除不可'); END"_s),
+        QCOMPARE(testing::failingTrigger(m_main, u"keep"_s, u"DELETE"_s, u"営業日報"_s,
+                                         u"OLD.氏名 = '鈴木'"_s, u"削除不可"_s),
                  QString());
         const list::DeleteResult r = list::deleteTickedReports(m_main, m_work);
         QVERIFY(r.error.reason().contains(u"削除不可"_s));
