@@ -1,31 +1,69 @@
 #include "app/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QCoreApplication>
 #include <QDir>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace app {
 namespace {
 const QByteArray kRaise = "raise\n";
-}
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), m_key(key)
+// The socket's address: a path in the temporary folder, named by the key.
+bool addressOf(const QString& path, sockaddr_un& a)
 {
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = m_server.nextPendingConnection()) {
-            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (s->readAll().contains("raise"))
-                    emit activationRequested();
-            });
-        }
-    });
+    const QByteArray p = QFile::encodeName(path);
+    if (p.size() >= qsizetype(sizeof(a.sun_path)))
+        return false;
+    std::memset(&a, 0, sizeof a);
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, p.constData(), size_t(p.size()));
+    return true;
 }
 
-SingleInstance::~SingleInstance() = default;
+// Reads what a client sent, waiting briefly for it: a client writes its one line at once.
+QByteArray readMessage(int fd)
+{
+    QByteArray got;
+    char buf[64];
+    for (int tries = 0; tries < 10 && !got.contains('\n'); ++tries) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            break;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        got.append(buf, n);
+    }
+    return got;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& key, QObject* parent)
+    : QObject(parent), m_key(key), m_socketPath(QDir(QDir::tempPath()).filePath(key))
+{
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_listener >= 0) {
+        ::close(m_listener);
+        QFile::remove(m_socketPath);
+    }
+}
 
 QString SingleInstance::defaultKey()
 {
@@ -49,9 +87,34 @@ bool SingleInstance::claim()
     m_lock->setStaleLockTime(0); // stale only when its process is gone
     if (!m_lock->tryLock(0))
         return false;
-    QLocalServer::removeServer(m_key); // a socket left by a crashed run
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    m_server.listen(m_key);
+    QFile::remove(m_socketPath); // a socket left by a crashed run
+    sockaddr_un a;
+    if (!addressOf(m_socketPath, a))
+        return true; // the lock alone still keeps a second instance out
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return true;
+    // Only this user may ask the window to come forward.
+    const mode_t old = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    ::umask(old);
+    if (!bound || ::listen(fd, 8) != 0) {
+        ::close(fd);
+        return true;
+    }
+    m_listener = fd;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        for (;;) {
+            const int c = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c < 0)
+                break;
+            const bool raise = readMessage(c).contains("raise");
+            ::close(c);
+            if (raise)
+                emit activationRequested();
+        }
+    });
     return true;
 }
 
@@ -59,15 +122,19 @@ bool SingleInstance::signalRunning(int timeoutMs)
 {
     // The first instance may still be starting: retry until it listens.
     QDeadlineTimer deadline(timeoutMs);
+    sockaddr_un a;
+    if (!addressOf(m_socketPath, a))
+        return false;
     while (!deadline.hasExpired()) {
-        QLocalSocket s;
-        s.connectToServer(m_key);
-        if (s.waitForConnected(qMax<qint64>(1, deadline.remainingTime()))) {
-            s.write(kRaise);
-            const bool ok = s.waitForBytesWritten(qMax<qint64>(1, deadline.remainingTime()));
-            s.disconnectFromServer();
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0) {
+            const bool ok = ::write(fd, kRaise.constData(), size_t(kRaise.size())) == kRaise.size();
+            ::close(fd);
             return ok;
         }
+        ::close(fd);
         QThread::msleep(50);
     }
     return false;

@@ -1,13 +1,13 @@
 #pragma once
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <memory>
 
 namespace app {
 
-// One running instance per user: the first start holds a lock file and listens on a local
-// socket; a later start asks it to come forward and leaves.
+// One running instance per user and installation: the first start holds a lock file and
+// listens on a Unix socket in the temporary folder; a later start asks it to come forward and
+// leaves. Plain sockets, not QtNetwork, keep ten libraries out of every start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -29,7 +29,8 @@ signals:
 private:
     QString m_key;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    int m_listener = -1; // the listening Unix socket of the first instance
+    QString m_socketPath;
 };
 
 } // namespace app
