@@ -6,7 +6,7 @@
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"
-#include "app/controls/ColumnSpec.h"
+#include "app/controls/ColumnTable.h"
 #include "list/ListStore.h"
 #include "store/Dates.h"
 

@@ -37,7 +37,7 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
     setWindowModality(Qt::NonModal);
     setAttribute(Qt::WA_DeleteOnClose);
     m_printer->setDocName(QStringLiteral("営業日報"));
-    rpt営業日報::ActiveReport_ReportStart(*m_printer);
+    rpt営業日報::prepareDevice(*m_printer);
 
     connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         if (const store::Error e = m_report.render(*p); e.failed())

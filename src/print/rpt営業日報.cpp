@@ -114,7 +114,7 @@ rpt営業日報::rpt営業日報(const HeaderValues& header, const QList<PrintLi
 {
 }
 
-void rpt営業日報::ActiveReport_ReportStart(QPagedPaintDevice& device)
+void rpt営業日報::prepareDevice(QPagedPaintDevice& device)
 {
     const QMarginsF margins(kLeftMargin / 20, kTopMargin / 20, kRightMargin / 20, kBottomMargin / 20);
     const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Landscape, margins, QPageLayout::Point);
@@ -236,7 +236,7 @@ store::Error rpt営業日報::writePdf(const QString& path) const
         QPdfWriter pdf(&file);
         pdf.setTitle(QStringLiteral("営業日報"));
         pdf.setCreator(QStringLiteral("営業日報 Tesvan"));
-        ActiveReport_ReportStart(pdf);
+        prepareDevice(pdf);
         if (const store::Error e = render(pdf); e.failed()) {
             file.cancelWriting();
             return e;

@@ -62,7 +62,7 @@ class rpt営業日報 {
     rpt営業日報(const print::HeaderValues& header, const QList<print::PrintLine>& lines);
 
     // Page set-up of a device before painting: A4 landscape and the form's margins.
-    static void ActiveReport_ReportStart(QPagedPaintDevice& device);
+    static void prepareDevice(QPagedPaintDevice& device);
 
     // The texts of the page-header items, in the order of pageHeaderItems().
     QStringList PageHeader_Format() const;

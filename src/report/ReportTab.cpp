@@ -3,7 +3,7 @@
 #include "app/Look.h"
 #include "app/Notices.h"
 #include "app/TabContext.h"
-#include "app/controls/ColumnSpec.h"
+#include "app/controls/ColumnTable.h"
 #include "app/controls/Controls.h"
 #include "app/controls/DataGrid.h"
 #include "app/controls/DataSource.h"

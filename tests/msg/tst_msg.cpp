@@ -141,7 +141,7 @@ void TstMsg::catalogue_data()
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
 }
 
-// Every row, for several subjects, both as described and as handed to the presenter.
+// Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
 void TstMsg::catalogue()
 {
     QFETCH(QString, op);

@@ -13,7 +13,7 @@ target_sources(tesvan_gui PRIVATE
   src/app/controls/GridEditSession.h src/app/controls/GridEditSession.cpp
   src/app/controls/RowSelector.h src/app/controls/RowSelector.cpp
   src/app/controls/DataGrid.h src/app/controls/DataGrid.cpp
-  src/app/controls/ColumnSpec.h src/app/controls/ColumnSpec.cpp
+  src/app/controls/ColumnTable.h src/app/controls/ColumnTable.cpp
   src/app/controls/DropDown.h src/app/controls/DropDown.cpp
   src/app/controls/DateInput.h src/app/controls/DateInput.cpp
   src/app/controls/Controls.h src/app/controls/Controls.cpp)

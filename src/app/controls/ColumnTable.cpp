@@ -1,4 +1,4 @@
-#include "app/controls/ColumnSpec.h"
+#include "app/controls/ColumnTable.h"
 
 #include "app/controls/DataGrid.h"
 
