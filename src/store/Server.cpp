@@ -11,10 +11,39 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <libpq-fe.h>
+#include <mutex>
 
 namespace store {
 namespace {
+
+// libpq is loaded only once a server is named: linked in, it would pull its Kerberos, LDAP and
+// TLS libraries into every start of a program that keeps its data in local files. The QPSQL
+// driver loads the same library when it connects.
+struct LibPq {
+    decltype(&PQconninfoParse) conninfoParse = nullptr;
+    decltype(&PQconninfoFree) conninfoFree = nullptr;
+    decltype(&PQfreemem) freemem = nullptr;
+    decltype(&PQstatus) status = nullptr;
+    bool loaded() const { return conninfoParse && conninfoFree && freemem && status; }
+};
+
+const LibPq& libpq()
+{
+    static LibPq lib;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* h = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (!h)
+            return;
+        lib.conninfoParse = reinterpret_cast<decltype(&PQconninfoParse)>(dlsym(h, "PQconninfoParse"));
+        lib.conninfoFree = reinterpret_cast<decltype(&PQconninfoFree)>(dlsym(h, "PQconninfoFree"));
+        lib.freemem = reinterpret_cast<decltype(&PQfreemem)>(dlsym(h, "PQfreemem"));
+        lib.status = reinterpret_cast<decltype(&PQstatus)>(dlsym(h, "PQstatus"));
+    });
+    return lib;
+}
 
 // Texts sort and compare by code point, as in the local file: code order, date order and the
 // list's name order must not depend on the server's locale.
@@ -23,17 +52,20 @@ const QString kText = QStringLiteral("text COLLATE \"C\"");
 // Keyword=value pairs of a connection string as libpq reads it; the reason when it cannot.
 Error parseConninfo(const QString& conninfo, QList<std::pair<QString, QString>>& out)
 {
+    const LibPq& pq = libpq();
+    if (!pq.loaded())
+        return Error(QStringLiteral("PostgreSQL のクライアントライブラリ（libpq.so.5）を読み込めません。"));
     char* message = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &message);
+    PQconninfoOption* options = pq.conninfoParse(conninfo.toUtf8().constData(), &message);
     if (!options) {
         const QString why = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("メモリ不足");
-        PQfreemem(message);
+        pq.freemem(message);
         return Error(QStringLiteral("接続文字列を読み取れません: ") + why);
     }
     for (PQconninfoOption* o = options; o->keyword; ++o)
         if (o->val && *o->val)
             out.append({QString::fromUtf8(o->keyword), QString::fromUtf8(o->val)});
-    PQconninfoFree(options);
+    pq.conninfoFree(options);
     return {};
 }
 
@@ -157,7 +189,8 @@ bool reconnectIfLost(const QSqlDatabase& db)
     const QVariant h = db.driver()->handle();
     if (db.isOpen() && h.isValid() && qstrcmp(h.typeName(), "PGconn*") == 0) {
         PGconn* conn = *static_cast<PGconn* const*>(h.constData());
-        if (conn && PQstatus(conn) == CONNECTION_OK)
+        // The driver holds a connection, so libpq is loaded already.
+        if (conn && libpq().loaded() && libpq().status(conn) == CONNECTION_OK)
             return false;
     }
     QSqlDatabase again = db;

@@ -7,6 +7,7 @@ target_sources(tesvan_core PRIVATE
   src/store/StatementCache.h src/store/StatementCache.cpp
   src/store/Schema.h src/store/Schema.cpp
   src/store/Server.h src/store/Server.cpp)
-# libpq itself: reading a connection string as the server will, and telling a lost connection.
+# libpq's header only: the library is opened at run time once a server is named.
 find_package(PostgreSQL REQUIRED)
-target_link_libraries(tesvan_core PUBLIC PostgreSQL::PostgreSQL)
+target_include_directories(tesvan_core PRIVATE ${PostgreSQL_INCLUDE_DIRS})
+target_link_libraries(tesvan_core PUBLIC ${CMAKE_DL_LIBS})
