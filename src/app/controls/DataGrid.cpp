@@ -1,4 +1,5 @@
 #include "app/controls/DataGrid.h"
+#include "app/controls/GridHeader.h"
 
 #include "app/controls/CellEditor.h"
 
@@ -22,6 +23,7 @@ DataGrid::DataGrid(QWidget* parent)
     m_model = new DataGridModel(this);
     // Setting the model already moves the current cell, which asks the edit session.
     m_session = new GridEditSession(this, m_model, this);
+    setHorizontalHeader(new GridHeader(Qt::Horizontal, this));
     setVerticalHeader(new RowSelector([this] { return isEof() ? -1 : row(); }, this));
     setModel(m_model);
     m_delegate = new GridDelegate(m_session, this);

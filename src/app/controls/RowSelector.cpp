@@ -3,7 +3,7 @@
 #include <QPainter>
 
 RowSelector::RowSelector(std::function<int()> markedRow, QWidget* parent)
-    : QHeaderView(Qt::Vertical, parent), m_markedRow(std::move(markedRow))
+    : GridHeader(Qt::Vertical, parent), m_markedRow(std::move(markedRow))
 {
 }
 

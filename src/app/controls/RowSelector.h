@@ -1,9 +1,9 @@
 #pragma once
 // The row selector of a grid: an empty vertical header that marks the current row.
-#include <QHeaderView>
+#include "app/controls/GridHeader.h"
 #include <functional>
 
-class RowSelector : public QHeaderView {
+class RowSelector : public GridHeader {
   public:
     // markedRow: the row to mark, or -1 for none.
     RowSelector(std::function<int()> markedRow, QWidget* parent);

@@ -11,6 +11,7 @@ target_sources(tesvan_gui PRIVATE
   src/app/controls/GridNavigator.h src/app/controls/GridNavigator.cpp
   src/app/controls/GridDelegate.h src/app/controls/GridDelegate.cpp
   src/app/controls/GridEditSession.h src/app/controls/GridEditSession.cpp
+  src/app/controls/GridHeader.h src/app/controls/GridHeader.cpp
   src/app/controls/RowSelector.h src/app/controls/RowSelector.cpp
   src/app/controls/DataGrid.h src/app/controls/DataGrid.cpp
   src/app/controls/ColumnTable.h src/app/controls/ColumnTable.cpp
