@@ -66,7 +66,7 @@ std::optional<ReadResult> copyInEngine(const QSqlDatabase& main, const QSqlDatab
             copy.bind(filter);
         if (!copy.exec())
             return copy.error();
-        r.rows = copy.query().numRowsAffected();
+        r.rows = copy.rowsAffected();
         return {};
     });
     // The attachment never outlives the statement: the main file is left to its own connection.
@@ -104,7 +104,7 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
             if (pending.size() < kBatch * kFields)
                 return true;
             for (const QVariant& v : pending)
-                batch.query().addBindValue(v);
+                batch.bind(v);
             pending.clear();
             if (!batch.exec()) {
                 written = batch.error();
@@ -121,7 +121,7 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
             const int rest = int(pending.size() / kFields);
             store::Statement last(work, insertSql(rest));
             for (const QVariant& v : pending)
-                last.query().addBindValue(v);
+                last.bind(v);
             if (!last.exec())
                 return last.error();
             r.rows += rest;

@@ -12,7 +12,10 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
+#include <QSqlRecord>
 #include <QUrl>
+#include <sqlite3.h>
 
 namespace store {
 namespace {
@@ -92,11 +95,13 @@ Error openDatabase(const QString& connection, const QString& path, DbKind kind)
             err = checkSchema(db, kind);
         if (err.ok())
             err = applyFileSettings(db, kind);
-        if (err.ok())
+        if (err.ok()) {
+            StatementCache::manage(connection);
             return {};
+        }
+        StatementCache::forget(connection);
         db.close();
     }
-    StatementCache::forget(connection);
     QSqlDatabase::removeDatabase(connection);
     return err;
 }
@@ -149,84 +154,287 @@ bool Transaction::commit()
     return true;
 }
 
+namespace {
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    if (!db.driver() || !db.isOpen())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+// In the driver's words, so that a reason reads the same whichever way it came.
+Error sqliteError(sqlite3* handle, const char* what, int code)
+{
+    return Error::of(QSqlError(QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(handle)),
+                               QSqlError::StatementError, QString::number(code & 0xff)));
+}
+
+// A Null of any kind binds Null, as through the driver: a null text is not an empty one.
+bool isNullValue(const QVariant& v)
+{
+    if (v.isNull())
+        return true;
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+        return static_cast<const QString*>(v.constData())->isNull();
+    case QMetaType::QByteArray:
+        return static_cast<const QByteArray*>(v.constData())->isNull();
+    case QMetaType::QDate:
+        return v.toDate().isNull();
+    case QMetaType::QDateTime:
+        return v.toDateTime().isNull();
+    case QMetaType::QTime:
+        return v.toTime().isNull();
+    default:
+        return false;
+    }
+}
+
+int bindText(sqlite3_stmt* stmt, int i, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v)
+{
+    if (isNullValue(v))
+        return sqlite3_bind_null(stmt, i);
+    switch (v.metaType().id()) {
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(stmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return sqlite3_bind_int64(stmt, i, v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(stmt, i, v.toDouble());
+    case QMetaType::QDateTime:
+        return bindText(stmt, i, v.toDateTime().toString(Qt::ISODateWithMs));
+    case QMetaType::QTime:
+        return bindText(stmt, i, v.toTime().toString(QStringLiteral("hh:mm:ss.zzz")));
+    case QMetaType::QString:
+        return bindText(stmt, i, *static_cast<const QString*>(v.constData()));
+    default:
+        return bindText(stmt, i, v.toString());
+    }
+}
+
+} // namespace
+
 Statement::Statement(const QSqlDatabase& db, const QString& sql)
 {
-    // A server's session can be replaced by a reconnection, which its prepared statements do
-    // not survive: only a local file's statements are kept between operations.
-    const bool server = isServer(db);
-    if (!server) {
-        m_query = StatementCache::take(db, sql);
-        if (m_query) {
+    if (sqlite3* handle = sqliteHandle(db)) {
+        m_handle = handle;
+        const QString connection = db.connectionName();
+        m_stmt = StatementCache::take(connection, handle, sql);
+        if (m_stmt) {
             m_cached = true;
             return;
         }
+        const QByteArray utf8 = sql.toUtf8();
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v3(handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
+                                          &m_stmt, &tail);
+        if (rc != SQLITE_OK) {
+            m_error = sqliteError(handle, "Unable to execute statement", rc);
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+            return;
+        }
+        if (tail && !QByteArray(tail).trimmed().isEmpty()) {
+            m_error = Error(QStringLiteral("Unable to execute multiple statements at a time"));
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+            return;
+        }
+        if (!m_stmt) { // only a comment or blanks
+            m_error = Error(QStringLiteral("Unable to execute statement: no SQL"));
+            return;
+        }
+        m_cached = StatementCache::keep(connection, handle, sql, m_stmt);
+        return;
     }
+    if (!isServer(db)) {
+        m_error = Error(QStringLiteral("データベース「%1」に接続していません。").arg(db.connectionName()));
+        return;
+    }
+    // A server's session can be replaced by a reconnection, which its prepared statements do
+    // not survive: none is kept between operations.
     auto* q = new QSqlQuery(db);
     q->setForwardOnly(true);
     bool prepared = q->prepare(sql);
     // A read between operations after the server went away: once more on a new session.
-    if (!prepared && server && !underTransaction(db) && reconnectIfLost(db)) {
+    if (!prepared && !underTransaction(db) && reconnectIfLost(db)) {
         delete q;
         q = new QSqlQuery(db);
         q->setForwardOnly(true);
         prepared = q->prepare(sql);
     }
     m_query = q;
-    if (!prepared) {
+    if (!prepared)
         m_error = Error::of(q->lastError());
-        return;
-    }
-    if (!server)
-        m_cached = StatementCache::keep(db, sql, q);
 }
 
 Statement::~Statement()
 {
-    if (m_cached)
-        StatementCache::giveBack(m_query);
-    else
-        delete m_query;
+    if (m_stmt) {
+        if (m_cached)
+            StatementCache::giveBack(m_stmt);
+        else
+            sqlite3_finalize(m_stmt);
+    }
+    delete m_query;
 }
 
 QVariant Statement::value(int i) const
 {
-    const QVariant v = m_query->value(i);
-    return v.metaType().id() == QMetaType::QDate ? dateValue(v.toDate()) : v;
+    if (m_query) {
+        const QVariant v = m_query->value(i);
+        return v.metaType().id() == QMetaType::QDate ? dateValue(v.toDate()) : v;
+    }
+    if (!m_stmt || !m_onRow)
+        return {};
+    switch (sqlite3_column_type(m_stmt, i)) {
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(m_stmt, i));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(m_stmt, i);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i));
+    }
+    }
+}
+
+int Statement::columnCount() const
+{
+    if (m_query)
+        return m_query->record().count();
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+
+int Statement::rowsAffected() const
+{
+    return m_query ? m_query->numRowsAffected() : m_changes;
 }
 
 Statement& Statement::bind(const QVariant& v)
 {
     // By position: a cached statement starts from the first placeholder whatever its last
     // user left.
-    if (v.metaType().id() == QMetaType::QString && !v.isNull())
-        m_query->bindValue(m_bound++, cleanText(v.toString()));
-    else
-        m_query->bindValue(m_bound++, v);
+    const QVariant value =
+        v.metaType().id() == QMetaType::QString && !v.isNull() ? QVariant(cleanText(v.toString())) : v;
+    if (m_query) {
+        m_query->bindValue(m_bound++, value);
+        return *this;
+    }
+    if (!m_stmt)
+        return *this;
+    if (m_bound == 0) {
+        // The values of a new run: the last run's read ends first.
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        m_stepped = m_rowWaiting = m_onRow = false;
+        m_runValues = 0;
+    }
+    const int rc = bindValue(m_stmt, ++m_bound, value);
+    m_runValues = m_bound;
+    if (rc != SQLITE_OK && m_error.ok())
+        m_error = sqliteError(m_handle, "Unable to bind parameters", rc);
     return *this;
+}
+
+bool Statement::stepLocal(const char* what)
+{
+    const int rc = sqlite3_step(m_stmt);
+    m_stepped = true;
+    if (rc == SQLITE_ROW)
+        return true;
+    m_onRow = m_rowWaiting = false;
+    if (rc == SQLITE_DONE) {
+        m_changes = sqlite3_changes(m_handle);
+        sqlite3_reset(m_stmt);
+        return false;
+    }
+    // The step's code may be the generic one; the reset gives the specific reason.
+    const int code = sqlite3_reset(m_stmt);
+    m_error = sqliteError(m_handle, what, code != SQLITE_OK ? code : rc);
+    return false;
 }
 
 bool Statement::exec()
 {
+    const int bound = m_bound;
     m_bound = 0;
     if (m_error.failed())
         return false;
-    if (!m_query->exec()) {
-        m_error = Error::of(m_query->lastError());
+    if (m_query) {
+        if (!m_query->exec()) {
+            m_error = Error::of(m_query->lastError());
+            return false;
+        }
+        return true;
+    }
+    if (bound == 0 && m_stepped) // the same values again
+        sqlite3_reset(m_stmt);
+    if (m_runValues != sqlite3_bind_parameter_count(m_stmt)) {
+        m_error = Error(QStringLiteral("Parameter count mismatch"));
         return false;
     }
-    return true;
+    m_changes = 0;
+    m_onRow = false;
+    m_rowWaiting = stepLocal("Unable to execute statement");
+    return m_error.ok();
 }
 
 bool Statement::next()
 {
     if (m_error.failed())
         return false;
-    if (m_query->next())
+    if (m_query) {
+        if (m_query->next())
+            return true;
+        // next() is false both at the end and on an error part-way: tell them apart.
+        if (m_query->lastError().isValid())
+            m_error = Error::of(m_query->lastError());
+        return false;
+    }
+    if (!m_stmt)
+        return false;
+    if (m_rowWaiting) {
+        m_rowWaiting = false;
+        m_onRow = true;
         return true;
-    // next() is false both at the end and on an error part-way: tell them apart.
-    if (m_query->lastError().isValid())
-        m_error = Error::of(m_query->lastError());
-    return false;
+    }
+    if (!m_onRow)
+        return false;
+    m_onRow = stepLocal("Unable to fetch row");
+    return m_onRow;
+}
+
+void Statement::finish()
+{
+    if (m_query)
+        m_query->finish();
+    else if (m_stmt)
+        sqlite3_reset(m_stmt);
+    m_rowWaiting = m_onRow = false;
 }
 
 Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values)

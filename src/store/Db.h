@@ -9,6 +9,9 @@
 #include <QString>
 #include <QVariant>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace store {
 
 enum class DbKind { Main, Work };
@@ -44,27 +47,42 @@ private:
 
 // A prepared statement with positional bound values; the first failure is kept, including
 // a read that stops on an error part-way (next() then returns false and ok() turns false).
-// The prepared statement is taken from the connection's statement cache when it holds one.
+// On a local file it runs straight on SQLite, taken from the connection's statement cache when
+// that holds it; on a server it is a QSqlQuery of the connection.
 class Statement {
 public:
     Statement(const QSqlDatabase& db, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
+    // The values of one run, in placeholder order; a run without new values repeats the last.
     Statement& bind(const QVariant& v);
     bool exec();
     bool next();
-    // A date the server hands back as a date comes out in its stored text form, as from the file.
+    // The current row's value: Null, a whole number, a real, a text or bytes. A date the server
+    // hands back as a date comes out in its stored text form, as from the file.
     QVariant value(int i) const;
-    QSqlQuery& query() { return *m_query; }
+    int columnCount() const;
+    // Rows written by the last exec.
+    int rowsAffected() const;
     bool ok() const { return m_error.ok(); }
     const Error& error() const { return m_error; }
-    void finish() { m_query->finish(); }
+    // Ends the read, so that it holds no lock; the bound values stay.
+    void finish();
 
 private:
-    QSqlQuery* m_query = nullptr;
+    bool stepLocal(const char* what);
+
+    QSqlQuery* m_query = nullptr;    // on a server
+    sqlite3_stmt* m_stmt = nullptr;  // on a local file
+    sqlite3* m_handle = nullptr;
     bool m_cached = false;
-    int m_bound = 0; // values bound since the last exec
+    bool m_stepped = false;   // run since the values were bound
+    bool m_rowWaiting = false; // exec() stepped onto the first row, next() has not shown it yet
+    bool m_onRow = false;
+    int m_bound = 0;          // values bound since the last exec
+    int m_runValues = 0;      // values of the run
+    int m_changes = 0;
     Error m_error;
 };
 

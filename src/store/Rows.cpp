@@ -78,7 +78,7 @@ Error readRows(const QSqlDatabase& db, const QString& sql, const QVariantList& v
     int width = -1;
     const Error e = forEachRow(s, [&](Statement& q) {
         if (width < 0)
-            width = q.query().record().count();
+            width = q.columnCount();
         Row r;
         r.reserve(width);
         for (int i = 0; i < width; ++i)

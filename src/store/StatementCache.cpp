@@ -1,90 +1,107 @@
 #include "store/StatementCache.h"
 
-#include <QPointer>
-#include <QSqlDriver>
-#include <memory>
+#include <QSet>
+#include <sqlite3.h>
 #include <unordered_map>
 
 namespace store {
 namespace {
 
 // Enough for every statement of every operation; dynamic SQL beyond it is simply not kept.
-constexpr qsizetype kMaxStatements = 128;
+constexpr size_t kMaxStatements = 128;
 
 struct Entry {
-    std::unique_ptr<QSqlQuery> query;
-    QPointer<QSqlDriver> driver; // a connection closed and opened again under its name differs
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3* handle = nullptr; // a connection opened again under its name differs
     QString connection;
     bool inUse = false;
 };
 
-// Connections are used by one thread each (the page check has its own): one cache per thread.
-std::unordered_map<QString, Entry>& entries()
+struct Cache {
+    std::unordered_map<QString, Entry> entries;
+    QSet<QString> managed;
+    ~Cache()
+    {
+        for (auto& [key, e] : entries)
+            if (!e.inUse)
+                sqlite3_finalize(e.stmt);
+    }
+};
+
+Cache& cache()
 {
-    thread_local std::unordered_map<QString, Entry> all;
-    return all;
+    thread_local Cache c;
+    return c;
 }
 
-QString keyOf(const QSqlDatabase& db, const QString& sql)
+QString keyOf(const QString& connection, const QString& sql)
 {
-    return db.connectionName() + QChar(u'\n') + sql;
+    return connection + QChar(u'\n') + sql;
 }
 
 } // namespace
 
-QSqlQuery* StatementCache::take(const QSqlDatabase& db, const QString& sql)
+void StatementCache::manage(const QString& connection)
 {
-    auto it = entries().find(keyOf(db, sql));
-    if (it == entries().end() || it->second.inUse)
+    cache().managed.insert(connection);
+}
+
+sqlite3_stmt* StatementCache::take(const QString& connection, sqlite3* handle, const QString& sql)
+{
+    Cache& c = cache();
+    auto it = c.entries.find(keyOf(connection, sql));
+    if (it == c.entries.end() || it->second.inUse)
         return nullptr;
     Entry& e = it->second;
-    if (e.driver.isNull() || e.driver != db.driver()) {
-        entries().erase(it);
+    if (e.handle != handle) {
+        sqlite3_finalize(e.stmt);
+        c.entries.erase(it);
         return nullptr;
     }
     e.inUse = true;
-    return e.query.get();
+    return e.stmt;
 }
 
-bool StatementCache::keep(const QSqlDatabase& db, const QString& sql, QSqlQuery* query)
+bool StatementCache::keep(const QString& connection, sqlite3* handle, const QString& sql, sqlite3_stmt* stmt)
 {
-    const QString key = keyOf(db, sql);
-    // Statements of connections removed without forget() (a file made and closed) go first.
-    if (entries().size() >= kMaxStatements)
-        std::erase_if(entries(),
-                      [](const auto& kv) { return !kv.second.inUse && kv.second.driver.isNull(); });
-    if (entries().size() >= kMaxStatements || entries().contains(key))
+    Cache& c = cache();
+    const QString key = keyOf(connection, sql);
+    if (!c.managed.contains(connection) || c.entries.size() >= kMaxStatements || c.entries.contains(key))
         return false;
-    Entry& e = entries()[key];
-    e.query.reset(query);
-    e.driver = db.driver();
-    e.connection = db.connectionName();
+    Entry& e = c.entries[key];
+    e.stmt = stmt;
+    e.handle = handle;
+    e.connection = connection;
     e.inUse = true;
     return true;
 }
 
-void StatementCache::giveBack(QSqlQuery* query)
+void StatementCache::giveBack(sqlite3_stmt* stmt)
 {
-    query->finish();
-    for (auto& [key, e] : entries())
-        if (e.query.get() == query) {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    for (auto& [key, e] : cache().entries)
+        if (e.stmt == stmt) {
             e.inUse = false;
             return;
         }
     // Its connection was forgotten while it was in use: it is the taker's to end.
-    delete query;
+    sqlite3_finalize(stmt);
 }
 
 void StatementCache::forget(const QString& connection)
 {
-    for (auto it = entries().begin(); it != entries().end();) {
+    Cache& c = cache();
+    c.managed.remove(connection);
+    for (auto it = c.entries.begin(); it != c.entries.end();) {
         if (it->second.connection != connection) {
             ++it;
             continue;
         }
-        if (it->second.inUse)
-            (void)it->second.query.release(); // giveBack() deletes it
-        it = entries().erase(it);
+        // One in use is finalized by giveBack().
+        if (!it->second.inUse)
+            sqlite3_finalize(it->second.stmt);
+        it = c.entries.erase(it);
     }
 }
 

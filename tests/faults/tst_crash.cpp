@@ -175,13 +175,16 @@ void TestCrash::killedWriterLeavesWholeOperations()
     const QString folder = testing::makeDataFolder(tmp.path());
     QRandomGenerator rng(20261208u + uint(qHash(mode)));
     int finishedOps = 0, killedMidWay = 0;
+    // A loaded machine (or a server) may take longer than the usual operation: wait longer
+    // until some operation finishes, so the kills fall among finished ones too.
+    int delayCap = maxDelayMs;
     for (int kill = 0; kill < kKills; ++kill) {
         QProcess writer;
         writer.start(QStringLiteral(FAULT_WRITER), {mode, folder});
         QVERIFY2(writer.waitForStarted(5000), qPrintable(writer.errorString()));
         QVERIFY2(writer.waitForReadyRead(10000), qPrintable(writer.readAllStandardError()));
         QVERIFY(writer.readLine().startsWith("ready"));
-        QThread::msleep(rng.bounded(maxDelayMs + 1));
+        QThread::msleep(rng.bounded(delayCap + 1));
         QCOMPARE(writer.state(), QProcess::Running); // it never ends by itself
         writer.kill();                               // SIGKILL
         QVERIFY(writer.waitForFinished(5000));
@@ -191,6 +194,8 @@ void TestCrash::killedWriterLeavesWholeOperations()
         finishedOps += ops;
         if (ops > 0)
             ++killedMidWay;
+        else if (finishedOps == 0)
+            delayCap = std::min(delayCap * 3 / 2, maxDelayMs * 10);
 
         Checker c(folder);
         c.integrity();

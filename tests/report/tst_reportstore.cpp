@@ -23,7 +23,7 @@ Rows select(const QSqlDatabase& db, const QString& sql, const QVariantList& valu
     if (q.exec())
         while (q.next()) {
             QVariantList r;
-            for (int i = 0; i < q.query().record().count(); ++i)
+            for (int i = 0; i < q.columnCount(); ++i)
                 r << q.value(i);
             out << r;
         }

@@ -5,6 +5,8 @@
 #include "store/Rows.h"
 #include "store/Schema.h"
 
+#include <QFile>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +17,7 @@ class TestStatements : public QObject {
     void reusedStatementStartsAfresh_data();
     void reusedStatementStartsAfresh();
     void connectionOpenedAgainUnderItsName();
+    void valuesAsTheDriverHasThem();
     void rewriteOnlyWhenChanged_data();
     void rewriteOnlyWhenChanged();
 };
@@ -97,6 +100,56 @@ void TestStatements::connectionOpenedAgainUnderItsName()
     QVERIFY(store::run(work, u"INSERT INTO w備考 (sname) VALUES (?)"_s, {u"second"_s}).ok());
     QCOMPARE(count(work, u"SELECT COUNT(*) FROM w備考"_s), 1);
     testing::closeFreshFiles(u"again"_s, main, work);
+}
+
+void TestStatements::valuesAsTheDriverHasThem()
+{
+    // What a statement binds and reads back is what the Qt driver binds and reads on the same
+    // file: Null apart from the empty text, numbers as numbers, texts whole.
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"kinds"_s, main, work), QString());
+    const QString wal = tmp.path() + u"/TesvanWork.mdb-wal"_s;
+    QVERIFY(store::run(work, u"CREATE TABLE kinds (n INTEGER, v)"_s).ok());
+    const QVariantList given = {QVariant(),          QVariant(QString()), QVariant(u""_s),  QVariant(42),
+                                QVariant(true),      QVariant(2.5),       QVariant(u"訪問先 🙂"_s),
+                                QVariant(QByteArray("\0b", 2)), QVariant(qlonglong(1) << 40)};
+    {
+        store::Statement ins(work, u"INSERT INTO kinds (n, v) VALUES (?, ?)"_s);
+        for (int i = 0; i < given.size(); ++i)
+            QVERIFY2(ins.bind(i).bind(given[i]).exec(), qPrintable(ins.error().reason()));
+        QCOMPARE(ins.rowsAffected(), 1);
+    }
+    {
+        store::Statement read(work, u"SELECT v, typeof(v) FROM kinds ORDER BY n"_s);
+        QSqlQuery byDriver(work);
+        QVERIFY(byDriver.exec(u"SELECT v, typeof(v) FROM kinds ORDER BY n"_s));
+        QVERIFY(read.exec());
+        QCOMPARE(read.columnCount(), 2);
+        QStringList types;
+        while (read.next()) {
+            QVERIFY(byDriver.next());
+            QCOMPARE(read.value(0), byDriver.value(0));
+            QCOMPARE(read.value(0).isNull(), byDriver.value(0).isNull());
+            QCOMPARE(read.value(0).metaType(), byDriver.value(0).metaType());
+            types << read.value(1).toString();
+        }
+        QVERIFY(read.ok());
+        QVERIFY(!byDriver.next());
+        byDriver.finish();
+        QCOMPARE(types, QStringList({u"null"_s, u"null"_s, u"text"_s, u"integer"_s, u"integer"_s, u"real"_s,
+                                     u"text"_s, u"blob"_s, u"integer"_s}));
+
+        // A run with too few values is refused, not run with the last ones.
+        store::Statement two(work, u"SELECT ? + ?"_s);
+        QVERIFY(!two.bind(1).exec());
+        QVERIFY(two.error().failed());
+    }
+
+    // Kept statements do not keep the file open once it is closed: its log is folded back.
+    QVERIFY(QFile::exists(wal));
+    testing::closeFreshFiles(u"kinds"_s, main, work);
+    QVERIFY(!QFile::exists(wal));
 }
 
 void TestStatements::rewriteOnlyWhenChanged_data()

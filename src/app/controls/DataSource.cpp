@@ -288,7 +288,7 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
         up.bind(controls::storageValue(v)).bind(id);
         if (!up.exec())
             return up.error().reason();
-        if (up.query().numRowsAffected() != 1)
+        if (up.rowsAffected() != 1)
             return QStringLiteral("行 %1 は表から削除されています。").arg(row + 1);
         up.finish();
         // Keep what the table holds after its own conversions, so the cache equals a re-read.
