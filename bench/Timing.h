@@ -37,6 +37,7 @@ struct RowOut {
     std::string what;
     double ours, floor, ratio, target;
     std::string unit = "ms";
+    double drawn = 0; // the window's drawing after the operation, when timed
 };
 inline std::vector<RowOut> g_rows;
 
@@ -48,21 +49,27 @@ inline bool skipped(const std::string& what)
     return !g_only.empty() && what.find(g_only) == std::string::npos;
 }
 
-// Ours and the floor in turn; before runs untimed ahead of each of them.
-inline void pair(const std::string& what, const std::function<void()>& ours,
-                 const std::function<void()>& floor, const std::function<void()>& before = {}, int runs = 0,
-                 double target = 1.5)
+// Ours and the floor in turn; before runs untimed ahead of each of them. draw, when given, is
+// the window catching up after ours (posted events, layout and painting): timed on its own,
+// since the floor draws nothing.
+inline void pairDrawn(const std::string& what, const std::function<void()>& ours,
+                      const std::function<void()>& draw, const std::function<void()>& floor,
+                      const std::function<void()>& before = {}, int runs = 0, double target = 1.5)
 {
     if (skipped(what))
         return;
     runs = runs > 0 ? runs : g_runs;
-    std::vector<double> a, b, r;
+    std::vector<double> a, b, r, d;
     for (int i = 0; i < runs + 1; ++i) {
         if (before)
             before();
         double t = nowMs();
         ours();
         const double ta = nowMs() - t;
+        t = nowMs();
+        if (draw)
+            draw();
+        const double td = nowMs() - t;
         if (before)
             before();
         t = nowMs();
@@ -73,9 +80,20 @@ inline void pair(const std::string& what, const std::function<void()>& ours,
         a.push_back(ta);
         b.push_back(tb);
         r.push_back(ta / tb);
+        d.push_back(td);
     }
-    g_rows.push_back({what, median(a), median(b), median(r), target});
-    std::fprintf(stderr, "  %-44s %9.2f %9.2f  %5.2f x\n", what.c_str(), median(a), median(b), median(r));
+    g_rows.push_back({what, median(a), median(b), median(r), target, "ms", draw ? median(d) : 0});
+    std::fprintf(stderr, "  %-44s %9.2f %9.2f  %5.2f x", what.c_str(), median(a), median(b), median(r));
+    if (draw)
+        std::fprintf(stderr, "  drawn %.2f", median(d));
+    std::fprintf(stderr, "\n");
+}
+
+inline void pair(const std::string& what, const std::function<void()>& ours,
+                 const std::function<void()>& floor, const std::function<void()>& before = {}, int runs = 0,
+                 double target = 1.5)
+{
+    pairDrawn(what, ours, {}, floor, before, runs, target);
 }
 
 inline void alone(const std::string& what, const std::function<void()>& op,
