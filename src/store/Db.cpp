@@ -329,6 +329,13 @@ int Statement::columnCount() const
     return m_stmt ? sqlite3_column_count(m_stmt) : 0;
 }
 
+QString Statement::columnName(int i) const
+{
+    if (m_query)
+        return m_query->record().fieldName(i);
+    return m_stmt ? QString::fromUtf8(sqlite3_column_name(m_stmt, i)) : QString();
+}
+
 int Statement::rowsAffected() const
 {
     return m_query ? m_query->numRowsAffected() : m_changes;

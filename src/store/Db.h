@@ -63,6 +63,7 @@ public:
     // hands back as a date comes out in its stored text form, as from the file.
     QVariant value(int i) const;
     int columnCount() const;
+    QString columnName(int i) const;
     // Rows written by the last exec.
     int rowsAffected() const;
     bool ok() const { return m_error.ok(); }

@@ -4,8 +4,6 @@
 #include "store/Db.h"
 
 #include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 #include <cstdlib>
@@ -73,18 +71,15 @@ QString DataSource::refresh()
         QStringList fields;
         int count = 0;
         {
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            if (!q.exec(QStringLiteral("select * from %1 limit 0").arg(quoted(m_table))))
-                return store::Error::of(q.lastError()).reason();
-            const QSqlRecord rec = q.record();
-            for (int i = 0; i < rec.count(); ++i)
-                fields << rec.fieldName(i);
-            q.finish();
-            if (!q.exec(QStringLiteral("select count(*) from %1").arg(quoted(m_table))) || !q.next())
-                return store::Error::of(q.lastError()).reason();
-            count = q.value(0).toInt();
-            q.finish();
+            store::Statement q(db, QStringLiteral("select * from %1 limit 0").arg(quoted(m_table)));
+            if (!q.exec())
+                return q.error().reason();
+            for (int i = 0; i < q.columnCount(); ++i)
+                fields << q.columnName(i);
+            store::Statement n(db, QStringLiteral("select count(*) from %1").arg(quoted(m_table)));
+            if (!n.exec() || !n.next())
+                return n.ok() ? QStringLiteral("表「%1」を数えられません。").arg(m_table) : n.error().reason();
+            count = n.value(0).toInt();
         }
         emit aboutToRefresh();
         adoptFields(fields);
@@ -101,25 +96,24 @@ QString DataSource::refresh()
     QList<qint64> ids;
     QList<QVariantList> rows;
     {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order)))
-            return store::Error::of(q.lastError()).reason();
-        const QSqlRecord rec = q.record();
-        for (int i = 1; i < rec.count(); ++i)
-            fields << rec.fieldName(i);
-        while (q.next()) {
-            ids << q.value(0).toLongLong();
+        store::Statement q(db, QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
+        // A read that stops on an error part-way fails as a whole; finished, it holds no lock.
+        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
+            if (fields.isEmpty())
+                for (int i = 1; i < r.columnCount(); ++i)
+                    fields << r.columnName(i);
+            ids << r.value(0).toLongLong();
             QVariantList row;
             row.reserve(fields.size());
             for (int i = 1; i <= fields.size(); ++i)
-                row << q.value(i);
+                row << r.value(i);
             rows << row;
-        }
-        if (q.lastError().isValid())
-            return store::Error::of(q.lastError()).reason();
-        // Never leave a read open: it would block another connection's commit.
-        q.finish();
+        });
+        if (e.failed())
+            return e.reason();
+        if (fields.isEmpty())
+            for (int i = 1; i < q.columnCount(); ++i)
+                fields << q.columnName(i);
     }
 
     emit aboutToRefresh();
@@ -174,32 +168,22 @@ DataSource::Page* DataSource::pageOf(int row) const
     }
     Page page;
     {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            m_fetchError = store::Error::of(q.lastError()).reason();
-            return nullptr;
-        }
+        store::Statement q(db, sql);
         for (const QVariant& a : args)
-            q.addBindValue(a);
-        if (!q.exec()) {
-            m_fetchError = store::Error::of(q.lastError()).reason();
-            return nullptr;
-        }
+            q.bind(a);
         const int width = int(m_fields.size());
-        while (q.next()) {
-            page.ids << q.value(0).toLongLong();
-            QVariantList r;
-            r.reserve(width);
+        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
+            page.ids << r.value(0).toLongLong();
+            QVariantList row;
+            row.reserve(width);
             for (int i = 1; i <= width; ++i)
-                r << q.value(i);
-            page.rows << r;
-        }
-        if (q.lastError().isValid()) {
-            m_fetchError = store::Error::of(q.lastError()).reason();
+                row << r.value(i);
+            page.rows << row;
+        });
+        if (e.failed()) {
+            m_fetchError = e.reason();
             return nullptr;
         }
-        q.finish();
     }
     if (backwards) {
         std::reverse(page.ids.begin(), page.ids.end());
