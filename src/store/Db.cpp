@@ -118,25 +118,52 @@ void closeDatabase(const QString& connection)
     QSqlDatabase::removeDatabase(connection);
 }
 
+namespace {
+
+// A local file's transaction statements are kept prepared like any other; the driver would
+// prepare them afresh for every operation.
+bool isLocal(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QSQLITE");
+}
+
+bool runLocal(const QSqlDatabase& db, const char* sql, Error& error)
+{
+    Statement s(db, QString::fromLatin1(sql));
+    s.exec();
+    error = s.error();
+    return error.ok();
+}
+
+} // namespace
+
 Transaction::Transaction(const QSqlDatabase& db) : m_db(db)
 {
     m_error = writeAllowed(m_db.connectionName());
     if (m_error.failed())
         return;
-    m_open = m_db.transaction();
-    // The server went away since the last operation: this one starts on a new session.
-    if (!m_open && reconnectIfLost(m_db))
+    if (isLocal(m_db)) {
+        m_open = runLocal(m_db, "BEGIN", m_error);
+    } else {
         m_open = m_db.transaction();
-    if (!m_open)
-        m_error = Error::of(m_db.lastError());
-    else
+        // The server went away since the last operation: this one starts on a new session.
+        if (!m_open && reconnectIfLost(m_db))
+            m_open = m_db.transaction();
+        if (!m_open)
+            m_error = Error::of(m_db.lastError());
+    }
+    if (m_open)
         markTransaction(m_db, true);
 }
 
 Transaction::~Transaction()
 {
     if (m_open) {
-        m_db.rollback();
+        Error ignored;
+        if (isLocal(m_db))
+            runLocal(m_db, "ROLLBACK", ignored);
+        else
+            m_db.rollback();
         markTransaction(m_db, false);
     }
 }
@@ -145,8 +172,9 @@ bool Transaction::commit()
 {
     if (!m_open)
         return false;
-    if (!m_db.commit()) {
-        m_error = Error::of(m_db.lastError());
+    if (isLocal(m_db) ? !runLocal(m_db, "COMMIT", m_error) : !m_db.commit()) {
+        if (!isLocal(m_db))
+            m_error = Error::of(m_db.lastError());
         return false;
     }
     m_open = false;
