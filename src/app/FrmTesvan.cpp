@@ -276,7 +276,7 @@ void FrmTesvan::FormInit()
 void FrmTesvan::SetComb()
 {
     const codes::PickLists lists = codes::loadPickLists(MainDb(), WorkDb());
-    m_report->setPickLists(lists.所属, lists.氏名);
+    m_report->setPickLists(lists.所属, lists.氏名, lists.tablesChanged);
     m_list->setPickLists(lists.氏名);
     if (lists.error.failed())
         app::tellFailure(QStringLiteral("選択リストを作成"), lists.error);

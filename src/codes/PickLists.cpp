@@ -49,6 +49,7 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
                                    names[store::kCategories.indexOf(store::k訪問先)], same訪問先);
     if (r.error.failed() || (same備考 && same訪問先))
         return r;
+    r.tablesChanged = true;
     r.error = store::inTransaction(work, [&] {
         store::Error e = store::replaceRows(work, store::tbl::w備考, fields,
                                             names[store::kCategories.indexOf(store::k備考)]);

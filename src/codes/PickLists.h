@@ -15,6 +15,8 @@ struct PickLists {
     QStringList 所属;
     QStringList 氏名;
     store::Error error;
+    // w備考 / w訪問先 were rewritten (or may have been: a failed write): their readers re-read.
+    bool tablesChanged = false;
 };
 
 // The names of 所属 and 氏名 (rows with a name, in code order, duplicates kept, as stored), and

@@ -252,12 +252,13 @@ void ReportTab::setupGrid()
     DD備考->setListField(QStringLiteral("sname"));
 }
 
-void ReportTab::setPickLists(const QStringList& departments, const QStringList& names)
+void ReportTab::setPickLists(const QStringList& departments, const QStringList& names, bool tablesChanged)
 {
     app::fillPickList(cmb所属, departments);
     app::fillPickList(cmb氏名, names);
-    refreshSource(dat備考);
-    refreshSource(dat訪問先);
+    if (!tablesChanged && m_pickSourcesRead)
+        return;
+    m_pickSourcesRead = refreshSource(dat備考) && refreshSource(dat訪問先);
 }
 
 void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
@@ -272,11 +273,13 @@ void ReportTab::refreshLines()
     refreshSource(dat日報);
 }
 
-void ReportTab::refreshSource(DataSource* source)
+bool ReportTab::refreshSource(DataSource* source)
 {
     const QString err = source->refresh();
-    if (!err.isEmpty())
-        app::tellFailure(QStringLiteral("表示"), store::Error::fromText(err));
+    if (err.isEmpty())
+        return true;
+    app::tellFailure(QStringLiteral("表示"), store::Error::fromText(err));
+    return false;
 }
 
 bool ReportTab::commitGrid()

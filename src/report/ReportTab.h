@@ -32,7 +32,8 @@ public:
     void bindSources(const QString& workConnection);
     void setupGrid();
     // The name and department lists, rebuilt from the code master.
-    void setPickLists(const QStringList& departments, const QStringList& names);
+    // The grid's pick lists re-read their work tables when those changed, and the first time.
+    void setPickLists(const QStringList& departments, const QStringList& names, bool tablesChanged);
     // The list's 選択: the name and the eight-digit date put in, then the report read.
     void openReport(const QString& name, const QString& yyyymmdd);
 
@@ -87,7 +88,7 @@ private:
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
-    void refreshSource(DataSource* source);
+    bool refreshSource(DataSource* source); // false after the notice
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
     void setPanelOpen(bool open);
     bool headerEnter(QObject* watched, QKeyEvent* k);
@@ -98,4 +99,5 @@ private:
     int m_popupRow = -1;           // the line the 内容 panel was opened on
     QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     print::HeaderValues m_prn;
+    bool m_pickSourcesRead = false; // the grid's pick lists hold their work tables
 };

@@ -42,21 +42,21 @@ Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList&
                 bool& same)
 {
     same = false;
-    QList<Row> held;
-    // rowid order is insertion order here: every work table is written by replaceRows.
-    if (Error e = readRows(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields.join(QStringLiteral(", ")), table),
-                           {}, held);
-        e.failed())
+    // Compared as read, stopping at the first difference.
+    Statement s(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields.join(QStringLiteral(", ")), table));
+    qsizetype n = 0;
+    bool differs = false;
+    const Error e = forEachRow(s, [&](Statement& q) {
+        // rowid order is insertion order here: every work table is written by replaceRows.
+        differs = n >= rows.size() || rows[n].size() != fields.size();
+        for (qsizetype i = 0; !differs && i < fields.size(); ++i)
+            differs = !sameValue(q.value(int(i)), rows[n][i]);
+        ++n;
+        return !differs;
+    });
+    if (e.failed())
         return e;
-    const auto sameRow = [](const Row& a, const Row& b) {
-        if (a.size() != b.size())
-            return false;
-        for (qsizetype i = 0; i < a.size(); ++i)
-            if (!sameValue(a[i], b[i]))
-                return false;
-        return true;
-    };
-    same = held.size() == rows.size() && std::equal(held.begin(), held.end(), rows.begin(), sameRow);
+    same = !differs && n == rows.size();
     return {};
 }
 
