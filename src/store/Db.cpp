@@ -373,10 +373,9 @@ Statement& Statement::bind(const QVariant& v)
 {
     // By position: a cached statement starts from the first placeholder whatever its last
     // user left.
-    const QVariant value =
-        v.metaType().id() == QMetaType::QString && !v.isNull() ? QVariant(cleanText(v.toString())) : v;
+    const bool text = v.metaType().id() == QMetaType::QString;
     if (m_query) {
-        m_query->bindValue(m_bound++, value);
+        m_query->bindValue(m_bound++, text && !v.isNull() ? QVariant(cleanText(v.toString())) : v);
         return *this;
     }
     if (!m_stmt)
@@ -388,7 +387,14 @@ Statement& Statement::bind(const QVariant& v)
         m_stepped = m_rowWaiting = m_onRow = false;
         m_runValues = 0;
     }
-    const int rc = bindValue(m_stmt, ++m_bound, value);
+    const int i = ++m_bound;
+    int rc = SQLITE_OK;
+    if (text) {
+        const QString& s = *static_cast<const QString*>(v.constData());
+        rc = s.isNull() ? sqlite3_bind_null(m_stmt, i) : bindText(m_stmt, i, cleanText(s));
+    } else {
+        rc = bindValue(m_stmt, i, v);
+    }
     m_runValues = m_bound;
     if (rc != SQLITE_OK && m_error.ok())
         m_error = sqliteError(m_handle, "Unable to bind parameters", rc);

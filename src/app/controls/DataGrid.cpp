@@ -64,6 +64,7 @@ DataGrid::DataGrid(QWidget* parent)
         m_columns.reapply();
         m_nav.restore();
     });
+    m_rereadWatch = connect(m_model, &DataGridModel::rereadInPlace, this, [this] { m_nav.restore(); });
     connect(h, &QHeaderView::sectionResized, this,
             [this](int logical, int, int size) { m_columns.resized(logical, size); });
     watchParent();
@@ -95,6 +96,7 @@ void DataGrid::beginTeardown()
     m_session->stop();
     disconnect(m_parentWatch);
     disconnect(m_resetWatch);
+    disconnect(m_rereadWatch);
     if (DataSource* src = m_model->dataSource())
         disconnect(src, nullptr, this, nullptr);
     disconnect(this, &DataGrid::afterColUpdate, nullptr, nullptr);

@@ -126,4 +126,5 @@ class DataGrid : public QTableView, private GridEditHost {
     bool m_closing = false;
     QMetaObject::Connection m_parentWatch;
     QMetaObject::Connection m_resetWatch;
+    QMetaObject::Connection m_rereadWatch;
 };

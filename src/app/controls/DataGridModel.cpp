@@ -17,10 +17,19 @@ void DataGridModel::setDataSource(DataSource* src)
     m_source = src;
     if (m_source) {
         connect(m_source, &DataSource::aboutToRefresh, this, [this] {
+            if (m_source->keepsShape())
+                return;
             m_resetting = true;
             beginResetModel();
         });
         connect(m_source, &DataSource::refreshed, this, [this] {
+            if (!m_resetting) {
+                // A view reset costs more than the read itself; the rows are still the rows.
+                if (rowCount() > 0 && columnCount() > 0)
+                    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+                emit rereadInPlace();
+                return;
+            }
             m_resetting = false;
             endResetModel();
         });

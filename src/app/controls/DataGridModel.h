@@ -43,6 +43,11 @@ class DataGridModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+  signals:
+    // The source was read again into the same rows: every value may have changed, but no
+    // reset was needed.
+    void rereadInPlace();
+
   private:
     struct Column {
         QString caption;

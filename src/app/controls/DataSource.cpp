@@ -116,11 +116,14 @@ QString DataSource::refresh()
                 fields << q.columnName(i);
     }
 
+    m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
     emit aboutToRefresh();
-    adoptFields(fields);
+    if (!m_keepsShape)
+        adoptFields(fields);
     m_rowIds = ids;
     m_rows = rows;
     emit refreshed();
+    m_keepsShape = false;
     return {};
 }
 

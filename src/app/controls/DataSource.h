@@ -24,6 +24,9 @@ class DataSource : public QObject {
 
     // Re-reads all rows; "" or the database's reason. On failure the rows read before stay.
     QString refresh();
+    // During aboutToRefresh and refreshed: the refresh gives the same fields and number of rows,
+    // so views may keep their rows and only show the new values.
+    bool keepsShape() const { return m_keepsShape; }
 
     int rowCount() const;
     QStringList fieldNames() const;
@@ -45,6 +48,7 @@ class DataSource : public QObject {
 
   private:
     void adoptFields(const QStringList& fields);
+    bool m_keepsShape = false;
     struct Page {
         QList<qint64> ids;
         QList<QVariantList> rows;
