@@ -28,16 +28,27 @@ store::Error keyError(const QDate& date, const QString& name)
 }
 
 // The work table as kLineRows rows, the given lines first, in one transaction.
-store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines, bool onlyIfChanged = false)
+const QStringList& workLineFields()
 {
-    QList<store::Row> rows;
-    rows.reserve(kLineRows);
-    const store::Row empty(kFieldCount);
-    for (int n = 1; n <= kLineRows; ++n)
-        rows << (store::Row{n, 0} + (n <= lines.size() ? lines[n - 1] : empty));
-    const QStringList fields = QStringList{"行番号", "チェック"} + kLineFields;
-    return onlyIfChanged ? store::rewriteTableIfChanged(work, store::tbl::w営業日報, fields, rows)
-                         : store::rewriteTable(work, store::tbl::w営業日報, fields, rows);
+    static const QStringList fields = QStringList{"行番号", "チェック"} + kLineFields;
+    return fields;
+}
+
+// The grid's kLineRows rows: the lines first, then blank rows.
+store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines)
+{
+    return store::inTransaction(work, [&] {
+        return store::replaceRows(work, store::tbl::w営業日報, workLineFields(), kLineRows,
+                                  [&lines](store::Statement& ins, qsizetype i) {
+                                      ins.bind(int(i + 1)).bind(0);
+                                      if (i < lines.size())
+                                          for (const QVariant& v : lines[i])
+                                              ins.bind(v);
+                                      else
+                                          for (int f = 0; f < kFieldCount; ++f)
+                                              ins.bind(QVariant());
+                                  });
+    });
 }
 
 } // namespace
@@ -45,7 +56,11 @@ store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines
 store::Error resetLines(const QSqlDatabase& work)
 {
     // Usually blank already (start-up, a second クリア): then nothing is written.
-    return writeLines(work, {}, true);
+    QList<store::Row> blank;
+    blank.reserve(kLineRows);
+    for (int n = 1; n <= kLineRows; ++n)
+        blank << (store::Row{n, 0} + store::Row(kFieldCount));
+    return store::rewriteTableIfChanged(work, store::tbl::w営業日報, workLineFields(), blank);
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)

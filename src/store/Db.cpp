@@ -228,10 +228,9 @@ int bindText(sqlite3_stmt* stmt, int i, const QString& text)
     return sqlite3_bind_text(stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+// A value that is not Null.
 int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v)
 {
-    if (isNullValue(v))
-        return sqlite3_bind_null(stmt, i);
     switch (v.metaType().id()) {
     case QMetaType::QByteArray: {
         const QByteArray b = v.toByteArray();
@@ -389,10 +388,12 @@ Statement& Statement::bind(const QVariant& v)
     }
     const int i = ++m_bound;
     int rc = SQLITE_OK;
+    // Every value of a new run starts as Null: a Null needs no call.
     if (text) {
         const QString& s = *static_cast<const QString*>(v.constData());
-        rc = s.isNull() ? sqlite3_bind_null(m_stmt, i) : bindText(m_stmt, i, cleanText(s));
-    } else {
+        if (!s.isNull())
+            rc = bindText(m_stmt, i, cleanText(s));
+    } else if (!isNullValue(v)) {
         rc = bindValue(m_stmt, i, v);
     }
     m_runValues = m_bound;

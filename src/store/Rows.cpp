@@ -6,24 +6,31 @@
 
 namespace store {
 
-Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, qsizetype count,
+                  const std::function<void(Statement&, qsizetype)>& bindRow)
 {
     if (Error e = run(db, QStringLiteral("DELETE FROM %1").arg(table)); e.failed())
         return e;
-    if (rows.isEmpty())
+    if (count == 0)
         return {};
     QStringList marks;
     for (qsizetype i = 0; i < fields.size(); ++i)
         marks << QStringLiteral("?");
     Statement ins(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                           .arg(table, fields.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
-    for (const Row& r : rows) {
-        for (const QVariant& v : r)
-            ins.bind(v);
-        if (!ins.exec())
-            break;
+    for (qsizetype n = 0; n < count && ins.ok(); ++n) {
+        bindRow(ins, n);
+        ins.exec();
     }
     return ins.error();
+}
+
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+{
+    return replaceRows(db, table, fields, rows.size(), [&rows](Statement& ins, qsizetype n) {
+        for (const QVariant& v : rows[n])
+            ins.bind(v);
+    });
 }
 
 Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 
 namespace store {
 
@@ -14,6 +15,11 @@ using Row = QVariantList;
 // Empties table and inserts rows, each holding the values of fields in that order. Opens no
 // transaction: use it inside inTransaction, or call rewriteTable.
 Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows);
+
+// replaceRows with the rows given one at a time: bindRow binds the values of row n (from 0) in
+// field order, so that rows built only to be written need not be built.
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, qsizetype count,
+                  const std::function<void(Statement&, qsizetype)>& bindRow);
 
 // replaceRows in one transaction: the table holds the new rows, or stays as it was.
 Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows);
