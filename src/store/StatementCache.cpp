@@ -1,5 +1,6 @@
 #include "store/StatementCache.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <sqlite3.h>
 #include <unordered_map>
@@ -44,6 +45,18 @@ QString keyOf(const QString& connection, const QString& sql)
 void StatementCache::manage(const QString& connection)
 {
     cache().managed.insert(connection);
+    // Qt closes every connection left open when the application object goes; SQLite refuses
+    // to close one that still has statements, and the file would stay open past the end.
+    // Registered after the first connection opened, this runs before Qt's own clean-up.
+    static const bool once = [] {
+        qAddPostRoutine([] {
+            Cache& c = cache();
+            for (const QString& connection : QSet<QString>(c.managed))
+                forget(connection);
+        });
+        return true;
+    }();
+    (void)once;
 }
 
 sqlite3_stmt* StatementCache::take(const QString& connection, sqlite3* handle, const QString& sql)

@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -85,10 +86,12 @@ store::Error addListReports(const QSqlDatabase& main, int version)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return 2;
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]);
+    // With a count: that many operations, then out of main without closing anything.
+    const int count = argc == 4 ? std::atoi(argv[3]) : -1;
     if (store::Error e =
             store::openDatabase(QStringLiteral("m"), folder + store::kMainFileName, store::DbKind::Main);
         e.failed())
@@ -102,6 +105,8 @@ int main(int argc, char** argv)
     std::printf("ready\n");
     std::fflush(stdout);
     for (int version = 1;; ++version) {
+        if (count >= 0 && version > count)
+            return 0;
         store::Error e;
         if (mode == QLatin1String("report")) {
             e = fillLines(work, version);

@@ -24,6 +24,7 @@ class TestCrash : public QObject {
     void killedWriterLeavesWholeOperations();
     void checkSeesPartialOperations_data();
     void checkSeesPartialOperations();
+    void leavingWithoutClosingLeavesFilesWhole();
 };
 
 namespace {
@@ -265,6 +266,26 @@ void TestCrash::checkSeesPartialOperations()
     Checker c(folder);
     category ? c.wholeCategory(true) : c.wholeReports(100);
     QVERIFY(!c.problems.isEmpty());
+}
+
+void TestCrash::leavingWithoutClosingLeavesFilesWhole()
+{
+    // A program that ends without closing its files still closes them: each file is whole on
+    // its own, its log folded back, which is what a user copies as a backup.
+    QTemporaryDir tmp;
+    const QString folder = testing::makeDataFolder(tmp.path());
+    QProcess writer;
+    writer.start(QStringLiteral(FAULT_WRITER), {u"report"_s, folder, u"3"_s});
+    QVERIFY(writer.waitForFinished(30000));
+    QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+    QCOMPARE(writer.readAllStandardOutput(), QByteArray("ready\n1\n2\n3\n"));
+    for (const QString& name : {store::kMainFileName, store::kWorkFileName})
+        QVERIFY2(!QFile::exists(folder + name + u"-wal"_s), qPrintable(name));
+    Checker c(folder);
+    c.integrity();
+    c.wholeReports(100);
+    QVERIFY2(c.problems.isEmpty(), qPrintable(c.problems.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestCrash)
