@@ -12,6 +12,5 @@ find_package(PostgreSQL REQUIRED)
 target_include_directories(tesvan_core PRIVATE ${PostgreSQL_INCLUDE_DIRS})
 target_link_libraries(tesvan_core PUBLIC ${CMAKE_DL_LIBS})
 # SQLite itself, the same library the Qt driver loads: local files' statements run on it directly.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET GLOBAL sqlite3)
-target_link_libraries(tesvan_core PUBLIC PkgConfig::SQLITE3)
+find_package(SQLite3 REQUIRED)
+target_link_libraries(tesvan_core PUBLIC SQLite::SQLite3)
