@@ -3,6 +3,7 @@
 #include "app/controls/Controls.h"
 
 #include <QCompleter>
+#include <QEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
@@ -91,6 +92,25 @@ void bringForward(QWidget* window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void returnFocusOnClose(QWidget* window)
+{
+    // Filtered rather than overridden: the preview closes through its dialog's own paths.
+    struct Filter : QObject {
+        using QObject::QObject;
+        bool eventFilter(QObject* watched, QEvent* e) override
+        {
+            if (e->type() == QEvent::Hide || e->type() == QEvent::Close) {
+                auto* w = static_cast<QWidget*>(watched);
+                QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible() && !owner->isMinimized() && !w->isVisible())
+                    owner->activateWindow();
+            }
+            return false;
+        }
+    };
+    window->installEventFilter(new Filter(window));
 }
 
 void fillPickList(Combo* combo, const QStringList& items)

@@ -19,6 +19,9 @@ CommandButton* makeHintButton(const QString& name, QWidget* parent);
 Combo* makeNameCombo(const QString& name, QWidget* parent);
 // Shows a window in front and active, restored from a minimised state.
 void bringForward(QWidget* window);
+// Once a window of ours closes, the keyboard goes back to the window it was opened from, also
+// where no window manager hands the focus back by itself.
+void returnFocusOnClose(QWidget* window);
 // Replaces a pick list's items; nothing is preselected, so an empty field stays empty.
 void fillPickList(Combo* combo, const QStringList& items);
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});

@@ -49,6 +49,7 @@ Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_
 {
     // A window of its own even when the main window is its parent, so it closes with it.
     setWindowFlag(Qt::Window);
+    app::returnFocusOnClose(this);
     setObjectName(QStringLiteral("Hint"));
     setWindowTitle(QStringLiteral("ヒント        "));
 

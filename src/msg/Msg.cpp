@@ -31,7 +31,8 @@ bool presentInBox(const MsgSpec& entry)
         return false;
 
     // Held through a QPointer: closing the parent window while the box is open deletes it.
-    QPointer<QMessageBox> box = new QMessageBox(QApplication::activeWindow());
+    const QPointer<QWidget> owner = QApplication::activeWindow();
+    QPointer<QMessageBox> box = new QMessageBox(owner);
     box->setObjectName(QStringLiteral("Msg"));
     box->setWindowModality(Qt::ApplicationModal);
     box->setWindowTitle(entry.title);
@@ -53,6 +54,10 @@ bool presentInBox(const MsgSpec& entry)
     }
 
     box->exec();
+    // The keyboard goes back to the window the box came from, also where no window manager
+    // hands the focus back by itself.
+    if (owner && owner->isVisible())
+        owner->activateWindow();
     if (!box)
         return false;
     const bool answeredYes = yes && box->clickedButton() == yes;

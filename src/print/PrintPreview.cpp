@@ -1,5 +1,6 @@
 #include "print/PrintPreview.h"
 
+#include "app/Look.h"
 #include "app/Notices.h"
 
 #include <QAction>
@@ -97,6 +98,7 @@ namespace print {
 PrintPreview* showPreview(const HeaderValues& header, const QList<PrintLine>& lines, QWidget* parent)
 {
     auto* preview = new PrintPreview(header, lines, parent);
+    app::returnFocusOnClose(preview);
     preview->show();
     preview->raise();
     preview->activateWindow();
