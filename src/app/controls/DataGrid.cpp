@@ -40,15 +40,7 @@ DataGrid::DataGrid(QWidget* parent)
     setAttribute(Qt::WA_InputMethodEnabled, true);
 
     QHeaderView* h = horizontalHeader();
-    h->setHighlightSections(false);
-    h->setMinimumSectionSize(4);
-    h->setStretchLastSection(false);
-    h->setSectionsClickable(false);
     QHeaderView* v = verticalHeader();
-    v->setSectionResizeMode(QHeaderView::Fixed);
-    v->setMinimumSectionSize(8);
-    v->setHighlightSections(false);
-    v->setSectionsClickable(true);
     v->hide();
     // Clicking a header must not put the cursor on a column that takes none.
     disconnect(h, &QHeaderView::sectionPressed, this, nullptr);

@@ -3,6 +3,20 @@
 #include <QStyle>
 #include <QStyleOptionHeader>
 
+GridHeader::GridHeader(Qt::Orientation orientation, QWidget* parent) : QHeaderView(orientation, parent)
+{
+    setHighlightSections(false);
+    if (orientation == Qt::Horizontal) {
+        setMinimumSectionSize(4);
+        setStretchLastSection(false);
+        setSectionsClickable(false);
+    } else {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setMinimumSectionSize(8);
+        setSectionsClickable(true);
+    }
+}
+
 QSize GridHeader::sectionSizeFromContents(int logicalIndex) const
 {
     QStyleOptionHeader opt;

@@ -1,12 +1,13 @@
 #pragma once
-// A grid's header. Its sections are never highlighted, so captions are sized in the font they
-// are drawn in: QHeaderView measures them in bold, which loads a second face of the CJK font
-// (a few megabytes of it mapped) for text that is never drawn that way.
+// A grid's header: captions above fixed-width columns the program sets, or the row selector's
+// fixed rows that a click selects. Its sections are never highlighted, so captions are sized in
+// the font they are drawn in: QHeaderView measures them in bold, which loads a second face of
+// the CJK font (a few megabytes of it mapped) for text that is never drawn that way.
 #include <QHeaderView>
 
 class GridHeader : public QHeaderView {
   public:
-    using QHeaderView::QHeaderView;
+    GridHeader(Qt::Orientation orientation, QWidget* parent);
 
   protected:
     QSize sectionSizeFromContents(int logicalIndex) const override;
