@@ -120,19 +120,21 @@ void closeDatabase(const QString& connection)
 
 namespace {
 
-// A local file's transaction statements are kept prepared like any other; the driver would
-// prepare them afresh for every operation.
-bool isLocal(const QSqlDatabase& db)
-{
-    return db.driverName() == QLatin1String("QSQLITE");
-}
+enum class TxStep { Begin, Commit, Rollback };
 
-bool runLocal(const QSqlDatabase& db, const char* sql, Error& error)
+// A local file's BEGIN, COMMIT and ROLLBACK are kept prepared like any other statement; the
+// driver would prepare them afresh for every operation. A server takes the driver's own calls.
+Error txStep(QSqlDatabase db, TxStep step)
 {
-    Statement s(db, QString::fromLatin1(sql));
-    s.exec();
-    error = s.error();
-    return error.ok();
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        Statement s(db, step == TxStep::Begin    ? QStringLiteral("BEGIN")
+                        : step == TxStep::Commit ? QStringLiteral("COMMIT")
+                                                 : QStringLiteral("ROLLBACK"));
+        s.exec();
+        return s.error();
+    }
+    const bool ok = step == TxStep::Begin ? db.transaction() : step == TxStep::Commit ? db.commit() : db.rollback();
+    return ok ? Error() : Error::of(db.lastError());
 }
 
 } // namespace
@@ -142,16 +144,11 @@ Transaction::Transaction(const QSqlDatabase& db) : m_db(db)
     m_error = writeAllowed(m_db.connectionName());
     if (m_error.failed())
         return;
-    if (isLocal(m_db)) {
-        m_open = runLocal(m_db, "BEGIN", m_error);
-    } else {
-        m_open = m_db.transaction();
-        // The server went away since the last operation: this one starts on a new session.
-        if (!m_open && reconnectIfLost(m_db))
-            m_open = m_db.transaction();
-        if (!m_open)
-            m_error = Error::of(m_db.lastError());
-    }
+    m_error = txStep(m_db, TxStep::Begin);
+    // The server went away since the last operation: this one starts on a new session.
+    if (m_error.failed() && isServer(m_db) && reconnectIfLost(m_db))
+        m_error = txStep(m_db, TxStep::Begin);
+    m_open = m_error.ok();
     if (m_open)
         markTransaction(m_db, true);
 }
@@ -159,11 +156,7 @@ Transaction::Transaction(const QSqlDatabase& db) : m_db(db)
 Transaction::~Transaction()
 {
     if (m_open) {
-        Error ignored;
-        if (isLocal(m_db))
-            runLocal(m_db, "ROLLBACK", ignored);
-        else
-            m_db.rollback();
+        txStep(m_db, TxStep::Rollback);
         markTransaction(m_db, false);
     }
 }
@@ -172,11 +165,9 @@ bool Transaction::commit()
 {
     if (!m_open)
         return false;
-    if (isLocal(m_db) ? !runLocal(m_db, "COMMIT", m_error) : !m_db.commit()) {
-        if (!isLocal(m_db))
-            m_error = Error::of(m_db.lastError());
+    m_error = txStep(m_db, TxStep::Commit);
+    if (m_error.failed())
         return false;
-    }
     m_open = false;
     markTransaction(m_db, false);
     return true;
