@@ -121,19 +121,14 @@ void reportOps(const QString& root)
                 sqlite3_bind_int(ins, 1, n);
                 work.done(ins);
             }
-            work.exec("DELETE FROM w備考");
-            sqlite3_stmt* b = work.st("INSERT INTO w備考 (sname) VALUES (?)");
-            for (const Text& t : names[2]) {
-                sqlite3_reset(b);
-                bindText(b, 1, t);
-                work.done(b);
-            }
-            work.exec("DELETE FROM w訪問先");
-            sqlite3_stmt* v = work.st("INSERT INTO w訪問先 (sname) VALUES (?)");
-            for (const Text& t : names[3]) {
-                sqlite3_reset(v);
-                bindText(v, 1, t);
-                work.done(v);
+            for (const auto& [table, list] : {std::pair{"w備考", &names[2]}, std::pair{"w訪問先", &names[3]}}) {
+                work.exec((std::string("DELETE FROM ") + table).c_str());
+                sqlite3_stmt* ins = work.st((std::string("INSERT INTO ") + table + " (sname) VALUES (?)").c_str());
+                for (const Text& t : *list) {
+                    sqlite3_reset(ins);
+                    bindText(ins, 1, t);
+                    work.done(ins);
+                }
             }
             work.exec("COMMIT");
             readShown(work, "SELECT * FROM w営業日報 ORDER BY 行番号");
