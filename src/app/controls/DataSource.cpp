@@ -97,11 +97,11 @@ QString DataSource::refresh()
     QList<QVariantList> rows;
     {
         store::Statement q(db, QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
+        // The work tables are local files, whose statements know their columns once prepared.
+        for (int i = 1; i < q.columnCount(); ++i)
+            fields << q.columnName(i);
         // A read that stops on an error part-way fails as a whole; finished, it holds no lock.
         const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
-            if (fields.isEmpty())
-                for (int i = 1; i < r.columnCount(); ++i)
-                    fields << r.columnName(i);
             ids << r.value(0).toLongLong();
             QVariantList row;
             row.reserve(fields.size());
@@ -111,9 +111,6 @@ QString DataSource::refresh()
         });
         if (e.failed())
             return e.reason();
-        if (fields.isEmpty())
-            for (int i = 1; i < q.columnCount(); ++i)
-                fields << q.columnName(i);
     }
 
     m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
