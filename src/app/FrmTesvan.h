@@ -1,6 +1,6 @@
 #pragma once
 #include "app/DataFolder.h"
-#include "app/TabContext.h"
+#include "ui/TabContext.h"
 #include "store/Error.h"
 
 #include <QFuture>

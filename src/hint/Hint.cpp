@@ -1,8 +1,8 @@
 #include "hint/Hint.h"
 
-#include "app/Look.h"
-#include "app/Notices.h"
-#include "app/controls/Controls.h"
+#include "ui/Look.h"
+#include "ui/Notices.h"
+#include "ui/Controls.h"
 #include "hint/HintKey.h"
 #include "hint/HintStore.h"
 #include "msg/Msg.h"

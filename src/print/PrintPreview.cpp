@@ -1,7 +1,7 @@
 #include "print/PrintPreview.h"
 
-#include "app/Look.h"
-#include "app/Notices.h"
+#include "ui/Look.h"
+#include "ui/Notices.h"
 
 #include <QAction>
 #include <QDir>

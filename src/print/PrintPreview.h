@@ -1,7 +1,7 @@
 #pragma once
 // The preview window of one print run: the pages of its report, printing from there, and
 // saving the same pages as a PDF file. Not modal, so the main window stays usable.
-#include "print/rpt営業日報.h"
+#include "print/ReportForm.h"
 
 #include <QPrintPreviewDialog>
 #include <memory>

@@ -1,5 +1,6 @@
 target_sources(tesvan_core PRIVATE
   src/store/Error.h src/store/Error.cpp
+  src/store/DataInit.h src/store/DataInit.cpp
   src/store/Dates.h src/store/Dates.cpp
   src/store/Db.h src/store/Db.cpp
   src/store/Integrity.h src/store/Integrity.cpp

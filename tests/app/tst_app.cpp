@@ -5,8 +5,8 @@
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
 #include "app/SingleInstance.h"
-#include "app/controls/DataGrid.h"
-#include "app/controls/DateInput.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/DateInput.h"
 #include "store/Db.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The code master's database work and data initialisation.
 #include "TestFiles.h"
-#include "app/DataInit.h"
+#include "store/DataInit.h"
 #include "codes/CodeStore.h"
 #include "store/Rows.h"
 #include "store/Schema.h"

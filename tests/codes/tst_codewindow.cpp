@@ -1,9 +1,9 @@
 // The 設定・情報 tab driven through its controls: the code master and data initialisation.
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
-#include "app/controls/Controls.h"
-#include "app/controls/DataGrid.h"
-#include "app/controls/DataSource.h"
+#include "ui/Controls.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/DataSource.h"
 #include "codes/CodeTab.h"
 #include "list/ListTab.h"
 #include "report/ReportTab.h"

@@ -1,10 +1,10 @@
 #include "tst_controls.h"
 
-#include "app/controls/Controls.h"
-#include "app/controls/DataGrid.h"
-#include "app/controls/DataSource.h"
-#include "app/controls/Ime.h"
-#include "app/controls/Twips.h"
+#include "ui/Controls.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/DataSource.h"
+#include "ui/Ime.h"
+#include "ui/Twips.h"
 #include "store/Db.h"
 #include "store/Schema.h"
 

@@ -1,11 +1,11 @@
 #include "tst_controls.h"
 
-#include "app/controls/DataGrid.h"
-#include "app/controls/DataSource.h"
-#include "app/controls/DateInput.h"
-#include "app/controls/DropDown.h"
-#include "app/controls/Ime.h"
-#include "app/controls/Twips.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/DataSource.h"
+#include "ui/DateInput.h"
+#include "ui/DropDown.h"
+#include "ui/Ime.h"
+#include "ui/Twips.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

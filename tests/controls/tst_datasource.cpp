@@ -1,6 +1,6 @@
 #include "tst_controls.h"
 
-#include "app/controls/DataSource.h"
+#include "ui/grid/DataSource.h"
 #include "store/Db.h"
 
 #include <QSignalSpy>

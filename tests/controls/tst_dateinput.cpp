@@ -1,7 +1,7 @@
 #include "tst_controls.h"
 
-#include "app/controls/DateInput.h"
-#include "app/controls/Twips.h"
+#include "ui/DateInput.h"
+#include "ui/Twips.h"
 
 #include <QCalendarWidget>
 #include <QLabel>

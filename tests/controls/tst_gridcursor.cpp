@@ -1,7 +1,7 @@
 #include "tst_controls.h"
 
-#include "app/controls/GridCursor.h"
-#include "app/controls/GridKeys.h"
+#include "ui/grid/GridCursor.h"
+#include "ui/grid/GridKeys.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The entry tab as a keyboard user meets it, and the mends of its wrong-line and wrong-date paths.
 #include "Typing.h"
 #include "WindowFixture.h"
-#include "app/controls/Controls.h"
-#include "app/controls/DataGrid.h"
-#include "app/controls/DataSource.h"
-#include "app/controls/DateInput.h"
+#include "ui/Controls.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/DataSource.h"
+#include "ui/DateInput.h"
 #include "report/ReportTab.h"
 
 #include <QFrame>

@@ -2,7 +2,7 @@
 // input (the report's date "yyyy年mm月dd日" or a line's date "yy/mm/dd") and the reference
 // date; the rest is the typed text. A taken date is valid, near the reference when typed
 // without its year, and shown in the input's format it is taken back as the same date.
-#include "app/controls/DateInput.h"
+#include "ui/DateInput.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The hint window driven through the hint buttons of the three tabs and its own buttons.
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
-#include "app/controls/Controls.h"
+#include "ui/Controls.h"
 #include "hint/Hint.h"
 #include "hint/HintKey.h"
 

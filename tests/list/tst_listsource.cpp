@@ -1,7 +1,7 @@
 // The list's data source fetching rows as they are asked for: every row, in any order of
 // asking, is the row a whole-table read gives, also with gaps left by deleted rows.
 #include "TestFiles.h"
-#include "app/controls/DataSource.h"
+#include "ui/grid/DataSource.h"
 #include "store/Rows.h"
 
 #include <QRandomGenerator>

@@ -2,7 +2,7 @@
 #include "PdfTools.h"
 #include "TestFiles.h"
 #include "print/PrintSnapshot.h"
-#include "print/rpt営業日報.h"
+#include "print/ReportForm.h"
 #include "report/ReportStore.h"
 #include "store/Rows.h"
 #include "store/Schema.h"

@@ -2,11 +2,11 @@
 #include "Typing.h"
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
-#include "app/controls/Controls.h"
-#include "app/controls/DataGrid.h"
-#include "app/controls/DataSource.h"
-#include "app/controls/DateInput.h"
-#include "app/controls/DropDown.h"
+#include "ui/Controls.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/DataSource.h"
+#include "ui/DateInput.h"
+#include "ui/DropDown.h"
 #include "report/ReportTab.h"
 
 #include <QAbstractItemView>

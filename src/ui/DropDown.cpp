@@ -1,0 +1,106 @@
+#include "ui/DropDown.h"
+
+#include "ui/grid/DataSource.h"
+
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QWheelEvent>
+
+DropDown::DropDown(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMaxVisibleItems(15);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(4);
+    if (completer()) {
+        completer()->setCaseSensitivity(Qt::CaseSensitive);
+        completer()->setCompletionMode(QCompleter::InlineCompletion);
+    }
+    connect(this, &QComboBox::activated, this, [this] {
+        if (!m_stepping) {
+            emit picked();
+            notifyPicked();
+        }
+    });
+}
+
+void DropDown::setDataSource(DataSource* src)
+{
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = src;
+    if (m_source)
+        connect(m_source, &DataSource::refreshed, this, &DropDown::reload);
+    reload();
+}
+
+DataSource* DropDown::dataSource() const
+{
+    return m_source;
+}
+
+void DropDown::setListField(const QString& field)
+{
+    m_field = field;
+    reload();
+}
+
+QString DropDown::listField() const
+{
+    return m_field;
+}
+
+void DropDown::reload()
+{
+    const QString keep = currentText();
+    QStringList items;
+    if (m_source && !m_field.isEmpty()) {
+        for (int r = 0; r < m_source->rowCount(); ++r) {
+            const QVariant v = m_source->value(r, m_field);
+            if (!v.isNull() && !v.toString().isEmpty())
+                items << v.toString();
+        }
+    }
+    const QSignalBlocker block(this);
+    clear();
+    addItems(items);
+    setCurrentIndex(findText(keep, Qt::MatchExactly));
+    if (currentText() != keep)
+        setEditText(keep);
+}
+
+QVariant DropDown::cellValue() const
+{
+    const QString t = currentText();
+    return t.isEmpty() ? QVariant() : QVariant(t);
+}
+
+void DropDown::setCellValue(const QVariant& v)
+{
+    hidePopup();
+    // The list may have changed in its table since it was last read.
+    if (!m_source || !m_source->refresh().isEmpty())
+        reload();
+    const QString t = v.isNull() ? QString() : v.toString();
+    const QSignalBlocker block(this);
+    setCurrentIndex(findText(t, Qt::MatchExactly));
+    if (currentText() != t)
+        setEditText(t);
+}
+
+void DropDown::keyPressEvent(QKeyEvent* e)
+{
+    m_stepping = true;
+    QComboBox::keyPressEvent(e);
+    m_stepping = false;
+}
+
+void DropDown::wheelEvent(QWheelEvent* e)
+{
+    m_stepping = true;
+    QComboBox::wheelEvent(e);
+    m_stepping = false;
+}

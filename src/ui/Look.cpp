@@ -1,0 +1,130 @@
+#include "ui/Look.h"
+
+#include "ui/Controls.h"
+
+#include <QCompleter>
+#include <QEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QWidget>
+
+namespace app {
+
+CommandButton* makeButton(const QString& name, const QString& caption, QWidget* parent,
+                          const QString& tooltip)
+{
+    auto* b = new CommandButton(parent);
+    b->setObjectName(name);
+    b->setText(caption);
+    if (!tooltip.isEmpty())
+        b->setToolTip(tooltip);
+    b->setMinimumSize(72, 28);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QIcon hintIcon()
+{
+    // A light bulb drawn at run time, so no picture file has to travel with the program.
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(QPointF(13, 11), 14);
+    g.setColorAt(0, QColor(255, 252, 200));
+    g.setColorAt(1, QColor(247, 200, 40));
+    p.setPen(QPen(QColor(150, 110, 0), 1.4));
+    p.setBrush(g);
+    p.drawEllipse(QRectF(6, 2, 20, 20));
+    p.setBrush(QColor(150, 150, 150));
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.drawRoundedRect(QRectF(11, 21, 10, 8), 2, 2);
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.drawLine(QPointF(11.5, 24), QPointF(20.5, 24));
+    p.drawLine(QPointF(11.5, 26.5), QPointF(20.5, 26.5));
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(13);
+    p.setFont(f);
+    p.setPen(QColor(120, 80, 0));
+    p.drawText(QRectF(6, 3, 20, 18), Qt::AlignCenter, QStringLiteral("?"));
+    p.end();
+    return QIcon(pm);
+}
+
+CommandButton* makeHintButton(const QString& name, QWidget* parent)
+{
+    auto* b = new CommandButton(parent);
+    b->setObjectName(name);
+    b->setIcon(hintIcon());
+    b->setIconSize(QSize(24, 24));
+    b->setFixedSize(36, 32);
+    b->setToolTip(QStringLiteral("ヒント"));
+    b->setAutoDefault(false);
+    return b;
+}
+
+Combo* makeNameCombo(const QString& name, QWidget* parent)
+{
+    auto* c = new Combo(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    return c;
+}
+
+QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name)
+{
+    auto* l = new QLabel(text, parent);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+void bringForward(QWidget* window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void returnFocusOnClose(QWidget* window)
+{
+    // Filtered rather than overridden: the preview closes through its dialog's own paths.
+    struct Filter : QObject {
+        using QObject::QObject;
+        bool eventFilter(QObject* watched, QEvent* e) override
+        {
+            if (e->type() == QEvent::Hide || e->type() == QEvent::Close) {
+                auto* w = static_cast<QWidget*>(watched);
+                QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible() && !owner->isMinimized() && !w->isVisible())
+                    owner->activateWindow();
+            }
+            return false;
+        }
+    };
+    window->installEventFilter(new Filter(window));
+}
+
+void fillPickList(Combo* combo, const QStringList& items)
+{
+    // Rebuilt at every クリア, the list mostly holds these names already.
+    bool same = combo->count() == items.size();
+    for (int i = 0; same && i < items.size(); ++i)
+        same = combo->itemText(i) == items[i];
+    if (!same) {
+        combo->clearAll();
+        combo->addItems(items);
+    }
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString());
+}
+
+} // namespace app

@@ -1,0 +1,34 @@
+#include "ui/Notices.h"
+
+#include "msg/Msg.h"
+
+#include <QWidget>
+
+namespace app {
+
+QString failureText(const QString& what, const store::Error& e)
+{
+    QString text = what + QStringLiteral("できませんでした。\n");
+    if (e.isLocked())
+        text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一度実行してください。\n");
+    else
+        text += QStringLiteral("下の原因を確かめてから、もう一度実行してください。\n");
+    return text + QStringLiteral("\n（データベースの応答）\n") + e.reason();
+}
+
+void tellFailure(const QString& what, const store::Error& e)
+{
+    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"), failureText(what, e));
+}
+
+bool requireField(bool given, const QString& notice, QWidget* focus)
+{
+    if (given)
+        return true;
+    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), notice);
+    if (focus)
+        focus->setFocus();
+    return false;
+}
+
+} // namespace app

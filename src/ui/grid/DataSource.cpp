@@ -1,0 +1,294 @@
+#include "ui/grid/DataSource.h"
+
+#include "ui/grid/CellFormat.h"
+#include "store/Db.h"
+
+#include <QSqlDatabase>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+QString quoted(const QString& identifier)
+{
+    QString s = identifier;
+    s.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + s + u'"';
+}
+
+// Rows fetched at a time on demand, and pages kept: a screenful or two either way.
+constexpr int kPageRows = 128;
+constexpr int kMaxPages = 32;
+} // namespace
+
+DataSource::DataSource(QObject* parent) : QObject(parent)
+{
+}
+
+void DataSource::setDatabase(const QString& connectionName)
+{
+    m_connection = connectionName;
+}
+
+QString DataSource::database() const
+{
+    return m_connection;
+}
+
+void DataSource::setRecordSource(const QString& table, const QString& orderBy)
+{
+    m_table = table;
+    m_order = orderBy;
+}
+
+QString DataSource::recordSource() const
+{
+    return m_table;
+}
+
+void DataSource::setFetchOnDemand(bool on)
+{
+    m_onDemand = on;
+}
+
+QString DataSource::orderClause() const
+{
+    // Rows of equal keys keep the order they were written in.
+    return m_order.isEmpty() ? QStringLiteral("rowid") : m_order + QStringLiteral(", rowid");
+}
+
+QString DataSource::refresh()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen())
+        return QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+    if (m_table.isEmpty())
+        return QStringLiteral("表が指定されていません。");
+
+    const QString order = orderClause();
+
+    if (m_onDemand) {
+        QStringList fields;
+        int count = 0;
+        {
+            store::Statement q(db, QStringLiteral("select * from %1 limit 0").arg(quoted(m_table)));
+            if (!q.exec())
+                return q.error().reason();
+            for (int i = 0; i < q.columnCount(); ++i)
+                fields << q.columnName(i);
+            store::Statement n(db, QStringLiteral("select count(*) from %1").arg(quoted(m_table)));
+            if (!n.exec() || !n.next())
+                return n.ok() ? QStringLiteral("表「%1」を数えられません。").arg(m_table) : n.error().reason();
+            count = n.value(0).toInt();
+        }
+        emit aboutToRefresh();
+        adoptFields(fields);
+        m_rowIds.clear();
+        m_rows.clear();
+        m_pages.clear();
+        m_fetchError.clear();
+        m_count = count;
+        emit refreshed();
+        return {};
+    }
+
+    QStringList fields;
+    QList<qint64> ids;
+    QList<QVariantList> rows;
+    {
+        store::Statement q(db, QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
+        // The work tables are local files, whose statements know their columns once prepared.
+        for (int i = 1; i < q.columnCount(); ++i)
+            fields << q.columnName(i);
+        // A read that stops on an error part-way fails as a whole; finished, it holds no lock.
+        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
+            ids << r.value(0).toLongLong();
+            QVariantList row;
+            row.reserve(fields.size());
+            for (int i = 1; i <= fields.size(); ++i)
+                row << r.value(i);
+            rows << row;
+        });
+        if (e.failed())
+            return e.reason();
+    }
+
+    m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
+    emit aboutToRefresh();
+    if (!m_keepsShape)
+        adoptFields(fields);
+    m_rowIds = ids;
+    m_rows = rows;
+    emit refreshed();
+    m_keepsShape = false;
+    return {};
+}
+
+void DataSource::adoptFields(const QStringList& fields)
+{
+    m_fields = fields;
+    m_fieldIndex.clear();
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_fieldIndex.insert(m_fields[i].toLower(), i);
+}
+
+int DataSource::rowCount() const
+{
+    return m_onDemand ? m_count : int(m_rows.size());
+}
+
+DataSource::Page* DataSource::pageOf(int row) const
+{
+    const int p = row / kPageRows;
+    if (auto it = m_pages.find(p); it != m_pages.end())
+        return &*it;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen()) {
+        m_fetchError = QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+        return nullptr;
+    }
+    // In the written order a neighbouring page gives the start by key, so scrolling through a
+    // long table costs the same at its end as at its start; otherwise skip to the page.
+    QString sql;
+    QVariantList args;
+    bool backwards = false;
+    const auto before = m_pages.constFind(p - 1);
+    const auto after = m_pages.constFind(p + 1);
+    const QString head = QStringLiteral("select rowid, * from %1 ").arg(quoted(m_table));
+    if (m_order.isEmpty() && before != m_pages.cend() && before->ids.size() == kPageRows) {
+        sql = head + QStringLiteral("where rowid > ? order by rowid limit ?");
+        args = {before->ids.last(), kPageRows};
+    } else if (m_order.isEmpty() && after != m_pages.cend() && !after->ids.isEmpty()) {
+        sql = head + QStringLiteral("where rowid < ? order by rowid desc limit ?");
+        args = {after->ids.first(), kPageRows};
+        backwards = true;
+    } else {
+        sql = head + QStringLiteral("order by %1 limit ? offset ?").arg(orderClause());
+        args = {kPageRows, qint64(p) * kPageRows};
+    }
+    Page page;
+    {
+        store::Statement q(db, sql);
+        for (const QVariant& a : args)
+            q.bind(a);
+        const int width = int(m_fields.size());
+        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
+            page.ids << r.value(0).toLongLong();
+            QVariantList row;
+            row.reserve(width);
+            for (int i = 1; i <= width; ++i)
+                row << r.value(i);
+            page.rows << row;
+        });
+        if (e.failed()) {
+            m_fetchError = e.reason();
+            return nullptr;
+        }
+    }
+    if (backwards) {
+        std::reverse(page.ids.begin(), page.ids.end());
+        std::reverse(page.rows.begin(), page.rows.end());
+    }
+    m_fetchError.clear();
+    // Keep the pages nearest to this one.
+    while (m_pages.size() >= kMaxPages) {
+        auto far = m_pages.begin();
+        for (auto it = m_pages.begin(); it != m_pages.end(); ++it)
+            if (std::abs(it.key() - p) > std::abs(far.key() - p))
+                far = it;
+        m_pages.erase(far);
+    }
+    return &*m_pages.insert(p, page);
+}
+
+QVariantList* DataSource::cachedRow(int row, qint64* id) const
+{
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    if (!m_onDemand) {
+        if (id)
+            *id = m_rowIds[row];
+        return const_cast<QVariantList*>(&m_rows[row]);
+    }
+    Page* page = pageOf(row);
+    const int i = row % kPageRows;
+    if (!page || i >= page->rows.size())
+        return nullptr;
+    if (id)
+        *id = page->ids[i];
+    return &page->rows[i];
+}
+
+QStringList DataSource::fieldNames() const
+{
+    return m_fields;
+}
+
+int DataSource::fieldIndex(const QString& field) const
+{
+    // SQL names are not case-sensitive.
+    return m_fieldIndex.value(field.toLower(), -1);
+}
+
+QVariant DataSource::value(int row, const QString& field) const
+{
+    const int f = fieldIndex(field);
+    if (f < 0)
+        return QVariant();
+    const QVariantList* r = cachedRow(row, nullptr);
+    return (r && f < r->size()) ? r->at(f) : QVariant();
+}
+
+qint64 DataSource::rowId(int row) const
+{
+    qint64 id = -1;
+    return cachedRow(row, &id) ? id : -1;
+}
+
+QString DataSource::setValue(int row, const QString& field, const QVariant& v)
+{
+    qint64 id = -1;
+    QVariantList* cached = cachedRow(row, &id);
+    if (!cached) {
+        if (row < 0 || row >= rowCount())
+            return QStringLiteral("行 %1 はありません。").arg(row + 1);
+        return m_fetchError.isEmpty() ? QStringLiteral("行 %1 は表から削除されています。").arg(row + 1) : m_fetchError;
+    }
+    const int f = fieldIndex(field);
+    if (f < 0)
+        return QStringLiteral("表「%1」に項目「%2」がありません。").arg(m_table, field);
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen())
+        return QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+
+    QVariant stored;
+    {
+        store::Transaction tx(db);
+        if (!tx.ok())
+            return tx.error().reason();
+        const QString column = quoted(m_fields[f]);
+        store::Statement up(
+            db, QStringLiteral("update %1 set %2 = ? where rowid = ?").arg(quoted(m_table), column));
+        up.bind(controls::storageValue(v)).bind(id);
+        if (!up.exec())
+            return up.error().reason();
+        if (up.rowsAffected() != 1)
+            return QStringLiteral("行 %1 は表から削除されています。").arg(row + 1);
+        up.finish();
+        // Keep what the table holds after its own conversions, so the cache equals a re-read.
+        store::Statement back(
+            db, QStringLiteral("select %1 from %2 where rowid = ?").arg(column, quoted(m_table)));
+        back.bind(id);
+        if (!back.exec())
+            return back.error().reason();
+        if (!back.next())
+            return QStringLiteral("行 %1 を読み直せません。").arg(row + 1);
+        stored = back.value(0);
+        back.finish();
+        if (!tx.commit())
+            return tx.error().reason();
+    }
+    (*cached)[f] = stored;
+    emit valueChanged(row, m_fields[f]);
+    return {};
+}
