@@ -1,4 +1,6 @@
 #pragma once
+#include "TesvanVersion.h"
+
 #include <QString>
 
 class QApplication;
@@ -7,7 +9,7 @@ class QWidget;
 
 namespace app {
 
-inline const QString kVersion = QStringLiteral("1.20");
+inline const QString kVersion = QStringLiteral(TESVAN_VERSION);
 inline const QString kCaption = QStringLiteral("営業日報 Tesvan Ver ") + kVersion;
 
 // The application's start-up: single instance, load, show, event loop. Returns the exit code.
