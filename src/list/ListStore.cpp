@@ -1,5 +1,6 @@
 #include "list/ListStore.h"
 
+#include "store/Dates.h"
 #include "store/Db.h"
 #include "store/FastDelete.h"
 #include "store/Rows.h"
@@ -169,6 +170,68 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
     r.stored = true;
     r.deleted = int(ticked.size());
     r.error = store::deleteTicked(work, store::tbl::w一覧);
+    return r;
+}
+
+store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool add)
+{
+    const QVariant date = store::dateValue(report.作成日);
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+    return store::inTransaction(work, [&]() -> store::Error {
+        store::Statement update(work, QStringLiteral("UPDATE w一覧 SET 所属 = ?, タイトル = ? "
+                                                     "WHERE 作成日 = ? AND 氏名 = ?"));
+        if (!update.bind(text(report.所属)).bind(text(report.タイトル)).bind(date).bind(report.氏名).exec())
+            return update.error();
+        if (update.rowsAffected() > 0 || !add)
+            return {};
+        // The list is shown in the order its rows were written (rowid): the new row takes the
+        // rowid of the first row that sorts after it, and those rows move down by one.
+        QList<store::Row> after;
+        if (store::Error e =
+                store::readRows(work,
+                                QStringLiteral("SELECT min(rowid) FROM w一覧 WHERE 作成日 > ? OR "
+                                               "(作成日 = ? AND 氏名 > ?)"),
+                                {date, date, report.氏名}, after);
+            e.failed())
+            return e;
+        const QVariant place = after.isEmpty() ? QVariant() : after[0][0];
+        if (!place.isNull()) {
+            // Through negative rowids, so that no two rows ever share one on the way.
+            if (store::Error e = store::run(
+                    work, QStringLiteral("UPDATE w一覧 SET rowid = -rowid - 1 WHERE rowid >= ?"), {place});
+                e.failed())
+                return e;
+            if (store::Error e =
+                    store::run(work, QStringLiteral("UPDATE w一覧 SET rowid = -rowid WHERE rowid < 0"));
+                e.failed())
+                return e;
+        }
+        return store::run(work,
+                          QStringLiteral("INSERT INTO w一覧 (rowid, チェック, 作成日, 氏名, 所属, タイトル) "
+                                         "VALUES (?, 0, ?, ?, ?, ?)"),
+                          {place, date, report.氏名, text(report.所属), text(report.タイトル)});
+    });
+}
+
+store::Error dropListed(const QSqlDatabase& work, const QDate& date, const QString& name)
+{
+    return store::inTransaction(work, [&] {
+        return store::run(work, QStringLiteral("DELETE FROM w一覧 WHERE 作成日 = ? AND 氏名 = ?"),
+                          {store::dateValue(date), name});
+    });
+}
+
+StoredResult isStored(const QSqlDatabase& main, const QDate& date, const QString& name)
+{
+    StoredResult r;
+    const QVariant key = store::dateValue(date);
+    QList<store::Row> found;
+    r.error =
+        store::readRows(main,
+                        QStringLiteral("SELECT 1 FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ? UNION ALL "
+                                       "SELECT 1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
+                        {key, name, key, name}, found);
+    r.stored = r.error.ok() && !found.isEmpty();
     return r;
 }
 
