@@ -229,7 +229,7 @@ StoredResult isStored(const QSqlDatabase& main, const QDate& date, const QString
     r.error =
         store::readRows(main,
                         QStringLiteral("SELECT 1 FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ? UNION ALL "
-                                       "SELECT 1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
+                                       "SELECT 1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? LIMIT 1"),
                         {key, name, key, name}, found);
     r.stored = r.error.ok() && !found.isEmpty();
     return r;
