@@ -184,8 +184,9 @@ store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool
             return update.error();
         if (update.rowsAffected() > 0 || !add)
             return {};
-        // The list is shown in the order its rows were written (rowid): the new row takes the
-        // rowid of the first row that sorts after it, and those rows move down by one.
+        // The list is shown in the order its rows were written (rowid): the new row goes before
+        // the first row that sorts after it, and the rows on the shorter side of that place move
+        // by one to make room (tens of thousands of rows take a noticeable moment to move).
         QList<store::Row> after;
         if (store::Error e =
                 store::readRows(work,
@@ -194,22 +195,37 @@ store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool
                                 {date, date, report.氏名}, after);
             e.failed())
             return e;
-        const QVariant place = after.isEmpty() ? QVariant() : after[0][0];
-        if (!place.isNull()) {
-            // Through negative rowids, so that no two rows ever share one on the way.
-            if (store::Error e = store::run(
-                    work, QStringLiteral("UPDATE w一覧 SET rowid = -rowid - 1 WHERE rowid >= ?"), {place});
-                e.failed())
-                return e;
+        QVariant rowid; // Null: after the last row
+        if (!after.isEmpty() && !after[0][0].isNull()) {
+            const qint64 place = after[0][0].toLongLong();
+            QList<store::Row> sides;
             if (store::Error e =
-                    store::run(work, QStringLiteral("UPDATE w一覧 SET rowid = -rowid WHERE rowid < 0"));
+                    store::readRows(work,
+                                    QStringLiteral("SELECT (SELECT count(*) FROM w一覧 WHERE rowid < ?), "
+                                                   "(SELECT count(*) FROM w一覧 WHERE rowid >= ?)"),
+                                    {place, place}, sides);
                 e.failed())
                 return e;
+            const bool moveAbove = sides[0][0].toLongLong() <= sides[0][1].toLongLong();
+            // Through rowids far from any in use, so that no two rows ever share one on the way.
+            constexpr qint64 kAside = qint64(1) << 40;
+            const QString moveAside =
+                moveAbove ? QStringLiteral("UPDATE w一覧 SET rowid = rowid - ? WHERE rowid < ?")
+                          : QStringLiteral("UPDATE w一覧 SET rowid = rowid + ? WHERE rowid >= ?");
+            const QString moveBack =
+                moveAbove ? QStringLiteral("UPDATE w一覧 SET rowid = rowid + ? WHERE rowid < ?")
+                          : QStringLiteral("UPDATE w一覧 SET rowid = rowid - ? WHERE rowid > ?");
+            if (store::Error e = store::run(work, moveAside, {kAside + 1, place}); e.failed())
+                return e;
+            if (store::Error e = store::run(work, moveBack, {kAside, moveAbove ? -kAside / 2 : kAside / 2});
+                e.failed())
+                return e;
+            rowid = moveAbove ? place - 1 : place;
         }
         return store::run(work,
                           QStringLiteral("INSERT INTO w一覧 (rowid, チェック, 作成日, 氏名, 所属, タイトル) "
                                          "VALUES (?, 0, ?, ?, ?, ?)"),
-                          {place, date, report.氏名, text(report.所属), text(report.タイトル)});
+                          {rowid, date, report.氏名, text(report.所属), text(report.タイトル)});
     });
 }
 

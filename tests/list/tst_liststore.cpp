@@ -327,6 +327,26 @@ class TestListStore : public QObject {
                  u"''二回目"_s);
     }
 
+    void registeredOneAfterAnotherStayInOrder()
+    {
+        report(u"2024-04-01"_s, u"佐藤"_s);
+        report(u"2024-04-02"_s, u"佐藤"_s);
+        report(u"2024-04-03"_s, u"佐藤"_s);
+        QCOMPARE(list::readList(m_main, m_work, QString()).error, QString());
+        // Rows move up and down in turn, into rowids below the first one read as well.
+        const QStringList keys{u"2024-03-01 A"_s, u"2024-03-02 B"_s,    u"2024-03-01 0"_s, u"2024-04-05 C"_s,
+                               u"2024-04-02 B"_s, u"2024-04-02 佐藤"_s, u"2024-04-03 A"_s, u"2024-03-02 A"_s};
+        for (const QString& k : keys)
+            QCOMPARE(
+                list::showRegistered(
+                    m_work, {QDate::fromString(k.left(10), Qt::ISODate), k.mid(11), u"部"_s, u"t"_s}, true),
+                QString());
+        QCOMPARE(listed(), (QStringList{u"2024-03-01 0 0"_s, u"2024-03-01 A 0"_s, u"2024-03-02 A 0"_s,
+                                        u"2024-03-02 B 0"_s, u"2024-04-01 佐藤 0"_s, u"2024-04-02 B 0"_s,
+                                        u"2024-04-02 佐藤 0"_s, u"2024-04-03 A 0"_s, u"2024-04-03 佐藤 0"_s,
+                                        u"2024-04-05 C 0"_s}));
+    }
+
     void dropListedRemovesOnlyThatReport()
     {
         fillStandard();
