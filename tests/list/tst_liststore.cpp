@@ -316,17 +316,6 @@ class TestListStore : public QObject {
                  u"佐藤"_s);
     }
 
-    void registeredIntoAnEmptyListAndAgain()
-    {
-        const QDate d(2024, 4, 1);
-        QCOMPARE(list::showRegistered(m_work, {d, u"佐藤"_s, u"営業部"_s, u"初回"_s}, true), QString());
-        QCOMPARE(list::showRegistered(m_work, {d, u"佐藤"_s, QString(), u"二回目"_s}, true), QString());
-        QCOMPARE(listed(), QStringList{u"2024-04-01 佐藤 0"_s});
-        // An emptied department shows as the read would show it: '' as stored, not Null.
-        QCOMPARE(testing::firstValue(m_work, u"SELECT quote(所属) || タイトル FROM w一覧"_s).toString(),
-                 u"''二回目"_s);
-    }
-
     void registeredOneAfterAnotherStayInOrder()
     {
         report(u"2024-04-01"_s, u"佐藤"_s);
@@ -345,18 +334,6 @@ class TestListStore : public QObject {
                                         u"2024-03-02 B 0"_s, u"2024-04-01 佐藤 0"_s, u"2024-04-02 B 0"_s,
                                         u"2024-04-02 佐藤 0"_s, u"2024-04-03 A 0"_s, u"2024-04-03 佐藤 0"_s,
                                         u"2024-04-05 C 0"_s}));
-    }
-
-    void dropListedRemovesOnlyThatReport()
-    {
-        fillStandard();
-        QCOMPARE(list::readList(m_main, m_work, QString()).error, QString());
-        tick(u"2024-04-03"_s, u"50%"_s);
-        QCOMPARE(list::dropListed(m_work, QDate(2024, 4, 2), u"佐藤"_s), QString());
-        QCOMPARE(list::dropListed(m_work, QDate(2024, 4, 3), u"O'Brien"_s), QString());
-        QCOMPARE(listed(),
-                 (QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 鈴木 0"_s, u"2024-04-03 50% 1"_s,
-                              u"2024-04-04 50%off 0"_s, u"2024-04-05 佐藤  0"_s, u"2024-04-06 abc 0"_s}));
     }
 
     void isStored_data()
