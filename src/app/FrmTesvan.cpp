@@ -60,6 +60,14 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     m_codes->attach(this);
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
     connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
+    // The other tabs follow what the code master and the reports now hold.
+    connect(m_codes, &CodeTab::categoryStored, this, [this] { refreshPickLists(); });
+    connect(m_report, &ReportTab::registered, this,
+            [this](const QDate& date, const QString& name, const QString& dept, const QString& title) {
+                m_list->showRegistered(date, name, dept, title);
+                // Names the report taught the code master are offered on its next lines.
+                refreshPickLists();
+            });
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen.
     resize(900, 660);
@@ -245,6 +253,9 @@ void FrmTesvan::Data初期化()
         app::tellFailure(QStringLiteral("データを初期化"), e);
         return;
     }
+    // No listed report and no offered name is left.
+    m_list->dropAllRows();
+    refreshPickLists();
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), QStringLiteral("すべてのデータを初期化しました"));
 }
 
@@ -280,6 +291,17 @@ void FrmTesvan::SetComb()
     m_list->setPickLists(lists.氏名);
     if (lists.error.failed())
         app::tellFailure(QStringLiteral("選択リストを作成"), lists.error);
+}
+
+void FrmTesvan::refreshPickLists()
+{
+    const QList<Combo*> typed{m_report->cmb所属, m_report->cmb氏名, m_list->cmb氏名選択};
+    QStringList texts;
+    for (const Combo* c : typed)
+        texts << c->currentText();
+    SetComb();
+    for (int i = 0; i < typed.size(); ++i)
+        typed[i]->setEditText(texts[i]);
 }
 
 bool FrmTesvan::Addコードマスタ(const QString& category, const QString& value)

@@ -240,6 +240,8 @@ void CodeTab::Entryコードマスタ()
             codes::registerCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
         e.failed())
         app::tellFailure(QStringLiteral("コードマスタを登録"), e);
+    else
+        emit categoryStored();
     cmbコード区分->setFocus();
 }
 
@@ -256,6 +258,8 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
         app::tellFailure(r.stored ? QStringLiteral("コードマスタは行削除しましたが、画面の一覧を更新")
                                   : QStringLiteral("行を削除"),
                          r.error);
+    if (r.stored)
+        emit categoryStored();
     refreshGrid();
     Gridコード表->setFocus();
 }
@@ -270,6 +274,7 @@ void CodeTab::Deleteコードマスタ()
         app::tellFailure(QStringLiteral("コードマスタを削除"), e);
         return;
     }
+    emit categoryStored();
     Clearコード明細();
 }
 

@@ -48,6 +48,10 @@ public:
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
 
+signals:
+    // The code master changed (登録, 行削除, 削除): the pick lists are built afresh.
+    void categoryStored();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 

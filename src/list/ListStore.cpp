@@ -1,5 +1,6 @@
 #include "list/ListStore.h"
 
+#include "store/Dates.h"
 #include "store/Db.h"
 #include "store/FastDelete.h"
 #include "store/Rows.h"
@@ -169,6 +170,84 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
     r.stored = true;
     r.deleted = int(ticked.size());
     r.error = store::deleteTicked(work, store::tbl::w一覧);
+    return r;
+}
+
+store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool add)
+{
+    const QVariant date = store::dateValue(report.作成日);
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+    return store::inTransaction(work, [&]() -> store::Error {
+        store::Statement update(work, QStringLiteral("UPDATE w一覧 SET 所属 = ?, タイトル = ? "
+                                                     "WHERE 作成日 = ? AND 氏名 = ?"));
+        if (!update.bind(text(report.所属)).bind(text(report.タイトル)).bind(date).bind(report.氏名).exec())
+            return update.error();
+        if (update.rowsAffected() > 0 || !add)
+            return {};
+        // The list is shown in the order its rows were written (rowid): the new row goes before
+        // the first row that sorts after it, and the rows on the shorter side of that place move
+        // by one to make room (tens of thousands of rows take a noticeable moment to move).
+        QList<store::Row> after;
+        if (store::Error e =
+                store::readRows(work,
+                                QStringLiteral("SELECT min(rowid) FROM w一覧 WHERE 作成日 > ? OR "
+                                               "(作成日 = ? AND 氏名 > ?)"),
+                                {date, date, report.氏名}, after);
+            e.failed())
+            return e;
+        QVariant rowid; // Null: after the last row
+        if (!after.isEmpty() && !after[0][0].isNull()) {
+            const qint64 place = after[0][0].toLongLong();
+            QList<store::Row> sides;
+            if (store::Error e =
+                    store::readRows(work,
+                                    QStringLiteral("SELECT (SELECT count(*) FROM w一覧 WHERE rowid < ?), "
+                                                   "(SELECT count(*) FROM w一覧 WHERE rowid >= ?)"),
+                                    {place, place}, sides);
+                e.failed())
+                return e;
+            const bool moveAbove = sides[0][0].toLongLong() <= sides[0][1].toLongLong();
+            // Through rowids far from any in use, so that no two rows ever share one on the way.
+            constexpr qint64 kAside = qint64(1) << 40;
+            const QString moveAside =
+                moveAbove ? QStringLiteral("UPDATE w一覧 SET rowid = rowid - ? WHERE rowid < ?")
+                          : QStringLiteral("UPDATE w一覧 SET rowid = rowid + ? WHERE rowid >= ?");
+            const QString moveBack =
+                moveAbove ? QStringLiteral("UPDATE w一覧 SET rowid = rowid + ? WHERE rowid < ?")
+                          : QStringLiteral("UPDATE w一覧 SET rowid = rowid - ? WHERE rowid > ?");
+            if (store::Error e = store::run(work, moveAside, {kAside + 1, place}); e.failed())
+                return e;
+            if (store::Error e = store::run(work, moveBack, {kAside, moveAbove ? -kAside / 2 : kAside / 2});
+                e.failed())
+                return e;
+            rowid = moveAbove ? place - 1 : place;
+        }
+        return store::run(work,
+                          QStringLiteral("INSERT INTO w一覧 (rowid, チェック, 作成日, 氏名, 所属, タイトル) "
+                                         "VALUES (?, 0, ?, ?, ?, ?)"),
+                          {rowid, date, report.氏名, text(report.所属), text(report.タイトル)});
+    });
+}
+
+store::Error dropListed(const QSqlDatabase& work, const QDate& date, const QString& name)
+{
+    return store::inTransaction(work, [&] {
+        return store::run(work, QStringLiteral("DELETE FROM w一覧 WHERE 作成日 = ? AND 氏名 = ?"),
+                          {store::dateValue(date), name});
+    });
+}
+
+StoredResult isStored(const QSqlDatabase& main, const QDate& date, const QString& name)
+{
+    StoredResult r;
+    const QVariant key = store::dateValue(date);
+    QList<store::Row> found;
+    r.error =
+        store::readRows(main,
+                        QStringLiteral("SELECT 1 FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ? UNION ALL "
+                                       "SELECT 1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? LIMIT 1"),
+                        {key, name, key, name}, found);
+    r.stored = r.error.ok() && !found.isEmpty();
     return r;
 }
 

@@ -2,6 +2,7 @@
 // Database work of the report list tab: the list work table w一覧 and deleting listed reports.
 #include "store/Error.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -37,5 +38,29 @@ struct DeleteResult {
 // and after it committed, the ticked rows from w一覧; unticked rows keep their order and ticks.
 // When the main file fails, nothing is deleted anywhere.
 DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& work);
+
+// A report's header as registered, for the list to show without a new read.
+struct Listed {
+    QDate 作成日;
+    QString 氏名;
+    QString 所属;
+    QString タイトル;
+};
+
+// In one work transaction: the w一覧 rows of the report show its 所属 and タイトル (an empty one
+// as ''), ticks kept. When none lists it and add is true, an unticked row is put where a read
+// would have put it (ascending 作成日, then 氏名), the rows after it moving down by one.
+store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool add);
+
+// Removes the w一覧 rows of the report (date, name); the others keep their order and ticks.
+store::Error dropListed(const QSqlDatabase& work, const QDate& date, const QString& name);
+
+struct StoredResult {
+    bool stored = false;
+    store::Error error;
+};
+
+// Whether the main database still holds the report (date, name): its header or any of its lines.
+StoredResult isStored(const QSqlDatabase& main, const QDate& date, const QString& name);
 
 } // namespace list

@@ -8,6 +8,7 @@
 #include "ui/grid/DataSource.h"
 #include "ui/grid/ColumnTable.h"
 #include "list/ListStore.h"
+#include "msg/Msg.h"
 #include "store/Dates.h"
 
 #include <QHBoxLayout>
@@ -113,16 +114,19 @@ void ListTab::refreshList()
 
 void ListTab::Read一覧()
 {
-    const list::ReadResult r =
-        list::readList(m_context->mainDb(), m_context->workDb(), cmb氏名選択->currentText());
+    const QString filter = cmb氏名選択->currentText();
+    const list::ReadResult r = list::readList(m_context->mainDb(), m_context->workDb(), filter);
     if (r.error.failed())
         app::tellFailure(QStringLiteral("日報の一覧を読込"), r.error);
+    else
+        m_readFor = filter;
     refreshList();
 }
 
 void ListTab::Clear一覧()
 {
     cmb氏名選択->setEditText(QString());
+    m_readFor.reset();
     if (const store::Error e = list::clearList(m_context->workDb()); e.failed())
         app::tellFailure(QStringLiteral("日報の一覧をクリア"), e);
     refreshList();
@@ -153,7 +157,43 @@ void ListTab::Select日報()
     if (name.isEmpty() || dateText.isEmpty())
         return;
     const QDate date = store::toDate(Grid一覧->columnValue(ColDate));
-    if (!date.isValid())
+    if (!date.isValid() || !stillStored(name, date))
         return;
     m_context->openReport(name, date.toString(QStringLiteral("yyyyMMdd")));
+}
+
+bool ListTab::stillStored(const QString& name, const QDate& date)
+{
+    const list::StoredResult r = list::isStored(m_context->mainDb(), date, name);
+    if (r.error.failed()) {
+        app::tellFailure(QStringLiteral("日報を読込"), r.error);
+        return false;
+    }
+    if (r.stored)
+        return true;
+    // Deleted since the list was read (by another user on a team server, say).
+    const QString report = date.toString(QStringLiteral("yyyy/MM/dd ")) + name;
+    if (const store::Error e = list::dropListed(m_context->workDb(), date, name); e.failed())
+        app::tellFailure(report + QStringLiteral(" の日報はもうありませんが、一覧からその行を消去"), e);
+    else
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("日報なし"), report);
+    refreshList();
+    return false;
+}
+
+void ListTab::showRegistered(const QDate& date, const QString& name, const QString& dept,
+                             const QString& title)
+{
+    const bool add = m_readFor && (m_readFor->isEmpty() || *m_readFor == name);
+    if (const store::Error e = list::showRegistered(m_context->workDb(), {date, name, dept, title}, add);
+        e.failed())
+        app::tellFailure(QStringLiteral("日報は登録しましたが、日報の一覧に表示"), e);
+    refreshList();
+}
+
+void ListTab::dropAllRows()
+{
+    if (const store::Error e = list::clearList(m_context->workDb()); e.failed())
+        app::tellFailure(QStringLiteral("データは初期化しましたが、日報の一覧をクリア"), e);
+    refreshList();
 }

@@ -1,6 +1,9 @@
 #pragma once
 // The 日報一覧 tab: the stored reports, all or one person's.
+#include <QDate>
 #include <QWidget>
+
+#include <optional>
 
 class CommandButton;
 class Combo;
@@ -29,6 +32,12 @@ public:
     // 選択: the current row's report opened on the entry tab.
     void Select日報();
 
+    // After the entry tab's 登録: the report's row shows what was stored; a list read in this
+    // run gains the row when its filter takes the name.
+    void showRegistered(const QDate& date, const QString& name, const QString& dept, const QString& title);
+    // After every report was deleted: the list holds no row; the filter stays as typed.
+    void dropAllRows();
+
     Combo* cmb氏名選択 = nullptr;
     DataGrid* Grid一覧 = nullptr;
     DataSource* dat一覧 = nullptr;
@@ -40,6 +49,10 @@ public:
 
 private:
     void refreshList();
+    // Whether the report of a row is still stored; when it is gone, says so and drops its row.
+    bool stillStored(const QString& name, const QDate& date);
 
     TabContext* m_context = nullptr;
+    // The filter of the last 読込 of this run; none before it and after クリア.
+    std::optional<QString> m_readFor;
 };

@@ -381,6 +381,8 @@ void ReportTab::Entry日報()
     h.タイトル = txtタイトル->text();
     if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h); e.failed())
         app::tellFailure(QStringLiteral("日報を登録"), e);
+    else
+        emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
 }
 
 void ReportTab::Prn日報()

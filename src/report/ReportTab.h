@@ -3,6 +3,7 @@
 #include "print/PrintSnapshot.h"
 #include "store/Error.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QWidget>
 
@@ -79,6 +80,10 @@ public:
     CommandButton* cmd行削除 = nullptr;
     CommandButton* cmd全選択 = nullptr;
     CommandButton* cmd全解除 = nullptr;
+
+signals:
+    // 登録 stored the report with this header.
+    void registered(const QDate& date, const QString& name, const QString& dept, const QString& title);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -259,6 +259,106 @@ class TestListStore : public QObject {
         QCOMPARE(stored(), reports);
         QCOMPARE(listed(), rows);
     }
+
+    // A registration shown in a list read earlier: "date name tick" rows, with 所属/タイトル of
+    // the registered report checked separately.
+    void showRegistered_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("add");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList before{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 1"_s, u"2024-04-02 鈴木 0"_s,
+                                 u"2024-04-03 O'Brien 0"_s};
+        QTest::newRow("listed report: updated in place, tick kept, never twice")
+            << u"2024-04-02"_s << u"佐藤"_s << true << before;
+        QTest::newRow("listed report, list not to gain rows: still updated")
+            << u"2024-04-02"_s << u"佐藤"_s << false << before;
+        QTest::newRow("new report, list not to gain rows") << u"2024-04-05"_s << u"田中"_s << false << before;
+        QTest::newRow("after the last date: at the end")
+            << u"2024-04-05"_s << u"田中"_s << true << (before + QStringList{u"2024-04-05 田中 0"_s});
+        QTest::newRow("before the first date: at the top")
+            << u"2024-03-31"_s << u"田中"_s << true << (QStringList{u"2024-03-31 田中 0"_s} + before);
+        QTest::newRow("within a date: by name")
+            << u"2024-04-02"_s << u"加藤"_s << true
+            << QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 1"_s, u"2024-04-02 加藤 0"_s,
+                           u"2024-04-02 鈴木 0"_s, u"2024-04-03 O'Brien 0"_s};
+        QTest::newRow("a quote in the name")
+            << u"2024-04-03"_s << u"A'x"_s << true
+            << QStringList{u"2024-04-01 佐藤 0"_s, u"2024-04-02 佐藤 1"_s, u"2024-04-02 鈴木 0"_s,
+                           u"2024-04-03 A'x 0"_s, u"2024-04-03 O'Brien 0"_s};
+    }
+    void showRegistered()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, name);
+        QFETCH(bool, add);
+        QFETCH(QStringList, expected);
+        report(u"2024-04-01"_s, u"佐藤"_s);
+        report(u"2024-04-02"_s, u"佐藤"_s);
+        report(u"2024-04-02"_s, u"鈴木"_s);
+        report(u"2024-04-03"_s, u"O'Brien"_s);
+        QCOMPARE(list::readList(m_main, m_work, QString()).error, QString());
+        tick(u"2024-04-02"_s, u"佐藤"_s);
+        const QDate d = QDate::fromString(date, Qt::ISODate);
+        QCOMPARE(list::showRegistered(m_work, {d, name, u"開発部"_s, QString()}, add), QString());
+        QCOMPARE(listed(), expected);
+        const bool shown = expected.join(u',').contains(date + u' ' + name + u' ');
+        QCOMPARE(testing::firstValue(
+                     m_work, u"SELECT 所属 || '/' || タイトル FROM w一覧 WHERE 作成日 = ? AND 氏名 = ?"_s,
+                     {date, name})
+                     .toString(),
+                 shown ? u"開発部/"_s : u"<none>"_s);
+        // The grid's rows keep distinct rowids in the shown order, and the tick stays with its row.
+        QCOMPARE(testing::firstValue(m_work, u"SELECT count(DISTINCT rowid) FROM w一覧"_s).toInt(),
+                 expected.size());
+        QCOMPARE(testing::firstValue(m_work, u"SELECT 氏名 FROM w一覧 WHERE チェック = 1"_s).toString(),
+                 u"佐藤"_s);
+    }
+
+    void registeredOneAfterAnotherStayInOrder()
+    {
+        report(u"2024-04-01"_s, u"佐藤"_s);
+        report(u"2024-04-02"_s, u"佐藤"_s);
+        report(u"2024-04-03"_s, u"佐藤"_s);
+        QCOMPARE(list::readList(m_main, m_work, QString()).error, QString());
+        // Rows move up and down in turn, into rowids below the first one read as well.
+        const QStringList keys{u"2024-03-01 A"_s, u"2024-03-02 B"_s,    u"2024-03-01 0"_s, u"2024-04-05 C"_s,
+                               u"2024-04-02 B"_s, u"2024-04-02 佐藤"_s, u"2024-04-03 A"_s, u"2024-03-02 A"_s};
+        for (const QString& k : keys)
+            QCOMPARE(
+                list::showRegistered(
+                    m_work, {QDate::fromString(k.left(10), Qt::ISODate), k.mid(11), u"部"_s, u"t"_s}, true),
+                QString());
+        QCOMPARE(listed(), (QStringList{u"2024-03-01 0 0"_s, u"2024-03-01 A 0"_s, u"2024-03-02 A 0"_s,
+                                        u"2024-03-02 B 0"_s, u"2024-04-01 佐藤 0"_s, u"2024-04-02 B 0"_s,
+                                        u"2024-04-02 佐藤 0"_s, u"2024-04-03 A 0"_s, u"2024-04-03 佐藤 0"_s,
+                                        u"2024-04-05 C 0"_s}));
+    }
+
+    void isStored_data()
+    {
+        QTest::addColumn<QString>("setup"); // statement on the main database, run before asking
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("header and lines") << QString() << true;
+        QTest::newRow("header without lines") << u"DELETE FROM 営業日報"_s << true;
+        QTest::newRow("lines without header") << u"DELETE FROM 営業日報ヘッダ"_s << true;
+        QTest::newRow("deleted") << u"DELETE FROM 営業日報ヘッダ; DELETE FROM 営業日報"_s << false;
+    }
+    void isStored()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, expected);
+        report(u"2024-04-02"_s, u"O'Brien"_s);
+        for (const QString& sql : setup.split(u';', Qt::SkipEmptyParts))
+            QCOMPARE(store::run(m_main, sql.trimmed() + u" WHERE 氏名 = 'O''Brien'"_s), QString());
+        // Another person's report of that date, another date of that person: not this one.
+        report(u"2024-04-02"_s, u"O'Brie"_s);
+        report(u"2024-04-03"_s, u"O'Brien"_s);
+        const list::StoredResult r = list::isStored(m_main, QDate(2024, 4, 2), u"O'Brien"_s);
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.stored, expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestListStore)

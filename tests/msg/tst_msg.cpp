@@ -139,6 +139,8 @@ void TstMsg::catalogue_data()
     row("その他", "ファイルなし", "キーチェック", "%Sがありません。確認してください。", false, I, false,
         0x40);
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
+    row("その他", "日報なし", "キーチェック", "%S の日報は登録されていません。一覧から外しました。", false, I,
+        false, 0x40);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
