@@ -2,7 +2,7 @@
 // show), the first 登録 after it, and closing the window. For the figures of the full file check
 // at 10,000 to 1,000,000 reports; the folder is made by bench/make_reports.sh.
 //
-//   first_write DATA_FOLDER
+//   first_write DATA_FOLDER [close]   (close: the window is closed right after the start)
 #include "app/FrmTesvan.h"
 #include "msg/Msg.h"
 #include "report/ReportTab.h"
@@ -18,8 +18,9 @@
 int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
+    const bool closeAtOnce = argc == 3;
     Msg::setPresenter([](const MsgSpec& s) {
         std::fprintf(stderr, "box: %s\n", qPrintable(s.text.left(60)));
         return s.yesNo;
@@ -38,7 +39,8 @@ int main(int argc, char** argv)
     r->cmb氏名->setEditText(QStringLiteral("計測"));
     store::run(w->WorkDb(), QStringLiteral("UPDATE w営業日報 SET 内容 = '計測の行' WHERE 行番号 = 1"));
     t.restart();
-    r->Entry日報();
+    if (!closeAtOnce)
+        r->Entry日報();
     const double entry = t.nsecsElapsed() / 1e6;
     QCoreApplication::processEvents();
 

@@ -75,13 +75,15 @@ FileOpen checkAccess(const QFileInfo& fi)
     if (::access(f.constData(), X_OK) != 0)
         return fail(FileProblem::NoAccess, QStringLiteral("フォルダを開く権限（実行）がありません。"), folder,
                     QStringLiteral("開く（実行）"));
-    if (::access(f.constData(), W_OK) != 0)
+    if (::access(f.constData(), W_OK) != 0) {
+        const bool readOnlyDisk = errno == EROFS;
         return fail(
             FileProblem::NoAccess,
-            ::access(f.constData(), F_OK) == 0 && errno == EROFS
+            readOnlyDisk
                 ? QStringLiteral("フォルダのある場所が読み取り専用です。")
                 : QStringLiteral("フォルダに書き込む権限がありません（作業用のログファイルを作れません）。"),
             folder, QStringLiteral("書き込み"));
+    }
     const QString path = fi.absoluteFilePath();
     for (const QString& p : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         const QByteArray b = QFile::encodeName(p);
