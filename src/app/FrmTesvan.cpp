@@ -18,7 +18,9 @@
 #include "report/ReportTab.h"
 #include "store/Db.h"
 
+#include "app/StartupMessages.h"
 #include "store/Integrity.h"
+#include "store/LocalFile.h"
 #include "store/Server.h"
 
 #include <QApplication>
@@ -98,36 +100,50 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     m_paths = paths;
     // A team keeps its main database on a server named beside the files; the work file stays here.
     const store::ServerSetting server = store::readServerSetting(m_paths.dataFolder);
-    store::Error err = server.present ? server.error : store::Error();
-    if (server.present && err.ok())
-        err = store::openServer(kMain, server.conninfo);
-    else if (!server.present)
-        err = store::openDatabase(kMain, m_paths.mainDbPath, store::DbKind::Main);
-    if (err.failed()) {
-        if (server.present)
+    if (server.present) {
+        store::Error err = server.error;
+        if (err.ok())
+            err = store::openServer(kMain, server.conninfo);
+        if (err.failed()) {
             showServerError(server.conninfo, err);
-        else
-            showLoadError(m_paths.mainDbPath, err);
+            return false;
+        }
+    } else if (const store::FileOpen o = store::openLocalFile(kMain, m_paths.mainDbPath, store::DbKind::Main);
+               o.error.failed()) {
+        showLoadError(m_paths.mainDbPath, o);
         return false;
     }
     m_mainOpen = true;
-    err = store::openDatabase(kWork, m_paths.workDbPath, store::DbKind::Work);
-    if (err.failed()) {
+    if (const store::FileOpen o = store::openLocalFile(kWork, m_paths.workDbPath, store::DbKind::Work);
+        o.error.failed()) {
+        store::abandonLocalFile(kMain);
         unload();
-        showLoadError(m_paths.workDbPath, err);
+        showLoadError(m_paths.workDbPath, o);
         return false;
     }
     m_workOpen = true;
-    // The work file is small: check its pages now, before start-up writes to it. The main file
-    // may hold years of reports: its check runs beside the window, and writes wait for it.
-    err = store::checkPages(m_paths.workDbPath);
-    if (err.failed()) {
-        unload();
-        showLoadError(m_paths.workDbPath, err);
-        return false;
+    // The full check runs when the rule of the files' records asks for it. The work file is
+    // written by the start itself: a required check of it runs now. The main file's runs beside
+    // the window; a required one holds its writes until it passes.
+    const store::CheckNeed workNeed = store::checkNeedOf(kWork);
+    QFuture<store::Error> workCheck;
+    if (workNeed != store::CheckNeed::None)
+        workCheck = store::startPageCheck(kWork, m_paths.workDbPath, workNeed);
+    if (workNeed == store::CheckNeed::Required) {
+        if (const store::Error e = workCheck.result(); e.failed()) {
+            store::abandonLocalFile(kMain);
+            store::abandonLocalFile(kWork);
+            unload();
+            showLoadError(m_paths.workDbPath, {e, store::FileProblem::Damaged});
+            return false;
+        }
+    } else if (workNeed == store::CheckNeed::Background) {
+        watchPageCheck(workCheck, m_paths.workDbPath);
     }
-    if (!server.present)
-        watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath), m_paths.mainDbPath);
+    if (!server.present) {
+        if (const store::CheckNeed need = store::checkNeedOf(kMain); need != store::CheckNeed::None)
+            watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath, need), m_paths.mainDbPath);
+    }
     setWindowTitle(app::kCaption);
 
     Clear設定();
@@ -139,20 +155,10 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     return true;
 }
 
-QString FrmTesvan::restoreAdvice() const
-{
-    const QString tool = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
-    return QStringLiteral("保存しておいたファイルのコピーがあれば、データフォルダ\n  %1\nに戻してください。"
-                          "コピーがないときは、次のコマンドで初期状態のファイルを作成できます"
-                          "（既にあるファイルは上書きしません。壊れたファイルは別の名前に変えてから実行してください）:\n  %2 \"%3\"")
-        .arg(QDir::toNativeSeparators(m_paths.dataFolder), tool, QDir::toNativeSeparators(m_paths.dataFolder));
-}
-
-void FrmTesvan::showLoadError(const QString& path, const store::Error& reason)
+void FrmTesvan::showLoadError(const QString& path, const store::FileOpen& why)
 {
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                 QStringLiteral("データベースファイルを開けないため、終了します。\n\n%1\n\n%2\n\n（原因）\n%3")
-                     .arg(QDir::toNativeSeparators(path), restoreAdvice(), reason.reason()));
+                 app::openFailureText(path, why, m_paths.dataFolder));
 }
 
 namespace {
@@ -194,9 +200,7 @@ void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString
         if (e.ok())
             return;
         Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                     QStringLiteral("データベースファイルが壊れています。データを守るため、このファイルには書き込みません"
-                                    "（読込と印刷はできます）。\n\n%1\n\n%2\n\n（検査の結果）\n%3")
-                         .arg(QDir::toNativeSeparators(path), restoreAdvice(), e.reason()));
+                     app::damageText(path, e, m_paths.dataFolder));
     });
     watcher->setFuture(check);
 }
@@ -247,7 +251,8 @@ void FrmTesvan::Data初期化()
                            "初期化が必要なときは、サーバーの管理者に依頼してください。"));
         return;
     }
-    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"), QStringLiteral("すべてのデータを初期化します。")))
+    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
+                      QStringLiteral("すべてのデータを初期化します。")))
         return;
     if (const store::Error e = app::initialiseData(MainDb()); e.failed()) {
         app::tellFailure(QStringLiteral("データを初期化"), e);
@@ -256,7 +261,8 @@ void FrmTesvan::Data初期化()
     // No listed report and no offered name is left.
     m_list->dropAllRows();
     refreshPickLists();
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), QStringLiteral("すべてのデータを初期化しました"));
+    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"),
+                 QStringLiteral("すべてのデータを初期化しました"));
 }
 
 void FrmTesvan::Clear日報()

@@ -2,6 +2,7 @@
 #include "app/DataFolder.h"
 #include "ui/TabContext.h"
 #include "store/Error.h"
+#include "store/LocalFile.h"
 
 #include <QFuture>
 #include <QPointer>
@@ -18,7 +19,7 @@ class Hint;
 // The main window: owns both database connections from load to unload and wires the tabs.
 class FrmTesvan : public QWidget, public TabContext {
     Q_OBJECT
-public:
+  public:
     explicit FrmTesvan(QWidget* parent = nullptr);
     ~FrmTesvan() override;
 
@@ -61,14 +62,13 @@ public:
     ListTab* listTab() const { return m_list; }
     CodeTab* codeTab() const { return m_codes; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void unload();
-    void showLoadError(const QString& path, const store::Error& reason);
+    void showLoadError(const QString& path, const store::FileOpen& why);
     void showServerError(const QString& conninfo, const store::Error& reason);
-    QString restoreAdvice() const;
     void watchPageCheck(const QFuture<store::Error>& check, const QString& path);
 
     app::DataPaths m_paths;

@@ -21,7 +21,7 @@ namespace app {
 namespace {
 const QByteArray kRaise = "raise\n";
 
-// The socket's address: a path in the temporary folder, named by the key.
+// The socket's address: a path in the user's private runtime folder, named by the key.
 bool addressOf(const QString& path, sockaddr_un& a)
 {
     const QByteArray p = QFile::encodeName(path);
@@ -50,11 +50,56 @@ QByteArray readMessage(int fd)
     return got;
 }
 
+// A folder only this user can enter: owned by the user, a real folder (not a link), and
+// closed to everyone else.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat st;
+    if (path.isEmpty() || !QDir::isAbsolutePath(path) ||
+        ::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// A file in the private folder that this user did not make (only an administrator could put
+// it there) is not a lock or a socket of ours: it goes.
+void removeIfNotOurs(const QString& path)
+{
+    struct stat st;
+    const QByteArray p = QFile::encodeName(path);
+    if (::lstat(p.constData(), &st) == 0 && st.st_uid != ::geteuid())
+        ::unlink(p.constData());
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent)
-    : QObject(parent), m_key(key), m_socketPath(QDir(QDir::tempPath()).filePath(key))
+QString SingleInstance::privateFolder()
 {
+    // The session's runtime folder, when it is what it should be: 0700 and the user's own.
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    if (isPrivateFolder(runtime))
+        return runtime;
+    // Otherwise a folder of the user's own under the home folder, never the shared /tmp, where
+    // anyone can make the names another user will look for.
+    QString home = QString::fromLocal8Bit(qgetenv("HOME"));
+    if (home.isEmpty())
+        home = QDir::homePath();
+    const QString folder = home + QStringLiteral("/.cache/PrjTesvan-run");
+    const QByteArray f = QFile::encodeName(folder);
+    QDir().mkpath(home + QStringLiteral("/.cache"));
+    if (::mkdir(f.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat st;
+    if (::lstat(f.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+        ::chmod(f.constData(), 0700);
+    return isPrivateFolder(folder) ? folder : QString();
+}
+
+SingleInstance::SingleInstance(const QString& key, QObject* parent)
+    : QObject(parent), m_key(key), m_folder(privateFolder())
+{
+    if (!m_folder.isEmpty())
+        m_socketPath = QDir(m_folder).filePath(key);
 }
 
 SingleInstance::~SingleInstance()
@@ -83,7 +128,13 @@ QString SingleInstance::keyFor(const QString& installation)
 
 bool SingleInstance::claim()
 {
-    m_lock = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(m_key + QStringLiteral(".lock")));
+    // Without a private folder there is nowhere safe to meet: this start runs on its own.
+    if (m_folder.isEmpty())
+        return true;
+    const QString lockPath = QDir(m_folder).filePath(m_key + QStringLiteral(".lock"));
+    removeIfNotOurs(lockPath);
+    removeIfNotOurs(m_socketPath);
+    m_lock = std::make_unique<QLockFile>(lockPath);
     m_lock->setStaleLockTime(0); // stale only when its process is gone
     if (!m_lock->tryLock(0))
         return false;
@@ -123,7 +174,7 @@ bool SingleInstance::signalRunning(int timeoutMs)
     // The first instance may still be starting: retry until it listens.
     QDeadlineTimer deadline(timeoutMs);
     sockaddr_un a;
-    if (!addressOf(m_socketPath, a))
+    if (m_socketPath.isEmpty() || !addressOf(m_socketPath, a))
         return false;
     while (!deadline.hasExpired()) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

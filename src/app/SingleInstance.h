@@ -6,11 +6,11 @@
 namespace app {
 
 // One running instance per user and installation: the first start holds a lock file and
-// listens on a Unix socket in the temporary folder; a later start asks it to come forward and
-// leaves. Plain sockets, not QtNetwork, keep ten libraries out of every start.
+// listens on a Unix socket, both in the user's private runtime folder; a later start asks it
+// to come forward and leaves. Plain sockets, not QtNetwork, keep ten libraries out of every start.
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -22,12 +22,18 @@ public:
     // The key of this installation (the executable's folder) for the current user.
     static QString defaultKey();
     static QString keyFor(const QString& installation);
+    // Where the lock and the socket live: XDG_RUNTIME_DIR when it is the user's own and closed
+    // to others (0700), otherwise a 0700 folder in the user's home; empty when neither is safe.
+    static QString privateFolder();
+    // The socket a running instance of key listens on.
+    QString socketPath() const { return m_socketPath; }
 
-signals:
+  signals:
     void activationRequested();
 
-private:
+  private:
     QString m_key;
+    QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
     int m_listener = -1; // the listening Unix socket of the first instance
     QString m_socketPath;

@@ -1,6 +1,7 @@
 #include "store/Db.h"
 
 #include "store/Integrity.h"
+#include "store/LocalFile.h"
 #include "store/Schema.h"
 #include "store/Dates.h"
 #include "store/Server.h"
@@ -71,51 +72,21 @@ Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
 
 Error openDatabase(const QString& connection, const QString& path, DbKind kind)
 {
-    const QFileInfo fi(path);
-    if (!fi.exists())
-        return Error(QStringLiteral("ファイルがありません。"));
-    if (!fi.isFile())
-        return Error(QStringLiteral("通常のファイルではありません。"));
-    if (!fi.isReadable())
-        return Error(QStringLiteral("ファイルを読み込めません（アクセス権がありません）。"));
-    if (!fi.isWritable())
-        return Error(QStringLiteral("ファイルに書き込めません（読み取り専用です）。"));
-
-    Error err;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        // mode=rw: a missing file must fail instead of being created empty.
-        QUrl url = QUrl::fromLocalFile(fi.absoluteFilePath());
-        url.setQuery(QStringLiteral("mode=rw"));
-        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=500"));
-        if (!db.open())
-            err = Error::of(db.lastError());
-        else
-            err = checkSchema(db, kind);
-        if (err.ok())
-            err = applyFileSettings(db, kind);
-        if (err.ok()) {
-            StatementCache::manage(connection);
-            return {};
-        }
-        StatementCache::forget(connection);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return err;
+    return openLocalFile(connection, path, kind).error;
 }
 
 void closeDatabase(const QString& connection)
 {
-    forgetPageCheck(connection);
+    const bool damaged = forgetPageCheck(connection).failed();
     StatementCache::forget(connection);
+    sealLocalFile(connection, damaged);
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
         if (db.isValid())
             db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    recordLocalClose(connection);
 }
 
 namespace {
@@ -133,7 +104,9 @@ Error txStep(QSqlDatabase db, TxStep step)
         s.exec();
         return s.error();
     }
-    const bool ok = step == TxStep::Begin ? db.transaction() : step == TxStep::Commit ? db.commit() : db.rollback();
+    const bool ok = step == TxStep::Begin    ? db.transaction()
+                    : step == TxStep::Commit ? db.commit()
+                                             : db.rollback();
     return ok ? Error() : Error::of(db.lastError());
 }
 
@@ -263,8 +236,8 @@ Statement::Statement(const QSqlDatabase& db, const QString& sql)
         }
         const QByteArray utf8 = sql.toUtf8();
         const char* tail = nullptr;
-        const int rc = sqlite3_prepare_v3(handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
-                                          &m_stmt, &tail);
+        const int rc = sqlite3_prepare_v3(handle, utf8.constData(), int(utf8.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &m_stmt, &tail);
         if (rc != SQLITE_OK) {
             m_error = sqliteError(handle, "Unable to execute statement", rc);
             sqlite3_finalize(m_stmt);
@@ -330,7 +303,8 @@ QVariant Statement::value(int i) const
     case SQLITE_FLOAT:
         return sqlite3_column_double(m_stmt, i);
     case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)),
+                          sqlite3_column_bytes(m_stmt, i));
     case SQLITE_NULL:
         return QVariant(QMetaType::fromType<QString>());
     default: {

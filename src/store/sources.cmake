@@ -4,6 +4,8 @@ target_sources(tesvan_core PRIVATE
   src/store/Dates.h src/store/Dates.cpp
   src/store/Db.h src/store/Db.cpp
   src/store/Integrity.h src/store/Integrity.cpp
+  src/store/FileRecord.h src/store/FileRecord.cpp
+  src/store/LocalFile.h src/store/LocalFile.cpp
   src/store/Rows.h src/store/Rows.cpp
   src/store/StatementCache.h src/store/StatementCache.cpp
   src/store/Schema.h src/store/Schema.cpp

@@ -20,13 +20,15 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
+#include <QLockFile>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testing;
 
 class TstApp : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void dataFolderRule();
     void openFailures_data();
     void openFailures();
@@ -39,6 +41,8 @@ private slots:
     void missingFolderCreatesNothing();
     void damagedMainIsNeverWritten();
     void instanceKeyPerInstallation();
+    void instanceFolderIsPrivate_data();
+    void instanceFolderIsPrivate();
 };
 
 void TstApp::dataFolderRule()
@@ -81,12 +85,24 @@ void TstApp::openFailures_data()
     QTest::addColumn<QString>("damage");
     QTest::addColumn<QString>("failing");
     QTest::addColumn<QString>("reasonPart");
-    QTest::newRow("main missing") << "remove-main" << "Tesvan.mdb" << "ありません";
-    QTest::newRow("work missing, main present") << "remove-work" << "TesvanWork.mdb" << "ありません";
-    QTest::newRow("random bytes as main") << "random-main" << "Tesvan.mdb" << "not a database";
-    QTest::newRow("foreign sqlite as work") << "foreign-work" << "TesvanWork.mdb" << "w営業日報";
-    QTest::newRow("main without one field") << "field-main" << "Tesvan.mdb" << "sname";
-    QTest::newRow("work with an overwritten page") << "page-work" << "TesvanWork.mdb" << "tesvan-initdb";
+    QTest::newRow("main missing") << "remove-main"
+                                  << "Tesvan.mdb"
+                                  << "ありません";
+    QTest::newRow("work missing, main present") << "remove-work"
+                                                << "TesvanWork.mdb"
+                                                << "ありません";
+    QTest::newRow("random bytes as main") << "random-main"
+                                          << "Tesvan.mdb"
+                                          << "SQLite のファイルではありません";
+    QTest::newRow("foreign sqlite as work") << "foreign-work"
+                                            << "TesvanWork.mdb"
+                                            << "w営業日報";
+    QTest::newRow("main without one field") << "field-main"
+                                            << "Tesvan.mdb"
+                                            << "sname";
+    QTest::newRow("work with an overwritten page") << "page-work"
+                                                   << "TesvanWork.mdb"
+                                                   << "tesvan-initdb";
 }
 
 // Fills a table of the file with long rows, so that its data spans many pages, then
@@ -155,7 +171,8 @@ void TstApp::openFailures()
         QSqlDatabase::removeDatabase("alter");
     }
     if (damage == "page-work")
-        QVERIFY(spreadAndDamage(work, "w営業日報印刷", "INSERT INTO w営業日報印刷 (行番号, 内容) VALUES (?, ?)"));
+        QVERIFY(
+            spreadAndDamage(work, "w営業日報印刷", "INSERT INTO w営業日報印刷 (行番号, 内容) VALUES (?, ?)"));
     const QStringList before = QDir(data).entryList(QDir::Files);
     const QByteArray mainBytes = readAll(main), workBytes = readAll(work);
 
@@ -189,7 +206,8 @@ void TstApp::readOnlyFile()
         const QString data = makeDataFolder(tmp.path());
         // The folder itself is writable for the user: the write-ahead log lives beside the files.
         QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
-        QVERIFY(QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+        QVERIFY(QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner |
+                                                                   QFileDevice::ReadGroup |
                                                                    QFileDevice::ReadOther));
         QFile::setPermissions(data + "Tesvan.mdb", QFileDevice::Permissions(0x6666));
         QProcess child;
@@ -211,8 +229,8 @@ void TstApp::readOnlyFile()
     QTemporaryDir own;
     const QString dir = childDir.isEmpty() ? own.path() : QString::fromLocal8Bit(childDir);
     const QString data = makeDataFolder(dir);
-    QFile::setPermissions(data + "TesvanWork.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
-                                                       QFileDevice::ReadOther);
+    QFile::setPermissions(data + "TesvanWork.mdb",
+                          QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray work = readAll(data + "TesvanWork.mdb");
     ScriptedBoxes boxes;
     FrmTesvan w;
@@ -228,8 +246,8 @@ void TstApp::startOnItsOwnStateWritesNothing_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<bool>("workWritten");
     QTest::newRow("initial files") << QString() << false;
-    QTest::newRow("a report being entered") << QStringLiteral("UPDATE w営業日報 SET 内容 = '入力中' WHERE 行番号 = 3")
-                                            << false;
+    QTest::newRow("a report being entered")
+        << QStringLiteral("UPDATE w営業日報 SET 内容 = '入力中' WHERE 行番号 = 3") << false;
     // The code grid is cleared and then shows the first category: with names in it, the clear
     // is a change of its own. The main file is never written by a start.
     QTest::newRow("names in the code master")
@@ -274,7 +292,8 @@ void TstApp::startOnItsOwnStateWritesNothing()
     }
     QVERIFY(start());
     for (int i = 0; i < files.size(); ++i)
-        QVERIFY2((firstValue(watchers[i], "PRAGMA data_version").toInt() != versions[i]) == (i == 1 && workWritten),
+        QVERIFY2((firstValue(watchers[i], "PRAGMA data_version").toInt() != versions[i]) ==
+                     (i == 1 && workWritten),
                  qPrintable(files[i]));
     QVERIFY(boxes.shown.isEmpty());
     for (QSqlDatabase& db : watchers)
@@ -371,6 +390,7 @@ void TstApp::secondStartRaisesFirst()
     const QString key = "tesvan-test-" + QString::number(QCoreApplication::applicationPid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TESVAN_INSTANCE", key);
+    env.insert("XDG_RUNTIME_DIR", tmp.path()); // QTemporaryDir makes it 0700
     env.insert("QT_QPA_PLATFORM", "offscreen");
 
     QProcess first;
@@ -383,7 +403,7 @@ void TstApp::secondStartRaisesFirst()
     bool listening = false;
     while (!listening && t.elapsed() < 20000) {
         QLocalSocket s;
-        s.connectToServer(key);
+        s.connectToServer(tmp.filePath(key));
         listening = s.waitForConnected(100);
         if (!listening)
             QTest::qWait(100);
@@ -413,11 +433,74 @@ void TstApp::missingFolderCreatesNothing()
     const QString data = QCoreApplication::applicationDirPath() + "/data";
     QVERIFY(!QFileInfo::exists(data));
     ScriptedBoxes boxes;
-    qputenv("TESVAN_INSTANCE", "tesvan-test-missing-" + QByteArray::number(QCoreApplication::applicationPid()));
+    qputenv("TESVAN_INSTANCE",
+            "tesvan-test-missing-" + QByteArray::number(QCoreApplication::applicationPid()));
     QCOMPARE(app::runTesvan(*qApp), 1);
     QCOMPARE(boxes.shown.size(), 1);
     QVERIFY(boxes.shown[0].text.contains(data + "/Tesvan.mdb"));
     QVERIFY(!QFileInfo::exists(data));
+}
+
+void TstApp::instanceFolderIsPrivate_data()
+{
+    QTest::addColumn<int>("runtimeMode");
+    QTest::addColumn<bool>("otherOwner");
+    QTest::addColumn<bool>("runtimeUsed");
+    QTest::addColumn<bool>("plantInFolder");
+    QTest::newRow("the session's runtime folder") << 0700 << false << true << false;
+    QTest::newRow("runtime folder open to others") << 0755 << false << false << false;
+    QTest::newRow("runtime folder of another user") << 0700 << true << false << false;
+    QTest::newRow("a lock of another user in the private folder") << 0700 << false << true << true;
+}
+
+// Another local user can neither plant the lock a start looks for nor lend it a folder: the
+// lock lives where only this user can write, and a lock this user does not own is not one.
+void TstApp::instanceFolderIsPrivate()
+{
+    QFETCH(int, runtimeMode);
+    QFETCH(bool, otherOwner);
+    QFETCH(bool, runtimeUsed);
+    QFETCH(bool, plantInFolder);
+    if ((otherOwner || plantInFolder) && geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    QTemporaryDir home, runtime;
+    QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), mode_t(runtimeMode)) == 0);
+    if (otherOwner)
+        QVERIFY(::chown(QFile::encodeName(runtime.path()).constData(), 65534, 65534) == 0);
+    const QByteArray oldHome = qgetenv("HOME"), oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString key = "tesvan-plant-" + QString::number(QCoreApplication::applicationPid());
+    // The lock a start used to look for in the shared temporary folder, held by a live process.
+    QLockFile planted(QDir::tempPath() + "/" + key + ".lock");
+    QVERIFY(planted.tryLock(0));
+    const QString folder = app::SingleInstance::privateFolder();
+    if (plantInFolder) {
+        QFile fake(folder + "/" + key + ".lock");
+        QVERIFY(fake.open(QIODevice::WriteOnly));
+        fake.write(QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
+                   QCoreApplication::applicationName().toUtf8() + "\n" +
+                   QSysInfo::machineHostName().toUtf8() + "\n");
+        fake.close();
+        QVERIFY(::chown(QFile::encodeName(fake.fileName()).constData(), 65534, 65534) == 0);
+    }
+    {
+        app::SingleInstance first(key);
+        const bool claimed = first.claim();
+        app::SingleInstance second(key);
+        const bool secondClaimed = second.claim();
+        qputenv("HOME", oldHome);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        QVERIFY(claimed);
+        QVERIFY(!secondClaimed); // still one instance
+        QCOMPARE(folder == runtime.path(), runtimeUsed);
+        struct stat st;
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        QCOMPARE(st.st_uid, geteuid());
+        QCOMPARE(st.st_mode & 077, 0u);
+        QVERIFY(first.socketPath().startsWith(folder + "/"));
+    }
+    ::chown(QFile::encodeName(runtime.path()).constData(), 0, 0);
 }
 
 QTEST_MAIN(TstApp)
@@ -430,8 +513,9 @@ void TstApp::damagedMainIsNeverWritten()
     QTemporaryDir tmp;
     const QString data = makeDataFolder(tmp.path());
     const QString main = data + "Tesvan.mdb";
-    QVERIFY(spreadAndDamage(main, "営業日報",
-                            "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2024-01-01', '古田', ?, ?)"));
+    QVERIFY(spreadAndDamage(
+        main, "営業日報",
+        "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2024-01-01', '古田', ?, ?)"));
     const QByteArray before = readAll(main);
     ScriptedBoxes boxes;
     {

@@ -1,0 +1,409 @@
+#include "store/LocalFile.h"
+
+#include "store/FileRecord.h"
+#include "store/Schema.h"
+#include "store/StatementCache.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QRandomGenerator>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <memory>
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace store {
+namespace {
+
+// About once a day: a start on a file closed cleanly within this time checks nothing.
+constexpr qint64 kCheckEvery = 20 * 3600;
+// Below this much free space a start would fail half-way (the log, its index, the record).
+constexpr qint64 kLeastFree = 1 << 20;
+// Pages in the log after which the session folds it into the file, as SQLite would by itself.
+constexpr int kFoldAfterPages = 1000;
+
+struct Entry {
+    QString path;
+    FileRecord record;
+    CheckNeed need = CheckNeed::None;
+    FileRecord before; // the record as the start found it
+    bool abandoned = false;
+    bool dirty = false; // the log holds something not yet folded into the file
+    bool inHook = false;
+};
+
+QMutex& registryLock()
+{
+    static QMutex m;
+    return m;
+}
+
+QHash<QString, std::shared_ptr<Entry>>& entries()
+{
+    static QHash<QString, std::shared_ptr<Entry>> h;
+    return h;
+}
+
+FileOpen fail(FileProblem p, const QString& reason, const QString& place = {}, const QString& right = {})
+{
+    return {Error(reason), p, QDir::toNativeSeparators(place), right};
+}
+
+FileOpen problemOfErrno(int err, const QString& folder, const QString& reason)
+{
+    if (err == ENOSPC || err == EDQUOT)
+        return fail(FileProblem::DiskFull, reason, folder);
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return fail(FileProblem::NoAccess, reason, folder, QStringLiteral("書き込み"));
+    return fail(FileProblem::Other, reason);
+}
+
+// The rights a session needs: into the folder and creating in it (the log, its index, the
+// record), reading and writing the file and the log files already there.
+FileOpen checkAccess(const QFileInfo& fi)
+{
+    const QString folder = fi.absolutePath();
+    const QByteArray f = QFile::encodeName(folder);
+    if (::access(f.constData(), X_OK) != 0)
+        return fail(FileProblem::NoAccess, QStringLiteral("フォルダを開く権限（実行）がありません。"), folder,
+                    QStringLiteral("開く（実行）"));
+    if (::access(f.constData(), W_OK) != 0) {
+        const bool readOnlyDisk = errno == EROFS;
+        return fail(
+            FileProblem::NoAccess,
+            readOnlyDisk
+                ? QStringLiteral("フォルダのある場所が読み取り専用です。")
+                : QStringLiteral("フォルダに書き込む権限がありません（作業用のログファイルを作れません）。"),
+            folder, QStringLiteral("書き込み"));
+    }
+    const QString path = fi.absoluteFilePath();
+    for (const QString& p : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        const QByteArray b = QFile::encodeName(p);
+        if (p != path && ::access(b.constData(), F_OK) != 0)
+            continue;
+        if (::access(b.constData(), R_OK) != 0)
+            return fail(FileProblem::NoAccess, QStringLiteral("ファイルを読み込む権限がありません。"), p,
+                        QStringLiteral("読み取り"));
+        if (::access(b.constData(), W_OK) != 0)
+            return fail(FileProblem::NoAccess,
+                        QStringLiteral("ファイルに書き込む権限がありません（読み取り専用です）。"), p,
+                        QStringLiteral("書き込み"));
+    }
+    struct statvfs vfs;
+    if (::statvfs(f.constData(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY))
+        return fail(FileProblem::NoAccess, QStringLiteral("フォルダのある場所が読み取り専用です。"), folder,
+                    QStringLiteral("書き込み"));
+    if (::statvfs(f.constData(), &vfs) == 0 && qint64(vfs.f_bavail) * qint64(vfs.f_frsize) < kLeastFree)
+        return fail(FileProblem::DiskFull, QStringLiteral("ディスクの空きがありません。"), folder);
+    return {};
+}
+
+quint32 freshMark(quint32 notThis)
+{
+    quint32 m = 0;
+    while (m == 0 || m == notThis)
+        m = QRandomGenerator::global()->generate();
+    return m;
+}
+
+// Folds the log into the file under a new mark. The record names the new mark before the file
+// can carry it, and keeps the old one until the file certainly carries the new.
+void foldMarked(Entry& e, sqlite3* h, int mode)
+{
+    FileRecord r = e.record;
+    r.previousMark = markOnDisk(e.path);
+    r.mark = freshMark(r.previousMark);
+    r.checkpointing = true;
+    if (writeRecord(e.path, r).failed())
+        return;
+    e.record = r;
+    const QByteArray stamp = "PRAGMA user_version = " + QByteArray::number(qint32(r.mark));
+    if (sqlite3_exec(h, stamp.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return;
+    int inLog = -1, folded = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(h, "main", mode, &inLog, &folded);
+    r.identity = identityOf(e.path);
+    r.checkpointing = false;
+    if (rc == SQLITE_OK && inLog == folded) {
+        r.previousMark = r.mark;
+        e.dirty = false;
+    }
+    if (writeRecord(e.path, r).ok())
+        e.record = r;
+}
+
+int walHook(void* ctx, sqlite3* h, const char*, int pages)
+{
+    auto* e = static_cast<Entry*>(ctx);
+    e->dirty = true;
+    if (pages >= kFoldAfterPages && !e->inHook) {
+        e->inHook = true;
+        QMutexLocker guard(&registryLock());
+        foldMarked(*e, h, SQLITE_CHECKPOINT_PASSIVE);
+        e->inHook = false;
+    }
+    return SQLITE_OK;
+}
+
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    if (!db.driver() || !db.isOpen())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+std::shared_ptr<Entry> entryOf(const QString& connection)
+{
+    QMutexLocker guard(&registryLock());
+    return entries().value(connection);
+}
+
+// Whether a log beside the file belongs to it: the file carries a mark the record knows and
+// was not replaced since the program last wrote it.
+bool logBelongs(const QString& path, const FileRecord& r)
+{
+    const quint32 mark = markOnDisk(path);
+    if (!r.present)
+        return mark == 0; // a file never marked, from before the record was kept
+    if (mark != r.mark && mark != r.previousMark)
+        return false;
+    return r.checkpointing || identityOf(path) == r.identity;
+}
+
+} // namespace
+
+FileProblem problemOf(const Error& e)
+{
+    const QString t = e.reason();
+    if (t.contains(QLatin1String("disk is full")) || t.contains(QLatin1String("No space left")))
+        return FileProblem::DiskFull;
+    if (t.contains(QLatin1String("malformed")) || t.contains(u"ファイルの検査"))
+        return FileProblem::Damaged;
+    if (t.contains(QLatin1String("readonly database")) || t.contains(QLatin1String("unable to open")) ||
+        t.contains(QLatin1String("Permission denied")) || t.contains(QLatin1String("access permission")))
+        return FileProblem::NoAccess;
+    if (t.contains(QLatin1String("not a database")))
+        return FileProblem::NotOurs;
+    return FileProblem::Other;
+}
+
+FileOpen openLocalFile(const QString& connection, const QString& path, DbKind kind)
+{
+    const QFileInfo fi(path);
+    if (!QFileInfo(fi.absolutePath()).isDir())
+        return fail(FileProblem::Missing, QStringLiteral("フォルダがありません。"), fi.absolutePath());
+    if (!fi.exists())
+        return fail(FileProblem::Missing, QStringLiteral("ファイルがありません。"));
+    if (!fi.isFile())
+        return fail(FileProblem::NotOurs, QStringLiteral("通常のファイルではありません。"));
+    if (FileOpen a = checkAccess(fi); a.error.failed())
+        return a;
+    QByteArray header;
+    {
+        QFile f(fi.absoluteFilePath());
+        if (f.open(QIODevice::ReadOnly))
+            header = f.read(100);
+    }
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return fail(
+            FileProblem::NotOurs,
+            QStringLiteral(
+                "このプログラムのデータベースファイルではありません（SQLite のファイルではありません）。"));
+
+    // A log left beside the file is applied by SQLite at the first read: look at it before.
+    const QString file = fi.absoluteFilePath();
+    const QString log = file + QStringLiteral("-wal");
+    const FileRecord record = readRecord(file);
+    const bool hasLog = QFileInfo(log).size() > 32; // more than the log's own header
+    if (hasLog && !logBelongs(file, record))
+        return fail(FileProblem::ForeignLog,
+                    QStringLiteral("ファイルの横に、このファイルのものではない書き込みログがあります。"),
+                    log);
+
+    auto entry = std::make_shared<Entry>();
+    entry->path = file;
+    entry->record = record;
+    entry->before = record;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const bool outsideChange = !record.present || !record.clean || hasLog ||
+                               identityOf(file) != record.identity || markOnDisk(file) != record.mark;
+    entry->need = outsideChange                                                     ? CheckNeed::Required
+                  : now - record.checkedAt >= kCheckEvery || record.checkedAt > now ? CheckNeed::Background
+                                                                                    : CheckNeed::None;
+
+    // A file still in rollback-journal mode is checked before the switch writes to it.
+    const bool rollbackMode = uchar(header[18]) == 1 && uchar(header[19]) == 1;
+    Error damage;
+    if (rollbackMode) {
+        damage = checkPages(file);
+        if (damage.failed() && problemOf(damage) != FileProblem::Damaged)
+            return fail(problemOf(damage), damage.reason());
+        if (damage.ok()) {
+            entry->need = CheckNeed::None;
+            entry->record.checkedAt = now;
+        }
+    }
+
+    Error err;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        // mode=rw: a missing file must fail instead of being created empty.
+        QUrl url = QUrl::fromLocalFile(file);
+        url.setQuery(QStringLiteral("mode=rw"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=500"));
+        FileProblem problem = FileProblem::Other;
+        bool wroteRecord = false;
+        if (!db.open()) {
+            err = Error::of(db.lastError());
+            problem = problemOf(err);
+        } else {
+            err = checkSchema(db, kind);
+            problem = problemOf(err) == FileProblem::Other ? FileProblem::NotOurs : problemOf(err);
+        }
+        if (err.ok()) {
+            // The record says "not closed" before anything can be written to the file.
+            FileRecord r = entry->record;
+            r.mark = r.previousMark = markOnDisk(file);
+            r.identity = identityOf(file);
+            r.checkpointing = false;
+            r.clean = false;
+            errno = 0;
+            if (Error w = writeRecord(file, r); w.failed()) {
+                const FileOpen f = problemOfErrno(errno, fi.absolutePath(), w.reason());
+                err = f.error;
+                problem = f.problem == FileProblem::Other ? FileProblem::NoAccess : f.problem;
+            } else {
+                entry->record = r;
+                wroteRecord = true;
+            }
+        }
+        if (err.ok() && damage.ok()) {
+            err = applyFileSettings(db, kind);
+            problem = problemOf(err);
+        }
+        if (err.ok()) {
+            if (sqlite3* h = handleOf(db))
+                sqlite3_wal_hook(h, walHook, entry.get());
+            StatementCache::manage(connection);
+            {
+                QMutexLocker guard(&registryLock());
+                entries().insert(connection, entry);
+            }
+            if (damage.failed())
+                refuseWrites(connection, damage);
+            return {};
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connection);
+        // A start that fails leaves the record as it found it.
+        if (wroteRecord) {
+            if (record.present)
+                writeRecord(file, record);
+            else
+                QFile::remove(recordPathOf(file));
+        }
+        FileOpen out = fail(problem, err.reason());
+        if (problem == FileProblem::NoAccess || problem == FileProblem::DiskFull)
+            out.place = QDir::toNativeSeparators(fi.absolutePath());
+        if (problem == FileProblem::NoAccess)
+            out.right = QStringLiteral("書き込み");
+        return out;
+    }
+}
+
+void abandonLocalFile(const QString& connection)
+{
+    if (const auto e = entryOf(connection))
+        e->abandoned = true;
+}
+
+CheckNeed checkNeedOf(const QString& connection)
+{
+    const auto e = entryOf(connection);
+    return e ? e->need : CheckNeed::None;
+}
+
+void sealLocalFile(const QString& connection, bool damaged)
+{
+    const auto e = entryOf(connection);
+    if (!e)
+        return;
+    sqlite3* h = handleOf(QSqlDatabase::database(connection, false));
+    if (!h)
+        return;
+    sqlite3_wal_hook(h, nullptr, nullptr);
+    if (damaged) {
+        // What the log holds stays there; a damaged file is not written again. An empty log
+        // goes as usual: folding nothing writes nothing.
+        if (e->dirty)
+            sqlite3_db_config(h, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        return;
+    }
+    if (e->dirty) {
+        QMutexLocker guard(&registryLock());
+        foldMarked(*e, h, SQLITE_CHECKPOINT_TRUNCATE);
+    }
+}
+
+void recordLocalClose(const QString& connection)
+{
+    std::shared_ptr<Entry> e;
+    {
+        QMutexLocker guard(&registryLock());
+        e = entries().take(connection);
+    }
+    if (!e)
+        return;
+    if (e->abandoned) {
+        QMutexLocker guard(&registryLock());
+        if (e->before.present)
+            writeRecord(e->path, e->before);
+        else
+            QFile::remove(recordPathOf(e->path));
+        return;
+    }
+    // Another connection of this process may still hold the file: then its log stays, and so
+    // does the record's "not closed".
+    if (QFileInfo(e->path + QStringLiteral("-wal")).size() > 0)
+        return;
+    QMutexLocker guard(&registryLock());
+    FileRecord r = readRecord(e->path);
+    r.mark = r.previousMark = markOnDisk(e->path);
+    r.identity = identityOf(e->path);
+    r.checkpointing = false;
+    r.clean = true;
+    r.checkedAt = qMax(r.checkedAt, e->record.checkedAt);
+    writeRecord(e->path, r);
+}
+
+void notePagesChecked(const QString& path)
+{
+    const QString file = QFileInfo(path).absoluteFilePath();
+    QMutexLocker guard(&registryLock());
+    for (const auto& e : std::as_const(entries())) {
+        if (e->path != file)
+            continue;
+        e->record.checkedAt = QDateTime::currentSecsSinceEpoch();
+        FileRecord r = readRecord(file);
+        if (r.present) {
+            r.checkedAt = e->record.checkedAt;
+            writeRecord(file, r);
+        }
+        return;
+    }
+}
+
+} // namespace store

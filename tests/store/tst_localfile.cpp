@@ -1,0 +1,225 @@
+// The local files' full check: when it is required, what it finds that a quick look misses, and
+// that a damaged file is never written, whatever journal mode it is in.
+#include "TestFiles.h"
+#include "store/FileRecord.h"
+#include "store/LocalFile.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestLocalFile : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void checkWhenItMatters_data();
+    void checkWhenItMatters();
+    void fullCheckFindsIndexDamage();
+    void damagedFileIsNeverWritten_data();
+    void damagedFileIsNeverWritten();
+    void backgroundCheckStopsAtClose();
+};
+
+namespace {
+const QString kConn = u"lf"_s;
+
+// Runs sql on path through a plain connection of its own, as another program would.
+bool outside(const QString& path, const QStringList& sql)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"outside"_s);
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString& s : sql)
+            ok = ok && QSqlQuery(db).exec(s);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"outside"_s);
+    return ok;
+}
+
+store::Error writeSomething(const QString& conn)
+{
+    const QSqlDatabase db = QSqlDatabase::database(conn, false);
+    return store::inTransaction(db, [&] {
+        return store::run(db, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-02', ?, '部', 't')"_s,
+                          {u"試%1"_s.arg(QDateTime::currentMSecsSinceEpoch())});
+    });
+}
+
+QString fill(const QString& path, int rows)
+{
+    const QString sql =
+        u"WITH RECURSIVE r(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM r WHERE i + 1 < %1) "
+        "INSERT INTO 営業日報ヘッダ SELECT date('2024-01-01', '+' || (i % 28) || ' days'), '名' || i, '部', "
+        "printf('%.300c', 'x') FROM r"_s.arg(rows);
+    return outside(path, {sql}) ? QString() : u"fill failed"_s;
+}
+} // namespace
+
+void TestLocalFile::init()
+{
+    if (testing::onServer())
+        QSKIP("local files only");
+}
+
+void TestLocalFile::cleanup()
+{
+    store::closeDatabase(kConn);
+    store::closeDatabase(u"other"_s);
+}
+
+void TestLocalFile::checkWhenItMatters_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("need");
+    const int none = int(store::CheckNeed::None), bg = int(store::CheckNeed::Background),
+              req = int(store::CheckNeed::Required);
+    QTest::newRow("first start: nothing known of the file") << u"first"_s << req;
+    QTest::newRow("closed cleanly and checked within the day") << u"clean"_s << none;
+    QTest::newRow("closed cleanly, last check a day ago") << u"dayold"_s << bg;
+    QTest::newRow("the last session did not close") << u"notclosed"_s << req;
+    QTest::newRow("a log left beside the file") << u"log"_s << req;
+    QTest::newRow("changed by another program since the close") << u"outside"_s << req;
+    QTest::newRow("replaced by a copy since the close") << u"copy"_s << req;
+}
+
+void TestLocalFile::checkWhenItMatters()
+{
+    QFETCH(QString, situation);
+    QFETCH(int, need);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    if (situation != u"first"_s) {
+        // A session that writes, checks and closes.
+        QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+        QCOMPARE(store::startPageCheck(kConn, path, store::checkNeedOf(kConn)).result(), QString());
+        QCOMPARE(writeSomething(kConn), QString());
+        store::closeDatabase(kConn);
+        QVERIFY(!QFile::exists(path + u"-wal"_s));
+        QVERIFY(store::readRecord(path).clean);
+    }
+    if (situation == u"dayold"_s || situation == u"notclosed"_s) {
+        store::FileRecord r = store::readRecord(path);
+        r.checkedAt -= 25 * 3600;
+        r.clean = situation == u"dayold"_s;
+        QCOMPARE(store::writeRecord(path, r), QString());
+    }
+    if (situation == u"outside"_s)
+        QVERIFY(outside(path, {u"UPDATE 営業日報ヘッダ SET タイトル = 'x'"_s}));
+    if (situation == u"copy"_s) {
+        QVERIFY(QFile::copy(path, path + u".bak"_s));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(path + u".bak"_s, path));
+    }
+    // A log beside the file that belongs to it: its session is still open under another name.
+    if (situation == u"log"_s) {
+        QCOMPARE(store::openDatabase(u"other"_s, path, store::DbKind::Main), QString());
+        QCOMPARE(writeSomething(u"other"_s), QString());
+        QVERIFY(QFileInfo(path + u"-wal"_s).size() > 32);
+    }
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    QCOMPARE(int(store::checkNeedOf(kConn)), need);
+    store::closeDatabase(kConn);
+    store::closeDatabase(u"other"_s);
+}
+
+// An index whose entries no longer match its table: a quick look passes it, the full check
+// does not, and the file is then never written.
+void TestLocalFile::fullCheckFindsIndexDamage()
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(fill(path, 300), QString());
+    QVERIFY(outside(path, {u"PRAGMA writable_schema = ON"_s,
+                           u"UPDATE sqlite_schema SET sql = 'CREATE INDEX 営業日報ヘッダ_氏名 ON "
+                           u"営業日報ヘッダ (タイトル, 作成日)' "
+                           "WHERE name = '営業日報ヘッダ_氏名'"_s}));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"quick"_s);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QCOMPARE(testing::firstValue(db, u"PRAGMA quick_check"_s).toString(), u"ok"_s);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"quick"_s);
+    const QByteArray before = testing::readAll(path);
+
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    QCOMPARE(store::checkNeedOf(kConn), store::CheckNeed::Required);
+    const store::Error found = store::startPageCheck(kConn, path, store::CheckNeed::Required).result();
+    QVERIFY2(found.reason().contains(u"営業日報ヘッダ_氏名"_s), qPrintable(found.reason()));
+    QCOMPARE(store::problemOf(found), store::FileProblem::Damaged);
+    QVERIFY(writeSomething(kConn).failed());
+    store::closeDatabase(kConn);
+    QCOMPARE(testing::readAll(path), before);
+}
+
+void TestLocalFile::damagedFileIsNeverWritten_data()
+{
+    QTest::addColumn<QString>("journal");
+    QTest::newRow("rollback journal (a file from before the log)") << u"DELETE"_s;
+    QTest::newRow("write-ahead log") << u"WAL"_s;
+}
+
+// A damaged file is opened for reading, and not one byte of it changes: the switch to the
+// write-ahead log waits for the check.
+void TestLocalFile::damagedFileIsNeverWritten()
+{
+    QFETCH(QString, journal);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(fill(path, 300), QString());
+    QVERIFY(outside(path, {u"PRAGMA journal_mode = "_s + journal}));
+    QVERIFY(testing::damagePageHolding(path, u"名150"_s));
+    const QByteArray before = testing::readAll(path);
+    QCOMPARE(uchar(before[18]), journal == u"WAL"_s ? 2 : 1);
+
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    if (store::checkNeedOf(kConn) != store::CheckNeed::None)
+        store::startPageCheck(kConn, path, store::checkNeedOf(kConn));
+    QCOMPARE(testing::readAll(path), before);
+    const store::Error refused = writeSomething(kConn);
+    QVERIFY(refused.failed());
+    QCOMPARE(store::problemOf(refused), store::FileProblem::Damaged);
+    store::closeDatabase(kConn);
+    QCOMPARE(testing::readAll(path), before);
+}
+
+// A check in the background of a large file ends at once when the file is closed, and the
+// record does not count it as done.
+void TestLocalFile::backgroundCheckStopsAtClose()
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(fill(path, 400000), QString());
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(store::checkPages(path), QString());
+    const qint64 whole = t.elapsed();
+
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    const qint64 checkedBefore = store::readRecord(path).checkedAt;
+    QFuture<store::Error> check = store::startPageCheck(kConn, path, store::CheckNeed::Background);
+    QTest::qWait(int(whole / 10));
+    // Writes do not wait for a check in the background.
+    t.restart();
+    QCOMPARE(writeSomething(kConn), QString());
+    QVERIFY(!check.isFinished());
+    t.restart();
+    store::closeDatabase(kConn);
+    const qint64 closing = t.elapsed();
+    QVERIFY2(closing < whole / 2, qPrintable(u"close %1 ms, check %2 ms"_s.arg(closing).arg(whole)));
+    QCOMPARE(store::readRecord(path).checkedAt, checkedBefore);
+}
+
+QTEST_GUILESS_MAIN(TestLocalFile)
+#include "tst_localfile.moc"
