@@ -9,10 +9,15 @@
 #include <QString>
 #include <QVariant>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include <memory>
 
 namespace store {
+
+class Engine;
+class EngineStatement;
+
+// The engine behind an open connection (SQLite for a file, libpq for a server), or nullptr.
+std::shared_ptr<Engine> engineOf(const QSqlDatabase& db);
 
 enum class DbKind { Main, Work };
 
@@ -40,15 +45,16 @@ public:
     bool commit();
 
 private:
-    QSqlDatabase m_db;
+    std::shared_ptr<Engine> m_engine;
+    QString m_connection;
     bool m_open = false;
     Error m_error;
 };
 
-// A prepared statement with positional bound values; the first failure is kept, including
-// a read that stops on an error part-way (next() then returns false and ok() turns false).
-// On a local file it runs straight on SQLite, taken from the connection's statement cache when
-// that holds it; on a server it is a QSqlQuery of the connection.
+// A prepared statement with positional bound values, on the connection's own engine (Engine.h);
+// the first failure is kept, including a read that stops on an error part-way (next() then
+// returns false and ok() turns false). A text holding U+0000 is refused on every engine: a
+// server cannot store it, and what one engine keeps the other must keep too.
 class Statement {
 public:
     Statement(const QSqlDatabase& db, const QString& sql);
@@ -59,8 +65,8 @@ public:
     Statement& bind(const QVariant& v);
     bool exec();
     bool next();
-    // The current row's value: Null, a whole number, a real, a text or bytes. A date the server
-    // hands back as a date comes out in its stored text form, as from the file.
+    // The current row's value: Null, a whole number, a real, a text or bytes. A date comes out
+    // in its stored text form.
     QVariant value(int i) const;
     int columnCount() const;
     QString columnName(int i) const;
@@ -72,18 +78,9 @@ public:
     void finish();
 
 private:
-    bool stepLocal(const char* what);
-
-    QSqlQuery* m_query = nullptr;    // on a server
-    sqlite3_stmt* m_stmt = nullptr;  // on a local file
-    sqlite3* m_handle = nullptr;
-    bool m_cached = false;
-    bool m_stepped = false;   // run since the values were bound
-    bool m_rowWaiting = false; // exec() stepped onto the first row, next() has not shown it yet
-    bool m_onRow = false;
-    int m_bound = 0;          // values bound since the last exec
-    int m_runValues = 0;      // values of the run
-    int m_changes = 0;
+    std::shared_ptr<Engine> m_engine; // keeps a server session alive as long as its statement
+    std::unique_ptr<EngineStatement> m_impl;
+    int m_bound = 0; // values bound since the last exec
     Error m_error;
 };
 
@@ -129,5 +126,8 @@ Error inTransaction(const QSqlDatabase& db, Work&& work)
 // A text as it may be stored: a lone UTF-16 surrogate (half of a broken character) becomes
 // U+FFFD, so what is stored is exactly what the user sees.
 QString cleanText(const QString& s);
+
+// The notice for a text holding U+0000, which no engine is given.
+QString nulRefused();
 
 } // namespace store

@@ -9,7 +9,9 @@ namespace app {
 QString failureText(const QString& what, const store::Error& e)
 {
     QString text = what + QStringLiteral("できませんでした。\n");
-    if (e.isLocked())
+    if (e.isServerBusy())
+        text += QStringLiteral("他のユーザーが作業中です。しばらく待ってから、もう一度実行してください。\n");
+    else if (e.isLocked())
         text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一度実行してください。\n");
     else
         text += QStringLiteral("下の原因を確かめてから、もう一度実行してください。\n");

@@ -63,13 +63,12 @@ inline void closeFreshFiles(const QString& prefix, QSqlDatabase& main, QSqlDatab
 // The first column of the first row, or the text "<none>" when there is no row.
 inline QVariant firstValue(const QSqlDatabase& db, const QString& sql, const QVariantList& args = {})
 {
-    QSqlQuery q(db);
-    q.prepare(sql);
+    store::Statement s(db, sql);
     for (const QVariant& a : args)
-        q.addBindValue(a);
-    if (!q.exec() || !q.next())
+        s.bind(a);
+    if (!s.exec() || !s.next())
         return QVariant(QStringLiteral("<none>"));
-    return q.value(0);
+    return s.value(0);
 }
 
 // A trigger that makes a statement fail with message, in the dialect of db's engine. event is
