@@ -246,7 +246,8 @@ Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values
 
 QString nulRefused()
 {
-    return QStringLiteral("文字列に NUL 文字（U+0000）が含まれているため保存できません。その文字を除いてください。");
+    return QStringLiteral(
+        "文字列に NUL 文字（U+0000）が含まれているため保存できません。その文字を除いてください。");
 }
 
 QString cleanText(const QString& s)

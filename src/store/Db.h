@@ -35,7 +35,7 @@ Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
 // Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
 // page check failed (or has not finished) refuses the transaction before anything is written.
 class Transaction {
-public:
+  public:
     explicit Transaction(const QSqlDatabase& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
@@ -44,7 +44,7 @@ public:
     const Error& error() const { return m_error; }
     bool commit();
 
-private:
+  private:
     std::shared_ptr<Engine> m_engine;
     QString m_connection;
     bool m_open = false;
@@ -56,7 +56,7 @@ private:
 // returns false and ok() turns false). A text holding U+0000 is refused on every engine: a
 // server cannot store it, and what one engine keeps the other must keep too.
 class Statement {
-public:
+  public:
     Statement(const QSqlDatabase& db, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -77,7 +77,7 @@ public:
     // Ends the read, so that it holds no lock; the bound values stay.
     void finish();
 
-private:
+  private:
     std::shared_ptr<Engine> m_engine; // keeps a server session alive as long as its statement
     std::unique_ptr<EngineStatement> m_impl;
     int m_bound = 0; // values bound since the last exec
@@ -89,8 +89,7 @@ Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values
 
 // Executes s and calls row(s) for every row it returns; row may return false to stop early.
 // A read that stops on a database error is a failure, never the end of the data.
-template <class RowFn>
-Error forEachRow(Statement& s, RowFn&& row)
+template <class RowFn> Error forEachRow(Statement& s, RowFn&& row)
 {
     if (!s.exec())
         return s.error();
@@ -109,8 +108,7 @@ Error forEachRow(Statement& s, RowFn&& row)
 
 // Runs work() inside one transaction on db: committed when it returns success, otherwise
 // rolled back so that nothing of it remains. Every operation that writes takes this shape.
-template <class Work>
-Error inTransaction(const QSqlDatabase& db, Work&& work)
+template <class Work> Error inTransaction(const QSqlDatabase& db, Work&& work)
 {
     Transaction tx(db);
     if (!tx.ok())

@@ -8,10 +8,13 @@
 namespace store {
 
 class Error {
-public:
+  public:
     Error() = default;
     // An empty reason is success.
-    Error(const QString& reason, bool locked = false) : m_reason(reason), m_locked(locked && !reason.isEmpty()) {}
+    Error(const QString& reason, bool locked = false)
+        : m_reason(reason), m_locked(locked && !reason.isEmpty())
+    {
+    }
     Error(const char*) = delete;
 
     static Error of(const QSqlError& e);
@@ -29,7 +32,7 @@ public:
 
     friend bool operator==(const Error& a, const QString& reason) { return a.m_reason == reason; }
 
-private:
+  private:
     QString m_reason;
     bool m_locked = false;
     bool m_busy = false;

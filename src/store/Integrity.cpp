@@ -42,7 +42,8 @@ Error checkPages(const QString& path)
         QUrl url = QUrl::fromLocalFile(path);
         url.setQuery(QStringLiteral("mode=ro"));
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
         if (!db.open()) {
             err = Error::of(db.lastError());
         } else {
@@ -57,7 +58,8 @@ Error checkPages(const QString& path)
                 if (q.lastError().isValid())
                     err = Error::of(q.lastError());
                 else if (found != QStringList{QStringLiteral("ok")})
-                    err = Error(QStringLiteral("ファイルの検査で異常が見つかりました: ") + found.join(QStringLiteral("; ")));
+                    err = Error(QStringLiteral("ファイルの検査で異常が見つかりました: ") +
+                                found.join(QStringLiteral("; ")));
             }
             q.finish();
         }

@@ -14,8 +14,8 @@ const LibPq& libpq()
         if (!h)
             return;
         bool all = true;
-#define TESVAN_LIBPQ_LOAD(f)                                                                               \
-    lib.f = reinterpret_cast<decltype(&::f)>(dlsym(h, #f));                                                \
+#define TESVAN_LIBPQ_LOAD(f)                                                                                 \
+    lib.f = reinterpret_cast<decltype(&::f)>(dlsym(h, #f));                                                  \
     all = all && lib.f;
         TESVAN_LIBPQ_FUNCTIONS(TESVAN_LIBPQ_LOAD)
 #undef TESVAN_LIBPQ_LOAD

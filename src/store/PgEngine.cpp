@@ -13,8 +13,17 @@ namespace {
 const ServerBounds kBounds;
 
 // The server's type numbers of the results that are not texts (pg_type.h).
-enum : Oid { kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
-             kFloat8 = 701, kNumeric = 1700 };
+enum : Oid {
+    kBool = 16,
+    kBytea = 17,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kNumeric = 1700
+};
 
 // SQLSTATEs of a wait cut short or lost to another session: lock_not_available (lock_timeout),
 // query_canceled (statement_timeout), deadlock_detected, serialization_failure.
@@ -280,10 +289,11 @@ Error PgSession::connect()
     // Defaults first; the setting, expanded in place of dbname, overrides any of them. The
     // keepalives find a server that dropped off the network in about half a minute, not hours.
     const QByteArray setting = m_conninfo.trimmed().toUtf8();
-    const char* keys[] = {"connect_timeout", "application_name", "client_encoding", "keepalives",
-                          "keepalives_idle", "keepalives_interval", "keepalives_count", "tcp_user_timeout",
-                          "dbname", nullptr};
-    const char* values[] = {"5", "tesvan", "UTF8", "1", "10", "5", "3", "20000", setting.constData(), nullptr};
+    const char* keys[] = {
+        "connect_timeout",     "application_name", "client_encoding",  "keepalives", "keepalives_idle",
+        "keepalives_interval", "keepalives_count", "tcp_user_timeout", "dbname",     nullptr};
+    const char* values[] = {"5",    "tesvan", "UTF8", "1", "10", "5", "3", "20000", setting.constData(),
+                            nullptr};
     m_conn = pq.PQconnectdbParams(keys, values, 1);
     if (!m_conn)
         return Error(QStringLiteral("メモリ不足"));

@@ -85,9 +85,11 @@ Error checkConninfo(const QString& conninfo)
     const QString trimmed = conninfo.trimmed();
     if (trimmed.isEmpty())
         return Error(QStringLiteral("接続文字列が空です。"));
-    const Error keywordForm(QStringLiteral("接続文字列は host=… port=… dbname=… user=… の形で書いてください。"));
-    const Error noPassword(QStringLiteral("接続文字列にパスワードを書かないでください。パスワードは ~/.pgpass "
-                                          "（または PGPASSFILE、サービスファイル）に書きます。"));
+    const Error keywordForm(
+        QStringLiteral("接続文字列は host=… port=… dbname=… user=… の形で書いてください。"));
+    const Error noPassword(
+        QStringLiteral("接続文字列にパスワードを書かないでください。パスワードは ~/.pgpass "
+                       "（または PGPASSFILE、サービスファイル）に書きます。"));
     // A URI may carry a password in its user part: only the keyword form is taken.
     if (isUri(trimmed))
         return keywordForm;
@@ -236,36 +238,35 @@ Error createServerSchema(const QString& conninfo)
     {
         QSqlDatabase db = QSqlDatabase::database(conn, false);
         err = inTransaction(db, [&db]() -> Error {
-                // Two tools started at once: the second waits, then finds the tables.
-                if (Error e = run(
-                        db,
-                        QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended('tesvan-initdb', 0))"));
-                    e.failed())
+            // Two tools started at once: the second waits, then finds the tables.
+            if (Error e = run(
+                    db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended('tesvan-initdb', 0))"));
+                e.failed())
+                return e;
+            Statement have(
+                db, QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                   "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?)"));
+            have.bind(tbl::営業日報ヘッダ).bind(tbl::営業日報).bind(tbl::コードマスタ);
+            int found = 0;
+            if (Error e = forEachRow(have, [&found](Statement& s) { found = s.value(0).toInt(); });
+                e.failed())
+                return e;
+            // A database that holds our tables already is left as it is, like an existing file.
+            if (found == 3)
+                return {};
+            if (found > 0)
+                return Error(QStringLiteral(
+                    "データベースに一部の表だけがあります。空のデータベースを指定してください。"));
+            for (const QString& sql : serverSchemaStatements())
+                if (Error e = run(db, sql); e.failed())
                     return e;
-                Statement have(
-                    db, QStringLiteral("SELECT count(*) FROM information_schema.tables "
-                                       "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?)"));
-                have.bind(tbl::営業日報ヘッダ).bind(tbl::営業日報).bind(tbl::コードマスタ);
-                int found = 0;
-                if (Error e = forEachRow(have, [&found](Statement& s) { found = s.value(0).toInt(); });
-                    e.failed())
-                    return e;
-                // A database that holds our tables already is left as it is, like an existing file.
-                if (found == 3)
-                    return {};
-                if (found > 0)
-                    return Error(QStringLiteral(
-                        "データベースに一部の表だけがあります。空のデータベースを指定してください。"));
-                for (const QString& sql : serverSchemaStatements())
-                    if (Error e = run(db, sql); e.failed())
-                        return e;
-                Statement ins(
-                    db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
-                for (const QString& k : kCategories)
-                    for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
-                        ins.bind(k).bind(codeOf(i)).exec();
-                return ins.error();
-            });
+            Statement ins(
+                db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
+            for (const QString& k : kCategories)
+                for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
+                    ins.bind(k).bind(codeOf(i)).exec();
+            return ins.error();
+        });
     }
     closeDatabase(conn);
     return err;

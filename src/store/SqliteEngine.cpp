@@ -190,8 +190,8 @@ std::unique_ptr<EngineStatement> SqliteEngine::prepare(const QString& sql, Error
     const QByteArray utf8 = sql.toUtf8();
     const char* tail = nullptr;
     sqlite3_stmt* stmt = nullptr;
-    const int rc =
-        sqlite3_prepare_v3(m_handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    const int rc = sqlite3_prepare_v3(m_handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
+                                      &stmt, &tail);
     if (rc != SQLITE_OK) {
         error = sqliteError(m_handle, "Unable to execute statement", rc);
         sqlite3_finalize(stmt);

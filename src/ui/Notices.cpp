@@ -12,7 +12,8 @@ QString failureText(const QString& what, const store::Error& e)
     if (e.isServerBusy())
         text += QStringLiteral("他のユーザーが作業中です。しばらく待ってから、もう一度実行してください。\n");
     else if (e.isLocked())
-        text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一度実行してください。\n");
+        text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一"
+                               "度実行してください。\n");
     else
         text += QStringLiteral("下の原因を確かめてから、もう一度実行してください。\n");
     return text + QStringLiteral("\n（データベースの応答）\n") + e.reason();
