@@ -9,10 +9,15 @@
 #include <QString>
 #include <QVariant>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include <memory>
 
 namespace store {
+
+class Engine;
+class EngineStatement;
+
+// The engine behind an open connection (SQLite for a file, libpq for a server), or nullptr.
+std::shared_ptr<Engine> engineOf(const QSqlDatabase& db);
 
 enum class DbKind { Main, Work };
 
@@ -30,7 +35,7 @@ Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
 // Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
 // page check failed (or has not finished) refuses the transaction before anything is written.
 class Transaction {
-public:
+  public:
     explicit Transaction(const QSqlDatabase& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
@@ -39,18 +44,19 @@ public:
     const Error& error() const { return m_error; }
     bool commit();
 
-private:
-    QSqlDatabase m_db;
+  private:
+    std::shared_ptr<Engine> m_engine;
+    QString m_connection;
     bool m_open = false;
     Error m_error;
 };
 
-// A prepared statement with positional bound values; the first failure is kept, including
-// a read that stops on an error part-way (next() then returns false and ok() turns false).
-// On a local file it runs straight on SQLite, taken from the connection's statement cache when
-// that holds it; on a server it is a QSqlQuery of the connection.
+// A prepared statement with positional bound values, on the connection's own engine (Engine.h);
+// the first failure is kept, including a read that stops on an error part-way (next() then
+// returns false and ok() turns false). A text holding U+0000 is refused on every engine: a
+// server cannot store it, and what one engine keeps the other must keep too.
 class Statement {
-public:
+  public:
     Statement(const QSqlDatabase& db, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -59,8 +65,8 @@ public:
     Statement& bind(const QVariant& v);
     bool exec();
     bool next();
-    // The current row's value: Null, a whole number, a real, a text or bytes. A date the server
-    // hands back as a date comes out in its stored text form, as from the file.
+    // The current row's value: Null, a whole number, a real, a text or bytes. A date comes out
+    // in its stored text form.
     QVariant value(int i) const;
     int columnCount() const;
     QString columnName(int i) const;
@@ -71,19 +77,10 @@ public:
     // Ends the read, so that it holds no lock; the bound values stay.
     void finish();
 
-private:
-    bool stepLocal(const char* what);
-
-    QSqlQuery* m_query = nullptr;    // on a server
-    sqlite3_stmt* m_stmt = nullptr;  // on a local file
-    sqlite3* m_handle = nullptr;
-    bool m_cached = false;
-    bool m_stepped = false;   // run since the values were bound
-    bool m_rowWaiting = false; // exec() stepped onto the first row, next() has not shown it yet
-    bool m_onRow = false;
-    int m_bound = 0;          // values bound since the last exec
-    int m_runValues = 0;      // values of the run
-    int m_changes = 0;
+  private:
+    std::shared_ptr<Engine> m_engine; // keeps a server session alive as long as its statement
+    std::unique_ptr<EngineStatement> m_impl;
+    int m_bound = 0; // values bound since the last exec
     Error m_error;
 };
 
@@ -92,8 +89,7 @@ Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values
 
 // Executes s and calls row(s) for every row it returns; row may return false to stop early.
 // A read that stops on a database error is a failure, never the end of the data.
-template <class RowFn>
-Error forEachRow(Statement& s, RowFn&& row)
+template <class RowFn> Error forEachRow(Statement& s, RowFn&& row)
 {
     if (!s.exec())
         return s.error();
@@ -112,8 +108,7 @@ Error forEachRow(Statement& s, RowFn&& row)
 
 // Runs work() inside one transaction on db: committed when it returns success, otherwise
 // rolled back so that nothing of it remains. Every operation that writes takes this shape.
-template <class Work>
-Error inTransaction(const QSqlDatabase& db, Work&& work)
+template <class Work> Error inTransaction(const QSqlDatabase& db, Work&& work)
 {
     Transaction tx(db);
     if (!tx.ok())
@@ -129,5 +124,8 @@ Error inTransaction(const QSqlDatabase& db, Work&& work)
 // A text as it may be stored: a lone UTF-16 surrogate (half of a broken character) becomes
 // U+FFFD, so what is stored is exactly what the user sees.
 QString cleanText(const QString& s);
+
+// The notice for a text holding U+0000, which no engine is given.
+QString nulRefused();
 
 } // namespace store

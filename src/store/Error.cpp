@@ -32,6 +32,13 @@ Error Error::of(const QSqlError& e)
     return Error(t, isLockCode(e.nativeErrorCode()) || byText.isLocked());
 }
 
+Error Error::busy(const QString& reason)
+{
+    Error e(reason.isEmpty() ? QStringLiteral("待ち時間を超えました") : reason, true);
+    e.m_busy = true;
+    return e;
+}
+
 Error Error::fromText(const QString& reason)
 {
     return Error(reason, reason.contains(QLatin1String("database is locked")) ||

@@ -8,26 +8,34 @@
 namespace store {
 
 class Error {
-public:
+  public:
     Error() = default;
     // An empty reason is success.
-    Error(const QString& reason, bool locked = false) : m_reason(reason), m_locked(locked && !reason.isEmpty()) {}
+    Error(const QString& reason, bool locked = false)
+        : m_reason(reason), m_locked(locked && !reason.isEmpty())
+    {
+    }
     Error(const char*) = delete;
 
     static Error of(const QSqlError& e);
+    // The server cut a wait short (another user holds what the operation needs): nothing of the
+    // operation was kept, and trying again shortly will do.
+    static Error busy(const QString& reason);
     // A reason passed on as text (a grid's failed write); a lock is recognised by its wording.
     static Error fromText(const QString& reason);
 
     bool ok() const { return m_reason.isEmpty(); }
     bool failed() const { return !m_reason.isEmpty(); }
     bool isLocked() const { return m_locked; }
+    bool isServerBusy() const { return m_busy; }
     const QString& reason() const { return m_reason; }
 
     friend bool operator==(const Error& a, const QString& reason) { return a.m_reason == reason; }
 
-private:
+  private:
     QString m_reason;
     bool m_locked = false;
+    bool m_busy = false;
 };
 
 // For test output.

@@ -25,7 +25,8 @@ Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringLis
     return ins.error();
 }
 
-Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                  const QList<Row>& rows)
 {
     return replaceRows(db, table, fields, rows.size(), [&rows](Statement& ins, qsizetype n) {
         for (const QVariant& v : rows[n])
@@ -33,7 +34,8 @@ Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringLis
     });
 }
 
-Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows)
+Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                   const QList<Row>& rows)
 {
     return inTransaction(db, [&] { return replaceRows(db, table, fields, rows); });
 }
@@ -45,12 +47,13 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return a.toString() == b.toString();
 }
 
-Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows,
-                bool& same)
+Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                const QList<Row>& rows, bool& same)
 {
     same = false;
     // Compared as read, stopping at the first difference.
-    Statement s(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields.join(QStringLiteral(", ")), table));
+    Statement s(
+        db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields.join(QStringLiteral(", ")), table));
     qsizetype n = 0;
     bool differs = false;
     const Error e = forEachRow(s, [&](Statement& q) {
@@ -109,11 +112,12 @@ Error setTicks(const QSqlDatabase& db, const QString& table, bool flag, const QS
 
 Error deleteTicked(const QSqlDatabase& db, const QString& table)
 {
-    return inTransaction(db, [&] { return run(db, QStringLiteral("DELETE FROM %1 WHERE チェック <> 0").arg(table)); });
+    return inTransaction(
+        db, [&] { return run(db, QStringLiteral("DELETE FROM %1 WHERE チェック <> 0").arg(table)); });
 }
 
-Error tickedRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QString& orderBy,
-                 QList<Row>& out)
+Error tickedRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                 const QString& orderBy, QList<Row>& out)
 {
     return readRows(db,
                     QStringLiteral("SELECT %1 FROM %2 WHERE チェック <> 0%3")

@@ -14,7 +14,8 @@ using Row = QVariantList;
 
 // Empties table and inserts rows, each holding the values of fields in that order. Opens no
 // transaction: use it inside inTransaction, or call rewriteTable.
-Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows);
+Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                  const QList<Row>& rows);
 
 // replaceRows with the rows given one at a time: bindRow binds the values of row n (from 0) in
 // field order, so that rows built only to be written need not be built.
@@ -22,7 +23,8 @@ Error replaceRows(const QSqlDatabase& db, const QString& table, const QStringLis
                   const std::function<void(Statement&, qsizetype)>& bindRow);
 
 // replaceRows in one transaction: the table holds the new rows, or stays as it was.
-Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows);
+Error rewriteTable(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                   const QList<Row>& rows);
 
 // rewriteTable, except that a table already holding exactly rows (same values, same order)
 // is left alone: no write, no commit, nothing to sync. For the blank states start-up and the
@@ -31,8 +33,8 @@ Error rewriteTableIfChanged(const QSqlDatabase& db, const QString& table, const 
                             const QList<Row>& rows);
 
 // same: table holds exactly rows (values of fields, in rowid order).
-Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QList<Row>& rows,
-                bool& same);
+Error holdsRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                const QList<Row>& rows, bool& same);
 
 // Whether two stored values are the same: both Null, or equal as text.
 bool sameValue(const QVariant& a, const QVariant& b);
@@ -47,7 +49,7 @@ Error setTicks(const QSqlDatabase& db, const QString& table, bool flag, const QS
 Error deleteTicked(const QSqlDatabase& db, const QString& table);
 
 // The values of fields of every ticked row, in the order orderBy gives (a field list).
-Error tickedRows(const QSqlDatabase& db, const QString& table, const QStringList& fields, const QString& orderBy,
-                 QList<Row>& out);
+Error tickedRows(const QSqlDatabase& db, const QString& table, const QStringList& fields,
+                 const QString& orderBy, QList<Row>& out);
 
 } // namespace store

@@ -19,17 +19,23 @@ struct Table {
     DbKind kind;
     QString name;
     QList<Field> fields;
-    QString key;          // table constraint, e.g. "PRIMARY KEY (作成日, 氏名)"
+    QString key; // table constraint, e.g. "PRIMARY KEY (作成日, 氏名)"
     bool withoutRowid = false;
-    QString extra;        // a further statement (an index), or empty
+    QString extra; // a further statement (an index), or empty
 };
 
 QList<Field> lineFields()
 {
     // 行番号 is the rowid, so the table's own order is the line order.
-    return {{"行番号", "INTEGER PRIMARY KEY"}, {"チェック", "INTEGER NOT NULL DEFAULT 0"},
-            {"表示日付", "TEXT"}, {"日付", "TEXT"}, {"時間", "TEXT"}, {"担当", "TEXT"},
-            {"訪問先", "TEXT"}, {"内容", "TEXT"}, {"備考", "TEXT"}};
+    return {{"行番号", "INTEGER PRIMARY KEY"},
+            {"チェック", "INTEGER NOT NULL DEFAULT 0"},
+            {"表示日付", "TEXT"},
+            {"日付", "TEXT"},
+            {"時間", "TEXT"},
+            {"担当", "TEXT"},
+            {"訪問先", "TEXT"},
+            {"内容", "TEXT"},
+            {"備考", "TEXT"}};
 }
 
 QList<Field> codeFields()
@@ -41,30 +47,58 @@ const QList<Table>& tables()
 {
     static const QList<Table> all = {
         // The report key is the primary key and also the list's date order.
-        {DbKind::Main, tbl::営業日報ヘッダ,
+        {DbKind::Main,
+         tbl::営業日報ヘッダ,
          {{"作成日", "TEXT NOT NULL"}, {"氏名", "TEXT NOT NULL"}, {"所属", "TEXT"}, {"タイトル", "TEXT"}},
-         "PRIMARY KEY (作成日, 氏名)", true,
+         "PRIMARY KEY (作成日, 氏名)",
+         true,
          "CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"},
-        {DbKind::Main, tbl::営業日報,
-         {{"作成日", "TEXT NOT NULL"}, {"氏名", "TEXT NOT NULL"}, {"行番号", "INTEGER NOT NULL"},
-          {"表示日付", "TEXT"}, {"日付", "TEXT"}, {"時間", "TEXT"}, {"担当", "TEXT"}, {"訪問先", "TEXT"},
-          {"内容", "TEXT"}, {"備考", "TEXT"}},
-         "PRIMARY KEY (作成日, 氏名, 行番号)", true, {}},
-        {DbKind::Main, tbl::コードマスタ, {{"kcode", "TEXT NOT NULL"}, {"code", "TEXT NOT NULL"}, {"sname", "TEXT"}},
-         "PRIMARY KEY (kcode, code)", true, {}},
+        {DbKind::Main,
+         tbl::営業日報,
+         {{"作成日", "TEXT NOT NULL"},
+          {"氏名", "TEXT NOT NULL"},
+          {"行番号", "INTEGER NOT NULL"},
+          {"表示日付", "TEXT"},
+          {"日付", "TEXT"},
+          {"時間", "TEXT"},
+          {"担当", "TEXT"},
+          {"訪問先", "TEXT"},
+          {"内容", "TEXT"},
+          {"備考", "TEXT"}},
+         "PRIMARY KEY (作成日, 氏名, 行番号)",
+         true,
+         {}},
+        {DbKind::Main,
+         tbl::コードマスタ,
+         {{"kcode", "TEXT NOT NULL"}, {"code", "TEXT NOT NULL"}, {"sname", "TEXT"}},
+         "PRIMARY KEY (kcode, code)",
+         true,
+         {}},
         {DbKind::Work, tbl::w営業日報, lineFields(), {}, false, {}},
         {DbKind::Work, tbl::w営業日報印刷, lineFields(), {}, false, {}},
-        {DbKind::Work, tbl::w一覧,
-         {{"チェック", "INTEGER NOT NULL DEFAULT 0"}, {"作成日", "TEXT"}, {"氏名", "TEXT"}, {"所属", "TEXT"},
+        {DbKind::Work,
+         tbl::w一覧,
+         {{"チェック", "INTEGER NOT NULL DEFAULT 0"},
+          {"作成日", "TEXT"},
+          {"氏名", "TEXT"},
+          {"所属", "TEXT"},
           {"タイトル", "TEXT"}},
-         {}, false, {}},
+         {},
+         false,
+         {}},
         {DbKind::Work, tbl::wコードマスタ, codeFields(), {}, false, {}},
         {DbKind::Work, tbl::wコードマスタソート, codeFields(), {}, false, {}},
         {DbKind::Work, tbl::w訪問先, {{"sname", "TEXT"}}, {}, false, {}},
         {DbKind::Work, tbl::w備考, {{"sname", "TEXT"}}, {}, false, {}},
-        {DbKind::Work, tbl::ClHint,
-         {{"FormName", "TEXT NOT NULL"}, {"CtlName", "TEXT NOT NULL"}, {"FormTitle", "TEXT"}, {"Contents", "TEXT"}},
-         "PRIMARY KEY (FormName, CtlName)", false, {}},
+        {DbKind::Work,
+         tbl::ClHint,
+         {{"FormName", "TEXT NOT NULL"},
+          {"CtlName", "TEXT NOT NULL"},
+          {"FormTitle", "TEXT"},
+          {"Contents", "TEXT"}},
+         "PRIMARY KEY (FormName, CtlName)",
+         false,
+         {}},
     };
     return all;
 }
@@ -129,8 +163,9 @@ Error checkSchema(const QSqlDatabase& db, DbKind kind)
         if (e.failed())
             return e;
         if (have.isEmpty())
-            return Error(QStringLiteral("表「%1」がありません。このアプリケーションのデータベースではありません。")
-                             .arg(t.name));
+            return Error(
+                QStringLiteral("表「%1」がありません。このアプリケーションのデータベースではありません。")
+                    .arg(t.name));
         for (const Field& f : t.fields)
             if (!have.contains(f.name))
                 return Error(QStringLiteral("表「%1」に項目「%2」がありません。").arg(t.name, f.name));
@@ -158,7 +193,8 @@ Error createInitialFile(const QString& path, DbKind kind)
                 if (kind != DbKind::Main)
                     return {};
                 // Every category starts with its free rows, so registration can learn names at once.
-                Statement ins(db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
+                Statement ins(
+                    db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
                 for (const QString& k : kCategories)
                     for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
                         ins.bind(k).bind(codeOf(i)).exec();

@@ -3,91 +3,107 @@
 #include "store/Db.h"
 #include "store/Schema.h"
 
+#include "store/LibPq.h"
+#include "store/PgDriver.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QUuid>
 
-#include <algorithm>
-#include <dlfcn.h>
-#include <libpq-fe.h>
-#include <mutex>
-
 namespace store {
 namespace {
-
-// libpq is loaded only once a server is named: linked in, it would pull its Kerberos, LDAP and
-// TLS libraries into every start of a program that keeps its data in local files. The QPSQL
-// driver loads the same library when it connects.
-struct LibPq {
-    decltype(&PQconninfoParse) conninfoParse = nullptr;
-    decltype(&PQconninfoFree) conninfoFree = nullptr;
-    decltype(&PQfreemem) freemem = nullptr;
-    decltype(&PQstatus) status = nullptr;
-    bool loaded() const { return conninfoParse && conninfoFree && freemem && status; }
-};
-
-const LibPq& libpq()
-{
-    static LibPq lib;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void* h = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
-        if (!h)
-            return;
-        lib.conninfoParse = reinterpret_cast<decltype(&PQconninfoParse)>(dlsym(h, "PQconninfoParse"));
-        lib.conninfoFree = reinterpret_cast<decltype(&PQconninfoFree)>(dlsym(h, "PQconninfoFree"));
-        lib.freemem = reinterpret_cast<decltype(&PQfreemem)>(dlsym(h, "PQfreemem"));
-        lib.status = reinterpret_cast<decltype(&PQstatus)>(dlsym(h, "PQstatus"));
-    });
-    return lib;
-}
 
 // Texts sort and compare by code point, as in the local file: code order, date order and the
 // list's name order must not depend on the server's locale.
 const QString kText = QStringLiteral("text COLLATE \"C\"");
 
+// Keywords whose value is a secret: never accepted in the setting, never shown.
+const QStringList kSecretKeys = {QStringLiteral("password"), QStringLiteral("sslpassword")};
+
+bool isUri(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
 // Keyword=value pairs of a connection string as libpq reads it; the reason when it cannot.
 Error parseConninfo(const QString& conninfo, QList<std::pair<QString, QString>>& out)
 {
     const LibPq& pq = libpq();
-    if (!pq.loaded())
+    if (!pq.loaded)
         return Error(QStringLiteral("PostgreSQL のクライアントライブラリ（libpq.so.5）を読み込めません。"));
     char* message = nullptr;
-    PQconninfoOption* options = pq.conninfoParse(conninfo.toUtf8().constData(), &message);
+    PQconninfoOption* options = pq.PQconninfoParse(conninfo.toUtf8().constData(), &message);
     if (!options) {
+        // libpq's reason quotes the text it stopped at, which may be a password.
         const QString why = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("メモリ不足");
-        pq.freemem(message);
-        return Error(QStringLiteral("接続文字列を読み取れません: ") + why);
+        pq.PQfreemem(message);
+        static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+        QString shown = withoutSecrets(why);
+        QString plain;
+        qsizetype from = 0;
+        for (auto it = quoted.globalMatch(shown); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_=]*$"));
+            plain += shown.mid(from, m.capturedStart() - from) +
+                     (word.match(m.captured(1)).hasMatch() ? m.captured(0) : QStringLiteral("\"…\""));
+            from = m.capturedEnd();
+        }
+        return Error(QStringLiteral("接続文字列を読み取れません: ") + plain + shown.mid(from));
     }
     for (PQconninfoOption* o = options; o->keyword; ++o)
         if (o->val && *o->val)
             out.append({QString::fromUtf8(o->keyword), QString::fromUtf8(o->val)});
-    pq.conninfoFree(options);
+    pq.PQconninfoFree(options);
     return {};
 }
 
 } // namespace
+
+QString withoutSecrets(const QString& text)
+{
+    static const QRegularExpression keyword(
+        QStringLiteral("\\b((?:ssl)?password)\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'?|\\S*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression userinfo(QStringLiteral("(postgres(?:ql)?://[^\\s/@:]*):[^\\s@]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression query(QStringLiteral("([?&](?:ssl)?password=)[^&\\s]*"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QString out = text;
+    out.replace(keyword, QStringLiteral("\\1=***"));
+    out.replace(userinfo, QStringLiteral("\\1:***@"));
+    out.replace(query, QStringLiteral("\\1***"));
+    return out;
+}
 
 Error checkConninfo(const QString& conninfo)
 {
     const QString trimmed = conninfo.trimmed();
     if (trimmed.isEmpty())
         return Error(QStringLiteral("接続文字列が空です。"));
-    // Our driver hands the string on in keyword=value form, where a ';' separates options.
-    if (trimmed.startsWith(QLatin1String("postgres")) && trimmed.contains(QLatin1String("://")))
-        return Error(QStringLiteral("接続文字列は host=… port=… dbname=… user=… の形で書いてください。"));
-    if (trimmed.contains(u';'))
-        return Error(QStringLiteral("接続文字列に ; は使えません。"));
+    const Error keywordForm(
+        QStringLiteral("接続文字列は host=… port=… dbname=… user=… の形で書いてください。"));
+    const Error noPassword(
+        QStringLiteral("接続文字列にパスワードを書かないでください。パスワードは ~/.pgpass "
+                       "（または PGPASSFILE、サービスファイル）に書きます。"));
+    // A URI may carry a password in its user part: only the keyword form is taken.
+    if (isUri(trimmed))
+        return keywordForm;
     QList<std::pair<QString, QString>> pairs;
     if (Error e = parseConninfo(trimmed, pairs); e.failed())
         return e;
-    for (const auto& [key, value] : pairs)
-        if (key == QLatin1String("password"))
-            return Error(QStringLiteral("接続文字列にパスワードを書かないでください。パスワードは ~/.pgpass "
-                                        "（または PGPASSFILE、サービスファイル）に書きます。"));
+    for (const auto& [key, value] : pairs) {
+        if (kSecretKeys.contains(key))
+            return noPassword;
+        // libpq reads a dbname holding '=' or a URI as a connection string of its own, where a
+        // password would hide.
+        if (key == QLatin1String("dbname") && (isUri(value) || value.contains(u'=')))
+            return keywordForm;
+    }
     return {};
 }
 
@@ -120,41 +136,51 @@ QString describeServer(const QString& conninfo)
 {
     QList<std::pair<QString, QString>> pairs;
     if (parseConninfo(conninfo, pairs).failed())
-        return conninfo;
+        return withoutSecrets(conninfo);
     QStringList shown;
     for (const char* key : {"service", "host", "hostaddr", "port", "dbname", "user", "sslmode"})
         for (const auto& [k, v] : pairs)
             if (k == QLatin1String(key))
-                shown << k + u'=' + v;
+                shown << k + u'=' + withoutSecrets(v);
     return shown.isEmpty() ? QStringLiteral("（既定のサーバー）") : shown.join(u' ');
 }
 
 bool isServer(const QSqlDatabase& db)
 {
-    return db.driverName() == QLatin1String("QPSQL");
+    return PgDriver::sessionOf(db) != nullptr;
 }
 
-Error openServer(const QString& connection, const QString& conninfo)
+namespace {
+
+// A connection to the server under the name connection, open, or the reason (and no connection).
+Error addServer(const QString& connection, const QString& conninfo)
 {
     if (Error e = checkConninfo(conninfo); e.failed())
         return e;
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-        return Error(QStringLiteral("PostgreSQL のドライバー（QPSQL）がインストールされていません。"));
     Error err;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        // Defaults first: a keyword the setting names again wins.
-        db.setConnectOptions(QStringLiteral("connect_timeout=5 application_name=tesvan ") +
-                             conninfo.trimmed());
-        if (!db.open())
-            err = Error::of(db.lastError());
-        else
-            err = checkSchema(db, DbKind::Main);
-        if (err.ok())
+        QSqlDatabase db = QSqlDatabase::addDatabase(new PgDriver(conninfo), connection);
+        if (db.open())
             return {};
-        db.close();
+        err = Error(db.lastError().driverText());
     }
     QSqlDatabase::removeDatabase(connection);
+    return err;
+}
+
+} // namespace
+
+Error openServer(const QString& connection, const QString& conninfo)
+{
+    Error err = addServer(connection, conninfo);
+    if (err.failed())
+        return err;
+    {
+        const QSqlDatabase db = QSqlDatabase::database(connection, false);
+        err = checkSchema(db, DbKind::Main);
+    }
+    if (err.failed())
+        closeDatabase(connection);
     return err;
 }
 
@@ -179,23 +205,6 @@ Error serialise(const QSqlDatabase& db, QStringList keys)
         if (!lock.bind(k).exec())
             break;
     return lock.error();
-}
-
-bool reconnectIfLost(const QSqlDatabase& db)
-{
-    if (!isServer(db) || !db.driver())
-        return false;
-    // The driver marks the connection closed itself when it notices the loss.
-    const QVariant h = db.driver()->handle();
-    if (db.isOpen() && h.isValid() && qstrcmp(h.typeName(), "PGconn*") == 0) {
-        PGconn* conn = *static_cast<PGconn* const*>(h.constData());
-        // The driver holds a connection, so libpq is loaded already.
-        if (conn && libpq().loaded() && libpq().status(conn) == CONNECTION_OK)
-            return false;
-    }
-    QSqlDatabase again = db;
-    again.close();
-    return again.open();
 }
 
 QStringList serverSchemaStatements()
@@ -223,49 +232,43 @@ Error createServerSchema(const QString& conninfo)
     if (Error e = checkConninfo(conninfo); e.failed())
         return e;
     const QString conn = QStringLiteral("initdb-server-") + QUuid::createUuid().toString(QUuid::Id128);
-    Error err;
+    Error err = addServer(conn, conninfo);
+    if (err.failed())
+        return err;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conn);
-        db.setConnectOptions(QStringLiteral("connect_timeout=5 application_name=tesvan-initdb ") +
-                             conninfo.trimmed());
-        if (!db.open()) {
-            err = Error::of(db.lastError());
-        } else {
-            err = inTransaction(db, [&db]() -> Error {
-                // Two tools started at once: the second waits, then finds the tables.
-                if (Error e = run(
-                        db,
-                        QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended('tesvan-initdb', 0))"));
-                    e.failed())
+        QSqlDatabase db = QSqlDatabase::database(conn, false);
+        err = inTransaction(db, [&db]() -> Error {
+            // Two tools started at once: the second waits, then finds the tables.
+            if (Error e = run(
+                    db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended('tesvan-initdb', 0))"));
+                e.failed())
+                return e;
+            Statement have(
+                db, QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                   "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?)"));
+            have.bind(tbl::営業日報ヘッダ).bind(tbl::営業日報).bind(tbl::コードマスタ);
+            int found = 0;
+            if (Error e = forEachRow(have, [&found](Statement& s) { found = s.value(0).toInt(); });
+                e.failed())
+                return e;
+            // A database that holds our tables already is left as it is, like an existing file.
+            if (found == 3)
+                return {};
+            if (found > 0)
+                return Error(QStringLiteral(
+                    "データベースに一部の表だけがあります。空のデータベースを指定してください。"));
+            for (const QString& sql : serverSchemaStatements())
+                if (Error e = run(db, sql); e.failed())
                     return e;
-                Statement have(
-                    db, QStringLiteral("SELECT count(*) FROM information_schema.tables "
-                                       "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?)"));
-                have.bind(tbl::営業日報ヘッダ).bind(tbl::営業日報).bind(tbl::コードマスタ);
-                int found = 0;
-                if (Error e = forEachRow(have, [&found](Statement& s) { found = s.value(0).toInt(); });
-                    e.failed())
-                    return e;
-                // A database that holds our tables already is left as it is, like an existing file.
-                if (found == 3)
-                    return {};
-                if (found > 0)
-                    return Error(QStringLiteral(
-                        "データベースに一部の表だけがあります。空のデータベースを指定してください。"));
-                for (const QString& sql : serverSchemaStatements())
-                    if (Error e = run(db, sql); e.failed())
-                        return e;
-                Statement ins(
-                    db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
-                for (const QString& k : kCategories)
-                    for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
-                        ins.bind(k).bind(codeOf(i)).exec();
-                return ins.error();
-            });
-            db.close();
-        }
+            Statement ins(
+                db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
+            for (const QString& k : kCategories)
+                for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
+                    ins.bind(k).bind(codeOf(i)).exec();
+            return ins.error();
+        });
     }
-    QSqlDatabase::removeDatabase(conn);
+    closeDatabase(conn);
     return err;
 }
 

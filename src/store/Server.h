@@ -24,9 +24,14 @@ struct ServerSetting {
 // Reads the setting in folder (ending in a separator or not). No file: not present.
 ServerSetting readServerSetting(const QString& folder);
 
-// Checks a connection string: keyword=value form libpq accepts, and no password in it
-// (passwords come from ~/.pgpass, PGPASSFILE or a service file). Success or the reason.
+// Checks a connection string with libpq's own parser: keyword=value form, no password-bearing
+// keyword (password, sslpassword), no URI and no connection string inside dbname (passwords
+// come from ~/.pgpass, PGPASSFILE or a service file). Success or the reason, without secrets.
 Error checkConninfo(const QString& conninfo);
+
+// text with every secret a connection string or libpq's message about one may hold replaced by
+// ***: password and sslpassword values, a URI's password. Anything shown or logged passes here.
+QString withoutSecrets(const QString& text);
 
 // "host=… port=… dbname=… user=…" of a connection string, for messages.
 QString describeServer(const QString& conninfo);
@@ -46,10 +51,6 @@ Error serialise(const QSqlDatabase& db, QStringList keys);
 // The key that serialises writes of one report, and of one code-master category.
 QString reportKey(const QVariant& date, const QString& name);
 QString categoryKey(const QString& category);
-
-// After a failure outside a transaction: when the server connection behind db was lost, opens it
-// afresh (the same handle, for every holder) and returns true, so the caller may try once more.
-bool reconnectIfLost(const QSqlDatabase& db);
 
 // The CREATE statements of the main tables on the server.
 QStringList serverSchemaStatements();

@@ -3,6 +3,11 @@ target_sources(tesvan_core PRIVATE
   src/store/DataInit.h src/store/DataInit.cpp
   src/store/Dates.h src/store/Dates.cpp
   src/store/Db.h src/store/Db.cpp
+  src/store/Engine.h
+  src/store/SqliteEngine.h src/store/SqliteEngine.cpp
+  src/store/LibPq.h src/store/LibPq.cpp
+  src/store/PgEngine.h src/store/PgEngine.cpp
+  src/store/PgDriver.h src/store/PgDriver.cpp
   src/store/Integrity.h src/store/Integrity.cpp
   src/store/FileRecord.h src/store/FileRecord.cpp
   src/store/LocalFile.h src/store/LocalFile.cpp

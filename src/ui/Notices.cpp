@@ -9,8 +9,11 @@ namespace app {
 QString failureText(const QString& what, const store::Error& e)
 {
     QString text = what + QStringLiteral("できませんでした。\n");
-    if (e.isLocked())
-        text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一度実行してください。\n");
+    if (e.isServerBusy())
+        text += QStringLiteral("他のユーザーが作業中です。しばらく待ってから、もう一度実行してください。\n");
+    else if (e.isLocked())
+        text += QStringLiteral("他のプログラムがデータベースファイルを使用中です。しばらく待ってから、もう一"
+                               "度実行してください。\n");
     else
         text += QStringLiteral("下の原因を確かめてから、もう一度実行してください。\n");
     return text + QStringLiteral("\n（データベースの応答）\n") + e.reason();

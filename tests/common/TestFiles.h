@@ -27,7 +27,8 @@ inline QString makeDataFolder(const QString& dir)
 }
 
 // Fresh initial files in dir, opened as connections prefix+"main" and prefix+"work".
-inline QString openFreshFiles(const QString& dir, const QString& prefix, QSqlDatabase& main, QSqlDatabase& work)
+inline QString openFreshFiles(const QString& dir, const QString& prefix, QSqlDatabase& main,
+                              QSqlDatabase& work)
 {
     QDir().mkpath(dir);
     const QString m = dir + QStringLiteral("/Tesvan.mdb"), w = dir + QStringLiteral("/TesvanWork.mdb");
@@ -63,13 +64,12 @@ inline void closeFreshFiles(const QString& prefix, QSqlDatabase& main, QSqlDatab
 // The first column of the first row, or the text "<none>" when there is no row.
 inline QVariant firstValue(const QSqlDatabase& db, const QString& sql, const QVariantList& args = {})
 {
-    QSqlQuery q(db);
-    q.prepare(sql);
+    store::Statement s(db, sql);
     for (const QVariant& a : args)
-        q.addBindValue(a);
-    if (!q.exec() || !q.next())
+        s.bind(a);
+    if (!s.exec() || !s.next())
         return QVariant(QStringLiteral("<none>"));
-    return q.value(0);
+    return s.value(0);
 }
 
 // A trigger that makes a statement fail with message, in the dialect of db's engine. event is
@@ -137,7 +137,8 @@ inline bool damagePageHolding(const QString& path, const QString& marker)
     if (page == 0)
         return false; // the first page holds the file header and the schema
     bytes.replace(page * pageSize, pageSize, QByteArray(pageSize, char(0xA5)));
-    quint32 counter = (uchar(bytes[24]) << 24) | (uchar(bytes[25]) << 16) | (uchar(bytes[26]) << 8) | uchar(bytes[27]);
+    quint32 counter =
+        (uchar(bytes[24]) << 24) | (uchar(bytes[25]) << 16) | (uchar(bytes[26]) << 8) | uchar(bytes[27]);
     ++counter;
     for (int i = 0; i < 4; ++i)
         bytes[24 + i] = char((counter >> (24 - 8 * i)) & 0xFF);

@@ -110,6 +110,18 @@ class TestServer : public QObject {
             << u"host=db dbname='t\n"_s << QString() << u"接続文字列を読み取れません"_s;
         QTest::newRow("an unknown keyword") << u"host=db colour=blue\n"_s << QString() << u"colour"_s;
         QTest::newRow("only comments") << u"# nothing yet\n"_s << QString() << u"接続文字列がありません"_s;
+        // A secret is refused wherever it hides, and the refusal never repeats it.
+        QTest::newRow("sslpassword") << u"host=db dbname=t user=u sslpassword=Geheim9\n"_s << QString()
+                                     << u"パスワード"_s;
+        QTest::newRow("PASSWORD in capitals")
+            << u"host=db dbname=t PASSWORD=Geheim9\n"_s << QString() << u"PASSWORD"_s;
+        QTest::newRow("an upper-case URI") << u"POSTGRESQL://u:Geheim9@db/t\n"_s << QString() << u"host=…"_s;
+        QTest::newRow("a URI inside dbname")
+            << u"host=db dbname='postgresql://u:Geheim9@db/t'\n"_s << QString() << u"host=…"_s;
+        QTest::newRow("a connection string inside dbname")
+            << u"host=db dbname='user=u password=Geheim9'\n"_s << QString() << u"host=…"_s;
+        QTest::newRow("a URI after a keyword")
+            << u"host=db PostgreSQL://u:Geheim9@db/t\n"_s << QString() << u"読み取れません"_s;
     }
     void settingFile()
     {
@@ -127,6 +139,9 @@ class TestServer : public QObject {
             QCOMPARE(s.error, QString());
         else
             QVERIFY2(s.error.reason().contains(reason), qPrintable(s.error.reason()));
+        QVERIFY2(!s.error.reason().contains(u"Geheim9"_s), qPrintable(s.error.reason()));
+        QVERIFY2(!store::describeServer(text).contains(u"Geheim9"_s),
+                 qPrintable(store::describeServer(text)));
     }
 
     // Start-up that cannot use the server: one notice naming the server and the reason, nothing

@@ -2,6 +2,7 @@
 // and tables rewritten only when changed end up exactly as rewritten.
 #include "TestFiles.h"
 #include "store/Db.h"
+#include "store/PgEngine.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 
@@ -20,6 +21,10 @@ class TestStatements : public QObject {
     void valuesAsTheDriverHasThem();
     void rewriteOnlyWhenChanged_data();
     void rewriteOnlyWhenChanged();
+    void nulInTextAlikeOnEveryEngine_data();
+    void nulInTextAlikeOnEveryEngine();
+    void placeholdersNumberedForTheServer_data();
+    void placeholdersNumberedForTheServer();
 };
 
 namespace {
@@ -111,9 +116,15 @@ void TestStatements::valuesAsTheDriverHasThem()
     QCOMPARE(testing::openFreshFiles(tmp.path(), u"kinds"_s, main, work), QString());
     const QString wal = tmp.path() + u"/TesvanWork.mdb-wal"_s;
     QVERIFY(store::run(work, u"CREATE TABLE kinds (n INTEGER, v)"_s).ok());
-    const QVariantList given = {QVariant(),          QVariant(QString()), QVariant(u""_s),  QVariant(42),
-                                QVariant(true),      QVariant(2.5),       QVariant(u"訪問先 🙂"_s),
-                                QVariant(QByteArray("\0b", 2)), QVariant(qlonglong(1) << 40)};
+    const QVariantList given = {QVariant(),
+                                QVariant(QString()),
+                                QVariant(u""_s),
+                                QVariant(42),
+                                QVariant(true),
+                                QVariant(2.5),
+                                QVariant(u"訪問先 🙂"_s),
+                                QVariant(QByteArray("\0b", 2)),
+                                QVariant(qlonglong(1) << 40)};
     {
         store::Statement ins(work, u"INSERT INTO kinds (n, v) VALUES (?, ?)"_s);
         for (int i = 0; i < given.size(); ++i)
@@ -188,6 +199,78 @@ void TestStatements::rewriteOnlyWhenChanged()
     for (qsizetype i = 0; i < now.size(); ++i)
         QVERIFY2(store::sameValue(now[i][0], wanted[i][0]), qPrintable(u"row %1"_s.arg(i)));
     testing::closeFreshFiles(u"rw"_s, main, work);
+}
+
+// A text holding U+0000 is refused with the same notice whichever engine holds the table (the
+// suite runs this once with the main database on a server), and nothing of the operation stays.
+void TestStatements::nulInTextAlikeOnEveryEngine_data()
+{
+    QTest::addColumn<bool>("onMain");
+    QTest::addColumn<bool>("inTransaction");
+    QTest::newRow("the main database, alone") << true << false;
+    QTest::newRow("the main database, after a write of the same operation") << true << true;
+    QTest::newRow("the work file") << false << false;
+}
+
+void TestStatements::nulInTextAlikeOnEveryEngine()
+{
+    QFETCH(bool, onMain);
+    QFETCH(bool, inTransaction);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"nul"_s, main, work), QString());
+    const QSqlDatabase db = onMain ? main : work;
+    const QString table = onMain ? u"コードマスタ"_s : u"wコードマスタ"_s;
+    if (!onMain)
+        QCOMPARE(store::run(work, u"INSERT INTO wコードマスタ (code) VALUES ('001'), ('002')"_s), QString());
+    const QString update = u"UPDATE %1 SET sname = ? WHERE code = ?"_s.arg(table) +
+                           (onMain ? u" AND kcode = '訪問先'"_s : QString());
+    const QString text = u"前"_s + QChar(0) + u"後"_s;
+    const store::Error e = store::inTransaction(db, [&] {
+        if (inTransaction)
+            if (store::Error first = store::run(db, update, {u"先"_s, u"002"_s}); first.failed())
+                return first;
+        return store::run(db, update, {text, u"001"_s});
+    });
+    QCOMPARE(e, store::nulRefused());
+    QCOMPARE(count(db, u"SELECT count(sname) FROM %1"_s.arg(table)), 0);
+    // The same text without it is stored as it is.
+    QCOMPARE(store::run(db, update, {u"前後"_s, u"001"_s}), QString());
+    QCOMPARE(testing::firstValue(db,
+                                 u"SELECT sname FROM %1 WHERE code = ?"_s.arg(table) +
+                                     (onMain ? u" AND kcode = '訪問先'"_s : QString()),
+                                 {u"001"_s})
+                 .toString(),
+             u"前後"_s);
+    testing::closeFreshFiles(u"nul"_s, main, work);
+}
+
+void TestStatements::placeholdersNumberedForTheServer_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("numbered");
+    QTest::addColumn<int>("count");
+    QTest::newRow("plain") << u"SELECT a FROM t WHERE b = ? AND c IN (?, ?)"_s
+                           << u"SELECT a FROM t WHERE b = $1 AND c IN ($2, $3)"_s << 3;
+    QTest::newRow("inside texts and names") << u"SELECT '?', 'it''s ?', \"?\" FROM t WHERE x = ?"_s
+                                            << u"SELECT '?', 'it''s ?', \"?\" FROM t WHERE x = $1"_s << 1;
+    QTest::newRow("comments") << u"SELECT ? -- why?\n, /* ? */ ?"_s << u"SELECT $1 -- why?\n, /* ? */ $2"_s
+                              << 2;
+    QTest::newRow("a dollar-quoted body")
+        << u"CREATE FUNCTION f() RETURNS int AS $b$ SELECT ? $b$; SELECT ?"_s
+        << u"CREATE FUNCTION f() RETURNS int AS $b$ SELECT ? $b$; SELECT $1"_s << 1;
+    QTest::newRow("Japanese around it")
+        << u"UPDATE 表 SET 名 = ? WHERE 番号 = ?"_s << u"UPDATE 表 SET 名 = $1 WHERE 番号 = $2"_s << 2;
+}
+
+void TestStatements::placeholdersNumberedForTheServer()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, numbered);
+    QFETCH(int, count);
+    int n = -1;
+    QCOMPARE(QString::fromUtf8(store::numberPlaceholders(sql, n)), numbered);
+    QCOMPARE(n, count);
 }
 
 QTEST_GUILESS_MAIN(TestStatements)

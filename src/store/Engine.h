@@ -1,0 +1,54 @@
+#pragma once
+// The one interface the store runs every statement through, whatever holds the data: SQLite's C
+// API for the local files (SqliteEngine), libpq for a team server (PgEngine). Statement,
+// Transaction and run() in Db.h are the callers' side of it.
+#include "store/Error.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace store {
+
+// A Null of any kind binds Null: a null text is not an empty one, nor an invalid date a value.
+bool isNullValue(const QVariant& v);
+
+// One prepared statement on one engine. Values are bound by position from 1 for each run; the
+// first failure is kept in error.
+class EngineStatement {
+  public:
+    virtual ~EngineStatement() = default;
+    // v may be a Null of any kind (isNullValue); a text holds no lone surrogate.
+    virtual void bind(int position, const QVariant& v) = 0;
+    // A new run with the given number of values bound since the last one (0: the last values
+    // again). Steps onto the first row, if any.
+    virtual bool exec(int values) = 0;
+    // The next row; false at the end and on an error part-way (error then tells).
+    virtual bool next() = 0;
+    // The current row's value: Null (a null text), a whole number, a real, a text or bytes.
+    virtual QVariant value(int i) const = 0;
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int i) const = 0;
+    virtual int rowsAffected() const = 0;
+    // Ends the read, so that it holds no lock.
+    virtual void finish() = 0;
+
+    Error error;
+};
+
+// One open connection of an engine.
+class Engine {
+  public:
+    virtual ~Engine() = default;
+    // A prepared statement, or nullptr with the reason in error.
+    virtual std::unique_ptr<EngineStatement> prepare(const QString& sql, Error& error) = 0;
+    virtual Error begin() = 0;
+    virtual Error commit() = 0;
+    // Ends an open transaction; a connection that is gone has ended it already.
+    virtual void rollback() = 0;
+    // A statement without values, sent as it stands (a table's definition).
+    virtual Error execute(const QString& sql) = 0;
+};
+
+} // namespace store

@@ -1,0 +1,243 @@
+#include "store/SqliteEngine.h"
+
+#include "store/StatementCache.h"
+
+#include <QDateTime>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <sqlite3.h>
+
+namespace store {
+namespace {
+
+// In the driver's words, so that a reason reads the same whichever way it came.
+Error sqliteError(sqlite3* handle, const char* what, int code)
+{
+    return Error::of(QSqlError(QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(handle)),
+                               QSqlError::StatementError, QString::number(code & 0xff)));
+}
+
+int bindText(sqlite3_stmt* stmt, int i, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(stmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return sqlite3_bind_int64(stmt, i, v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(stmt, i, v.toDouble());
+    case QMetaType::QDateTime:
+        return bindText(stmt, i, v.toDateTime().toString(Qt::ISODateWithMs));
+    case QMetaType::QTime:
+        return bindText(stmt, i, v.toTime().toString(QStringLiteral("hh:mm:ss.zzz")));
+    case QMetaType::QString:
+        return bindText(stmt, i, *static_cast<const QString*>(v.constData()));
+    default:
+        return bindText(stmt, i, v.toString());
+    }
+}
+
+class SqliteStatement final : public EngineStatement {
+  public:
+    SqliteStatement(sqlite3* handle, sqlite3_stmt* stmt, bool cached)
+        : m_handle(handle), m_stmt(stmt), m_cached(cached)
+    {
+    }
+    ~SqliteStatement() override
+    {
+        if (m_cached)
+            StatementCache::giveBack(m_stmt);
+        else
+            sqlite3_finalize(m_stmt);
+    }
+
+    void bind(int position, const QVariant& v) override
+    {
+        if (position == 1) {
+            // The values of a new run: the last run's read ends first.
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+            m_stepped = m_rowWaiting = m_onRow = false;
+        }
+        m_runValues = position;
+        // Every value of a new run starts as Null: a Null needs no call.
+        const int rc = isNullValue(v) ? SQLITE_OK : bindValue(m_stmt, position, v);
+        if (rc != SQLITE_OK && error.ok())
+            error = sqliteError(m_handle, "Unable to bind parameters", rc);
+    }
+
+    bool exec(int values) override
+    {
+        if (values > 0)
+            m_runValues = values;
+        else if (m_stepped) // the same values again
+            sqlite3_reset(m_stmt);
+        if (m_runValues != sqlite3_bind_parameter_count(m_stmt)) {
+            error = Error(QStringLiteral("Parameter count mismatch"));
+            return false;
+        }
+        m_changes = 0;
+        m_onRow = false;
+        m_rowWaiting = step("Unable to execute statement");
+        return error.ok();
+    }
+
+    bool next() override
+    {
+        if (m_rowWaiting) {
+            m_rowWaiting = false;
+            m_onRow = true;
+            return true;
+        }
+        if (!m_onRow)
+            return false;
+        m_onRow = step("Unable to fetch row");
+        return m_onRow;
+    }
+
+    QVariant value(int i) const override
+    {
+        if (!m_onRow)
+            return {};
+        switch (sqlite3_column_type(m_stmt, i)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(m_stmt, i));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(m_stmt, i);
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)),
+                              sqlite3_column_bytes(m_stmt, i));
+        case SQLITE_NULL:
+            return QVariant(QMetaType::fromType<QString>());
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+            return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i));
+        }
+        }
+    }
+
+    int columnCount() const override { return sqlite3_column_count(m_stmt); }
+    QString columnName(int i) const override { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
+    int rowsAffected() const override { return m_changes; }
+
+    void finish() override
+    {
+        sqlite3_reset(m_stmt);
+        m_rowWaiting = m_onRow = false;
+    }
+
+  private:
+    bool step(const char* what)
+    {
+        const int rc = sqlite3_step(m_stmt);
+        m_stepped = true;
+        if (rc == SQLITE_ROW)
+            return true;
+        m_onRow = m_rowWaiting = false;
+        if (rc == SQLITE_DONE) {
+            m_changes = sqlite3_changes(m_handle);
+            sqlite3_reset(m_stmt);
+            return false;
+        }
+        // The step's code may be the generic one; the reset gives the specific reason.
+        const int code = sqlite3_reset(m_stmt);
+        error = sqliteError(m_handle, what, code != SQLITE_OK ? code : rc);
+        return false;
+    }
+
+    sqlite3* m_handle;
+    sqlite3_stmt* m_stmt;
+    bool m_cached;
+    bool m_stepped = false;    // run since the values were bound
+    bool m_rowWaiting = false; // exec() stepped onto the first row, next() has not shown it yet
+    bool m_onRow = false;
+    int m_runValues = 0;
+    int m_changes = 0;
+};
+
+} // namespace
+
+std::unique_ptr<SqliteEngine> SqliteEngine::of(const QSqlDatabase& db)
+{
+    if (!db.driver() || !db.isOpen())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    sqlite3* handle = *static_cast<sqlite3* const*>(h.constData());
+    return handle ? std::make_unique<SqliteEngine>(handle, db.connectionName()) : nullptr;
+}
+
+std::unique_ptr<EngineStatement> SqliteEngine::prepare(const QString& sql, Error& error)
+{
+    if (sqlite3_stmt* kept = StatementCache::take(m_connection, m_handle, sql))
+        return std::make_unique<SqliteStatement>(m_handle, kept, true);
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(m_handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
+                                      &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        error = sqliteError(m_handle, "Unable to execute statement", rc);
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    if (tail && !QByteArray(tail).trimmed().isEmpty()) {
+        error = Error(QStringLiteral("Unable to execute multiple statements at a time"));
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    if (!stmt) { // only a comment or blanks
+        error = Error(QStringLiteral("Unable to execute statement: no SQL"));
+        return nullptr;
+    }
+    const bool cached = StatementCache::keep(m_connection, m_handle, sql, stmt);
+    return std::make_unique<SqliteStatement>(m_handle, stmt, cached);
+}
+
+// BEGIN, COMMIT and ROLLBACK are kept prepared like any other statement.
+Error SqliteEngine::step(const QString& sql)
+{
+    Error e;
+    std::unique_ptr<EngineStatement> s = prepare(sql, e);
+    if (s)
+        s->exec(0);
+    return s ? s->error : e;
+}
+
+Error SqliteEngine::begin()
+{
+    return step(QStringLiteral("BEGIN"));
+}
+
+Error SqliteEngine::commit()
+{
+    return step(QStringLiteral("COMMIT"));
+}
+
+void SqliteEngine::rollback()
+{
+    step(QStringLiteral("ROLLBACK"));
+}
+
+Error SqliteEngine::execute(const QString& sql)
+{
+    return step(sql);
+}
+
+} // namespace store
