@@ -139,6 +139,11 @@ void TstMsg::catalogue_data()
     row("その他", "ファイルなし", "キーチェック", "%Sがありません。確認してください。", false, I, false,
         0x40);
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
+    row("その他", "変更あり", "更新注意",
+        "区分 %S "
+        "は読込んだ後に変更されたため、書き込みませんでした。入力した名称を控えてから、読込みし直してください"
+        "。",
+        false, E, false, 0x30);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
