@@ -548,6 +548,8 @@ class TestServer : public QObject {
                 QString::fromUtf8(procs[i]->readAllStandardOutput()).trimmed().split(u' ');
             QCOMPARE(counts.size(), 2);
             QVERIFY2(counts[0].toInt() > 0, qPrintable(modes[i] + u": nothing done"_s));
+            qInfo("%s: %s done, %s locked or refused as changed since read", qPrintable(modes[i]),
+                  qPrintable(counts[0]), qPrintable(counts[1]));
             delete procs[i];
         }
         QSqlDatabase main, work;
