@@ -219,11 +219,7 @@ void FrmTesvan::showHint(const QString& ctlName)
     key.HintFormTitle = windowTitle();
     if (!m_hint)
         m_hint = new Hint(kWork, this);
-    // A loaded window stays on the hint it was loaded for; a closed one loads afresh.
-    if (m_hint->isLoaded())
-        m_hint->bringForward();
-    else
-        m_hint->load();
+    m_hint->showForButton();
 }
 
 void FrmTesvan::bringToFront()

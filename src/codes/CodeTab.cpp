@@ -140,6 +140,16 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
             LineDeleteコードマスタ(category);
     });
     connect(Gridコード表, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
+    // Names are typed one under the other: Enter after a name goes to the next row's name,
+    // not to its tick box, where the next name typed would have nowhere to go.
+    connect(Gridコード表, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
+        DataGrid* g = Gridコード表;
+        if (*key != 13 || (mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ||
+            g->col() != ColName || g->isEof() || g->row() + 1 >= g->model()->rowCount())
+            return;
+        g->setRow(g->row() + 1);
+        *key = 0;
+    });
     connect(Gridコード表, &DataGrid::writeFailed, this, [](int, const QString& reason) {
         app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
     });
@@ -173,7 +183,9 @@ bool CodeTab::eventFilter(QObject* watched, QEvent* e)
     // Focus leaving the category for another control of this window reads the category. Its own
     // list, a message box or another program taking the focus is no leaving, and neither is
     // the window closing with its databases.
-    if (watched == cmbコード区分 && e->type() == QEvent::FocusOut) {
+    // The grid keeps what was typed in it while the category stays the one it shows.
+    if (watched == cmbコード区分 && e->type() == QEvent::FocusOut &&
+        !(m_read.known && m_read.category == cmbコード区分->currentText())) {
         const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
         if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && m_context &&
             // A server connection lost meanwhile shows as closed; the read opens it afresh.
@@ -217,8 +229,8 @@ void CodeTab::Clearコード明細()
 
 void CodeTab::Readコードマスタ()
 {
-    if (const store::Error e =
-            codes::readCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
+    if (const store::Error e = codes::readCategory(m_context->mainDb(), m_context->workDb(),
+                                                   cmbコード区分->currentText(), &m_read);
         e.failed())
         app::tellFailure(QStringLiteral("コードマスタを読込"), e);
     refreshGrid();
@@ -234,12 +246,20 @@ void CodeTab::register設定()
     Entryコードマスタ();
 }
 
+void CodeTab::tellChangedSince(const QString& category)
+{
+    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("変更あり"), category);
+}
+
 void CodeTab::Entryコードマスタ()
 {
-    if (const store::Error e =
-            codes::registerCategory(m_context->mainDb(), m_context->workDb(), cmbコード区分->currentText());
-        e.failed())
-        app::tellFailure(QStringLiteral("コードマスタを登録"), e);
+    const QString category = cmbコード区分->currentText();
+    const codes::CategoryWrite w =
+        codes::registerCategory(m_context->mainDb(), m_context->workDb(), category, m_read);
+    if (w.changedSince)
+        tellChangedSince(category);
+    else if (w.error.failed())
+        app::tellFailure(QStringLiteral("コードマスタを登録"), w.error);
     else
         emit categoryStored();
     cmbコード区分->setFocus();
@@ -252,13 +272,15 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
         return;
     if (!commitGrid())
         return;
-    const codes::LineDeleteResult r =
-        codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category);
-    if (r.error.failed())
-        app::tellFailure(r.stored ? QStringLiteral("コードマスタは行削除しましたが、画面の一覧を更新")
+    const codes::CategoryWrite w =
+        codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category, m_read);
+    if (w.changedSince)
+        tellChangedSince(category);
+    else if (w.error.failed())
+        app::tellFailure(w.stored ? QStringLiteral("コードマスタは行削除しましたが、画面の一覧を更新")
                                   : QStringLiteral("行を削除"),
-                         r.error);
-    if (r.stored)
+                         w.error);
+    if (w.stored)
         emit categoryStored();
     refreshGrid();
     Gridコード表->setFocus();
@@ -270,7 +292,7 @@ void CodeTab::Deleteコードマスタ()
     if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
                       category + QStringLiteral("のデータを削除します")))
         return;
-    if (const store::Error e = codes::blankCategory(m_context->mainDb(), category); e.failed()) {
+    if (const store::Error e = codes::blankCategory(m_context->mainDb(), category, &m_read); e.failed()) {
         app::tellFailure(QStringLiteral("コードマスタを削除"), e);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 // The 設定・情報 tab: the code master, data initialisation and the program's notices.
+#include "codes/CodeStore.h"
+
 #include <QWidget>
 
 class QFrame;
@@ -59,6 +61,9 @@ private:
     void register設定(); // 登録: confirm, commit the open cell, register
     void refreshGrid();
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
+    // The notice of a write refused because the category changed since the grid read it.
+    void tellChangedSince(const QString& category);
 
     TabContext* m_context = nullptr;
+    codes::CategoryState m_read; // the stored category the grid shows, as read or last written
 };

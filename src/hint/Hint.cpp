@@ -131,6 +131,15 @@ void Hint::bringForward()
     app::bringForward(this);
 }
 
+void Hint::showForButton()
+{
+    const hint::HintKey& key = hint::sharedKey();
+    if (isLoaded() && lblFormName->text() == key.HintFormName && lblCtlName->text() == key.HintCtlName)
+        bringForward();
+    else
+        load();
+}
+
 void Hint::ReadHint()
 {
     const hint::HintRead r = hint::readHint(QSqlDatabase::database(m_workConnection, false),

@@ -25,6 +25,10 @@ class Hint : public QWidget {
     void load();
     // Brings the loaded window forward without reading anything again.
     void bringForward();
+    // A hint button's click, after it set the shared key: a window already showing that hint
+    // comes forward as it is, with what is being typed; otherwise that hint is loaded, so text
+    // registered always goes under the button last clicked.
+    void showForButton();
     // Whether the window is loaded (shown and not closed).
     bool isLoaded() const { return isVisible(); }
 

@@ -2,7 +2,6 @@
 
 #include "ui/grid/DataSource.h"
 
-#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -15,10 +14,8 @@ DropDown::DropDown(QWidget* parent) : QComboBox(parent)
     setMaxVisibleItems(15);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(4);
-    if (completer()) {
-        completer()->setCaseSensitivity(Qt::CaseSensitive);
-        completer()->setCompletionMode(QCompleter::InlineCompletion);
-    }
+    // What is typed stands, as in the name boxes: ABC is never completed into ABC商事.
+    setCompleter(nullptr);
     connect(this, &QComboBox::activated, this, [this] {
         if (!m_stepping) {
             emit picked();

@@ -2,7 +2,6 @@
 
 #include "ui/Controls.h"
 
-#include <QCompleter>
 #include <QEvent>
 #include <QIcon>
 #include <QLabel>
@@ -73,7 +72,10 @@ Combo* makeNameCombo(const QString& name, QWidget* parent)
     c->setObjectName(name);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
-    c->completer()->setCaseSensitivity(Qt::CaseSensitive); // completion never changes what was typed
+    // No completer: an editable combo's own one completes 山田 into 山田太郎 as it is typed (and
+    // as an input method commits it), and the longer name would then be read, stored and listed.
+    // The list offers the names; only a pick from it (a click, or the arrows) takes one.
+    c->setCompleter(nullptr);
     return c;
 }
 

@@ -19,5 +19,5 @@ target_sources(tesvan_gui PRIVATE
   src/ui/grid/GridEditSession.h src/ui/grid/GridEditSession.cpp
   src/ui/grid/GridHeader.h src/ui/grid/GridHeader.cpp
   src/ui/grid/RowSelector.h src/ui/grid/RowSelector.cpp
-  src/ui/grid/DataGrid.h src/ui/grid/DataGrid.cpp
+  src/ui/grid/DataGrid.h src/ui/grid/DataGrid.cpp src/ui/grid/DataGridColumns.cpp
   src/ui/grid/ColumnTable.h src/ui/grid/ColumnTable.cpp)

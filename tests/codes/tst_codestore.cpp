@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "store/DataInit.h"
 #include "codes/CodeStore.h"
+#include "codes/PickLists.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 
@@ -163,13 +164,17 @@ class TestCodeStore : public QObject {
         setMaster(u"所属"_s, u"001"_s, u"他の区分"_s);
         if (!registered)
             unregister(u"氏名"_s);
+        codes::CategoryState read;
+        QCOMPARE(codes::readCategory(m_main, m_work, u"氏名"_s, &read), QString());
         QCOMPARE(codes::clearCodeRows(m_work), QString());
         setGrid(u"001"_s, u"佐藤"_s);
         setGrid(u"002"_s, QVariant());
         setGrid(u"003"_s, u"O'Brien"_s);
         setGrid(u"005"_s, u"鈴木"_s);
         for (int round = 0; round < 2; ++round) {
-            QCOMPARE(codes::registerCategory(m_main, m_work, u"氏名"_s), QString());
+            const codes::CategoryWrite w = codes::registerCategory(m_main, m_work, u"氏名"_s, read);
+            QCOMPARE(w.error, QString());
+            QVERIFY(w.stored);
             QCOMPARE(master(u"氏名"_s), u"199 rows; 001=佐藤 003=O'Brien 005=鈴木"_s);
         }
         // Blank positions are stored as empty names, not Null; other categories untouched.
@@ -183,10 +188,13 @@ class TestCodeStore : public QObject {
     void failedRegistrationLeavesTheCategory()
     {
         setMaster(u"氏名"_s, u"001"_s, u"元の名"_s);
-        QCOMPARE(codes::clearCodeRows(m_work), QString());
+        codes::CategoryState read;
+        QCOMPARE(codes::readCategory(m_main, m_work, u"氏名"_s, &read), QString());
         setGrid(u"001"_s, u"新しい名"_s);
         failOn(m_main, u"コードマスタ"_s, u"INSERT"_s, u"NEW.code = '150'"_s);
-        QVERIFY(codes::registerCategory(m_main, m_work, u"氏名"_s).reason().contains(u"故障"_s));
+        const codes::CategoryWrite w = codes::registerCategory(m_main, m_work, u"氏名"_s, read);
+        QVERIFY(w.error.reason().contains(u"故障"_s));
+        QVERIFY(!w.changedSince && !w.stored);
         QCOMPARE(master(u"氏名"_s), u"199 rows, 198 null; 001=元の名"_s);
     }
 
@@ -211,6 +219,8 @@ class TestCodeStore : public QObject {
         setMaster(u"訪問先"_s, u"010"_s, u"上書きされる"_s);
         if (!registered)
             unregister(u"訪問先"_s);
+        codes::CategoryState read;
+        QCOMPARE(codes::readCategory(m_main, m_work, u"訪問先"_s, &read), QString());
         QCOMPARE(codes::clearCodeRows(m_work), QString());
         const QStringList names{u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s};
         for (int i = 0; i < names.size(); ++i)
@@ -218,7 +228,7 @@ class TestCodeStore : public QObject {
         setGrid(u"199"_s, u"Z"_s);
         if (ticked == QStringList{u"*"_s})
             QCOMPARE(store::run(m_work, u"UPDATE wコードマスタ SET チェック = 1"_s), QString());
-        const codes::LineDeleteResult r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s);
+        const codes::CategoryWrite r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s, read);
         QCOMPARE(r.error, QString());
         QVERIFY(r.stored);
         QCOMPARE(grid(), gridAfter);
@@ -241,19 +251,101 @@ class TestCodeStore : public QObject {
         setMaster(u"訪問先"_s, u"001"_s, u"A"_s);
         setMaster(u"訪問先"_s, u"002"_s, u"B"_s);
         setMaster(u"訪問先"_s, u"003"_s, u"C"_s);
-        QCOMPARE(codes::readCategory(m_main, m_work, u"訪問先"_s), QString());
+        codes::CategoryState read;
+        QCOMPARE(codes::readCategory(m_main, m_work, u"訪問先"_s, &read), QString());
         setGrid(u"001"_s, u"A"_s, true);
         const QString gridBefore = grid(), masterBefore = master(u"訪問先"_s);
         if (mainFails)
             failOn(m_main, u"コードマスタ"_s, u"UPDATE"_s, u"OLD.code = '003'"_s);
         else
             failOn(m_work, u"wコードマスタ"_s, u"INSERT"_s, u"NEW.code = '100'"_s);
-        const codes::LineDeleteResult r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s);
+        const codes::CategoryWrite r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s, read);
         QVERIFY(r.error.reason().contains(u"故障"_s));
         QCOMPARE(grid(), gridBefore);
         // The main file's write comes first: when only the work file fails, it stands.
         QCOMPARE(r.stored, !mainFails);
         QCOMPARE(master(u"訪問先"_s), mainFails ? masterBefore : u"199 rows, 196 null; 001=B 002=C"_s);
+    }
+
+    // The grid is written only over the category as it was read: a change made since (a name
+    // learnt by a report's registration, another user's edit) refuses the write, and both files
+    // stay as they are until the category is read again.
+    void writeRefusedWhenChangedSinceRead_data()
+    {
+        QTest::addColumn<bool>("lineDelete");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("refused");
+        const QList<std::pair<const char*, bool>> changes = {
+            {"a name learnt", true},         {"a name renamed", true},
+            {"registered by someone", true}, {"unregistered by someone", true},
+            {"another category read", true}, {"Null stored as empty", false},
+            {"nothing changed", false}};
+        for (const bool lineDelete : {false, true})
+            for (const auto& [change, refused] : changes)
+                QTest::addRow("%s, %s", lineDelete ? "行削除" : "登録", change)
+                    << lineDelete << QString::fromUtf8(change) << refused;
+    }
+    void writeRefusedWhenChangedSinceRead()
+    {
+        QFETCH(bool, lineDelete);
+        QFETCH(QString, change);
+        QFETCH(bool, refused);
+        const QString k = u"備考"_s;
+        setMaster(k, u"001"_s, u"至急"_s);
+        setMaster(k, u"003"_s, u"要連絡"_s);
+        if (change == u"registered by someone"_s)
+            unregister(k);
+        codes::CategoryState read;
+        QCOMPARE(codes::readCategory(m_main, m_work, change == u"another category read"_s ? u"訪問先"_s : k,
+                                     &read),
+                 QString());
+        if (change == u"another category read"_s)
+            QCOMPARE(codes::readCategory(m_main, m_work, k), QString());
+        setGrid(u"010"_s, u"手入力"_s, true);
+
+        if (change == u"a name learnt"_s) {
+            const codes::AddResult a = codes::addCodeMaster(m_main, k, u"新しい備考"_s);
+            QCOMPARE(a.error, QString());
+            QVERIFY(a.added);
+        } else if (change == u"a name renamed"_s) {
+            setMaster(k, u"003"_s, u"要電話"_s);
+        } else if (change == u"registered by someone"_s) {
+            codes::CategoryState other;
+            QCOMPARE(codes::readCategory(m_main, m_work, k, &other), QString());
+            QCOMPARE(codes::registerCategory(m_main, m_work, k, other).error, QString());
+            setGrid(u"010"_s, u"手入力"_s, true);
+        } else if (change == u"unregistered by someone"_s) {
+            unregister(k);
+        } else if (change == u"Null stored as empty"_s) {
+            QCOMPARE(store::run(m_main,
+                                u"UPDATE コードマスタ SET sname = '' WHERE kcode = ? AND sname IS NULL"_s,
+                                {k}),
+                     QString());
+        }
+        const QString masterBefore = master(k), gridBefore = grid();
+        const codes::CategoryState readBefore = read;
+        const codes::CategoryWrite w = lineDelete ? codes::deleteTickedLines(m_main, m_work, k, read)
+                                                  : codes::registerCategory(m_main, m_work, k, read);
+        QCOMPARE(w.changedSince, refused);
+        QCOMPARE(w.stored, !refused);
+        QCOMPARE(w.error.failed(), refused);
+        if (refused) {
+            QCOMPARE(master(k), masterBefore);
+            QCOMPARE(grid(), gridBefore);
+            // Refused again until read afresh; then the write goes through.
+            QCOMPARE(read.rows, readBefore.rows);
+            QVERIFY(codes::registerCategory(m_main, m_work, k, read).changedSince);
+            QCOMPARE(codes::readCategory(m_main, m_work, k, &read), QString());
+            setGrid(u"010"_s, u"手入力"_s, true);
+            const codes::CategoryWrite again = lineDelete ? codes::deleteTickedLines(m_main, m_work, k, read)
+                                                          : codes::registerCategory(m_main, m_work, k, read);
+            QCOMPARE(again.error, QString());
+        }
+        // The ticked name is deleted by 行削除 and registered by 登録; a learnt name stays.
+        QCOMPARE(master(k).contains(u"手入力"_s), !lineDelete);
+        QCOMPARE(master(k).contains(u"新しい備考"_s), change == u"a name learnt"_s);
+        // The state follows the write: the next write goes ahead.
+        QCOMPARE(codes::registerCategory(m_main, m_work, k, read).error, QString());
     }
 
     void blankKeepsRows()

@@ -4,13 +4,16 @@
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
+#include "ui/DateInput.h"
 #include "codes/CodeTab.h"
 #include "list/ListTab.h"
 #include "report/ReportTab.h"
 #include "store/Rows.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace testing;
@@ -24,6 +27,23 @@ void typeText(const QString& text)
         QVERIFY(w);
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
     }
+}
+
+void pressKey(Qt::Key key)
+{
+    QWidget* w = QApplication::focusWidget();
+    QVERIFY(w);
+    QTest::keyClick(w, key);
+}
+
+// Text committed whole by an input method to the focused widget.
+void commitText(const QString& text)
+{
+    QWidget* w = QApplication::focusWidget();
+    QVERIFY(w);
+    QInputMethodEvent e;
+    e.setCommitString(text);
+    QApplication::sendEvent(w, &e);
 }
 } // namespace
 
@@ -47,6 +67,12 @@ class TstCodeWindow : public QObject {
     void dataInitialisation();
     void failuresShowNoticeAndKeepData_data();
     void failuresShowNoticeAndKeepData();
+    void enterGoesToNextName_data();
+    void enterGoesToNextName();
+    void typingWhereNothingIsKeptIsRefused();
+    void staleGridIsNotWritten_data();
+    void staleGridIsNotWritten();
+    void categoryListEscapedKeepsTypedNames();
 
   private:
     QString master(const QString& category);
@@ -401,6 +427,151 @@ void TstCodeWindow::failuresShowNoticeAndKeepData()
     QCOMPARE(shown(), u"199:001=総務 002=営業 003=新規"_s);
     QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
              1);
+}
+
+void TstCodeWindow::enterGoesToNextName_data()
+{
+    QTest::addColumn<bool>("inputMethod");
+    QTest::newRow("keys") << false;
+    QTest::newRow("input method") << true;
+}
+
+// Names typed one under the other, each ended with Enter, all land in the grid and are registered.
+void TstCodeWindow::enterGoesToNextName()
+{
+    QFETCH(bool, inputMethod);
+    t->cmbコード区分->setFocus();
+    t->cmbコード区分->setCurrentIndex(1);
+    t->cmd設定読込->click();
+    DataGrid* g = t->Gridコード表;
+    g->setFocus();
+    g->setRow(0);
+    g->setCol(CodeTab::ColName);
+    for (const QString& name : {u"山田太郎"_s, u"佐藤花子"_s, u"鈴木一郎"_s}) {
+        if (inputMethod)
+            commitText(name);
+        else
+            typeText(name);
+        pressKey(Qt::Key_Return);
+        QCOMPARE(g->col(), int(CodeTab::ColName));
+    }
+    QCOMPARE(g->row(), 3);
+    QCOMPARE(shown(), u"199:001=山田太郎 002=佐藤花子 003=鈴木一郎"_s);
+    t->cmd設定登録->click();
+    QCOMPARE(master(u"氏名"_s), u"199:199:001=山田太郎 002=佐藤花子 003=鈴木一郎"_s);
+}
+
+// A tick box keeps no text: what is typed there is refused where the user looks.
+void TstCodeWindow::typingWhereNothingIsKeptIsRefused()
+{
+    DataGrid* g = t->Gridコード表;
+    g->setFocus();
+    g->setRow(1);
+    g->setCol(CodeTab::ColCheck);
+    for (const bool inputMethod : {false, true}) {
+        QToolTip::hideText();
+        QVERIFY(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        if (inputMethod)
+            commitText(u"山田"_s);
+        else
+            typeText(u"山"_s);
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), DataGrid::kTypingRefused);
+        QVERIFY(!g->isEditing());
+    }
+    QCOMPARE(shown(), u"199:"_s);
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
+             0);
+}
+
+void TstCodeWindow::staleGridIsNotWritten_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("登録") << u"cmd設定登録"_s;
+    QTest::newRow("行削除") << u"cmd設定行削除"_s;
+}
+
+// A report registered while the 備考 grid is open learns a new remark: the grid, read before,
+// must not write over it.
+void TstCodeWindow::staleGridIsNotWritten()
+{
+    QFETCH(QString, button);
+    const auto named = [this] { return master(u"備考"_s).section(u':', 2); };
+    setMaster(u"備考"_s, u"001"_s, u"至急"_s);
+    setMaster(u"備考"_s, u"002"_s, u"要連絡"_s);
+    setMaster(u"備考"_s, u"003"_s, u"済"_s);
+    t->cmbコード区分->setFocus();
+    t->cmbコード区分->setCurrentIndex(2);
+    t->cmd設定読込->click();
+
+    ReportTab* r = m_w->reportTab();
+    m_w->SSTab1->setCurrentIndex(0);
+    r->Dt日付->setDate(QDate(2026, 5, 1));
+    r->cmb氏名->setEditText(u"山田"_s);
+    DataGrid* rg = r->Grid日報;
+    rg->setFocus();
+    rg->setRow(0);
+    rg->setCol(ReportTab::ColText);
+    typeText(u"訪問"_s);
+    pressKey(Qt::Key_Tab);
+    typeText(u"新しい備考"_s);
+    pressKey(Qt::Key_Return);
+    m_fx.boxes->answers = {true};
+    r->cmd登録->click();
+    QCOMPARE(named(), u"001=至急 002=要連絡 003=済 004=新しい備考"_s);
+
+    m_w->SSTab1->setCurrentIndex(2);
+    QCOMPARE(shown(), u"199:001=至急 002=要連絡 003=済"_s);
+    DataGrid* g = t->Gridコード表;
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                      g->visualRect(g->model()->index(0, CodeTab::ColCheck)).center());
+    editName(3, u"手入力"_s);
+    m_fx.boxes->shown.clear();
+    m_fx.boxes->answers = {true};
+    t->findChild<CommandButton*>(button)->click();
+    QCOMPARE(m_fx.boxes->shown.size(), 2);
+    QCOMPARE(m_fx.boxes->shown[1].title, u"更新注意"_s);
+    QCOMPARE(m_fx.boxes->shown[1].text,
+             u"区分 備考 は読込んだ後に変更されたため、書き込みませんでした。入力した名称を控えてから、"
+             "読込みし直してください。"_s);
+    QCOMPARE(named(), u"001=至急 002=要連絡 003=済 004=新しい備考"_s);
+    // The grid keeps the user's edits and tick.
+    QCOMPARE(shown(), u"199:001=至急 002=要連絡 003=済 004=手入力"_s);
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM wコードマスタ WHERE チェック <> 0"_s).toInt(),
+             1);
+
+    // Read again, the learnt name is there and the write goes through.
+    t->cmd設定読込->click();
+    QCOMPARE(shown(), u"199:001=至急 002=要連絡 003=済 004=新しい備考"_s);
+    editName(4, u"手入力"_s);
+    m_fx.boxes->shown.clear();
+    m_fx.boxes->answers = {true};
+    t->findChild<CommandButton*>(button)->click();
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(named(), u"001=至急 002=要連絡 003=済 004=新しい備考 005=手入力"_s);
+}
+
+// Opening the category list and leaving it with Escape reads nothing: the names typed stay.
+void TstCodeWindow::categoryListEscapedKeepsTypedNames()
+{
+    DataGrid* g = t->Gridコード表;
+    editName(0, u"未登録の名"_s);
+    pressKey(Qt::Key_Return);
+    Combo* c = t->cmbコード区分;
+    QTest::mouseClick(c, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
+    QCOMPARE(c->currentText(), u"所属"_s);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                      g->visualRect(g->model()->index(1, CodeTab::ColName)).center());
+    QCOMPARE(QApplication::focusWidget(), g);
+    QCOMPARE(shown(), u"199:001=未登録の名"_s);
+    // A category picked from the list is read on leaving, as before.
+    c->setFocus();
+    c->setCurrentIndex(1);
+    g->setFocus();
+    QCOMPARE(shown(), u"199:"_s);
 }
 
 QTEST_MAIN(TstCodeWindow)

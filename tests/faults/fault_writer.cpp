@@ -114,20 +114,21 @@ int main(int argc, char** argv)
                 e = report::registerReport(main, work,
                                            {QDate(2026, 3, 1 + version % kReportKeys), QStringLiteral("山田"),
                                             QStringLiteral("営業部"), QStringLiteral("v%1").arg(version)});
-        } else if (mode == QLatin1String("codes")) {
-            e = fillCodeRows(work, version);
+        } else if (mode == QLatin1String("codes") || mode == QLatin1String("linedelete")) {
+            // As the tab does: the grid read, edited, then written over what was read.
+            codes::CategoryState read;
+            e = codes::readCategory(main, work, store::k訪問先, &read);
             if (e.ok())
-                e = codes::registerCategory(main, work, store::k訪問先);
-        } else if (mode == QLatin1String("linedelete")) {
-            e = fillCodeRows(work, version);
+                e = fillCodeRows(work, version);
             if (e.ok())
-                e = codes::registerCategory(main, work, store::k訪問先);
-            if (e.ok())
+                e = codes::registerCategory(main, work, store::k訪問先, read).error;
+            if (e.ok() && mode == QLatin1String("linedelete")) {
                 e = store::run(
                     work,
                     QStringLiteral("UPDATE wコードマスタ SET チェック = 1 WHERE code IN ('002', '050')"));
-            if (e.ok())
-                e = codes::deleteTickedLines(main, work, store::k訪問先).error;
+                if (e.ok())
+                    e = codes::deleteTickedLines(main, work, store::k訪問先, read).error;
+            }
         } else if (mode == QLatin1String("listdelete")) {
             e = addListReports(main, version);
             if (e.ok())

@@ -55,7 +55,8 @@ class TstHintWindow : public QObject {
     void buttonsKeepIndependentHints();
     void clearThenCloseKeepsStoredHint();
     void editToggle();
-    void secondClickKeepsFirstHint();
+    void secondClick_data();
+    void secondClick();
     void noAtConfirmationChangesNothing_data();
     void noAtConfirmationChangesNothing();
     void failedWriteIsReported_data();
@@ -301,31 +302,55 @@ void TstHintWindow::editToggle()
     QCOMPARE(h->cmd編集->backColor(), QColor(209, 209, 205));
 }
 
-void TstHintWindow::secondClickKeepsFirstHint()
+void TstHintWindow::secondClick_data()
 {
-    store("cmdHint", "一つ目");
-    store("cmdHint3", "三つ目");
-    Hint* h = openHint("cmdHint");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("shown"); // the button the window is on after the second click
+    QTest::addColumn<QString>("text");  // what it shows
+    QTest::addColumn<bool>("editing");  // still in the edit state
+    QTest::newRow("same button keeps what is typed")
+        << u"cmdHint2"_s << u"cmdHint2"_s << u"一覧の説明追記"_s << true;
+    QTest::newRow("another button loads its hint")
+        << u"cmdHint"_s << u"cmdHint"_s << u"入力の説明"_s << false;
+    QTest::newRow("another tab's button without hint")
+        << u"cmdHint3"_s << u"cmdHint3"_s << QString() << false;
+}
+
+void TstHintWindow::secondClick()
+{
+    QFETCH(QString, second);
+    QFETCH(QString, shown);
+    QFETCH(QString, text);
+    QFETCH(bool, editing);
+    store("cmdHint", "入力の説明");
+    store("cmdHint2", "一覧の説明");
+    Hint* h = openHint("cmdHint2");
     QVERIFY(h);
     h->cmd編集->click();
     QTest::keyClick(h->txtContents, Qt::Key_End, Qt::ControlModifier);
     typeText(u"追記"_s);
-    Hint* same = openHint("cmdHint3");
-    QCOMPARE(same, h);
+    QCOMPARE(openHint(second), h);
     QCOMPARE(m_w->findChildren<Hint*>().size(), 1);
-    QCOMPARE(h->lblCtlName->text(), u"cmdHint"_s);
-    QCOMPARE(h->txtContents->toPlainText(), u"一つ目追記"_s);
-    QVERIFY(h->isEditing());
-    QCOMPARE(hint::sharedKey().HintCtlName, u"cmdHint3"_s);
-    // Storing now still goes to the hint the window was loaded for.
+    QCOMPARE(h->lblCtlName->text(), shown);
+    QCOMPARE(h->txtContents->toPlainText(), text);
+    QCOMPARE(h->isEditing(), editing);
+    // What is registered now goes under the button the window shows, and nowhere else.
+    if (!editing)
+        h->cmd編集->click();
+    QTest::keyClick(h->txtContents, Qt::Key_End, Qt::ControlModifier);
+    typeText(u"！"_s);
     h->cmd登録->click();
-    QCOMPARE(hintValue("Contents", "cmdHint").toString(), u"一つ目追記"_s);
-    QCOMPARE(hintValue("Contents", "cmdHint3").toString(), u"三つ目"_s);
+    QCOMPARE(hintValue("Contents", shown).toString(), text + u"！"_s);
+    QCOMPARE(hintValue("Contents", "cmdHint").toString(),
+             shown == u"cmdHint"_s ? u"入力の説明！"_s : u"入力の説明"_s);
+    QCOMPARE(hintValue("Contents", "cmdHint2").toString(),
+             shown == u"cmdHint2"_s ? u"一覧の説明追記！"_s : u"一覧の説明"_s);
+    QCOMPARE(hintRecords(), shown == u"cmdHint3"_s ? 3 : 2);
     // After 閉じる the next click loads the window for that click's button.
     h->cmd閉じる->click();
-    h = openHint("cmdHint3");
-    QCOMPARE(h->lblCtlName->text(), u"cmdHint3"_s);
-    QCOMPARE(h->txtContents->toPlainText(), u"三つ目"_s);
+    h = openHint("cmdHint2");
+    QCOMPARE(h->lblCtlName->text(), u"cmdHint2"_s);
+    QCOMPARE(h->txtContents->toPlainText(), hintValue("Contents", "cmdHint2").toString());
 }
 
 void TstHintWindow::noAtConfirmationChangesNothing_data()

@@ -141,6 +141,11 @@ void TstMsg::catalogue_data()
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
     row("その他", "日報なし", "キーチェック", "%S の日報は登録されていません。一覧から外しました。", false, I,
         false, 0x40);
+    row("その他", "変更あり", "更新注意",
+        "区分 %S "
+        "は読込んだ後に変更されたため、書き込みませんでした。入力した名称を控えてから、読込みし直してください"
+        "。",
+        false, E, false, 0x30);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.

@@ -1,12 +1,14 @@
 // One user of a team working against the server for a while, as its own process: registers
 // reports (shared keys, new visit destinations and remarks learnt on the way), or maintains the
-// code master (line deletions, category registrations, single names learnt). Prints its counts;
-// exits non-zero on any failure other than a lock the user would simply retry.
-//   pg_worker CONNINFO WORKFOLDER register|codes SEED MILLISECONDS
+// code master (line deletions, category registrations, single names learnt), or adds names to it
+// by hand. Prints its counts; exits non-zero on any failure other than a lock or a refused stale
+// write, which the user would simply retry.
+//   pg_worker CONNINFO WORKFOLDER register|codes|edit SEED MILLISECONDS
 #include "codes/CodeStore.h"
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
 #include "store/Db.h"
+#include "store/Rows.h"
 #include "store/Schema.h"
 #include "store/Server.h"
 
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -63,6 +66,15 @@ int main(int argc, char** argv)
         fail(what, e);
         return false;
     };
+    // A code master write refused because the category changed since it was read: the user
+    // is told to read it again, which the next round does.
+    const auto written = [&](const QString& what, const codes::CategoryWrite& w) {
+        if (w.changedSince) {
+            ++locked;
+            return true;
+        }
+        return outcome(what, w.error);
+    };
 
     QElapsedTimer clock;
     clock.start();
@@ -91,23 +103,53 @@ int main(int argc, char** argv)
                                    version + QStringLiteral(" n=%1").arg(n)};
             if (!outcome(QStringLiteral("register"), report::registerReport(main, work, h)))
                 return 1;
+        } else if (mode == QLatin1String("edit")) {
+            // An office manager adding names by hand: read, type one into the first blank
+            // row (from a small set, so the category never fills up), register.
+            const QString category = rng.bounded(2) ? store::k訪問先 : store::k備考;
+            const QString name = QStringLiteral("手入力%1").arg(rng.bounded(10));
+            codes::CategoryState read;
+            if (!outcome(QStringLiteral("read category"), codes::readCategory(main, work, category, &read)))
+                return 1;
+            QList<store::Row> there;
+            if (!outcome(QStringLiteral("look at the grid"),
+                         store::readRows(work,
+                                         QStringLiteral("SELECT code FROM wコードマスタ WHERE sname = ?"),
+                                         {name}, there)))
+                return 1;
+            if (there.isEmpty() &&
+                !outcome(
+                    QStringLiteral("type a name"),
+                    store::run(work,
+                               QStringLiteral("UPDATE wコードマスタ SET sname = ? WHERE code = (SELECT "
+                                              "min(code) FROM wコードマスタ WHERE COALESCE(sname, '') = '')"),
+                               {name})))
+                return 1;
+            // A person takes a moment to type.
+            QThread::msleep(20);
+            if (!written(QStringLiteral("register category"),
+                         codes::registerCategory(main, work, category, read)))
+                return 1;
         } else {
             const QString category = rng.bounded(2) ? store::k訪問先 : store::k備考;
+            codes::CategoryState read;
             switch (rng.bounded(3)) {
             case 0: {
-                if (!outcome(QStringLiteral("read category"), codes::readCategory(main, work, category)))
+                if (!outcome(QStringLiteral("read category"),
+                             codes::readCategory(main, work, category, &read)))
                     return 1;
                 store::run(work, QStringLiteral("UPDATE wコードマスタ SET チェック = 1 WHERE code = ?"),
                            {store::codeOf(1 + int(rng.bounded(20)))});
-                if (!outcome(QStringLiteral("line delete"),
-                             codes::deleteTickedLines(main, work, category).error))
+                if (!written(QStringLiteral("line delete"),
+                             codes::deleteTickedLines(main, work, category, read)))
                     return 1;
                 break;
             }
             case 1:
-                if (!outcome(QStringLiteral("read category"), codes::readCategory(main, work, category)) ||
-                    !outcome(QStringLiteral("register category"),
-                             codes::registerCategory(main, work, category)))
+                if (!outcome(QStringLiteral("read category"),
+                             codes::readCategory(main, work, category, &read)) ||
+                    !written(QStringLiteral("register category"),
+                             codes::registerCategory(main, work, category, read)))
                     return 1;
                 break;
             default: {

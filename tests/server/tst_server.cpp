@@ -278,11 +278,13 @@ class TestServer : public QObject {
             QCOMPARE(report::registerReport(main, work, h), QString());
             QCOMPARE(report::registerReport(main, work, h), QString());
             QCOMPARE(report::readReport(main, work, h.作成日, h.氏名).lines, 2);
-            QCOMPARE(codes::readCategory(main, work, store::k訪問先), QString());
+            codes::CategoryState read;
+            QCOMPARE(codes::readCategory(main, work, store::k訪問先, &read), QString());
             QCOMPARE(store::run(work, u"UPDATE wコードマスタ SET チェック = 1 WHERE code = '001'"_s),
                      QString());
-            QCOMPARE(codes::deleteTickedLines(main, work, store::k訪問先).error, QString());
-            QCOMPARE(codes::registerCategory(main, work, store::k備考), QString());
+            QCOMPARE(codes::deleteTickedLines(main, work, store::k訪問先, read).error, QString());
+            QCOMPARE(codes::readCategory(main, work, store::k備考, &read), QString());
+            QCOMPARE(codes::registerCategory(main, work, store::k備考, read).error, QString());
             QCOMPARE(codes::addCodeMaster(main, store::k所属, u"営業部"_s).error, QString());
             QCOMPARE(select(main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '訪問先'"_s),
                      Rows{{199}});

@@ -254,8 +254,8 @@ void TstWindow::tickBoxWritesTable()
 
 void TstWindow::enterWrapsToNextRow()
 {
-    // Enter walks right along a line of the code grid, past the code column, and wraps to the
-    // next line.
+    // Enter walks right along a line of the code grid, past the code column; after the name it
+    // goes on to the next line's name, where the next name is typed.
     m_w->SSTab1->setCurrentIndex(2);
     DataGrid* g = m_w->codeTab()->Gridコード表;
     g->setFocus();
@@ -266,7 +266,7 @@ void TstWindow::enterWrapsToNextRow()
     QCOMPARE(g->col(), 3);
     QTest::keyClick(g, Qt::Key_Return);
     QCOMPARE(g->row(), 1);
-    QCOMPARE(g->col(), 1);
+    QCOMPARE(g->col(), 3);
 }
 
 void TstWindow::creationDateInput()

@@ -73,6 +73,9 @@ class DataGrid : public QTableView, private GridEditHost {
 
     QSize sizeHint() const override;
 
+    // Shown at the cell when typed text cannot go into it (a tick box, a locked cell).
+    static const QString kTypingRefused;
+
   signals:
     // keyDown is raised for every key pressed on the grid itself; inside an open cell editor
     // only for Enter (after the edit was written) and Tab / Shift+Tab.
@@ -104,6 +107,7 @@ class DataGrid : public QTableView, private GridEditHost {
     bool startEdit(int row, int col, QEvent* forward);
     bool actOnKey(QKeyEvent* e); // the grid's own handling of a key, after keyDown
     void typeInto(QEvent* e);    // a typed key or composed text on the current cell
+    void refuseTyping();         // typed text that has nowhere to go is refused where it is seen
     void runCellAction(QEvent* forward);
     void toggle(int row, int col);
 
