@@ -11,6 +11,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class RegisteredNote;
 class CommandButton;
 class Combo;
 class DataGrid;
@@ -21,7 +22,7 @@ class TabContext;
 
 class ReportTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ReportTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -79,12 +80,13 @@ public:
     CommandButton* cmd行削除 = nullptr;
     CommandButton* cmd全選択 = nullptr;
     CommandButton* cmd全解除 = nullptr;
+    RegisteredNote* lbl登録結果 = nullptr;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();

@@ -204,6 +204,11 @@ bool DataGrid::columnCheckBox(int col) const
     return m_model->isCheckBox(col);
 }
 
+void DataGrid::setColumnValueRule(int col, ValueRule rule)
+{
+    m_session->setColumnRule(col, std::move(rule));
+}
+
 void DataGrid::setColumnEditor(int col, QWidget* editor)
 {
     m_session->setColumnEditor(col, editor);
@@ -380,9 +385,12 @@ QString DataGrid::setColumnValue(int c, const QVariant& v)
     return m_model->dataSource()->setValue(r, m_model->field(c), v);
 }
 
-QString DataGrid::commitPending()
+QString DataGrid::commitPending(CommitFailure* why)
 {
-    return m_session->commit(true);
+    const QString err = m_session->commit(true);
+    if (why)
+        *why = m_session->lastFailure();
+    return err;
 }
 
 QWidget* DataGrid::imeWindow()
