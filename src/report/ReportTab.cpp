@@ -278,9 +278,17 @@ void ReportTab::setPickLists(const QStringList& departments, const QStringList& 
 
 void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
 {
+    // A report the grid cannot hold is not opened: the header keeps the key of what is shown,
+    // so that 登録 cannot put the lines on screen over the long report.
+    const QString shownName = cmb氏名->currentText();
+    const QDate shownDate = Dt日付->date();
     cmb氏名->setEditText(name);
     Dt日付->setText8(yyyymmdd);
     Read日報();
+    if (m_readRefused) {
+        cmb氏名->setEditText(shownName);
+        Dt日付->setDate(shownDate);
+    }
 }
 
 void ReportTab::refreshLines()
@@ -372,6 +380,7 @@ void ReportTab::Read日報()
     close内容();
     const report::ReadResult r =
         report::readReport(m_context->mainDb(), m_context->workDb(), Dt日付->date(), cmb氏名->currentText());
+    m_readRefused = r.tooLong;
     if (r.tooLong) {
         // Opened here, its later lines would be gone at the next 登録: the screen stays as it was.
         Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("行数超過"),
@@ -474,51 +483,6 @@ void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
     }
 }
 
-void ReportTab::cellAction()
-{
-    if (Grid日報->col() != ColText || Grid日報->isEof())
-        return;
-    // The panel belongs to the line it was opened on.
-    m_popupRow = Grid日報->row();
-    txt内容->setPlainText(Grid日報->columnValue(ColText).toString());
-    placePopup();
-    setPanelOpen(true);
-    txt内容->setFocus();
-    txt内容->moveCursor(QTextCursor::End);
-}
-
-void ReportTab::setPanelOpen(bool open)
-{
-    // While the panel is open nothing else on the tab acts: the user finishes with 決定 or 閉じる.
-    for (QWidget* w : m_panelBlocks)
-        w->setEnabled(!open);
-    Cnテキスト入力->setVisible(open);
-    if (open)
-        Cnテキスト入力->raise();
-}
-
-void ReportTab::accept内容()
-{
-    if (Cnテキスト入力->isHidden())
-        return;
-    const QString text = txt内容->toPlainText();
-    setPanelOpen(false);
-    Grid日報->setRow(m_popupRow);
-    Grid日報->setCol(ColText);
-    const QString err = Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
-    if (!err.isEmpty())
-        app::tellFailure(QStringLiteral("内容を書き込み"), store::Error::fromText(err));
-    Grid日報->setFocus();
-}
-
-void ReportTab::close内容()
-{
-    if (Cnテキスト入力->isHidden())
-        return;
-    setPanelOpen(false);
-    Grid日報->setFocus();
-}
-
 bool ReportTab::headerEnter(QObject* watched, QKeyEvent* k)
 {
     if ((k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) || (k->modifiers() & ~Qt::KeypadModifier))
@@ -561,21 +525,6 @@ void ReportTab::fillDown()
         return;
     }
     afterColUpdate(col);
-}
-
-void ReportTab::placePopup()
-{
-    const QRect g = Grid日報->geometry();
-    const int w = qMin(560, g.width() - 40);
-    const int h = qMin(300, g.height() - 40);
-    Cnテキスト入力->setGeometry(g.x() + (g.width() - w) / 2, g.y() + (g.height() - h) / 2, w, h);
-}
-
-void ReportTab::resizeEvent(QResizeEvent* e)
-{
-    QWidget::resizeEvent(e);
-    if (Cnテキスト入力 && Cnテキスト入力->isVisible())
-        placePopup();
 }
 
 bool ReportTab::eventFilter(QObject* watched, QEvent* e)

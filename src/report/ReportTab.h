@@ -102,4 +102,5 @@ class ReportTab : public QWidget {
     QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     print::HeaderValues m_prn;
     bool m_pickSourcesRead = false; // the grid's pick lists hold their work tables
+    bool m_readRefused = false;     // the last 読込 found a report longer than the grid
 };

@@ -246,6 +246,15 @@ void TstEntryChecks::tooLongReportIsNotOpened()
     QCOMPARE(r->txtタイトル->text(), QString("入力中"));
     QCOMPARE(workValue("SELECT 内容 FROM w営業日報 WHERE 行番号 = 1").toString(), QString("画面の行"));
     QCOMPARE(workValue("SELECT count(*) FROM w営業日報 WHERE 内容 IS NOT NULL").toInt(), 1);
+
+    // Opened from the list (選択), the header goes back to the report on screen.
+    r->Dt日付->setDate(QDate(2026, 4, 2));
+    r->cmb氏名->setEditText("佐藤");
+    m_fx.boxes->shown.clear();
+    r->openReport("山田", "20260401");
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(r->Dt日付->date(), QDate(2026, 4, 2));
+    QCOMPARE(r->cmb氏名->currentText(), QString("佐藤"));
 }
 
 QTEST_MAIN(TstEntryChecks)
