@@ -139,6 +139,16 @@ store::Error clearList(const QSqlDatabase& work)
     return store::inTransaction(work, [&] { return store::run(work, QStringLiteral("DELETE FROM w一覧")); });
 }
 
+store::Error tickedCount(const QSqlDatabase& work, int& count)
+{
+    QList<store::Row> rows;
+    const store::Error e = store::readRows(
+        work, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE チェック <> 0").arg(store::tbl::w一覧), {}, rows);
+    if (e.ok())
+        count = rows.isEmpty() ? 0 : rows[0][0].toInt();
+    return e;
+}
+
 DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& work)
 {
     DeleteResult r;

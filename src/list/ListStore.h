@@ -28,6 +28,9 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
 // Empties w一覧; the stored reports are not touched.
 store::Error clearList(const QSqlDatabase& work);
 
+// How many rows of w一覧 are ticked.
+store::Error tickedCount(const QSqlDatabase& work, int& count);
+
 struct DeleteResult {
     int deleted = 0;     // ticked rows whose reports were deleted
     bool stored = false; // the main file's deletions were committed

@@ -134,11 +134,24 @@ void ListTab::Clear一覧()
 
 void ListTab::Delete日報一覧()
 {
-    // A tick still being set in the current row counts: the user ticked it.
-    if (const QString err = Grid一覧->commitPending(); !err.isEmpty()) {
-        app::tellFailure(QStringLiteral("チェックを保存"), store::Error::fromText(err));
+    // A tick still being set in the current row counts: the user ticked it. A failed write was
+    // told by the grid's writeFailed.
+    if (!Grid一覧->commitPending().isEmpty())
+        return;
+    int ticked = 0;
+    if (const store::Error e = list::tickedCount(m_context->workDb(), ticked); e.failed()) {
+        app::tellFailure(QStringLiteral("チェックした日報を確認"), e);
         return;
     }
+    if (ticked == 0) {
+        Msg::ShowMsg(QStringLiteral("行指定"), QStringLiteral("指定なし"), QString());
+        Grid一覧->setFocus();
+        return;
+    }
+    // Deleted reports cannot be brought back: ask first, No being the default.
+    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
+                      QStringLiteral("指定されたデータ")))
+        return;
     const list::DeleteResult r = list::deleteTickedReports(m_context->mainDb(), m_context->workDb());
     if (r.error.failed())
         app::tellFailure(r.stored ? QStringLiteral("チェックした日報は削除しましたが、一覧からその行を消去")

@@ -1,6 +1,7 @@
 #include "print/PrintSnapshot.h"
 
 #include "store/Db.h"
+#include "store/ReportLines.h"
 #include "store/Schema.h"
 
 namespace print {
@@ -18,19 +19,28 @@ HeaderValues headerValues(const QString& title, const QDate& created, const QStr
 
 store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
 {
-    // Named fields rather than "select *": the copy must not depend on the column order.
-    const QString fields = store::fieldsOf(store::tbl::w営業日報).join(QStringLiteral(", "));
+    const QStringList& fields = store::reportLineFields();
     QList<PrintLine> lines;
     const store::Error e = store::inTransaction(work, [&]() -> store::Error {
+        // The lines 登録 would store, numbered as it numbers them.
+        store::ReportLines report;
+        if (store::Error r = store::readReportLines(work, report); r.failed())
+            return r;
         if (store::Error d =
                 store::run(work, QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷));
             d.failed())
             return d;
-        if (store::Error i = store::run(
-                work, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 WHERE 日付 IS NOT NULL")
-                          .arg(store::tbl::w営業日報印刷, fields, store::tbl::w営業日報));
-            i.failed())
-            return i;
+        store::Statement ins(work, QStringLiteral("INSERT INTO %1 (行番号, チェック, %2) VALUES (?, 0%3)")
+                                       .arg(store::tbl::w営業日報印刷, fields.join(QStringLiteral(", ")),
+                                            QStringLiteral(", ?").repeated(fields.size())));
+        int number = 1;
+        for (const store::Row& l : report.lines) {
+            ins.bind(number++);
+            for (const QVariant& v : l)
+                ins.bind(v);
+            if (!ins.exec())
+                return ins.error();
+        }
         // Read inside the same transaction, so what is printed is exactly what was stored.
         store::Statement s(work, QStringLiteral("SELECT 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM %1 "
                                                 "ORDER BY 行番号")

@@ -1,5 +1,5 @@
 #pragma once
-// Database work of printing: the snapshot of the dated report lines in w営業日報印刷, and the
+// Database work of printing: the snapshot of the report's lines in w営業日報印刷, and the
 // header values the printed form shows. No widgets here.
 #include "store/Error.h"
 
@@ -33,9 +33,9 @@ struct PrintLine {
     QVariant 備考;
 };
 
-// Rewrites w営業日報印刷 as a copy of the rows of w営業日報 that have a 日付 and reads the copy
-// back in ascending 行番号, all in one work transaction. On failure the print table stays as
-// it was and out is left untouched.
+// Rewrites w営業日報印刷 as the lines 登録 would store from w営業日報 (store::readReportLines),
+// numbered 1, 2, 3... as 登録 numbers them, and reads them back in that order, all in one work
+// transaction. On failure the print table stays as it was and out is left untouched.
 store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out);
 
 // The file name offered when the report is saved as PDF: 営業日報_yyyymmdd_氏名.pdf, leaving out

@@ -4,6 +4,7 @@
 #include "store/Dates.h"
 #include "store/Db.h"
 #include "store/Rows.h"
+#include "store/ReportLines.h"
 #include "store/Schema.h"
 #include "store/Server.h"
 
@@ -13,9 +14,8 @@ namespace report {
 namespace {
 
 // 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考: the fields a line carries between the files.
-constexpr int kFieldCount = 7;
-enum LineField { F表示日付, F日付, F時間, F担当, F訪問先, F内容, F備考 };
-const QStringList kLineFields = {"表示日付", "日付", "時間", "担当", "訪問先", "内容", "備考"};
+const QStringList& kLineFields = store::reportLineFields();
+const int kFieldCount = int(kLineFields.size());
 const QString kLineFieldList = kLineFields.join(QStringLiteral(", "));
 
 store::Error keyError(const QDate& date, const QString& name)
@@ -97,41 +97,43 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
         r.header.タイトル = head[0][3].toString();
     }
 
-    // The grid has kLineRows rows; later lines have nowhere to go.
+    // The grid has kLineRows rows: a longer report (written by another program) would lose its
+    // later lines at the next 登録, so it is not opened at all.
     QList<store::Row> lines;
     r.error = store::readRows(main,
                               QStringLiteral("SELECT %1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? "
                                              "ORDER BY 行番号 LIMIT %2")
                                   .arg(kLineFieldList)
-                                  .arg(kLineRows),
+                                  .arg(kLineRows + 1),
                               {key, name}, lines);
     if (r.error.failed())
         return r;
+    if (lines.size() > kLineRows) {
+        r.tooLong = true;
+        return r;
+    }
     r.error = writeLines(work, lines);
     if (r.error.ok())
         r.lines = int(lines.size());
     return r;
 }
 
-store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h)
+store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h,
+                            Registered* done)
 {
     if (store::Error e = keyError(h.作成日, h.氏名); e.failed())
         return e;
 
-    // Only rows with contents become lines; a row without them passes no date on either.
-    QList<store::Row> lines;
-    if (store::Error e = store::readRows(work,
-                                         QStringLiteral("SELECT %1 FROM w営業日報 WHERE 内容 IS NOT NULL "
-                                                        "ORDER BY 行番号")
-                                             .arg(kLineFieldList),
-                                         {}, lines);
-        e.failed())
+    // The same lines a print of the grid shows.
+    store::ReportLines report;
+    if (store::Error e = store::readReportLines(work, report); e.failed())
         return e;
+    const QList<store::Row>& lines = report.lines;
 
     const QVariant key = store::dateValue(h.作成日);
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
 
-    return store::inTransaction(main, [&]() -> store::Error {
+    const store::Error e = store::inTransaction(main, [&]() -> store::Error {
         // Another user registering the same report, or learning names into the same categories,
         // waits until this one is whole; then it replaces this version whole.
         store::Error err =
@@ -155,17 +157,15 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
                                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                        .arg(kLineFieldList));
         codes::CodeMasterAdder adder(main);
-        QVariant lastDate;
         int number = 1;
         for (const store::Row& l : lines) {
-            if (!l[F日付].isNull())
-                lastDate = l[F日付];
             ins.bind(key).bind(h.氏名).bind(number);
-            for (int f = 0; f < kFieldCount; ++f)
-                ins.bind(f == F日付 ? lastDate : l[f]);
+            for (const QVariant& v : l)
+                ins.bind(v);
             if (!ins.exec())
                 return ins.error();
-            for (const auto& [field, category] : {std::pair{F訪問先, store::k訪問先}, std::pair{F備考, store::k備考}}) {
+            for (const auto& [field, category] :
+                 {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}}) {
                 if (l[field].isNull())
                     continue;
                 const codes::AddResult a = adder.add(category, l[field].toString());
@@ -176,6 +176,9 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
         }
         return {};
     });
+    if (e.ok() && done)
+        *done = Registered{int(lines.size()), report.withoutText};
+    return e;
 }
 
 } // namespace report

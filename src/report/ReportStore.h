@@ -3,6 +3,7 @@
 #include "store/Error.h"
 
 #include <QDate>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -29,26 +30,32 @@ store::Error deleteTickedLines(const QSqlDatabase& work);
 store::Error setTickAll(const QSqlDatabase& work, bool flag);
 
 struct ReadResult {
-    bool found = false; // a header is stored under the key
-    Header header;      // the stored header when found
-    int lines = 0;      // stored lines copied into the work table
+    bool found = false;   // a header is stored under the key
+    Header header;        // the stored header when found
+    int lines = 0;        // stored lines copied into the work table
+    bool tooLong = false; // more lines stored than the grid has rows: the work table is untouched
     store::Error error;
 };
 
 // Looks up the header of (date, name), then rewrites w営業日報 in one work transaction as
-// kLineRows empty rows with the stored lines, in 行番号 order, copied into rows 1..k (at most
-// kLineRows; gaps in the stored numbering close up), 表示日付 to 備考 as stored, Nulls included.
-// The lines are read whether or not a header exists. If reading the main database fails, even
-// part-way, the work table is left as it was.
+// kLineRows empty rows with the stored lines, in 行番号 order, copied into rows 1..k (gaps in the
+// stored numbering close up), 表示日付 to 備考 as stored, Nulls included. The lines are read
+// whether or not a header exists. If reading the main database fails, even part-way, or more
+// than kLineRows lines are stored (tooLong), the work table is left as it was.
 ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const QDate& date,
                       const QString& name);
 
+struct Registered {
+    int lines = 0;          // lines stored
+    QList<int> withoutText; // 行番号 of grid rows with something typed but no 内容, not stored
+};
+
 // Replaces the report (h.作成日, h.氏名) in one main transaction: deletes its header and lines,
-// writes h (an empty 所属 or タイトル is stored as '', not Null), then one line for each
-// w営業日報 row with 内容, in 行番号 order, numbered 1, 2, 3...; a Null 日付 takes the 日付 of
-// the nearest earlier stored line that had one. New 訪問先 / 備考 names go into free rows
-// of the code master. On any failure, a read of the work table that stops part-way included,
-// nothing of it remains.
-store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h);
+// writes h (an empty 所属 or タイトル is stored as '', not Null), then the lines
+// store::readReportLines finds in w営業日報, numbered 1, 2, 3... New 訪問先 / 備考 names go into
+// free rows of the code master. On any failure, a read of the work table that stops part-way
+// included, nothing of it remains. done, when given, tells what a success stored.
+store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h,
+                            Registered* done = nullptr);
 
 } // namespace report

@@ -6,6 +6,7 @@
 #include "ui/grid/ColumnTable.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
+#include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
 #include "ui/DropDown.h"
@@ -13,6 +14,7 @@
 #include "ui/Twips.h"
 #include "msg/Msg.h"
 #include "print/PrintPreview.h"
+#include "report/RegisteredNote.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
 
@@ -24,7 +26,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
-
 
 ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
 {
@@ -90,7 +91,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     buttons->addWidget(cmd行削除);
     buttons->addWidget(cmd全選択);
     buttons->addWidget(cmd全解除);
-    buttons->addStretch(1);
+    lbl登録結果 = new RegisteredNote(Grid日報, dat日報, this);
+    buttons->addWidget(lbl登録結果, 1);
     buttons->addWidget(cmdクリア);
     buttons->addWidget(cmd読込);
     buttons->addWidget(cmd印刷);
@@ -110,7 +112,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     Cnテキスト入力->setObjectName(QStringLiteral("Cnテキスト入力"));
     Cnテキスト入力->setFrameShape(QFrame::Box);
     Cnテキスト入力->setAutoFillBackground(true);
-    Cnテキスト入力->setStyleSheet(QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
+    Cnテキスト入力->setStyleSheet(
+        QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
     auto* popupTitle = makeLabel(QStringLiteral("内　　容"), Cnテキスト入力);
     txt内容 = new QPlainTextEdit(Cnテキスト入力);
     txt内容->setObjectName(QStringLiteral("txt内容"));
@@ -133,7 +136,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     popupLayout->addWidget(txt内容, 1);
     popupLayout->addLayout(popupButtons);
     Cnテキスト入力->hide();
-    m_panelBlocks = {header, Grid日報, cmd行削除, cmd全選択, cmd全解除, cmdクリア, cmd読込, cmd印刷, cmd登録, cmd閉じる};
+    m_panelBlocks = {header,    Grid日報, cmd行削除, cmd全選択, cmd全解除,
+                     cmdクリア, cmd読込,  cmd印刷,   cmd登録,   cmd閉じる};
 
     setTabOrder(Dt日付, cmb氏名);
     setTabOrder(cmb氏名, cmb所属);
@@ -149,8 +153,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     setTabOrder(cmd登録, cmd閉じる);
 
     // Enter in a header field moves on to the next one, and from the title to the first line.
-    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名), static_cast<QWidget*>(cmb所属),
-                       static_cast<QWidget*>(txtタイトル)})
+    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名),
+                       static_cast<QWidget*>(cmb所属), static_cast<QWidget*>(txtタイトル)})
         w->installEventFilter(this);
     Dt日付->setArrowsStepDays(true);
     // A line's date typed without its year belongs near the report's creation date.
@@ -167,8 +171,10 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
         {cmd印刷, QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("日報を印刷します")},
         {cmdクリア, QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("画面をクリアして新しい日報にします")},
         {cmd行削除, QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("チェックした行を削除します")},
-        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), QStringLiteral("日付のある行をすべてチェックします")},
-        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("行のチェックをすべて外します")},
+        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+         QStringLiteral("日付のある行をすべてチェックします")},
+        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U),
+         QStringLiteral("行のチェックをすべて外します")},
         {cmd閉じる, QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("終了します")},
     };
     for (const auto& k : keys) {
@@ -192,10 +198,12 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
-    connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
+    connect(Grid日報, &DataGrid::keyDown, this,
+            [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
-    connect(Grid日報, &DataGrid::writeFailed, this,
-            [](int, const QString& reason) { app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason)); });
+    connect(Grid日報, &DataGrid::writeFailed, this, [](int, const QString& reason) {
+        app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
+    });
 }
 
 void ReportTab::attach(TabContext* context)
@@ -243,9 +251,16 @@ void ReportTab::setupGrid()
     text.stretch = true;
     GridColumn note{"備考", "備　考", 2300, left};
     note.editor = DD備考;
+    GridColumn time{"時間", "時間", 764.7874, centre, "00:00"};
+    // 930 and 9:30 are 0930; a text that is no time stays in the cell, marked, never emptied.
+    time.rule = [](const QString& typed) {
+        const std::optional<QVariant> kept = report::checkTime(typed);
+        if (kept && kept->isNull())
+            return TypedValue{{}, QStringLiteral("時間が正しくありません")};
+        return TypedValue{kept ? *kept : QVariant(), {}};
+    };
     applyColumns(Grid日報, dat日報,
-                 {no, tick, shown, date, GridColumn{"時間", "時間", 764.7874, centre, "00:00"}, place,
-                  GridColumn{"担当", "担当", 1240, centre}, text, note});
+                 {no, tick, shown, date, time, place, GridColumn{"担当", "担当", 1240, centre}, text, note});
     DD訪問先->setDataSource(dat訪問先);
     DD訪問先->setListField(QStringLiteral("sname"));
     DD備考->setDataSource(dat備考);
@@ -263,9 +278,17 @@ void ReportTab::setPickLists(const QStringList& departments, const QStringList& 
 
 void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
 {
+    // A report the grid cannot hold is not opened: the header keeps the key of what is shown,
+    // so that 登録 cannot put the lines on screen over the long report.
+    const QString shownName = cmb氏名->currentText();
+    const QDate shownDate = Dt日付->date();
     cmb氏名->setEditText(name);
     Dt日付->setText8(yyyymmdd);
     Read日報();
+    if (m_readRefused) {
+        cmb氏名->setEditText(shownName);
+        Dt日付->setDate(shownDate);
+    }
 }
 
 void ReportTab::refreshLines()
@@ -284,15 +307,23 @@ bool ReportTab::refreshSource(DataSource* source)
 
 bool ReportTab::commitGrid()
 {
-    const QString err = Grid日報->commitPending();
-    if (err.isEmpty())
+    CommitFailure why = CommitFailure::None;
+    if (Grid日報->commitPending(&why).isEmpty())
         return true;
-    app::tellFailure(QStringLiteral("入力中の値を保存"), store::Error::fromText(err));
+    // A failed write was told by the grid's writeFailed; a text that is no value is the user's
+    // to correct, where it stands.
+    if (why == CommitFailure::NotAValue) {
+        Msg::ShowMsg(QStringLiteral("入力"), QStringLiteral("値不正"),
+                     Grid日報->gridModel()->caption(Grid日報->col()));
+        if (QWidget* editor = Grid日報->activeEditor())
+            editor->setFocus();
+    }
     return false;
 }
 
 void ReportTab::Clear日報リスト()
 {
+    lbl登録結果->clearAll();
     if (const store::Error e = report::resetLines(m_context->workDb()); e.failed())
         app::tellFailure(QStringLiteral("日報の明細をクリア"), e);
     refreshLines();
@@ -336,7 +367,8 @@ void ReportTab::Set全選択(bool flag)
 bool ReportTab::checkKey()
 {
     return app::requireField(!Dt日付->isNull(), QStringLiteral("作成日を記入してください。"), Dt日付) &&
-           app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"), cmb氏名);
+           app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"),
+                             cmb氏名);
 }
 
 void ReportTab::Read日報()
@@ -348,6 +380,15 @@ void ReportTab::Read日報()
     close内容();
     const report::ReadResult r =
         report::readReport(m_context->mainDb(), m_context->workDb(), Dt日付->date(), cmb氏名->currentText());
+    m_readRefused = r.tooLong;
+    if (r.tooLong) {
+        // Opened here, its later lines would be gone at the next 登録: the screen stays as it was.
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("行数超過"),
+                     QStringLiteral("%1 %2 の日報")
+                         .arg(Dt日付->formatted(QStringLiteral("yyyy/mm/dd")), cmb氏名->currentText()));
+        return;
+    }
+    lbl登録結果->clearAll();
     if (r.found) {
         // A header field stored as Null leaves its control as it was.
         if (!r.header.氏名.isNull())
@@ -370,6 +411,7 @@ void ReportTab::Entry日報()
         return;
     if (!checkKey())
         return;
+    lbl登録結果->clearAll();
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
     if (!commitGrid())
@@ -379,10 +421,14 @@ void ReportTab::Entry日報()
     h.氏名 = cmb氏名->currentText();
     h.所属 = cmb所属->currentText();
     h.タイトル = txtタイトル->text();
-    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h); e.failed())
+    report::Registered done;
+    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h, &done);
+        e.failed()) {
         app::tellFailure(QStringLiteral("日報を登録"), e);
-    else
-        emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
+        return;
+    }
+    lbl登録結果->show登録(done.lines, done.withoutText);
+    emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
 }
 
 void ReportTab::Prn日報()
@@ -395,7 +441,8 @@ void ReportTab::Prn日報()
         app::tellFailure(QStringLiteral("印刷用のデータを作成"), e);
         return;
     }
-    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(), cmb氏名->currentText());
+    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(),
+                                cmb氏名->currentText());
     print::showPreview(m_prn, lines, m_context->mainWindow());
 }
 
@@ -405,11 +452,6 @@ void ReportTab::afterColUpdate(int col)
         // The hidden effective date follows the date as typed.
         const QVariant v = Grid日報->columnValue(ColShowDate);
         Grid日報->setColumnValue(ColDate, v.isNull() ? QVariant() : v);
-    } else if (col == ColTime) {
-        // An invalid time is emptied without a word; a valid one is kept as four ASCII digits.
-        const std::optional<QVariant> kept = report::checkTime(Grid日報->columnValue(ColTime).toString());
-        if (kept && *kept != Grid日報->columnValue(ColTime))
-            Grid日報->setColumnValue(ColTime, *kept);
     }
 }
 
@@ -440,51 +482,6 @@ void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
             Grid日報->moveLast();
         Grid日報->setCol(ColShowDate);
     }
-}
-
-void ReportTab::cellAction()
-{
-    if (Grid日報->col() != ColText || Grid日報->isEof())
-        return;
-    // The panel belongs to the line it was opened on.
-    m_popupRow = Grid日報->row();
-    txt内容->setPlainText(Grid日報->columnValue(ColText).toString());
-    placePopup();
-    setPanelOpen(true);
-    txt内容->setFocus();
-    txt内容->moveCursor(QTextCursor::End);
-}
-
-void ReportTab::setPanelOpen(bool open)
-{
-    // While the panel is open nothing else on the tab acts: the user finishes with 決定 or 閉じる.
-    for (QWidget* w : m_panelBlocks)
-        w->setEnabled(!open);
-    Cnテキスト入力->setVisible(open);
-    if (open)
-        Cnテキスト入力->raise();
-}
-
-void ReportTab::accept内容()
-{
-    if (Cnテキスト入力->isHidden())
-        return;
-    const QString text = txt内容->toPlainText();
-    setPanelOpen(false);
-    Grid日報->setRow(m_popupRow);
-    Grid日報->setCol(ColText);
-    const QString err = Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
-    if (!err.isEmpty())
-        app::tellFailure(QStringLiteral("内容を書き込み"), store::Error::fromText(err));
-    Grid日報->setFocus();
-}
-
-void ReportTab::close内容()
-{
-    if (Cnテキスト入力->isHidden())
-        return;
-    setPanelOpen(false);
-    Grid日報->setFocus();
 }
 
 bool ReportTab::headerEnter(QObject* watched, QKeyEvent* k)
@@ -531,21 +528,6 @@ void ReportTab::fillDown()
     afterColUpdate(col);
 }
 
-void ReportTab::placePopup()
-{
-    const QRect g = Grid日報->geometry();
-    const int w = qMin(560, g.width() - 40);
-    const int h = qMin(300, g.height() - 40);
-    Cnテキスト入力->setGeometry(g.x() + (g.width() - w) / 2, g.y() + (g.height() - h) / 2, w, h);
-}
-
-void ReportTab::resizeEvent(QResizeEvent* e)
-{
-    QWidget::resizeEvent(e);
-    if (Cnテキスト入力 && Cnテキスト入力->isVisible())
-        placePopup();
-}
-
 bool ReportTab::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress && headerEnter(watched, static_cast<QKeyEvent*>(e)))
@@ -558,7 +540,8 @@ bool ReportTab::eventFilter(QObject* watched, QEvent* e)
             close内容();
             return true;
         }
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && (k->modifiers() & Qt::ControlModifier)) {
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+            (k->modifiers() & Qt::ControlModifier)) {
             accept内容();
             return true;
         }

@@ -12,6 +12,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class RegisteredNote;
 class CommandButton;
 class Combo;
 class DataGrid;
@@ -22,7 +23,7 @@ class TabContext;
 
 class ReportTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ReportTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -80,6 +81,7 @@ public:
     CommandButton* cmd行削除 = nullptr;
     CommandButton* cmd全選択 = nullptr;
     CommandButton* cmd全解除 = nullptr;
+    RegisteredNote* lbl登録結果 = nullptr;
 
 signals:
     // 登録 stored the report with this header.
@@ -89,7 +91,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
@@ -105,4 +107,5 @@ private:
     QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     print::HeaderValues m_prn;
     bool m_pickSourcesRead = false; // the grid's pick lists hold their work tables
+    bool m_readRefused = false;     // the last 読込 found a report longer than the grid
 };

@@ -6,28 +6,37 @@ std::optional<QVariant> checkTime(const QString& typed)
 {
     if (typed.isEmpty())
         return std::nullopt;
-    // The form the cell displays, "09:30" (or with a full-width colon), is four digits too.
-    QString text = typed;
-    if (text.size() == 5 && (text.at(2) == u':' || text.at(2) == u'：'))
-        text.remove(2, 1);
     const QVariant cleared{QMetaType(QMetaType::QString)};
+    // Digits and the colon an input method types full-width are taken as ASCII; blanks around
+    // the entry are no part of it.
+    QString text;
+    for (const QChar ch : typed.trimmed()) {
+        const char16_t c = ch.unicode();
+        if (c >= u'０' && c <= u'９')
+            text += QChar(u'0' + (c - u'０'));
+        else if (c == u'：')
+            text += u':';
+        else if ((c >= u'0' && c <= u'9') || c == u':')
+            text += ch;
+        else
+            return cleared; // signs, spaces inside and points are no part of a time
+    }
+    // h:mm and hh:mm, the way the cell shows a time, are hmm and hhmm; the minutes always have
+    // two digits ("12:5" could be 12:05 or 12:50).
+    if (const qsizetype colon = text.indexOf(u':'); colon >= 0) {
+        if (colon < 1 || colon > 2 || text.size() - colon != 3)
+            return cleared;
+        text.remove(colon, 1);
+    }
+    if (text.size() == 3)
+        text.prepend(u'0');
     if (text.size() != 4)
         return cleared;
-    QString digits(4, QLatin1Char('0'));
-    for (int i = 0; i < 4; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c >= u'0' && c <= u'9')
-            digits[i] = QChar(c);
-        else if (c >= u'０' && c <= u'９')
-            digits[i] = QChar(u'0' + (c - u'０'));
-        else
-            return cleared; // signs, spaces and points are no part of a time
-    }
-    const int hh = digits.left(2).toInt();
-    const int mm = digits.right(2).toInt();
+    const int hh = text.left(2).toInt();
+    const int mm = text.right(2).toInt();
     if (hh > 24 || mm > 60)
         return cleared;
-    return QVariant(digits);
+    return QVariant(text);
 }
 
 } // namespace report

@@ -12,6 +12,7 @@ target_sources(tesvan_core PRIVATE
   src/store/FileRecord.h src/store/FileRecord.cpp
   src/store/LocalFile.h src/store/LocalFile.cpp
   src/store/Rows.h src/store/Rows.cpp
+  src/store/ReportLines.h src/store/ReportLines.cpp
   src/store/StatementCache.h src/store/StatementCache.cpp
   src/store/Schema.h src/store/Schema.cpp
   src/store/Server.h src/store/Server.cpp)

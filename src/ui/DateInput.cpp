@@ -59,6 +59,12 @@ int twoDigitYear(int yy, const QDate& today)
     return y;
 }
 
+// The years a date of ours may have: four digits, never 0 or below.
+bool inRange(const QDate& d)
+{
+    return d.isValid() && d.year() >= 1 && d.year() <= 9999;
+}
+
 } // namespace
 
 DateInput::DateInput(QWidget* parent) : QLineEdit(parent)
@@ -109,7 +115,7 @@ QVariant DateInput::value() const
 
 void DateInput::setDate(const QDate& d)
 {
-    if (!d.isValid()) {
+    if (!inRange(d)) {
         setNull();
         return;
     }
@@ -167,6 +173,9 @@ std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, c
     if (s.isEmpty())
         return std::nullopt;
     static const QString separators = QStringLiteral("/-.年月日 ");
+    // A sign is no separator: "-2026/1/1" is not 1 January 2026.
+    if (s.front() < u'0' || s.front() > u'9')
+        return std::nullopt;
     QStringList groups;
     QString current;
     for (const QChar c : s) {
@@ -242,7 +251,7 @@ std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, c
     else if (shortYear)
         y = twoDigitYear(y, today);
     const QDate date(y, m, d);
-    if (!date.isValid() || y < 1)
+    if (!inRange(date))
         return std::nullopt;
     return date;
 }
@@ -297,7 +306,8 @@ void DateInput::setInvalid(bool on)
     if (on == m_invalid)
         return;
     m_invalid = on;
-    setStyleSheet(on ? QStringLiteral("DateInput { border: 2px solid #d01010; background: #fff0f0; }") : QString());
+    setStyleSheet(on ? QStringLiteral("DateInput { border: 2px solid #d01010; background: #fff0f0; }")
+                     : QString());
     setToolTip(on ? QStringLiteral("日付が正しくありません") : QString());
 }
 
@@ -317,13 +327,18 @@ void DateInput::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
-    if (m_arrowsStep && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) && !(e->modifiers() & Qt::AltModifier)) {
+    if (m_arrowsStep && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) &&
+        !(e->modifiers() & Qt::AltModifier)) {
         if (isModified() && !commitText()) {
             e->accept();
             return;
         }
         const int step = e->key() == Qt::Key_Up ? 1 : -1;
-        setDate((m_value.isValid() ? m_value : referenceDate()).addDays(m_value.isValid() ? step : 0));
+        const QDate next =
+            (m_value.isValid() ? m_value : referenceDate()).addDays(m_value.isValid() ? step : 0);
+        // The first and the last day of the years we keep are the ends: the date stays put.
+        if (inRange(next))
+            setDate(next);
         setModified(false);
         e->accept();
         return;

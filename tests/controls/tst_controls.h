@@ -80,6 +80,8 @@ class TstControls : public QObject {
     void dateParse_data();
     void dateParse();
     void dateInputTyping();
+    void dateInputRange_data();
+    void dateInputRange();
     void calendarPopup();
 
     // Small controls

@@ -22,7 +22,8 @@ void TstControls::dateParse_data()
     QTest::newRow("month and day: this year") << "4/1" << yy << QDate(2026, 4, 1);
     QTest::newRow("eight digits") << "20260401" << yy << QDate(2026, 4, 1);
     QTest::newRow("six digits") << "260401" << kanji << QDate(2026, 4, 1);
-    QTest::newRow("four digits: the nearest 31 December is last year's") << "1231" << yy << QDate(2025, 12, 31);
+    QTest::newRow("four digits: the nearest 31 December is last year's")
+        << "1231" << yy << QDate(2025, 12, 31);
     QTest::newRow("month and day after half a year: last year") << "11/21" << yy << QDate(2025, 11, 21);
     QTest::newRow("month and day within half a year ahead") << "10/1" << yy << QDate(2026, 10, 1);
     QTest::newRow("full format text") << "2026年04月01日" << kanji << QDate(2026, 4, 1);
@@ -49,6 +50,12 @@ void TstControls::dateParse_data()
     QTest::newRow("reject: three-digit year") << "202/04/01" << yy << QDate();
     QTest::newRow("reject: year and month only") << "2026/4" << yy << QDate();
     QTest::newRow("reject: empty") << "" << yy << QDate();
+    QTest::newRow("reject: a minus sign before the year") << "-2026/1/1" << yy << QDate();
+    QTest::newRow("reject: a full-width minus before the year") << "－2026/1/1" << kanji << QDate();
+    QTest::newRow("reject: a leading point") << ".4.1" << yy << QDate();
+    QTest::newRow("reject: year 0") << "0000/01/01" << kanji << QDate();
+    QTest::newRow("first day kept") << "0001/01/01" << kanji << QDate(1, 1, 1);
+    QTest::newRow("last day kept") << "9999/12/31" << kanji << QDate(9999, 12, 31);
 }
 
 void TstControls::dateParse()
@@ -150,6 +157,47 @@ void TstControls::dateInputTyping()
     d->setWidthTwips(2880);
     QCOMPARE(d->x(), twipsToPx(1440, d));
     QCOMPARE(d->width(), twipsToPx(2880, d));
+}
+
+void TstControls::dateInputRange_data()
+{
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QDate>("after");
+    QTest::newRow("Up at the last day stays")
+        << QDate(9999, 12, 31) << int(Qt::Key_Up) << QDate(9999, 12, 31);
+    QTest::newRow("Down from the last day")
+        << QDate(9999, 12, 31) << int(Qt::Key_Down) << QDate(9999, 12, 30);
+    QTest::newRow("Down at the first day stays") << QDate(1, 1, 1) << int(Qt::Key_Down) << QDate(1, 1, 1);
+    QTest::newRow("Up from the first day") << QDate(1, 1, 1) << int(Qt::Key_Up) << QDate(1, 1, 2);
+}
+
+void TstControls::dateInputRange()
+{
+    QFETCH(QDate, start);
+    QFETCH(int, key);
+    QFETCH(QDate, after);
+    QWidget w;
+    auto* d = new DateInput(&w);
+    d->setFormat(QStringLiteral("yyyy年mm月dd日"));
+    d->setArrowsStepDays(true);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    d->setFocus();
+    d->setDate(start);
+    QTest::keyClick(d, Qt::Key(key));
+    QTest::keyClick(d, Qt::Key(key));
+    if (after != start)
+        QTest::keyClick(d, Qt::Key(key == Qt::Key_Up ? Qt::Key_Down : Qt::Key_Up));
+    QCOMPARE(d->date(), after);
+    QCOMPARE(d->text(), after.toString(QStringLiteral("yyyy年MM月dd日")));
+    // A sign typed before the year is refused and stays marked, never taken as that year.
+    d->selectAll();
+    QTest::keyClicks(d, "-2026/1/1");
+    QTest::keyClick(d, Qt::Key_Return);
+    QVERIFY(d->isNull());
+    QVERIFY(d->isInvalid());
+    QCOMPARE(d->text(), QString("-2026/1/1"));
 }
 
 void TstControls::calendarPopup()

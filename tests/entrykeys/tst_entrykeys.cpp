@@ -282,7 +282,7 @@ void TstEntryKeys::timeAsDisplayed()
     goTo(2, ReportTab::ColTime);
     typeText("930");
     pressKey(Qt::Key_Return);
-    QVERIFY(work("SELECT 時間 FROM w営業日報 WHERE 行番号 = 3").isNull());
+    QCOMPARE(work("SELECT 時間 FROM w営業日報 WHERE 行番号 = 3").toString(), QString("0930"));
 }
 
 // A line date that is not a date keeps its editor open and marked; Escape gives the cell back.

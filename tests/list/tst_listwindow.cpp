@@ -23,8 +23,9 @@ class TstListWindow : public QObject {
     void cleanup();
     void readAndFilterThroughTheButtons();
     void clearKeepsItemsAndReports();
+    void deleteTickedThroughTheGrid_data();
     void deleteTickedThroughTheGrid();
-    void deleteWithNothingTickedChangesNothing();
+    void deleteWithNothingTickedSaysSo();
     void failedDeletionShowsNoticeAndKeepsAll();
     void listSurvivesRestart();
     void select_data();
@@ -124,8 +125,16 @@ void TstListWindow::clearKeepsItemsAndReports()
     QCOMPARE(storedReports(), 1);
 }
 
+void TstListWindow::deleteTickedThroughTheGrid_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered Yes: deleted") << true;
+    QTest::newRow("answered No: nothing changes") << false;
+}
+
 void TstListWindow::deleteTickedThroughTheGrid()
 {
+    QFETCH(bool, yes);
     report(u"2024-05-01"_s, u"佐藤"_s, 3);
     report(u"2024-05-02"_s, u"佐藤"_s);
     report(u"2024-05-02"_s, u"鈴木"_s);
@@ -141,9 +150,21 @@ void TstListWindow::deleteTickedThroughTheGrid()
     QCOMPARE(listed(), (QStringList{u"2024/05/01 佐藤 ✓"_s, u"2024/05/02 佐藤 -"_s, u"2024/05/02 鈴木 ✓"_s,
                                     u"2024/05/03 鈴木 ✓"_s}));
     clickTick(3); // and off again
-    const int boxes = int(m_fx.boxes->shown.size());
+    const QStringList ticked = listed();
+    m_fx.boxes->shown.clear();
+    m_fx.boxes->answers = {yes};
     t->cmd一覧削除->click();
-    QCOMPARE(m_fx.boxes->shown.size(), boxes); // neither question nor notice
+    // One question, No being the default, and no notice after it.
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].title, u"削除の確認"_s);
+    QCOMPARE(m_fx.boxes->shown[0].text, u"指定されたデータ を削除します。よろしいですか"_s);
+    QVERIFY(m_fx.boxes->shown[0].yesNo && m_fx.boxes->shown[0].defaultNo);
+    if (!yes) {
+        QCOMPARE(listed(), ticked);
+        QCOMPARE(storedReports(), 4);
+        QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 9);
+        return;
+    }
     QCOMPARE(listed(), (QStringList{u"2024/05/02 佐藤 -"_s, u"2024/05/03 鈴木 -"_s}));
     QCOMPARE(firstValue(m_w->MainDb(),
                         u"SELECT group_concat(作成日 || 氏名, ',') FROM (SELECT * FROM 営業日報ヘッダ "
@@ -153,16 +174,20 @@ void TstListWindow::deleteTickedThroughTheGrid()
     QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 4);
 }
 
-void TstListWindow::deleteWithNothingTickedChangesNothing()
+void TstListWindow::deleteWithNothingTickedSaysSo()
 {
     report(u"2024-05-01"_s, u"佐藤"_s);
     report(u"2024-05-02"_s, u"鈴木"_s);
     t->cmd一覧読込->click();
     const QStringList before = listed();
+    m_fx.boxes->answers = {true};
     t->cmd一覧削除->click();
     QCOMPARE(listed(), before);
     QCOMPARE(storedReports(), 2);
-    QVERIFY(m_fx.boxes->shown.isEmpty());
+    // A notice, not a question: there is nothing to delete.
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].text, u"行が指定されていません。行指定してください。"_s);
+    QVERIFY(!m_fx.boxes->shown[0].yesNo);
 }
 
 void TstListWindow::failedDeletionShowsNoticeAndKeepsAll()
@@ -178,10 +203,11 @@ void TstListWindow::failedDeletionShowsNoticeAndKeepsAll()
                         u"CREATE TRIGGER keep BEFORE DELETE ON 営業日報ヘッダ WHEN OLD.氏名 = '鈴木' "
                         "BEGIN SELECT RAISE(ABORT, '削除できない日報'); END"_s),
              QString());
+    m_fx.boxes->answers = {true};
     t->cmd一覧削除->click();
-    QCOMPARE(m_fx.boxes->shown.size(), 1);
-    QCOMPARE(m_fx.boxes->shown[0].title, u"注意"_s);
-    QVERIFY(m_fx.boxes->shown[0].text.contains(u"削除できない日報"_s));
+    QCOMPARE(m_fx.boxes->shown.size(), 2);
+    QCOMPARE(m_fx.boxes->shown[1].title, u"注意"_s);
+    QVERIFY(m_fx.boxes->shown[1].text.contains(u"削除できない日報"_s));
     QCOMPARE(storedReports(), 3);
     QCOMPARE(firstValue(m_w->MainDb(), u"SELECT count(*) FROM 営業日報"_s).toInt(), 6);
     QCOMPARE(listed(), (QStringList{u"2024/05/01 佐藤 ✓"_s, u"2024/05/02 鈴木 ✓"_s, u"2024/05/03 田中 ✓"_s}));
@@ -304,6 +330,7 @@ void TstListWindow::manyRowsAreFetchedAsShown()
         QCOMPARE(g->model()->index(r, ListTab::ColName).data().toString(), u"社員%1"_s.arg(r % 3));
     QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT 氏名 || 作成日 FROM w一覧 WHERE チェック = 1"_s).toString(),
              u"社員2"_s + QDate(2000, 1, 1).addDays(1999).toString(Qt::ISODate));
+    m_fx.boxes->answers = {true};
     t->cmd一覧削除->click();
     QCOMPARE(g->model()->rowCount(), 5999);
     QCOMPARE(storedReports(), 5999);

@@ -123,6 +123,7 @@ void TstMsg::catalogue_data()
     row("入力", "重複", "入力注意", "%Sが重複しています。確認してください", false, E, false, 0x30);
     row("入力", "範囲外", "入力注意", "%Sが指定範囲外です。確認してください", false, E, false, 0x30);
     row("入力", "数字のみ", "入力注意", "%Sには数字以外使用できません", false, E, false, 0x30);
+    row("入力", "値不正", "入力注意", "%Sが正しくありません。確認してください", false, E, false, 0x30);
     row("行指定", "無効行", "入力注意", "無効な行が指定されています。行指定をやり直してください。", false, E,
         false, 0x30);
     row("行指定", "指定なし", "入力注意", "行が指定されていません。行指定してください。", false, E, false,
@@ -138,6 +139,9 @@ void TstMsg::catalogue_data()
     row("その他", "注意", "注意", "%S", false, E, false, 0x30);
     row("その他", "ファイルなし", "キーチェック", "%Sがありません。確認してください。", false, I, false,
         0x40);
+    row("その他", "行数超過", "読込注意",
+        "%S は行数が画面の行数を超えるため読み込めません。この画面で登録すると行が失われます。", false, E,
+        false, 0x30);
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
     row("その他", "日報なし", "キーチェック", "%S の日報は登録されていません。一覧から外しました。", false, I,
         false, 0x40);
@@ -343,8 +347,8 @@ void TstMsg::realBox()
     QCOMPARE(probe.text, entry.text);
     QCOMPARE(probe.format, Qt::PlainText);
     QCOMPARE(int(probe.icon), icon);
-    QCOMPARE(probe.buttons,
-             entry.yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(probe.buttons, entry.yesNo ? QMessageBox::Yes | QMessageBox::No
+                                        : QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(int(probe.defaultButton), defaultButton);
     QVERIFY(!QApplication::activeModalWidget());
 }

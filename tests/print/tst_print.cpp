@@ -164,40 +164,68 @@ QString TstPrint::writePdf(const print::HeaderValues& h, const QList<print::Prin
 
 void TstPrint::snapshot_data()
 {
+    // printed: "内容@日付" of each printed line, in order.
     QTest::addColumn<QList<store::Row>>("grid");
-    QTest::addColumn<QList<int>>("printed");
+    QTest::addColumn<QStringList>("printed");
     const QString d = QStringLiteral("2026-12-08");
+    const QString e = QStringLiteral("2026-12-10");
     QTest::newRow("empty grid") << QList<store::Row>{gridLine(1, {}, {}), gridLine(2, {}, {})}
-                                << QList<int>{};
-    QTest::newRow("undated lines leave gaps")
-        << QList<store::Row>{gridLine(1, d, d, "0930", "a"), gridLine(2, d, d),
-                             gridLine(3, {}, {}, "1000", "no date"), gridLine(4, d, d, {}, "d"),
-                             gridLine(5, {}, {})}
-        << QList<int>{1, 2, 4};
+                                << QStringList{};
+    QTest::newRow("undated lines take the date above; dated rows without contents are no lines")
+        << QList<store::Row>{gridLine(1, d, d, "0930", "a"),         gridLine(2, e, e),
+                             gridLine(3, {}, {}, "1000", "no date"), gridLine(4, e, e, {}, "d"),
+                             gridLine(5, {}, {}, {}, "after"),       gridLine(6, {}, {})}
+        << QStringList{"a@" + d, "no date@" + d, "d@" + e, "after@" + e};
     QTest::newRow("inherited date without shown date")
         << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, {}, d, {}, "inherited")}
-        << QList<int>{1, 2};
-    QTest::newRow("shown date alone is not enough")
-        << QList<store::Row>{gridLine(1, d, {}, {}, "a"), gridLine(7, d, d)} << QList<int>{7};
+        << QStringList{"a@" + d, "inherited@" + d};
+    QTest::newRow("a first line without a date stays undated")
+        << QList<store::Row>{gridLine(1, {}, {}, {}, "x"), gridLine(2, d, d, {}, "y")}
+        << QStringList{"x@", "y@" + d};
     QTest::newRow("order by line number, not by insertion")
-        << QList<store::Row>{gridLine(9, d, d), gridLine(3, d, d), gridLine(5, d, d)} << QList<int>{3, 5, 9};
+        << QList<store::Row>{gridLine(9, d, d, {}, "i"), gridLine(3, d, d, {}, "c"),
+                             gridLine(5, d, d, {}, "e")}
+        << QStringList{"c@" + d, "e@" + d, "i@" + d};
 }
 
 void TstPrint::snapshot()
 {
     QFETCH(QList<store::Row>, grid);
-    QFETCH(QList<int>, printed);
+    QFETCH(QStringList, printed);
     setGrid(grid);
     QList<print::PrintLine> lines;
     const store::Error e = print::takeSnapshot(m_work, lines);
     QVERIFY2(e.ok(), qPrintable(e.reason()));
-    QList<int> numbers;
+    QStringList got;
+    QList<int> numbers, dense;
     for (const print::PrintLine& l : lines) {
+        got << l.内容.toString() + u'@' + l.日付.toString();
         numbers << l.行番号.toInt();
-        QVERIFY(!l.日付.isNull());
+        dense << int(dense.size() + 1);
     }
-    QCOMPARE(numbers, printed);
-    QCOMPARE(printTableNumbers(), printed);
+    QCOMPARE(got, printed);
+    QCOMPARE(numbers, dense);
+    QCOMPARE(printTableNumbers(), dense);
+
+    // What is printed is what 登録 stores from the same grid, field by field.
+    const report::Header h{QDate(2026, 12, 8), QStringLiteral("印刷確認"), {}, {}};
+    QVERIFY(report::registerReport(m_main, m_work, h).ok());
+    QList<store::Row> stored;
+    QVERIFY(
+        store::readRows(m_main,
+                        QStringLiteral("SELECT 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM 営業日報 "
+                                       "WHERE 氏名 = ? ORDER BY 行番号"),
+                        {h.氏名}, stored)
+            .ok());
+    QCOMPARE(stored.size(), lines.size());
+    for (int i = 0; i < stored.size(); ++i) {
+        const print::PrintLine& l = lines[i];
+        const store::Row p{l.行番号, l.日付, l.時間, l.訪問先, l.担当, l.内容, l.備考};
+        for (int f = 0; f < p.size(); ++f) {
+            QCOMPARE(stored[i][f].isNull(), p[f].isNull());
+            QCOMPARE(stored[i][f].toString(), p[f].toString());
+        }
+    }
 }
 
 void TstPrint::snapshotCopiesEveryField()
@@ -212,6 +240,8 @@ void TstPrint::snapshotCopiesEveryField()
         store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報 ORDER BY 行番号"), {}, source).ok());
     QVERIFY(store::readRows(m_work, QStringLiteral("SELECT * FROM w営業日報印刷 ORDER BY 行番号"), {}, copy)
                 .ok());
+    // The copy holds the lines as 登録 stores them: no tick.
+    source[1][1] = 0;
     QCOMPARE(copy, source);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].時間.toString(), QString("0930"));
@@ -225,23 +255,26 @@ void TstPrint::snapshotCopiesEveryField()
 void TstPrint::snapshotReplacesEarlierRun()
 {
     QList<print::PrintLine> lines;
-    setGrid({gridLine(1, "2026-12-08", "2026-12-08"), gridLine(2, "2026-12-08", "2026-12-08")});
+    setGrid(
+        {gridLine(1, "2026-12-08", "2026-12-08", {}, "a"), gridLine(2, "2026-12-08", "2026-12-08", {}, "b")});
     QVERIFY(print::takeSnapshot(m_work, lines).ok());
-    setGrid({gridLine(5, "2026-12-10", "2026-12-10")});
+    setGrid({gridLine(5, "2026-12-10", "2026-12-10", {}, "e")});
     QVERIFY(print::takeSnapshot(m_work, lines).ok());
     QCOMPARE(lines.size(), 1);
-    QCOMPARE(printTableNumbers(), QList<int>{5});
+    QCOMPARE(lines[0].内容.toString(), QString("e"));
+    QCOMPARE(printTableNumbers(), QList<int>{1});
 }
 
 void TstPrint::failedSnapshotKeepsEarlierRun()
 {
     QList<print::PrintLine> lines;
-    setGrid({gridLine(1, "2026-12-08", "2026-12-08"), gridLine(2, "2026-12-08", "2026-12-08")});
+    setGrid(
+        {gridLine(1, "2026-12-08", "2026-12-08", {}, "a"), gridLine(2, "2026-12-08", "2026-12-08", {}, "b")});
     QVERIFY(print::takeSnapshot(m_work, lines).ok());
     QVERIFY(store::run(m_work, QStringLiteral("CREATE TRIGGER refuse_print BEFORE INSERT ON w営業日報印刷 "
                                               "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"))
                 .ok());
-    setGrid({gridLine(3, "2026-12-09", "2026-12-09")});
+    setGrid({gridLine(3, "2026-12-09", "2026-12-09", {}, "c")});
     const store::Error e = print::takeSnapshot(m_work, lines);
     QVERIFY(e.failed());
     QVERIFY2(e.reason().contains(QStringLiteral("disk is full")), qPrintable(e.reason()));

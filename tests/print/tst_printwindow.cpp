@@ -138,7 +138,11 @@ void TstPrintWindow::pressPrintOpensPreview()
               QStringLiteral("週報"));
     editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
     pressKey(Qt::Key_Return);
+    editCell(0, ReportTab::ColText, QStringLiteral("一件目"));
+    pressKey(Qt::Key_Return);
     editCell(2, ReportTab::ColShowDate, QStringLiteral("12/09"));
+    pressKey(Qt::Key_Return);
+    editCell(2, ReportTab::ColText, QStringLiteral("二件目"));
     pressKey(Qt::Key_Return);
     // The time of line 3 is still being typed when 印刷 is pressed.
     editCell(2, ReportTab::ColTime, QStringLiteral("0930"));
@@ -161,8 +165,9 @@ void TstPrintWindow::pressPrintOpensPreview()
     QCOMPARE(r->printHeader().Prn氏名, QString("山田太郎"));
     const QList<print::PrintLine>& lines = p->report().lines();
     QCOMPARE(lines.size(), 2);
+    // Numbered as 登録 numbers the lines it stores.
     QCOMPARE(lines[0].行番号.toInt(), 1);
-    QCOMPARE(lines[1].行番号.toInt(), 3);
+    QCOMPARE(lines[1].行番号.toInt(), 2);
     QCOMPARE(lines[1].時間.toString(), QString("0930"));
     QCOMPARE(firstValue(m_w->WorkDb(), "SELECT count(*) FROM w営業日報印刷").toInt(), 2);
 }
@@ -175,14 +180,19 @@ void TstPrintWindow::eachClickKeepsItsOwnReport()
     pressKey(Qt::Key_Return);
     editCell(1, ReportTab::ColShowDate, QStringLiteral("12/08"));
     pressKey(Qt::Key_Return);
+    editCell(1, ReportTab::ColText, QStringLiteral("訪問"));
+    pressKey(Qt::Key_Return);
     clickPrint();
     QCOMPARE(openPreviews().size(), 1);
     QPointer<PrintPreview> first = openPreviews().first();
 
-    // Second run: other header, line 1 undated, line 5 dated.
+    // Second run: other header, line 2 undated, line 5 dated.
     setHeader(QDate(), QStringLiteral("鈴木花子"), QStringLiteral("営業二課"), QStringLiteral("二回目"));
     clearCell(0, ReportTab::ColShowDate);
+    clearCell(1, ReportTab::ColShowDate);
     editCell(4, ReportTab::ColShowDate, QStringLiteral("12/10"));
+    pressKey(Qt::Key_Return);
+    editCell(4, ReportTab::ColText, QStringLiteral("五行目"));
     pressKey(Qt::Key_Return);
     QVERIFY(firstValue(m_w->WorkDb(), "SELECT 日付 FROM w営業日報 WHERE 行番号 = 1").isNull());
     clickPrint();
@@ -196,9 +206,11 @@ void TstPrintWindow::eachClickKeepsItsOwnReport()
     QList<store::Row> rows;
     QVERIFY(
         store::readRows(m_w->WorkDb(), "SELECT 行番号 FROM w営業日報印刷 ORDER BY 行番号", {}, rows).ok());
-    QCOMPARE(rows, (QList<store::Row>{{2}, {5}}));
-    QCOMPARE(first->report().lines().size(), 2);
-    QCOMPARE(first->report().lines()[0].行番号.toInt(), 1);
+    QCOMPARE(rows, (QList<store::Row>{{1}, {2}}));
+    QVERIFY(second->report().lines()[0].日付.isNull());
+    QCOMPARE(second->report().lines()[1].内容.toString(), QString("五行目"));
+    QCOMPARE(first->report().lines().size(), 1);
+    QCOMPARE(first->report().lines()[0].内容.toString(), QString("訪問"));
     QCOMPARE(first->report().header().Prnタイトル, QString("初回"));
 
     QTemporaryDir tmp;
@@ -250,6 +262,8 @@ void TstPrintWindow::failedSnapshotIsReported()
                 .ok());
     setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
     editCell(0, ReportTab::ColShowDate, QStringLiteral("12/08"));
+    pressKey(Qt::Key_Return);
+    editCell(0, ReportTab::ColText, QStringLiteral("内容"));
     pressKey(Qt::Key_Return);
     clickPrint();
     QCOMPARE(m_fx.boxes->shown.size(), 1);

@@ -78,13 +78,11 @@ class TestReportStore : public QObject {
     void init()
     {
         ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
         QCOMPARE(report::resetLines(m_work), QString());
     }
-    void cleanup()
-    {
-        testing::closeFreshFiles(prefix(), m_main, m_work);
-    }
+    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
 
     void resetGivesHundredEmptyRows()
     {
@@ -177,8 +175,16 @@ class TestReportStore : public QObject {
         QTest::newRow("midnight") << u"0000"_s << QVariant(u"0000"_s);
         QTest::newRow("as displayed") << u"09:30"_s << QVariant(u"0930"_s);
         QTest::newRow("full-width colon") << u"０９：３０"_s << QVariant(u"0930"_s);
-        for (const QString& bad : {u"930"_s, u"2501"_s, u"1261"_s, u"ab12"_s, u" 930"_s, u"1.30"_s, u"+930"_s,
-                                   u"-100"_s, u"09300"_s, u"9:30"_s, u"25:00"_s, u"0930:"_s, u"０９：３"_s, u"٠٩٣٠"_s})
+        QTest::newRow("three digits") << u"930"_s << QVariant(u"0930"_s);
+        QTest::newRow("h:mm") << u"9:30"_s << QVariant(u"0930"_s);
+        QTest::newRow("full-width h:mm") << u"９：３０"_s << QVariant(u"0930"_s);
+        QTest::newRow("blanks around") << u" 930　"_s << QVariant(u"0930"_s);
+        QTest::newRow("three digits, upper minute bound") << u"960"_s << QVariant(u"0960"_s);
+        QTest::newRow("midnight as h:mm") << u"0:00"_s << QVariant(u"0000"_s);
+        for (const QString& bad :
+             {u"2501"_s, u"1261"_s, u"ab12"_s, u"1.30"_s, u"+930"_s, u"-100"_s, u"09300"_s, u"25:00"_s,
+              u"0930:"_s, u"０９：３"_s, u"٠٩٣٠"_s, u"12:5"_s, u"961"_s, u"9 30"_s, u":930"_s, u"930:"_s,
+              u"123:45"_s, u"9:3:0"_s, u"12"_s})
             QTest::newRow(qPrintable(u"cleared '%1'"_s.arg(bad))) << bad << N;
     }
     void time()
@@ -214,7 +220,10 @@ class TestReportStore : public QObject {
         // A dated row without contents is not stored and passes its date on to nobody.
         setLine(5, {u"2024-04-05"_s, u"2024-04-05"_s, u"1000"_s, N, u"取引先Z"_s, N, N});
         setLine(6, {N, N, N, N, N, u"最後"_s, N});
-        QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
+        report::Registered done;
+        QCOMPARE(report::registerReport(m_main, m_work, header(), &done), QString());
+        QCOMPARE(done.lines, 4);
+        QCOMPARE(done.withoutText, QList<int>{5});
         const Rows expected = {
             {1, u"2024-04-01"_s, u"2024-04-01"_s, u"0900"_s, u"鈴木"_s, N, u"訪問"_s, N},
             {2, N, u"2024-04-01"_s, N, N, N, u"続き"_s, N},
@@ -285,8 +294,9 @@ class TestReportStore : public QObject {
                  QString());
         for (int r = 1; r <= 4; ++r)
             setLine(r, {kDay, kDay, N, N, u"途中社"_s, u"新%1"_s.arg(r), N});
-        QVERIFY(
-            report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).reason().contains(u"disk says no"_s));
+        QVERIFY(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s))
+                    .reason()
+                    .contains(u"disk says no"_s));
         QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
         QCOMPARE(stored(), before);
         QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname = '途中社'"_s).isEmpty());
@@ -331,16 +341,34 @@ class TestReportStore : public QObject {
                  Rows{{100}});
     }
 
-    void readTakesAtMostHundredLines()
+    void readRefusesMoreLinesThanRows_data()
     {
-        for (int n = 1; n <= 105; ++n)
+        QTest::addColumn<int>("storedLines");
+        QTest::newRow("exactly the grid's rows: read") << 100;
+        QTest::newRow("one more: refused") << 101;
+        QTest::newRow("many more: refused") << 250;
+    }
+    void readRefusesMoreLinesThanRows()
+    {
+        QFETCH(int, storedLines);
+        for (int n = 1; n <= storedLines; ++n)
             QCOMPARE(
                 store::run(m_main,
                            u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, '佐藤', ?, ?)"_s,
                            {kDay, n, u"%1"_s.arg(n)}),
                 QString());
+        setLine(1, {kDay, kDay, N, N, N, u"画面の行"_s, N});
+        const Rows before = workLines();
         const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s);
-        QCOMPARE(r.lines, 100);
+        QVERIFY(r.error.ok());
+        const bool fits = storedLines <= report::kLineRows;
+        QCOMPARE(r.tooLong, !fits);
+        if (!fits) {
+            // Nothing of it reaches the grid, so no 登録 can store it cut short.
+            QCOMPARE(workLines(), before);
+            return;
+        }
+        QCOMPARE(r.lines, storedLines);
         const Rows rows = workLines();
         QCOMPARE(rows.size(), 100);
         QCOMPARE(rows.last()[7].toString(), u"100"_s);
@@ -364,8 +392,10 @@ class TestReportStore : public QObject {
         QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"旧版"_s)), QString());
         const Rows before = stored();
         for (int r = 1; r <= 100; ++r)
-            setLine(r, {kDay, kDay, N, N, u"新規先%1"_s.arg(r), u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
-        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/TesvanWork.mdb"_s.arg(m_round), u"MARK070"_s));
+            setLine(r, {kDay, kDay, N, N, u"新規先%1"_s.arg(r),
+                        u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
+        QVERIFY(
+            testing::damagePageHolding(m_dir.path() + u"/%1/TesvanWork.mdb"_s.arg(m_round), u"MARK070"_s));
         QVERIFY(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).failed());
         QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
         QCOMPARE(stored(), before);
@@ -377,7 +407,8 @@ class TestReportStore : public QObject {
         if (testing::onServer())
             QSKIP("the main database is on the server, which keeps its own pages");
         for (int r = 1; r <= 100; ++r)
-            setLine(r, {kDay, kDay, N, N, N, u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
+            setLine(r,
+                    {kDay, kDay, N, N, N, u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
         QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
         setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
         const Rows before = workLines();

@@ -21,10 +21,9 @@
 
 using namespace testing;
 
-
 class TstReportWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void validation_data();
@@ -46,7 +45,7 @@ private slots:
     void learntNamesOfferedAtOnce();
     void userScenario();
 
-private:
+  private:
     void setHeader(const QDate& d, const QString& name, const QString& dept = {}, const QString& title = {});
     void editCell(int row, int col, const QString& text);
     QVariant mainValue(const QString& sql, const QVariantList& args = {});
@@ -80,7 +79,8 @@ QVariant TstReportWindow::workValue(const QString& sql, const QVariantList& args
     return firstValue(m_w->WorkDb(), sql, args);
 }
 
-void TstReportWindow::setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title)
+void TstReportWindow::setHeader(const QDate& d, const QString& name, const QString& dept,
+                                const QString& title)
 {
     if (d.isValid())
         r->Dt日付->setDate(d);
@@ -107,10 +107,14 @@ void TstReportWindow::validation_data()
     QTest::addColumn<bool>("withDate");
     QTest::addColumn<QString>("notice");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("read without date") << true << false << "作成日を記入してください。" << "Dt日付";
-    QTest::newRow("read without name") << true << true << "氏名を記入してください。" << "cmb氏名";
-    QTest::newRow("register without date") << false << false << "作成日を記入してください。" << "Dt日付";
-    QTest::newRow("register without name") << false << true << "氏名を記入してください。" << "cmb氏名";
+    QTest::newRow("read without date") << true << false << "作成日を記入してください。"
+                                       << "Dt日付";
+    QTest::newRow("read without name") << true << true << "氏名を記入してください。"
+                                       << "cmb氏名";
+    QTest::newRow("register without date") << false << false << "作成日を記入してください。"
+                                           << "Dt日付";
+    QTest::newRow("register without name") << false << true << "氏名を記入してください。"
+                                           << "cmb氏名";
 }
 
 void TstReportWindow::validation()
@@ -164,18 +168,20 @@ void TstReportWindow::lastTypedValueIsRegistered()
 void TstReportWindow::timeTyped_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QVariant>("stored"); // Null: no time, kept in the cell and marked
     const QVariant null;
     QTest::newRow("0930 stays") << "0930" << QVariant("0930");
-    QTest::newRow("930 too short") << "930" << null;
+    QTest::newRow("930 is 09:30") << "930" << QVariant("0930");
+    QTest::newRow("9:30 is 09:30") << "9:30" << QVariant("0930");
     QTest::newRow("2400 upper bound") << "2400" << QVariant("2400");
     QTest::newRow("1260 upper bound") << "1260" << QVariant("1260");
     QTest::newRow("2501 hour too big") << "2501" << null;
     QTest::newRow("1261 minute too big") << "1261" << null;
     QTest::newRow("ab12 not a number") << "ab12" << null;
     QTest::newRow("full-width digits") << "０９３０" << QVariant("0930");
-    QTest::newRow("leading blank") << " 930" << null;
+    QTest::newRow("leading blank") << " 930" << QVariant("0930");
     QTest::newRow("decimal point") << "1.30" << null;
+    QTest::newRow("one-digit minutes") << "12:5" << null;
 }
 
 void TstReportWindow::timeTyped()
@@ -186,12 +192,25 @@ void TstReportWindow::timeTyped()
     pressKey(Qt::Key_Return);
     const QVariant v = workValue("SELECT 時間 FROM w営業日報 WHERE 行番号 = 4");
     QCOMPARE(v.isNull(), stored.isNull());
-    if (!stored.isNull())
-        QCOMPARE(v.toString(), stored.toString());
-    if (typed == "0930") {
-        r->Grid日報->setRow(3);
-        QCOMPARE(r->Grid日報->columnText(4), QString("09:30"));
+    DataGrid* g = r->Grid日報;
+    if (stored.isNull()) {
+        // Not a time: nothing written, the text stays where it was typed, marked red.
+        QVERIFY(m_boxes->shown.isEmpty());
+        auto* le = qobject_cast<QLineEdit*>(g->activeEditor());
+        QVERIFY(le);
+        QCOMPARE(le->text(), typed);
+        QVERIFY(le->styleSheet().contains("#d01010"));
+        QCOMPARE(le->toolTip(), QString("時間が正しくありません"));
+        QCOMPARE(g->col(), 4);
+        // Escape drops it, and the cell is as it was.
+        pressKey(Qt::Key_Escape);
+        QVERIFY(!g->isEditing());
+        QVERIFY(workValue("SELECT 時間 FROM w営業日報 WHERE 行番号 = 4").isNull());
+        return;
     }
+    QCOMPARE(v.toString(), stored.toString());
+    g->setRow(3);
+    QCOMPARE(g->columnText(4), stored.toString().insert(2, u':'));
 }
 
 void TstReportWindow::dateMirrorsIntoHiddenColumn()
@@ -359,7 +378,8 @@ void TstReportWindow::failedRegistrationKeepsEarlierVersion()
     QCOMPARE(m_boxes->shown.size(), 2);
     QCOMPARE(m_boxes->shown[1].title, QString("注意"));
     QVERIFY(m_boxes->shown[1].text.contains("disk quota"));
-    QCOMPARE(mainValue("SELECT タイトル FROM 営業日報ヘッダ WHERE 氏名 = '山田'").toString(), QString("初版"));
+    QCOMPARE(mainValue("SELECT タイトル FROM 営業日報ヘッダ WHERE 氏名 = '山田'").toString(),
+             QString("初版"));
     QCOMPARE(mainValue("SELECT count(*) FROM 営業日報").toInt(), 1);
     QCOMPARE(mainValue("SELECT 内容 FROM 営業日報").toString(), QString("初版の内容"));
 }
@@ -367,21 +387,25 @@ void TstReportWindow::failedRegistrationKeepsEarlierVersion()
 void TstReportWindow::lineCommands()
 {
     QSqlQuery q(m_w->WorkDb());
-    QVERIFY(q.exec("UPDATE w営業日報 SET 表示日付 = '2026-04-01', 日付 = '2026-04-01', 内容 = 'x' WHERE 行番号 <= 2"));
+    QVERIFY(q.exec(
+        "UPDATE w営業日報 SET 表示日付 = '2026-04-01', 日付 = '2026-04-01', 内容 = 'x' WHERE 行番号 <= 2"));
     QVERIFY(r->dat日報->refresh().isEmpty());
     r->cmd全選択->click();
-    QCOMPARE(workValue("SELECT group_concat(行番号) FROM w営業日報 WHERE チェック = 1").toString(), QString("1,2"));
+    QCOMPARE(workValue("SELECT group_concat(行番号) FROM w営業日報 WHERE チェック = 1").toString(),
+             QString("1,2"));
     r->cmd全解除->click();
     QCOMPARE(workValue("SELECT count(*) FROM w営業日報 WHERE チェック = 1").toInt(), 0);
     // Tick rows 3 and 5 by hand and delete them.
     DataGrid* g = r->Grid日報;
     for (int row : {2, 4})
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 1)).center());
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                          g->visualRect(g->model()->index(row, 1)).center());
     r->cmd行削除->click();
     QCOMPARE(g->model()->rowCount(), 98);
-    QCOMPARE(workValue("SELECT group_concat(行番号) FROM (SELECT 行番号 FROM w営業日報 ORDER BY 行番号 LIMIT 5)")
-                 .toString(),
-             QString("1,2,4,6,7"));
+    QCOMPARE(
+        workValue("SELECT group_concat(行番号) FROM (SELECT 行番号 FROM w営業日報 ORDER BY 行番号 LIMIT 5)")
+            .toString(),
+        QString("1,2,4,6,7"));
     r->cmd行削除->click();
     QCOMPARE(g->model()->rowCount(), 98);
     r->cmdクリア->click();
@@ -398,13 +422,16 @@ void TstReportWindow::readFillsHeader()
     QSqlQuery q(m_w->MainDb());
     QVERIFY(q.exec("INSERT INTO 営業日報ヘッダ VALUES ('2026-04-01', '佐藤', '第二営業部', NULL)"));
     for (int n : {2, 5, 9})
-        QVERIFY(q.exec(QString("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2026-04-01', '佐藤', %1, 'L%1')")
-                           .arg(n)));
+        QVERIFY(q.exec(
+            QString(
+                "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2026-04-01', '佐藤', %1, 'L%1')")
+                .arg(n)));
     setHeader(QDate(2026, 4, 1), "佐藤", "", "前のタイトル");
     r->cmd読込->click();
     QCOMPARE(r->cmb所属->currentText(), QString("第二営業部"));
     QCOMPARE(r->txtタイトル->text(), QString("前のタイトル")); // a Null title leaves the box alone
-    QCOMPARE(workValue("SELECT group_concat(内容, ',') FROM (SELECT 内容 FROM w営業日報 WHERE 内容 IS NOT NULL ORDER BY 行番号)")
+    QCOMPARE(workValue("SELECT group_concat(内容, ',') FROM (SELECT 内容 FROM w営業日報 WHERE 内容 IS NOT "
+                       "NULL ORDER BY 行番号)")
                  .toString(),
              QString("L2,L5,L9"));
     QCOMPARE(workValue("SELECT max(行番号) FROM w営業日報 WHERE 内容 IS NOT NULL").toInt(), 3);

@@ -1,7 +1,20 @@
 #pragma once
 // A control that a DataGrid can use as the editor of a column.
+#include <QString>
 #include <QVariant>
 #include <functional>
+
+// What a text typed into a column's own line edit becomes: the value to write, or, when problem
+// is set, no value at all: nothing is written and the text stays in the cell, marked.
+struct TypedValue {
+    QVariant value;
+    QString problem;
+};
+using ValueRule = std::function<TypedValue(const QString& typed)>;
+
+// Why a pending edit was not written: a text that is no value (the user corrects it), or the
+// table refused the write (the grid has raised writeFailed).
+enum class CommitFailure { None, NotAValue, WriteFailed };
 
 class CellEditor {
   public:

@@ -29,5 +29,7 @@ void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& c
             grid->setColumnFitText(i, c.fitText);
         if (c.stretch)
             grid->setStretchColumn(i);
+        if (c.rule)
+            grid->setColumnValueRule(i, c.rule);
     }
 }

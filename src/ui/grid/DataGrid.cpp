@@ -134,6 +134,11 @@ int DataGrid::columnCount() const
     return m_model->columnCount();
 }
 
+void DataGrid::setColumnValueRule(int col, ValueRule rule)
+{
+    m_session->setColumnRule(col, std::move(rule));
+}
+
 // ---- the cell cursor ----
 
 int DataGrid::col() const
@@ -239,9 +244,12 @@ QString DataGrid::setColumnValue(int c, const QVariant& v)
     return m_model->dataSource()->setValue(r, m_model->field(c), v);
 }
 
-QString DataGrid::commitPending()
+QString DataGrid::commitPending(CommitFailure* why)
 {
-    return m_session->commit(true);
+    const QString err = m_session->commit(true);
+    if (why)
+        *why = m_session->lastFailure();
+    return err;
 }
 
 QWidget* DataGrid::imeWindow()

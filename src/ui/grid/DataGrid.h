@@ -37,6 +37,9 @@ class DataGrid : public QTableView, private GridEditHost {
     void setColumnTakesCursor(int col, bool takes); // false: keys/Tab/Enter/clicks never stop there
     void setColumnCheckBox(int col, bool on);       // boolean field shown as a centred tick box
     void setColumnEditor(int col, QWidget* editor); // external editor implementing CellEditor
+    // What a text typed into the column's own line edit becomes (a time typed as 930 → 0930);
+    // a text the rule refuses stays in the cell, marked, and nothing is written.
+    void setColumnValueRule(int col, ValueRule rule);
     // Double click / F2 only raise cellAction; typing still edits inline.
     void setColumnActionOnly(int col, bool on);
     bool columnVisible(int col) const;
@@ -49,7 +52,7 @@ class DataGrid : public QTableView, private GridEditHost {
 
     void setHeightTwips(double twips);
     void setRowHeightTwips(double twips);
-    void setRowSelectorWidthTwips(double twips); // 0 hides the row selector
+    void setRowSelectorWidthTwips(double twips);         // 0 hides the row selector
     void setColumnFitText(int col, const QString& text); // never narrower than this text needs
     void setStretchColumn(int col);                      // takes the width beyond the others
 
@@ -66,7 +69,9 @@ class DataGrid : public QTableView, private GridEditHost {
     bool isEof() const;
     // Writes the value still open in a cell editor into the table, so an operation that reads
     // the table sees it. "" or the reason it could not be written; callers stop on a reason.
-    QString commitPending();
+    // why tells a text that is no value (the caller says so) from a failed write, which the
+    // grid has already reported through writeFailed.
+    QString commitPending(CommitFailure* why = nullptr);
     QWidget* imeWindow(); // the widget SetImeStatus acts on (the grid)
     bool isEditing() const;
     QWidget* activeEditor() const;

@@ -1,5 +1,7 @@
 #include "ui/grid/DataGridModel.h"
 
+#include <QColor>
+
 #include "ui/grid/CellFormat.h"
 #include "ui/grid/DataSource.h"
 
@@ -182,6 +184,19 @@ int DataGridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_fields.size());
 }
 
+void DataGridModel::setRowMark(std::function<QString(int row)> mark)
+{
+    m_mark = std::move(mark);
+    markChanged();
+}
+
+void DataGridModel::markChanged()
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
 QVariant DataGridModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -200,10 +215,16 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return int(alignment(c) | Qt::AlignVCenter);
     case Qt::ToolTipRole: {
+        if (const QString mark = m_mark ? m_mark(r) : QString(); !mark.isEmpty())
+            return mark;
         // Long contents are cut off in a one-line cell: show them whole on hover.
         const QString t = isCheckBox(c) ? QString() : text(r, c);
         return (t.size() > 20 || t.contains(u'\n')) ? QVariant(t) : QVariant();
     }
+    case Qt::BackgroundRole:
+        if (m_mark && !m_mark(r).isEmpty())
+            return QColor(255, 226, 226);
+        return QVariant();
     default:
         return QVariant();
     }

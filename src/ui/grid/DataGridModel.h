@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 
 class DataSource;
 
@@ -32,6 +33,11 @@ class DataGridModel : public QAbstractTableModel {
     QVariant rawValue(int row, int col) const;
     QString text(int row, int col) const; // formatted
     bool isTicked(int row, int col) const;
+
+    // A row the screen wants the user to look at: shaded, the reason shown on hover. mark gives
+    // the reason for a row ("" for none); markChanged() repaints after the screen's set changed.
+    void setRowMark(std::function<QString(int row)> mark);
+    void markChanged();
 
     // The reason of the last failed write through setData.
     QString lastError() const { return m_lastError; }
@@ -65,5 +71,6 @@ class DataGridModel : public QAbstractTableModel {
     QStringList m_fields;
     QList<Column> m_columns;
     QString m_lastError;
+    std::function<QString(int row)> m_mark;
     bool m_resetting = false;
 };

@@ -50,6 +50,15 @@ GridEditSession::~GridEditSession()
             ce->setPickedHandler({});
 }
 
+void GridEditSession::setColumnRule(int col, ValueRule rule)
+{
+    if (col < 0)
+        return;
+    if (col >= m_rules.size())
+        m_rules.resize(col + 1);
+    m_rules[col] = std::move(rule);
+}
+
 QWidget* GridEditSession::columnEditor(int col) const
 {
     return (col >= 0 && col < m_columnEditors.size()) ? m_columnEditors[col].data() : nullptr;
@@ -78,6 +87,7 @@ bool GridEditSession::open(int row, int col, QEvent* forward)
 {
     if (m_editor || m_stopped)
         return false;
+    m_failureTold = false;
     m_view->edit(m_model->index(row, col));
     if (!m_editor)
         return false;
@@ -120,6 +130,7 @@ QVariant GridEditSession::editorValue(QWidget* editor) const
 
 QString GridEditSession::commit(bool close)
 {
+    m_lastFailure = CommitFailure::None;
     if (!m_editor || m_stopped)
         return {};
     if (!m_index.isValid()) {
@@ -133,16 +144,36 @@ QString GridEditSession::commit(bool close)
         const QString problem = ce->cellValueProblem();
         if (!problem.isEmpty()) {
             ce->showProblem();
+            m_lastFailure = CommitFailure::NotAValue;
             return problem;
         }
     }
-    const QVariant v = editorValue(m_editor);
+    QVariant v = editorValue(m_editor);
+    if (auto* le = qobject_cast<QLineEdit*>(m_editor.data());
+        le && !v.isNull() && c < m_rules.size() && m_rules[c]) {
+        const TypedValue typed = m_rules[c](v.toString());
+        if (!typed.problem.isEmpty()) {
+            // Marked as a date input marks a text that is no date; the editor is the grid's
+            // own and goes with the edit, and the mark with it.
+            le->setStyleSheet(
+                QStringLiteral("QLineEdit { border: 2px solid #d01010; background: #fff0f0; }"));
+            le->setToolTip(typed.problem);
+            m_lastFailure = CommitFailure::NotAValue;
+            return typed.problem;
+        }
+        v = typed.value;
+    }
     const bool changed = !controls::sameValue(m_model->rawValue(r, c), v);
     if (changed) {
         const QString err = m_model->dataSource()->setValue(r, m_model->field(c), v);
         if (!err.isEmpty()) {
             // The editor stays open with what was typed, so nothing is lost.
-            m_host->cellWriteFailed(c, err);
+            m_lastFailure = CommitFailure::WriteFailed;
+            if (!m_failureTold || !controls::sameValue(m_toldValue, v)) {
+                m_failureTold = true;
+                m_toldValue = v;
+                m_host->cellWriteFailed(c, err);
+            }
             return err;
         }
     }
@@ -161,6 +192,7 @@ void GridEditSession::discard()
 void GridEditSession::close()
 {
     QWidget* ed = m_editor;
+    m_failureTold = false;
     if (!ed)
         return;
     m_editor = nullptr;
@@ -263,6 +295,7 @@ bool GridEditSession::onKey(QWidget* editor, int key, Qt::KeyboardModifiers mods
         break;
     }
     const int row = m_index.row();
+    m_failureTold = false;
     // Written first, so the after-edit rules have run when the grid reports the key.
     if (!commit(true).isEmpty())
         return true;

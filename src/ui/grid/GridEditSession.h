@@ -2,6 +2,7 @@
 // The one cell editor a grid may have open: opening it on a cell, writing its value into the
 // table, dropping it, the keys it leaves to the grid and the focus leaving it. External editors
 // (a list, a date input) are reached only through CellEditor.
+#include "ui/grid/CellEditor.h"
 #include "ui/grid/GridDelegate.h"
 #include "ui/grid/GridKeys.h"
 
@@ -36,6 +37,8 @@ class GridEditSession : public QObject, public CellEditorProvider {
     // One external editor per column for the grid's life; nullptr for the grid's own line edit.
     void setColumnEditor(int col, QWidget* editor);
     QWidget* columnEditor(int col) const;
+    // The rule a non-empty text typed into the column's own line edit passes before it is written.
+    void setColumnRule(int col, ValueRule rule);
 
     QWidget* editor() const { return m_editor; }
     bool isOpen() const { return m_editor != nullptr; }
@@ -52,6 +55,8 @@ class GridEditSession : public QObject, public CellEditorProvider {
     // Writes the editor's value if it differs from the table's; "" or the reason, and then the
     // editor stays open with what was typed. close: close the editor once written.
     QString commit(bool close);
+    // Why the last commit wrote nothing; None after one that succeeded.
+    CommitFailure lastFailure() const { return m_lastFailure; }
     void discard();
     // From now on nothing is written and no key or focus change is acted on: the grid or the
     // screen around it is being destroyed.
@@ -72,6 +77,13 @@ class GridEditSession : public QObject, public CellEditorProvider {
     DataGridModel* m_model;
     GridEditHost* m_host;
     QList<QPointer<QWidget>> m_columnEditors;
+    QList<ValueRule> m_rules;
+    CommitFailure m_lastFailure = CommitFailure::None;
+    // The value whose failed write the user was told of: the focus leaving for a button and the
+    // button's operation then try the same write, and one notice is enough. Enter, Tab or an
+    // arrow is a new attempt of the user's and is told again.
+    bool m_failureTold = false;
+    QVariant m_toldValue;
     QPointer<QWidget> m_editor;
     QPersistentModelIndex m_index;
     bool m_stopped = false;

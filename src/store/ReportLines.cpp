@@ -1,0 +1,44 @@
+#include "store/ReportLines.h"
+
+#include "store/Schema.h"
+
+namespace store {
+
+const QStringList& reportLineFields()
+{
+    static const QStringList fields = {"表示日付", "日付", "時間", "担当", "訪問先", "内容", "備考"};
+    return fields;
+}
+
+Error readReportLines(const QSqlDatabase& work, ReportLines& out)
+{
+    QList<Row> rows;
+    if (Error e = readRows(work,
+                           QStringLiteral("SELECT 行番号, %1 FROM %2 ORDER BY 行番号")
+                               .arg(reportLineFields().join(QStringLiteral(", ")), tbl::w営業日報),
+                           {}, rows);
+        e.failed())
+        return e;
+    ReportLines r;
+    QVariant lastDate;
+    for (Row& row : rows) {
+        const int number = row.takeFirst().toInt();
+        if (row[L内容].isNull()) {
+            for (const QVariant& v : row)
+                if (!v.isNull()) {
+                    r.withoutText << number;
+                    break;
+                }
+            continue;
+        }
+        if (row[L日付].isNull())
+            row[L日付] = lastDate;
+        else
+            lastDate = row[L日付];
+        r.lines << row;
+    }
+    out = r;
+    return {};
+}
+
+} // namespace store

@@ -1,0 +1,26 @@
+#pragma once
+// Which rows of the entry grid's work table make up a report: registering stores them and
+// printing prints them, so both ask here.
+#include "store/Rows.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QStringList>
+
+namespace store {
+
+// The fields a report line carries, in this order.
+enum ReportLineField { L表示日付, L日付, L時間, L担当, L訪問先, L内容, L備考 };
+const QStringList& reportLineFields();
+
+struct ReportLines {
+    QList<Row> lines;       // values of reportLineFields(), in 行番号 order
+    QList<int> withoutText; // 行番号 of rows with something typed but no 内容: no line
+};
+
+// The lines of the report in w営業日報: each row with 内容, in 行番号 order; a Null 日付 takes
+// the 日付 of the nearest earlier line that had one (a row without 内容 passes none on).
+// A read that stops part-way is a failure; out is then left as it was.
+Error readReportLines(const QSqlDatabase& work, ReportLines& out);
+
+} // namespace store
