@@ -2,7 +2,9 @@
 #include "PdfTools.h"
 #include "TestFiles.h"
 #include "print/PrintSnapshot.h"
+#include "print/PrintFont.h"
 #include "print/ReportForm.h"
+#include "print/TextFit.h"
 #include "report/ReportStore.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
@@ -101,6 +103,10 @@ class TstPrint : public QObject {
     void emptyHeaderFields();
     void pageSizeAndFonts();
     void longContentsStayInBox();
+    void searchableText_data();
+    void searchableText();
+    void shadowingCodePoints_data();
+    void shadowingCodePoints();
     void noDatedLineGivesOnePage();
     void pageImageMatchesLayout_data();
     void pageImageMatchesLayout();
@@ -306,32 +312,56 @@ void TstPrint::suggestedPdfName()
 void TstPrint::fitText_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("whole");
-    QTest::newRow("short text whole") << "東京商事" << true;
-    QTest::newRow("1000 characters cut") << QString(1000, QChar(0x3042)) << false;
-    QTest::newRow("line breaks as blanks") << "一行目\n二行目\r\n三" << true;
-    QTest::newRow("long ASCII cut") << QString(300, u'W') << false;
-    QTest::newRow("characters outside the BMP not split") << QString::fromUtf8("𠮷").repeated(200) << false;
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("smaller");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("short text at the form's size") << "東京商事" << 1 << false << false;
+    QTest::newRow("30 characters shrink on one line") << QString(30, QChar(0x65E5)) << 1 << true << false;
+    QTest::newRow("60 characters in two lines") << QString(60, QChar(0x65E5)) << 2 << true << false;
+    QTest::newRow("two typed lines kept as two")
+        << QStringLiteral(
+               "見積書を提出した。来週までに回答をもらう予定で、部長にも説明する。\n次回は十二月十五日に訪問")
+        << 2 << true << false;
+    QTest::newRow("1000 characters marked") << QString(1000, QChar(0x3042)) << 2 << true << true;
+    QTest::newRow("long ASCII marked") << QString(400, u'W') << 2 << true << true;
+    QTest::newRow("characters outside the BMP not split")
+        << QString::fromUtf8("𠮷").repeated(200) << 2 << true << true;
 }
 
 void TstPrint::fitText()
 {
     QFETCH(QString, text);
-    QFETCH(bool, whole);
+    QFETCH(int, lines);
+    QFETCH(bool, smaller);
+    QFETCH(bool, marked);
     const print::LayoutItem& contents = print::detailItems().at(5);
     QCOMPARE(contents.name, QString("txt内容"));
     const QFont font = print::layoutFont(contents);
-    const double width = contents.rect.width() - 60;
-    const QString shown = print::fitText(text, font, width);
-    QVERIFY(QFontMetricsF(font).horizontalAdvance(shown) <= width);
-    QVERIFY(!shown.contains(u'\n') && !shown.contains(u'\r'));
-    QVERIFY(!shown.isEmpty() && !shown.back().isHighSurrogate());
-    if (whole) {
-        QCOMPARE(shown.size(), text.size() - text.count(QStringLiteral("\r\n")));
+    const QSizeF box(contents.rect.width() - 60, contents.rect.height());
+    const print::FittedText shown = print::fitText(text, font, box);
+    QCOMPARE(shown.lines.size(), lines);
+    QCOMPARE(shown.font.pixelSize() < font.pixelSize(), smaller);
+    QCOMPARE(shown.marked, marked);
+    // Never below a readable size; every line within the box, the lines within its height.
+    QVERIFY(shown.font.pixelSize() >= print::kMinTwoLinePoints * 20 - 1);
+    if (lines == 1)
+        QVERIFY(shown.font.pixelSize() >= print::kMinOneLinePoints * 20 - 1);
+    QVERIFY(shown.font.pixelSize() * lines <= box.height() + 1);
+    const QFontMetricsF fm(shown.font);
+    for (const QString& line : shown.lines) {
+        QVERIFY2(fm.horizontalAdvance(line) <= box.width(), qPrintable(line));
+        QVERIFY(!line.contains(u'\n') && !line.isEmpty() && !line.back().isHighSurrogate());
+    }
+    // What is shown is the text from its start; only a marked text leaves any out.
+    QString all = text;
+    all.replace(u'\n', QString());
+    QString joined = shown.lines.join(QString());
+    if (marked) {
+        QVERIFY(joined.endsWith(print::kEllipsis));
+        joined.chop(1);
+        QVERIFY(joined.size() < all.size() && all.startsWith(joined));
     } else {
-        QVERIFY(shown.size() < text.size());
-        // Nothing more would have fitted.
-        QVERIFY(QFontMetricsF(font).horizontalAdvance(text.left(shown.size() + 2)) > width);
+        QCOMPARE(joined, all);
     }
 }
 
@@ -363,6 +393,13 @@ void TstPrint::headerOnEveryPage()
         expected << i;
     QCOMPARE(all, expected);
     QCOMPARE(perPage, (QList<int>{31, 31, 31, 7}));
+    // Each page carries its number of the four, once.
+    for (int n = 1; n <= 4; ++n) {
+        const QString mark = QStringLiteral("%1 / 4").arg(n);
+        QVERIFY2(pages[n - 1].count(mark) == 1, qPrintable(pages[n - 1].right(300)));
+        for (int other = 1; other <= 4; ++other)
+            QVERIFY(other == n || !pages[n - 1].contains(QStringLiteral("%1 / 4").arg(other)));
+    }
 }
 
 void TstPrint::linesOrderAndFormats()
@@ -452,24 +489,105 @@ void TstPrint::pageSizeAndFonts()
 
 void TstPrint::longContentsStayInBox()
 {
+    const QString typed =
+        QStringLiteral("見積書を提出した。先方の部長が検討中で、来週までに回答をもらう予定。");
     const QList<print::PrintLine> lines = {
-        printLine(1, "2026-12-08", "0930", QString(1000, QChar(0x3042)), "備考欄")};
+        printLine(1, "2026-12-08", "0930", typed, "備考欄"),
+        printLine(2, "2026-12-08", "1000", QString(1000, QChar(0x3042)), "二行目")};
     const QString pdf = writePdf(header(), lines);
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pages.size(), 1);
-    const QString line = lineWith(pages[0], QStringLiteral("備考欄"));
-    const qsizetype shown = line.count(QChar(0x3042));
-    // 6,000 twips hold about 24 full-width characters of 12 pt.
-    QVERIFY2(shown >= 20 && shown <= 25, qPrintable(QString::number(shown)));
-    QVERIFY2(line.indexOf(QChar(0x3042)) < line.indexOf(QStringLiteral("備考欄")), qPrintable(line));
+    // The whole of the first contents is printed, the end included.
+    QString flat = pages[0];
+    flat.remove(QRegularExpression(QStringLiteral("\\s")));
+    QVERIFY2(flat.contains(QStringLiteral("来週までに回答をもらう予定。")), qPrintable(pages[0]));
+    // What cannot be printed is marked, never cut silently.
+    QVERIFY2(flat.contains(QString(10, QChar(0x3042)) + print::kEllipsis), qPrintable(pages[0]));
 
     // Between the contents box and the remark's text nothing is painted.
     const QImage img = pdfPageImage(pdf, 1, 144, m_tmp.path());
     QVERIFY(!img.isNull());
-    const int y0 = (600 + 1100 + 20) / 10, y1 = (600 + 1100 + 260) / 10;
-    for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
-        for (int y = y0; y < y1; ++y)
-            QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+    for (int line = 0; line < 2; ++line) {
+        const int top = 600 + 1100 + line * 310;
+        for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
+            for (int y = (top + 10) / 10; y < (top + 280) / 10; ++y)
+                QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+    }
+}
+
+void TstPrint::searchableText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("dept");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("contents");
+    // Kanji that the Japanese fonts also draw as Kangxi radicals (日 一 山 田 月 人 …).
+    QTest::newRow("radical look-alikes") << "山田一郎"
+                                         << "人事部"
+                                         << "日報 十二月"
+                                         << "月曜日に山田様と面談";
+    QTest::newRow("more look-alikes") << "田中大"
+                                      << "営業一課"
+                                      << "週報 水曜日"
+                                      << "人力車の見学、口頭で説明";
+    QTest::newRow("mixed scripts") << "佐藤花子"
+                                   << "Sales 二課"
+                                   << "ABC商事 訪問"
+                                   << "ＴＥＬ連絡 10時 日程調整";
+}
+
+void TstPrint::searchableText()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, dept);
+    QFETCH(QString, title);
+    QFETCH(QString, contents);
+    QList<print::PrintLine> lines;
+    for (int i = 1; i <= 70; ++i)
+        lines << printLine(i, "2026-12-08", "0900", QStringLiteral("%1 %2").arg(contents).arg(i));
+    const QString pdf = writePdf({title, QStringLiteral("2026/12/08"), dept, name}, lines);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("3"));
+    // Plain text, as a search or a copy reads it: every typed word as it was typed.
+    const QStringList pages = runTool("pdftotext", {pdf, QStringLiteral("-")}).split(u'\f');
+    for (int p = 0; p < 3; ++p) {
+        for (const QString& word : QStringList{name, dept, contents} + title.split(u' '))
+            QVERIFY2(pages[p].contains(word), qPrintable(word + QStringLiteral(" not in:\n") + pages[p]));
+        QVERIFY(pages[p].contains(QStringLiteral("%1 / 3").arg(p + 1)));
+        // No radical stands in for a kanji.
+        for (const QChar c : pages[p])
+            QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF,
+                     qPrintable(QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar(u'0'))));
+    }
+    QVERIFY(pages[2].contains(contents + QStringLiteral(" 70")));
+}
+
+void TstPrint::shadowingCodePoints_data()
+{
+    QTest::addColumn<QList<uint>>("map"); // pairs of code point and glyph
+    QTest::addColumn<QList<uint>>("dropped");
+    QTest::newRow("radical sharing the ideograph's glyph")
+        << QList<uint>{0x2F47, 7, 0x65E5, 7} << QList<uint>{0x2F47};
+    QTest::newRow("supplement radical and stroke too")
+        << QList<uint>{0x2E8E, 9, 0x31D0, 5, 0x4E00, 5, 0x5140, 9} << QList<uint>{0x2E8E, 0x31D0};
+    QTest::newRow("radical with a glyph of its own kept")
+        << QList<uint>{0x2F47, 8, 0x65E5, 7} << QList<uint>{};
+    QTest::newRow("compatibility ideograph above kept") << QList<uint>{0x6708, 3, 0xF983, 3} << QList<uint>{};
+    QTest::newRow("extension A is an ideograph too")
+        << QList<uint>{0x2F00, 4, 0x3400, 4} << QList<uint>{0x2F00};
+    QTest::newRow("Latin untouched") << QList<uint>{0x41, 1, 0xFF21, 2} << QList<uint>{};
+}
+
+void TstPrint::shadowingCodePoints()
+{
+    QFETCH(QList<uint>, map);
+    QFETCH(QList<uint>, dropped);
+    print::CharMap m;
+    for (qsizetype i = 0; i + 1 < map.size(); i += 2)
+        m.insert(map[i], map[i + 1]);
+    QList<uint> got;
+    for (const char32_t c : print::shadowingCodePoints(m))
+        got << uint(c);
+    QCOMPARE(got, dropped);
 }
 
 void TstPrint::noDatedLineGivesOnePage()
