@@ -10,6 +10,7 @@
 #include "ui/DateInput.h"
 #include "ui/DropDown.h"
 #include "ui/Ime.h"
+#include "ui/PlacedLayout.h"
 #include "ui/Twips.h"
 #include "msg/Msg.h"
 #include "print/PrintPreview.h"
@@ -25,38 +26,68 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+namespace {
+// Design places of the header, in pixels at the screen's usual density; the creation date's
+// left edge and width are its twips. The lists and the title narrow in a small window.
+struct HeaderPlace {
+    QWidget* widget;
+    QRect design;
+    int minWidth;
+};
+} // namespace
 
 ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
 {
-    using app::makeButton;
-    using app::makeLabel;
+    QWidget* header = buildHeader();
+    buildGrid();
+    QHBoxLayout* buttons = buildButtons();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 8, 8);
+    layout->setSpacing(6);
+    layout->addWidget(header);
+    layout->addWidget(Grid日報, 1);
+    layout->addLayout(buttons);
+    buildPopup();
+    m_panelBlocks = {header,    Grid日報, cmd行削除, cmd全選択, cmd全解除,
+                     cmdクリア, cmd読込,  cmd印刷,   cmd登録,   cmd閉じる};
+    setKeys();
+    connectCommands();
+}
 
-    // Header: the creation date's left edge is fixed in twips, so the row is placed by hand.
+QWidget* ReportTab::buildHeader()
+{
+    using app::makeLabel;
     auto* header = new QWidget(this);
     header->setObjectName(QStringLiteral("header日報"));
     header->setFixedHeight(70);
-    auto* lbl作成日 = makeLabel(QStringLiteral("作成日"), header);
-    lbl作成日->setGeometry(8, 8, 60, 24);
     Dt日付 = new DateInput(header);
     Dt日付->setObjectName(QStringLiteral("Dt日付"));
-    Dt日付->setGeometry(72, 8, 134, 24);
-    auto* lbl氏名 = makeLabel(QStringLiteral("氏　名"), header);
-    lbl氏名->setGeometry(228, 8, 44, 24);
     cmb氏名 = app::makeNameCombo(QStringLiteral("cmb氏名"), header);
-    cmb氏名->setGeometry(274, 8, 190, 24);
-    auto* lbl所属 = makeLabel(QStringLiteral("所　属"), header);
-    lbl所属->setGeometry(484, 8, 44, 24);
     cmb所属 = app::makeNameCombo(QStringLiteral("cmb所属"), header);
-    cmb所属->setGeometry(530, 8, 190, 24);
-    auto* lblタイトル = makeLabel(QStringLiteral("タイトル"), header);
-    lblタイトル->setGeometry(8, 40, 60, 24);
     txtタイトル = new QLineEdit(header);
     txtタイトル->setObjectName(QStringLiteral("txtタイトル"));
-    txtタイトル->setGeometry(72, 40, 648, 24);
     cmdHint = app::makeHintButton(QStringLiteral("cmdHint"), header);
-    cmdHint->move(740, 8);
     connect(cmdHint, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint->objectName()); });
+    const int dateLeft = twipsToPx(1080, this), dateWidth = twipsToPx(2010, this);
+    const HeaderPlace places[] = {
+        {makeLabel(QStringLiteral("作成日"), header), {8, 8, 60, 24}, -1},
+        {Dt日付, {dateLeft, 8, dateWidth, 24}, -1},
+        {makeLabel(QStringLiteral("氏　名"), header), {228, 8, 44, 24}, -1},
+        {cmb氏名, {274, 8, 190, 24}, 120},
+        {makeLabel(QStringLiteral("所　属"), header), {484, 8, 44, 24}, -1},
+        {cmb所属, {530, 8, 190, 24}, 120},
+        {cmdHint, {740, 8, 36, 32}, -1},
+        {makeLabel(QStringLiteral("タイトル"), header), {8, 40, 60, 24}, -1},
+        {txtタイトル, {dateLeft, 40, 720 - dateLeft, 24}, 300},
+    };
+    m_headerPlaces = new PlacedLayout(header);
+    for (const HeaderPlace& p : places)
+        m_headerPlaces->place(p.widget, p.design, p.minWidth);
+    return header;
+}
 
+void ReportTab::buildGrid()
+{
     // The grid and the controls it uses as cell editors.
     dat日報 = new DataSource(this);
     dat日報->setObjectName(QStringLiteral("dat日報"));
@@ -75,8 +106,12 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     DD備考 = new DropDown(this);
     DD備考->setObjectName(QStringLiteral("DD備考"));
     DD備考->hide();
+}
 
-    // Buttons: line commands on the left, report commands on the right.
+QHBoxLayout* ReportTab::buildButtons()
+{
+    using app::makeButton;
+    // Line commands on the left, report commands on the right.
     cmd行削除 = makeButton(QStringLiteral("cmd行削除"), QStringLiteral("行削除"), this);
     cmd全選択 = makeButton(QStringLiteral("cmd全選択"), QStringLiteral("全選択"), this);
     cmd全解除 = makeButton(QStringLiteral("cmd全解除"), QStringLiteral("全解除"), this);
@@ -97,20 +132,20 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     buttons->addWidget(cmd登録);
     buttons->addSpacing(16);
     buttons->addWidget(cmd閉じる);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 4, 8, 8);
-    layout->setSpacing(6);
-    layout->addWidget(header);
-    layout->addWidget(Grid日報, 1);
-    layout->addLayout(buttons);
-
+void ReportTab::buildPopup()
+{
+    using app::makeButton;
+    using app::makeLabel;
     // The pop-up editor for long contents floats over the grid.
     Cnテキスト入力 = new QFrame(this);
     Cnテキスト入力->setObjectName(QStringLiteral("Cnテキスト入力"));
     Cnテキスト入力->setFrameShape(QFrame::Box);
     Cnテキスト入力->setAutoFillBackground(true);
-    Cnテキスト入力->setStyleSheet(QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
+    Cnテキスト入力->setStyleSheet(
+        QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
     auto* popupTitle = makeLabel(QStringLiteral("内　　容"), Cnテキスト入力);
     txt内容 = new QPlainTextEdit(Cnテキスト入力);
     txt内容->setObjectName(QStringLiteral("txt内容"));
@@ -133,8 +168,10 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     popupLayout->addWidget(txt内容, 1);
     popupLayout->addLayout(popupButtons);
     Cnテキスト入力->hide();
-    m_panelBlocks = {header, Grid日報, cmd行削除, cmd全選択, cmd全解除, cmdクリア, cmd読込, cmd印刷, cmd登録, cmd閉じる};
+}
 
+void ReportTab::setKeys()
+{
     setTabOrder(Dt日付, cmb氏名);
     setTabOrder(cmb氏名, cmb所属);
     setTabOrder(cmb所属, txtタイトル);
@@ -149,8 +186,8 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     setTabOrder(cmd登録, cmd閉じる);
 
     // Enter in a header field moves on to the next one, and from the title to the first line.
-    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名), static_cast<QWidget*>(cmb所属),
-                       static_cast<QWidget*>(txtタイトル)})
+    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名),
+                       static_cast<QWidget*>(cmb所属), static_cast<QWidget*>(txtタイトル)})
         w->installEventFilter(this);
     Dt日付->setArrowsStepDays(true);
     // A line's date typed without its year belongs near the report's creation date.
@@ -167,8 +204,10 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
         {cmd印刷, QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("日報を印刷します")},
         {cmdクリア, QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("画面をクリアして新しい日報にします")},
         {cmd行削除, QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("チェックした行を削除します")},
-        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), QStringLiteral("日付のある行をすべてチェックします")},
-        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("行のチェックをすべて外します")},
+        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+         QStringLiteral("日付のある行をすべてチェックします")},
+        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U),
+         QStringLiteral("行のチェックをすべて外します")},
         {cmd閉じる, QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("終了します")},
     };
     for (const auto& k : keys) {
@@ -180,8 +219,15 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     }
     auto* readKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
     connect(readKey, &QShortcut::activated, cmd読込, &QPushButton::animateClick);
+}
 
-    connect(cmdクリア, &QPushButton::clicked, this, [this] { Clear日報(); });
+void ReportTab::connectCommands()
+{
+    connect(cmdクリア, &QPushButton::clicked, this, [this] {
+        Clear日報();
+        // The next report starts with its creation date.
+        Dt日付->setFocus(Qt::ShortcutFocusReason);
+    });
     connect(cmd行削除, &QPushButton::clicked, this, [this] { LineDelete日報(); });
     connect(cmd全選択, &QPushButton::clicked, this, [this] { Set全選択(true); });
     connect(cmd全解除, &QPushButton::clicked, this, [this] { Set全選択(false); });
@@ -192,10 +238,12 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
-    connect(Grid日報, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
+    connect(Grid日報, &DataGrid::keyDown, this,
+            [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
-    connect(Grid日報, &DataGrid::writeFailed, this,
-            [](int, const QString& reason) { app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason)); });
+    connect(Grid日報, &DataGrid::writeFailed, this, [](int, const QString& reason) {
+        app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
+    });
 }
 
 void ReportTab::attach(TabContext* context)
@@ -240,12 +288,16 @@ void ReportTab::setupGrid()
     place.editor = DD訪問先;
     GridColumn text{"内容", "内　　容", 3690, left};
     text.actionOnly = true;
-    text.stretch = true;
+    // The text columns share a wider window.
+    place.stretch = text.stretch = true;
     GridColumn note{"備考", "備　考", 2300, left};
     note.editor = DD備考;
+    note.stretch = true;
+    GridColumn person{"担当", "担当", 1240, centre};
+    person.stretch = true;
     applyColumns(Grid日報, dat日報,
-                 {no, tick, shown, date, GridColumn{"時間", "時間", 764.7874, centre, "00:00"}, place,
-                  GridColumn{"担当", "担当", 1240, centre}, text, note});
+                 {no, tick, shown, date, GridColumn{"時間", "時間", 764.7874, centre, "00:00"}, place, person,
+                  text, note});
     DD訪問先->setDataSource(dat訪問先);
     DD訪問先->setListField(QStringLiteral("sname"));
     DD備考->setDataSource(dat備考);
@@ -336,7 +388,8 @@ void ReportTab::Set全選択(bool flag)
 bool ReportTab::checkKey()
 {
     return app::requireField(!Dt日付->isNull(), QStringLiteral("作成日を記入してください。"), Dt日付) &&
-           app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"), cmb氏名);
+           app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"),
+                             cmb氏名);
 }
 
 void ReportTab::Read日報()
@@ -379,7 +432,8 @@ void ReportTab::Entry日報()
     h.氏名 = cmb氏名->currentText();
     h.所属 = cmb所属->currentText();
     h.タイトル = txtタイトル->text();
-    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h); e.failed())
+    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h);
+        e.failed())
         app::tellFailure(QStringLiteral("日報を登録"), e);
 }
 
@@ -393,7 +447,8 @@ void ReportTab::Prn日報()
         app::tellFailure(QStringLiteral("印刷用のデータを作成"), e);
         return;
     }
-    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(), cmb氏名->currentText());
+    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(),
+                                cmb氏名->currentText());
     print::showPreview(m_prn, lines, m_context->mainWindow());
 }
 
@@ -556,7 +611,8 @@ bool ReportTab::eventFilter(QObject* watched, QEvent* e)
             close内容();
             return true;
         }
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && (k->modifiers() & Qt::ControlModifier)) {
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+            (k->modifiers() & Qt::ControlModifier)) {
             accept内容();
             return true;
         }

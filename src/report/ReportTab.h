@@ -7,6 +7,8 @@
 #include <QWidget>
 
 class QFrame;
+class QHBoxLayout;
+class PlacedLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -21,7 +23,7 @@ class TabContext;
 
 class ReportTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ReportTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -80,11 +82,19 @@ public:
     CommandButton* cmd全選択 = nullptr;
     CommandButton* cmd全解除 = nullptr;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
+    // Steps of the constructor.
+    QWidget* buildHeader();
+    void buildGrid();
+    QHBoxLayout* buildButtons();
+    void buildPopup();
+    void setKeys();
+    void connectCommands();
+
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
@@ -96,6 +106,7 @@ private:
     void toFirstLine();
 
     TabContext* m_context = nullptr;
+    PlacedLayout* m_headerPlaces = nullptr;
     int m_popupRow = -1;           // the line the 内容 panel was opened on
     QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     print::HeaderValues m_prn;

@@ -10,19 +10,19 @@ class DataSource;
 class QWidget;
 
 struct GridColumn {
-    QString field;          // "" = a column bound to no field
-    QString caption;        // shown in the header
-    double widthTwips = -1; // -1 = the grid's default
+    QString field;                // "" = a column bound to no field
+    QString caption;              // shown in the header
+    double widthTwips = -1;       // -1 = the grid's default
     Qt::Alignment alignment = {}; // 0 = the grid's default (text from the left)
-    QString format;         // "mm/dd", "yyyy/mm/dd", "00:00"
+    QString format;               // "mm/dd", "yyyy/mm/dd", "00:00"
     bool hidden = false;
-    bool locked = false;   // not editable
-    bool noCursor = false; // Enter, Tab, arrows and clicks never stop there
-    bool checkBox = false; // a 0/1 field shown as a tick box
-    bool actionOnly = false; // double click and F2 raise cellAction; typing still edits in place
+    bool locked = false;       // not editable
+    bool noCursor = false;     // Enter, Tab, arrows and clicks never stop there
+    bool checkBox = false;     // a 0/1 field shown as a tick box
+    bool actionOnly = false;   // double click and F2 raise cellAction; typing still edits in place
     QWidget* editor = nullptr; // an external editor (a CellEditor)
     QString fitText;           // never narrower than this text needs
-    bool stretch = false;      // takes the width the grid has beyond the others
+    bool stretch = false;      // shares the width the grid has beyond all columns' own widths
 };
 
 // Binds grid to source and sets every column as listed, in order.

@@ -245,9 +245,9 @@ void DataGrid::setColumnFitText(int col, const QString& text)
     m_columns.setFitText(col, text);
 }
 
-void DataGrid::setStretchColumn(int col)
+void DataGrid::addStretchColumn(int col)
 {
-    m_columns.setStretchColumn(col);
+    m_columns.addStretchColumn(col);
 }
 
 void DataGrid::resizeEvent(QResizeEvent* e)
@@ -550,6 +550,11 @@ bool DataGrid::actOnKey(QKeyEvent* e)
                 startEdit(row, col, nullptr);
             return true;
         }
+    case GridCommand::OpenList:
+        if (auto* ce = dynamic_cast<CellEditor*>(columnEditor(c));
+            ce && ce->offersList() && cur.onRow() && startEdit(r, c, nullptr))
+            ce->openList();
+        return true;
     case GridCommand::OpenEmpty:
         // Opens the cell empty; Enter writes the empty cell, Escape keeps the old value.
         if (!cur.isEof() && startEdit(r, c, nullptr))
