@@ -61,7 +61,9 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
     connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
 
-    // Wide enough for every visible column of the report grid on a 1366x768 screen.
+    // Wide enough for every visible column of the report grid on a 1366x768 screen; the tabs
+    // lay themselves out down to 800x560, below which controls would be cut.
+    setMinimumSize(800, 560);
     resize(900, 660);
 }
 
@@ -205,6 +207,7 @@ void FrmTesvan::showHint(const QString& ctlName)
     key.HintFormName = objectName();
     key.HintCtlName = ctlName;
     key.HintFormTitle = windowTitle();
+    key.tabCaption = SSTab1->tabText(SSTab1->currentIndex());
     if (!m_hint)
         m_hint = new Hint(kWork, this);
     // A loaded window stays on the hint it was loaded for; a closed one loads afresh.

@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class QFrame;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class CommandButton;
 class Combo;
@@ -12,7 +14,7 @@ class TabContext;
 
 class CodeTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CodeTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -48,10 +50,16 @@ public:
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
+    // Steps of the constructor.
+    QHBoxLayout* buildTop();
+    QHBoxLayout* buildButtons();
+    QVBoxLayout* buildNotices(); // data initialisation and the program's notices
+    void connectCommands();
+
     void register設定(); // 登録: confirm, commit the open cell, register
     void refreshGrid();
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure

@@ -340,6 +340,8 @@ void TstPrintWindow::previewKeepsTheFormsPage()
         QVERIFY(button && button->isVisible());
         QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(a->text()));
     }
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        p->grab().save(shots + QStringLiteral("/preview-default.png"));
     // A printer turned to portrait behind the form's back is set back before painting.
     p->pagePrinter()->setPageOrientation(QPageLayout::Portrait);
     emit p->paintRequested(p->pagePrinter());
