@@ -88,14 +88,15 @@ void GridColumns::fit()
     }
     if (shared.isEmpty())
         return;
-    const int extra = qMax(0, m_view->viewport()->width() - used - base);
+    // A small window narrows them too, down to a share that still reads, before the grid scrolls.
+    const int total = qMax(m_view->viewport()->width() - used, base * kNarrowestShare / 100);
     // Rounded on the running sum, so the columns fill the width exactly.
     int given = 0, seen = 0;
     m_applying = true;
     for (const int c : shared) {
         seen += basePx(c);
-        const int upTo = base ? int(qint64(extra) * seen / base) : 0;
-        const int w = basePx(c) + upTo - given;
+        const int upTo = base ? int(qint64(total) * seen / base) : 0;
+        const int w = upTo - given;
         given = upTo;
         if (w != m_view->columnWidth(c))
             m_view->setColumnWidth(c, w);

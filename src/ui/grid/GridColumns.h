@@ -26,8 +26,10 @@ class GridColumns {
     // The column is never narrower than px (an external editor's narrowest usable width).
     void setMinimumPx(int col, int px);
     // One of the columns that share the width the grid has beyond all columns' own widths, in
-    // proportion to those widths; a column's own width stays its minimum.
+    // proportion to those widths; in a grid too narrow for all, they give up width the same way.
     void addStretchColumn(int col);
+    // How narrow, in percent of their own widths, the stretch columns go in a small grid.
+    static constexpr int kNarrowestShare = 75;
     // Lays the stretch columns over the viewport's width again (after a resize).
     void fit();
 
