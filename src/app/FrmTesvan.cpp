@@ -71,7 +71,9 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
                 refreshPickLists();
             });
 
-    // Wide enough for every visible column of the report grid on a 1366x768 screen.
+    // Wide enough for every visible column of the report grid on a 1366x768 screen; the tabs
+    // lay themselves out down to 800x560, below which controls would be cut.
+    setMinimumSize(800, 560);
     resize(900, 660);
 }
 
@@ -217,6 +219,7 @@ void FrmTesvan::showHint(const QString& ctlName)
     key.HintFormName = objectName();
     key.HintCtlName = ctlName;
     key.HintFormTitle = windowTitle();
+    key.tabCaption = SSTab1->tabText(SSTab1->currentIndex());
     if (!m_hint)
         m_hint = new Hint(kWork, this);
     m_hint->showForButton();

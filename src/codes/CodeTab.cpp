@@ -48,6 +48,27 @@ QPixmap bannerPicture()
 
 CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
 {
+    QHBoxLayout* top = buildTop();
+    datコードマスタ = new DataSource(this);
+    datコードマスタ->setObjectName(QStringLiteral("datコードマスタ"));
+    Gridコード表 = new DataGrid(this);
+    Gridコード表->setObjectName(QStringLiteral("Gridコード表"));
+    QHBoxLayout* buttons = buildButtons();
+    auto* left = new QVBoxLayout;
+    left->addLayout(top);
+    left->addWidget(Gridコード表, 1);
+    left->addLayout(buttons);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(16);
+    layout->addLayout(left, 3);
+    layout->addLayout(buildNotices(), 2);
+    connectCommands();
+}
+
+QHBoxLayout* CodeTab::buildTop()
+{
     using app::makeButton;
     cmbコード区分 = new Combo(this);
     cmbコード区分->setObjectName(QStringLiteral("cmbコード区分"));
@@ -62,12 +83,12 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     top->addWidget(cmd設定読込);
     top->addStretch(1);
     top->addWidget(cmdHint3);
+    return top;
+}
 
-    datコードマスタ = new DataSource(this);
-    datコードマスタ->setObjectName(QStringLiteral("datコードマスタ"));
-    Gridコード表 = new DataGrid(this);
-    Gridコード表->setObjectName(QStringLiteral("Gridコード表"));
-
+QHBoxLayout* CodeTab::buildButtons()
+{
+    using app::makeButton;
     cmd設定登録 = makeButton(QStringLiteral("cmd設定登録"), QStringLiteral("登録"), this);
     cmd設定行削除 = makeButton(QStringLiteral("cmd設定行削除"), QStringLiteral("行削除"), this,
                                QStringLiteral("指定行削除"));
@@ -82,12 +103,12 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     buttons->addStretch(1);
     buttons->addWidget(cmd設定クリア);
     buttons->addWidget(cmd設定登録);
+    return buttons;
+}
 
-    auto* left = new QVBoxLayout;
-    left->addLayout(top);
-    left->addWidget(Gridコード表, 1);
-    left->addLayout(buttons);
-
+QVBoxLayout* CodeTab::buildNotices()
+{
+    using app::makeButton;
     // Right column: data initialisation and the program's notices.
     fra初期化 = new QFrame(this);
     fra初期化->setObjectName(QStringLiteral("fra初期化"));
@@ -115,13 +136,11 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     right->addStretch(1);
     right->addWidget(lblSupport);
     right->addWidget(imgBanner);
+    return right;
+}
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(16);
-    layout->addLayout(left, 3);
-    layout->addLayout(right, 2);
-
+void CodeTab::connectCommands()
+{
     // The category is picked from the list only: typed characters and Delete do nothing.
     connect(cmbコード区分, &Combo::keyPress, this, [](int* ascii) { *ascii = 0; });
     connect(cmbコード区分, &Combo::keyDown, this, [](int* key, Qt::KeyboardModifiers) {

@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class QFrame;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class CommandButton;
 class Combo;
@@ -14,7 +16,7 @@ class TabContext;
 
 class CodeTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CodeTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -57,7 +59,13 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
+    // Steps of the constructor.
+    QHBoxLayout* buildTop();
+    QHBoxLayout* buildButtons();
+    QVBoxLayout* buildNotices(); // data initialisation and the program's notices
+    void connectCommands();
+
     void register設定(); // 登録: confirm, commit the open cell, register
     void refreshGrid();
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure

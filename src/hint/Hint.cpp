@@ -9,6 +9,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSqlDatabase>
@@ -57,20 +58,35 @@ Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_
     lblFormName = makeKeyLabel(QStringLiteral("lblFormName"), ImFrame3D1);
     lblCtlName = makeKeyLabel(QStringLiteral("lblCtlName"), ImFrame3D1);
     lblFormTitle = makeKeyLabel(QStringLiteral("lblFormTitle"), ImFrame3D1);
-    auto* keys = new QHBoxLayout(ImFrame3D1);
+    lblFormName->setToolTip(QStringLiteral("ヒントを持つ画面の名前"));
+    lblCtlName->setToolTip(QStringLiteral("ヒントボタンの名前"));
+    lblFormTitle->setToolTip(QStringLiteral("ヒントボタンを押したときの画面の見出し"));
+    lblAbout = app::makeLabel(QString(), ImFrame3D1, QStringLiteral("lblAbout"));
+    lblAbout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QFont aboutFont = lblAbout->font();
+    aboutFont.setBold(true);
+    lblAbout->setFont(aboutFont);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(lblFormName, 2);
+    keyRow->addWidget(lblCtlName, 2);
+    keyRow->addWidget(lblFormTitle, 5);
+    auto* keys = new QVBoxLayout(ImFrame3D1);
     keys->setContentsMargins(6, 6, 6, 6);
-    keys->addWidget(lblFormName, 2);
-    keys->addWidget(lblCtlName, 2);
-    keys->addWidget(lblFormTitle, 5);
+    keys->addWidget(lblAbout);
+    keys->addLayout(keyRow);
 
     ImFrame3D2 = makeFrame(QStringLiteral("ImFrame3D2"), this);
     txtContents = new QPlainTextEdit(ImFrame3D2);
     txtContents->setObjectName(QStringLiteral("txtContents"));
     txtContents->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtContents->setTabChangesFocus(true);
+    txtContents->installEventFilter(this);
+    lblState = app::makeLabel(QString(), ImFrame3D2, QStringLiteral("lblState"));
+    lblState->setWordWrap(true);
     auto* text = new QVBoxLayout(ImFrame3D2);
     text->setContentsMargins(6, 6, 6, 6);
     text->addWidget(txtContents);
+    text->addWidget(lblState);
 
     ImFrame3D6 = makeFrame(QStringLiteral("ImFrame3D6"), this);
     cmd編集 = app::makeButton(QStringLiteral("cmd編集"), QStringLiteral("編集"), ImFrame3D6);
@@ -118,6 +134,9 @@ void Hint::load()
     lblFormName->setText(key.HintFormName);
     lblFormTitle->setText(key.HintFormTitle);
     lblCtlName->setText(key.HintCtlName);
+    lblAbout->setText(key.tabCaption.isEmpty()
+                          ? QStringLiteral("ヒントボタンのメモ")
+                          : QStringLiteral("「%1」タブのヒントボタンのメモ").arg(key.tabCaption));
     // What the previous load showed or typed is gone with it.
     txtContents->clear();
     setEditing(false);
@@ -213,4 +232,28 @@ void Hint::setEditing(bool on)
     if (!on)
         txtContents->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     cmd編集->setBackColor(on ? kEditColor : kReadOnlyColor);
+    showState(false);
+}
+
+void Hint::showState(bool typedWhileReadOnly)
+{
+    if (isEditing()) {
+        lblState->setText(QStringLiteral("編集中です。「登録」で保存します。"));
+        lblState->setStyleSheet(QString());
+        return;
+    }
+    lblState->setText(QStringLiteral("表示のみです。書き換えるには「編集」を押してください。"));
+    // Typing into the read-only text says so where the eye is.
+    lblState->setStyleSheet(typedWhileReadOnly ? QStringLiteral("color: #b00020; font-weight: bold;")
+                                               : QString());
+}
+
+bool Hint::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == txtContents && e->type() == QEvent::KeyPress && !isEditing()) {
+        const QString typed = static_cast<QKeyEvent*>(e)->text();
+        if (!typed.isEmpty() && typed.at(0).isPrint())
+            showState(true);
+    }
+    return QWidget::eventFilter(watched, e);
 }

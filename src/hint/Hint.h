@@ -47,6 +47,9 @@ class Hint : public QWidget {
     QLabel* lblFormName = nullptr;
     QLabel* lblCtlName = nullptr;
     QLabel* lblFormTitle = nullptr;
+    // Beside the stored names: which tab's hint this is, and why typing waits for 編集.
+    QLabel* lblAbout = nullptr;
+    QLabel* lblState = nullptr;
     QPlainTextEdit* txtContents = nullptr;
     CommandButton* cmd編集 = nullptr;
     CommandButton* cmd登録 = nullptr;
@@ -54,7 +57,12 @@ class Hint : public QWidget {
     CommandButton* cmdクリア = nullptr;
     CommandButton* cmd閉じる = nullptr;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
   private:
+    void showState(bool typedWhileReadOnly);
+
     void setEditing(bool on);
     void register_();
     void delete_();

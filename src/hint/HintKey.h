@@ -10,6 +10,8 @@ struct HintKey {
     QString HintFormName;
     QString HintCtlName;
     QString HintFormTitle;
+    // What the user knows the button by: the caption of the tab it stands on.
+    QString tabCaption;
 };
 
 // The one set of values of the process.

@@ -54,6 +54,15 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     layout->addLayout(bottom);
 
     connect(cmd一覧読込, &QPushButton::clicked, this, [this] { Read一覧(); });
+    // Enter in the name filter and F5 read the list, as on the entry tab.
+    cmd一覧読込->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(cmb氏名選択, &Combo::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
+        // The combo reports both Enter keys as 13.
+        if (*key == 13 && !(mods & ~Qt::KeypadModifier)) {
+            *key = 0;
+            cmd一覧読込->click();
+        }
+    });
     connect(cmd一覧クリア, &QPushButton::clicked, this, [this] { Clear一覧(); });
     connect(cmd一覧削除, &QPushButton::clicked, this, [this] { Delete日報一覧(); });
     connect(cmd選択, &QPushButton::clicked, this, [this] { Select日報(); });
@@ -94,7 +103,9 @@ void ListTab::setupGrid()
                               GridColumn{"タイトル", "タイトル", 5009.953}};
     for (int c = ColDate; c <= ColTitle; ++c)
         columns[c].locked = true;
-    columns[ColTitle].stretch = true;
+    // The text columns share a wider window.
+    for (int c = ColName; c <= ColTitle; ++c)
+        columns[c].stretch = true;
     applyColumns(Grid一覧, dat一覧, columns);
     // The list is not read again at start: it shows what the last run left in it.
     refreshList();

@@ -13,8 +13,31 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace {
+// A printer already set to the form's page: the dialog takes its orientation when it is built.
+QPrinter* formPrinter()
+{
+    auto* printer = new QPrinter(QPrinter::HighResolution);
+    rpt営業日報::prepareDevice(*printer);
+    return printer;
+}
+
+// The dialog's own commands that would put the landscape A4 form on another page.
+bool changesPage(const QAction* a)
+{
+    for (const char* text : {"Portrait", "Landscape", "Page setup"})
+        if (a->text() == QCoreApplication::translate("QPrintPreviewDialog", text))
+            return true;
+    return false;
+}
+
+bool printsPages(const QAction* a)
+{
+    return a->text() == QCoreApplication::translate("QPrintPreviewDialog", "Print");
+}
+
 // The folder of the last saved file, offered again next time.
 QString& lastPdfFolder()
 {
@@ -25,7 +48,7 @@ QString& lastPdfFolder()
 
 PrintPreview::PrintPreview(const print::HeaderValues& header, const QList<print::PrintLine>& lines,
                            QWidget* parent)
-    : PrintPreview(new QPrinter(QPrinter::HighResolution), header, lines, parent)
+    : PrintPreview(formPrinter(), header, lines, parent)
 {
 }
 
@@ -38,9 +61,10 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
     setWindowModality(Qt::NonModal);
     setAttribute(Qt::WA_DeleteOnClose);
     m_printer->setDocName(QStringLiteral("営業日報"));
-    rpt営業日報::prepareDevice(*m_printer);
 
     connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+        // The print dialog may have offered another page: the form is landscape A4 only.
+        rpt営業日報::prepareDevice(*p);
         if (const store::Error e = m_report.render(*p); e.failed())
             app::tellFailure(QStringLiteral("印刷"), e);
     });
@@ -50,13 +74,10 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
     m_savePdf->setObjectName(QStringLiteral("actPDFに保存"));
     m_savePdf->setToolTip(QStringLiteral("PDFに保存"));
     connect(m_savePdf, &QAction::triggered, this, [this] { savePdfAs(); });
-    if (auto* bar = findChild<QToolBar*>()) {
-        bar->addSeparator();
-        bar->addAction(m_savePdf);
-        bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    } else {
+    if (auto* bar = findChild<QToolBar*>())
+        arrangeToolBar(bar);
+    else
         addAction(m_savePdf);
-    }
 
     // Room for a landscape page at a readable size.
     const QRect avail = (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
@@ -65,6 +86,30 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
 }
 
 PrintPreview::~PrintPreview() = default;
+
+void PrintPreview::arrangeToolBar(QToolBar* bar)
+{
+    // Printing and saving come first and carry their words, so a narrow window never hides them
+    // behind the overflow; the page commands that would break the form go.
+    QAction* print = nullptr;
+    for (QAction* a : bar->actions()) {
+        if (changesPage(a))
+            a->setVisible(false);
+        else if (!print && printsPages(a))
+            print = a;
+    }
+    QAction* first = bar->actions().value(0);
+    if (print) {
+        bar->removeAction(print);
+        bar->insertAction(first, print);
+    }
+    bar->insertAction(first, m_savePdf);
+    bar->insertSeparator(first);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QAction* a : {print, m_savePdf})
+        if (auto* button = a ? qobject_cast<QToolButton*>(bar->widgetForAction(a)) : nullptr)
+            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+}
 
 bool PrintPreview::savePdf(const QString& path)
 {

@@ -8,6 +8,7 @@
 
 class QAction;
 class QPrinter;
+class QToolBar;
 
 class PrintPreview : public QPrintPreviewDialog {
     Q_OBJECT
@@ -26,6 +27,7 @@ class PrintPreview : public QPrintPreviewDialog {
     void savePdfAs();
 
   private:
+    void arrangeToolBar(QToolBar* bar);
     PrintPreview(QPrinter* printer, const print::HeaderValues& header, const QList<print::PrintLine>& lines,
                  QWidget* parent);
 

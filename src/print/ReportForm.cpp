@@ -1,7 +1,10 @@
 #include "print/ReportForm.h"
 
+#include "print/PrintFont.h"
+#include "print/TextFit.h"
 #include "ui/grid/CellFormat.h"
 
+#include <QHash>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -69,6 +72,11 @@ const QList<LayoutItem>& detailItems()
 
 QFont layoutFont(const LayoutItem& item)
 {
+    static QHash<QString, QFont> made;
+    const QString key = item.family + u'/' + QString::number(item.points) +
+                        (item.bold ? QStringLiteral("/b") : QStringLiteral("/"));
+    if (const auto it = made.constFind(key); it != made.cend())
+        return *it;
     QFont f;
     // The monospaced face stands in for the monospaced family, the proportional for the other.
     f.setFamilies({item.family,
@@ -80,29 +88,12 @@ QFont layoutFont(const LayoutItem& item)
     f.setBold(item.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setKerning(false);
-    return f;
+    return *made.insert(key, withSearchableText(f));
 }
 
-QString fitText(const QString& text, const QFont& font, double width)
+QRectF pageNumberBox(double pageTwips)
 {
-    QString one = text;
-    one.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    one.replace(u'\n', u' ').replace(u'\r', u' ').replace(u'\t', u' ');
-    const QFontMetricsF fm(font);
-    if (fm.horizontalAdvance(one) <= width)
-        return one;
-    // Longest start that fits; a surrogate pair is never split.
-    int lo = 0, hi = int(one.size());
-    while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        if (fm.horizontalAdvance(one.left(mid)) <= width)
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    if (lo > 0 && one.at(lo - 1).isHighSurrogate())
-        --lo;
-    return one.left(lo);
+    return {kRuleRight - 2000, pageTwips - kPageNumberHeight, 2000, kPageNumberHeight};
 }
 
 } // namespace print
@@ -156,10 +147,14 @@ QStringList rpt営業日報::Detail_Format(const PrintLine& line) const
             controls::formatCell(line.備考, {})};
 }
 
+double rpt営業日報::pageTwips(const QPaintDevice& device)
+{
+    return device.height() * 1440.0 / device.logicalDpiY();
+}
+
 int rpt営業日報::linesPerPage(const QPaintDevice& device)
 {
-    const double pageTwips = device.height() * 1440.0 / device.logicalDpiY();
-    return qMax(1, int((pageTwips - kPageHeaderHeight) / kDetailHeight));
+    return qMax(1, int((pageTwips(device) - kPageHeaderHeight - kPageNumberHeight) / kDetailHeight));
 }
 
 int rpt営業日報::pageCount(const QPaintDevice& device) const
@@ -179,16 +174,18 @@ void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, co
         const QString& text = texts.value(i);
         if (text.isEmpty())
             continue;
-        const QFont font = layoutFont(item);
         // Left-aligned text keeps off the box's edge; centred text may use the whole width.
         const double inset = item.align & Qt::AlignHCenter ? 0 : kInset;
         const QRectF inner = box.adjusted(inset, 0, -inset, 0);
-        const QString shown = fitText(text, font, inner.width());
-        p.setFont(font);
+        const FittedText shown = fitText(text, layoutFont(item), inner.size());
+        p.setFont(shown.font);
         p.setPen(item.kind == LayoutItem::Label ? QColor(Qt::white) : QColor(Qt::black));
         p.save();
         p.setClipRect(box);
-        p.drawText(inner, int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), shown);
+        const double lineHeight = inner.height() / shown.lines.size();
+        for (qsizetype k = 0; k < shown.lines.size(); ++k)
+            p.drawText(QRectF(inner.left(), inner.top() + k * lineHeight, inner.width(), lineHeight),
+                       int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), shown.lines.at(k));
         p.restore();
     }
 }
@@ -202,10 +199,16 @@ store::Error rpt営業日報::render(QPagedPaintDevice& device) const
     // From here on the painter's unit is the twip.
     p.scale(device.logicalDpiX() / 1440.0, device.logicalDpiY() / 1440.0);
     const int per = linesPerPage(device);
+    const int pages = pageCount(device);
     const QStringList head = PageHeader_Format();
+    QFont numberFont = layoutFont(detailItems().constFirst());
+    numberFont.setPixelSize(qRound(kPageNumberPoints * 20));
+    // Blanks wide enough to stay blanks when the text is read back from the file.
+    numberFont.setWordSpacing(kPageNumberPoints * 20 * 0.4);
     QPen rule(Qt::black);
     rule.setWidthF(15); // three quarters of a point
     qsizetype next = 0;
+    int page = 0;
     bool first = true;
     do {
         if (!first && !device.newPage()) {
@@ -214,6 +217,10 @@ store::Error rpt営業日報::render(QPagedPaintDevice& device) const
         }
         first = false;
         paintItems(p, pageHeaderItems(), head, 0);
+        p.setFont(numberFont);
+        p.setPen(Qt::black);
+        p.drawText(pageNumberBox(pageTwips(device)), int(Qt::AlignRight | Qt::AlignVCenter),
+                   QStringLiteral("%1 / %2").arg(++page).arg(pages));
         double top = kPageHeaderHeight;
         for (int k = 0; k < per && next < m_lines.size(); ++k, ++next) {
             paintItems(p, detailItems(), Detail_Format(m_lines.at(next)), top);

@@ -51,9 +51,11 @@ inline constexpr double kRuleLeft = 70, kRuleRight = 15320, kRuleY = 300;
 // The font of a box: the form's family first, then a Japanese font our setup installs.
 QFont layoutFont(const LayoutItem& item);
 
-// The longest start of text (line breaks taken as blanks) whose width in font stays within
-// width: text never runs into the next box.
-QString fitText(const QString& text, const QFont& font, double width);
+// "n / N" at the foot of every page, right-aligned under the end of the rule: the form's
+// footer is empty, and the detail lines stop above it.
+inline constexpr double kPageNumberHeight = 240;
+inline constexpr double kPageNumberPoints = 9;
+QRectF pageNumberBox(double pageTwips);
 
 } // namespace print
 
@@ -69,7 +71,9 @@ class rpt営業日報 {
     // The texts of the detail items for one line, in the order of detailItems().
     QStringList Detail_Format(const print::PrintLine& line) const;
 
-    // Detail lines that fit under the page header of one page of device.
+    // Height of one page of device within its margins, in twips.
+    static double pageTwips(const QPaintDevice& device);
+    // Detail lines that fit between the page header and the page number of one page.
     static int linesPerPage(const QPaintDevice& device);
     int pageCount(const QPaintDevice& device) const;
 

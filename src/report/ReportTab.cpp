@@ -27,167 +27,13 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
+void ReportTab::connectCommands()
 {
-    using app::makeButton;
-    using app::makeLabel;
-
-    // Header: the creation date's left edge is fixed in twips, so the row is placed by hand.
-    auto* header = new QWidget(this);
-    header->setObjectName(QStringLiteral("header日報"));
-    header->setFixedHeight(70);
-    auto* lbl作成日 = makeLabel(QStringLiteral("作成日"), header);
-    lbl作成日->setGeometry(8, 8, 60, 24);
-    Dt日付 = new DateInput(header);
-    Dt日付->setObjectName(QStringLiteral("Dt日付"));
-    Dt日付->setGeometry(72, 8, 134, 24);
-    auto* lbl氏名 = makeLabel(QStringLiteral("氏　名"), header);
-    lbl氏名->setGeometry(228, 8, 44, 24);
-    cmb氏名 = app::makeNameCombo(QStringLiteral("cmb氏名"), header);
-    cmb氏名->setGeometry(274, 8, 190, 24);
-    auto* lbl所属 = makeLabel(QStringLiteral("所　属"), header);
-    lbl所属->setGeometry(484, 8, 44, 24);
-    cmb所属 = app::makeNameCombo(QStringLiteral("cmb所属"), header);
-    cmb所属->setGeometry(530, 8, 190, 24);
-    auto* lblタイトル = makeLabel(QStringLiteral("タイトル"), header);
-    lblタイトル->setGeometry(8, 40, 60, 24);
-    txtタイトル = new QLineEdit(header);
-    txtタイトル->setObjectName(QStringLiteral("txtタイトル"));
-    txtタイトル->setGeometry(72, 40, 648, 24);
-    cmdHint = app::makeHintButton(QStringLiteral("cmdHint"), header);
-    cmdHint->move(740, 8);
-    connect(cmdHint, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint->objectName()); });
-
-    // The grid and the controls it uses as cell editors.
-    dat日報 = new DataSource(this);
-    dat日報->setObjectName(QStringLiteral("dat日報"));
-    dat備考 = new DataSource(this);
-    dat備考->setObjectName(QStringLiteral("dat備考"));
-    dat訪問先 = new DataSource(this);
-    dat訪問先->setObjectName(QStringLiteral("dat訪問先"));
-    Grid日報 = new DataGrid(this);
-    Grid日報->setObjectName(QStringLiteral("Grid日報"));
-    Dt日付入力 = new DateInput(this);
-    Dt日付入力->setObjectName(QStringLiteral("Dt日付入力"));
-    Dt日付入力->hide();
-    DD訪問先 = new DropDown(this);
-    DD訪問先->setObjectName(QStringLiteral("DD訪問先"));
-    DD訪問先->hide();
-    DD備考 = new DropDown(this);
-    DD備考->setObjectName(QStringLiteral("DD備考"));
-    DD備考->hide();
-
-    // Buttons: line commands on the left, report commands on the right.
-    cmd行削除 = makeButton(QStringLiteral("cmd行削除"), QStringLiteral("行削除"), this);
-    cmd全選択 = makeButton(QStringLiteral("cmd全選択"), QStringLiteral("全選択"), this);
-    cmd全解除 = makeButton(QStringLiteral("cmd全解除"), QStringLiteral("全解除"), this);
-    cmdクリア = makeButton(QStringLiteral("cmdクリア"), QStringLiteral("クリア"), this);
-    cmd読込 = makeButton(QStringLiteral("cmd読込"), QStringLiteral("読込"), this);
-    cmd印刷 = makeButton(QStringLiteral("cmd印刷"), QStringLiteral("印刷"), this);
-    cmd登録 = makeButton(QStringLiteral("cmd登録"), QStringLiteral("登録"), this);
-    cmd閉じる = makeButton(QStringLiteral("cmd閉じる"), QStringLiteral("閉じる"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(6);
-    buttons->addWidget(cmd行削除);
-    buttons->addWidget(cmd全選択);
-    buttons->addWidget(cmd全解除);
-    lbl登録結果 = new RegisteredNote(Grid日報, dat日報, this);
-    buttons->addWidget(lbl登録結果, 1);
-    buttons->addWidget(cmdクリア);
-    buttons->addWidget(cmd読込);
-    buttons->addWidget(cmd印刷);
-    buttons->addWidget(cmd登録);
-    buttons->addSpacing(16);
-    buttons->addWidget(cmd閉じる);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 4, 8, 8);
-    layout->setSpacing(6);
-    layout->addWidget(header);
-    layout->addWidget(Grid日報, 1);
-    layout->addLayout(buttons);
-
-    // The pop-up editor for long contents floats over the grid.
-    Cnテキスト入力 = new QFrame(this);
-    Cnテキスト入力->setObjectName(QStringLiteral("Cnテキスト入力"));
-    Cnテキスト入力->setFrameShape(QFrame::Box);
-    Cnテキスト入力->setAutoFillBackground(true);
-    Cnテキスト入力->setStyleSheet(
-        QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
-    auto* popupTitle = makeLabel(QStringLiteral("内　　容"), Cnテキスト入力);
-    txt内容 = new QPlainTextEdit(Cnテキスト入力);
-    txt内容->setObjectName(QStringLiteral("txt内容"));
-    txt内容->installEventFilter(this);
-    // Tab goes on to 決定, as in any dialog; a new line is plain Enter.
-    txt内容->setTabChangesFocus(true);
-    cmd入力書込 = makeButton(QStringLiteral("cmd入力書込"), QStringLiteral("決定"), Cnテキスト入力,
-                             QStringLiteral("入力した内容を行に書き込みます (Ctrl+Enter)"));
-    cmd入力閉じる = makeButton(QStringLiteral("cmd入力閉じる"), QStringLiteral("閉じる"), Cnテキスト入力,
-                               QStringLiteral("書き込まずに閉じます (Esc)"));
-    cmd入力書込->installEventFilter(this);
-    cmd入力閉じる->installEventFilter(this);
-    auto* popupButtons = new QHBoxLayout;
-    popupButtons->addStretch(1);
-    popupButtons->addWidget(cmd入力書込);
-    popupButtons->addWidget(cmd入力閉じる);
-    auto* popupLayout = new QVBoxLayout(Cnテキスト入力);
-    popupLayout->setContentsMargins(10, 8, 10, 10);
-    popupLayout->addWidget(popupTitle);
-    popupLayout->addWidget(txt内容, 1);
-    popupLayout->addLayout(popupButtons);
-    Cnテキスト入力->hide();
-    m_panelBlocks = {header,    Grid日報, cmd行削除, cmd全選択, cmd全解除,
-                     cmdクリア, cmd読込,  cmd印刷,   cmd登録,   cmd閉じる};
-
-    setTabOrder(Dt日付, cmb氏名);
-    setTabOrder(cmb氏名, cmb所属);
-    setTabOrder(cmb所属, txtタイトル);
-    setTabOrder(txtタイトル, Grid日報);
-    setTabOrder(Grid日報, cmd行削除);
-    setTabOrder(cmd行削除, cmd全選択);
-    setTabOrder(cmd全選択, cmd全解除);
-    setTabOrder(cmd全解除, cmdクリア);
-    setTabOrder(cmdクリア, cmd読込);
-    setTabOrder(cmd読込, cmd印刷);
-    setTabOrder(cmd印刷, cmd登録);
-    setTabOrder(cmd登録, cmd閉じる);
-
-    // Enter in a header field moves on to the next one, and from the title to the first line.
-    for (QWidget* w : {static_cast<QWidget*>(Dt日付), static_cast<QWidget*>(cmb氏名),
-                       static_cast<QWidget*>(cmb所属), static_cast<QWidget*>(txtタイトル)})
-        w->installEventFilter(this);
-    Dt日付->setArrowsStepDays(true);
-    // A line's date typed without its year belongs near the report's creation date.
-    Dt日付入力->setReferenceDate([this] { return Dt日付->date(); });
-
-    // Every command has its key, shown in its tooltip.
-    const struct {
-        CommandButton* button;
-        QKeySequence key;
-        QString tip;
-    } keys[] = {
-        {cmd登録, QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("日報を登録します")},
-        {cmd読込, QKeySequence(Qt::Key_F5), QStringLiteral("作成日と氏名の日報を読み込みます")},
-        {cmd印刷, QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("日報を印刷します")},
-        {cmdクリア, QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("画面をクリアして新しい日報にします")},
-        {cmd行削除, QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("チェックした行を削除します")},
-        {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
-         QStringLiteral("日付のある行をすべてチェックします")},
-        {cmd全解除, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U),
-         QStringLiteral("行のチェックをすべて外します")},
-        {cmd閉じる, QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("終了します")},
-    };
-    for (const auto& k : keys) {
-        k.button->setShortcut(k.key);
-        QString tip = k.tip + QStringLiteral(" (") + k.key.toString(QKeySequence::NativeText);
-        if (k.button == cmd読込)
-            tip += QStringLiteral(", Ctrl+O");
-        k.button->setToolTip(tip + u')');
-    }
-    auto* readKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
-    connect(readKey, &QShortcut::activated, cmd読込, &QPushButton::animateClick);
-
-    connect(cmdクリア, &QPushButton::clicked, this, [this] { Clear日報(); });
+    connect(cmdクリア, &QPushButton::clicked, this, [this] {
+        Clear日報();
+        // The next report starts with its creation date.
+        Dt日付->setFocus(Qt::ShortcutFocusReason);
+    });
     connect(cmd行削除, &QPushButton::clicked, this, [this] { LineDelete日報(); });
     connect(cmd全選択, &QPushButton::clicked, this, [this] { Set全選択(true); });
     connect(cmd全解除, &QPushButton::clicked, this, [this] { Set全選択(false); });
@@ -248,9 +94,13 @@ void ReportTab::setupGrid()
     place.editor = DD訪問先;
     GridColumn text{"内容", "内　　容", 3690, left};
     text.actionOnly = true;
-    text.stretch = true;
+    // The text columns share a wider window.
+    place.stretch = text.stretch = true;
     GridColumn note{"備考", "備　考", 2300, left};
     note.editor = DD備考;
+    note.stretch = true;
+    GridColumn person{"担当", "担当", 1240, centre};
+    person.stretch = true;
     GridColumn time{"時間", "時間", 764.7874, centre, "00:00"};
     // 930 and 9:30 are 0930; a text that is no time stays in the cell, marked, never emptied.
     time.rule = [](const QString& typed) {
@@ -259,8 +109,7 @@ void ReportTab::setupGrid()
             return TypedValue{{}, QStringLiteral("時間が正しくありません")};
         return TypedValue{kept ? *kept : QVariant(), {}};
     };
-    applyColumns(Grid日報, dat日報,
-                 {no, tick, shown, date, time, place, GridColumn{"担当", "担当", 1240, centre}, text, note});
+    applyColumns(Grid日報, dat日報, {no, tick, shown, date, time, place, person, text, note});
     DD訪問先->setDataSource(dat訪問先);
     DD訪問先->setListField(QStringLiteral("sname"));
     DD備考->setDataSource(dat備考);

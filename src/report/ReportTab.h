@@ -8,6 +8,8 @@
 #include <QWidget>
 
 class QFrame;
+class QHBoxLayout;
+class PlacedLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -87,11 +89,19 @@ signals:
     // 登録 stored the report with this header.
     void registered(const QDate& date, const QString& name, const QString& dept, const QString& title);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // Steps of the constructor.
+    QWidget* buildHeader();
+    void buildGrid();
+    QHBoxLayout* buildButtons();
+    void buildPopup();
+    void setKeys();
+    void connectCommands();
+
     bool checkKey(); // the creation date and the name are both given
     void placePopup();
     void refreshLines();
@@ -103,6 +113,7 @@ protected:
     void toFirstLine();
 
     TabContext* m_context = nullptr;
+    PlacedLayout* m_headerPlaces = nullptr;
     int m_popupRow = -1;           // the line the 内容 panel was opened on
     QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     print::HeaderValues m_prn;

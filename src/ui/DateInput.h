@@ -59,6 +59,8 @@ class DateInput : public QLineEdit, public CellEditor {
     QString cellValueProblem() const override;
     void showProblem() override { setInvalid(true); }
     void closePopup() override { hideCalendar(); }
+    bool offersList() const override { return true; }
+    void openList() override { showCalendar(); }
     int minimumCellWidth() const override { return minimumSizeHint().width(); }
     QSize minimumSizeHint() const override;
 

@@ -23,6 +23,8 @@ class DropDown : public QComboBox, public CellEditor {
     // Re-reads the list from its table, then shows v.
     void setCellValue(const QVariant& v) override;
     void closePopup() override { hidePopup(); }
+    bool offersList() const override { return true; }
+    void openList() override { showPopup(); }
 
   signals:
     void picked(); // an item was chosen from the list

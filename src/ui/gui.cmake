@@ -7,6 +7,7 @@ target_sources(tesvan_gui PRIVATE
   src/ui/DropDown.h src/ui/DropDown.cpp
   src/ui/DateInput.h src/ui/DateInput.cpp
   src/ui/Controls.h src/ui/Controls.cpp
+  src/ui/PlacedLayout.h src/ui/PlacedLayout.cpp
   src/ui/grid/CellFormat.h src/ui/grid/CellFormat.cpp
   src/ui/grid/CellEditor.h
   src/ui/grid/DataSource.h src/ui/grid/DataSource.cpp

@@ -5,8 +5,17 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
+#include "ui/DropDown.h"
+#include "ui/grid/GridColumns.h"
+#include "ui/grid/GridDelegate.h"
+#include <QScrollBar>
 #include "report/ReportTab.h"
+#include "store/Db.h"
+#include "store/Rows.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,7 +25,7 @@ using namespace testing;
 
 class TstEntryKeys : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void panelBelongsToItsLine();
@@ -32,11 +41,21 @@ private slots:
     void mistypedLineDateStaysInItsEditor();
     void emojiStartsACell();
     void tabOrderAroundTheGrid();
-    void windowGrows();
+    void windowLaysItselfOut_data();
+    void windowLaysItselfOut();
+    void clearReturnsToCreationDate();
+    void listKeysOpenCellLists_data();
+    void listKeysOpenCellLists();
 
-private:
-    QVariant work(const QString& sql, const QVariantList& args = {}) { return firstValue(m_w->WorkDb(), sql, args); }
-    QVariant main(const QString& sql, const QVariantList& args = {}) { return firstValue(m_w->MainDb(), sql, args); }
+  private:
+    QVariant work(const QString& sql, const QVariantList& args = {})
+    {
+        return firstValue(m_w->WorkDb(), sql, args);
+    }
+    QVariant main(const QString& sql, const QVariantList& args = {})
+    {
+        return firstValue(m_w->MainDb(), sql, args);
+    }
     void goTo(int row, int col)
     {
         r->Grid日報->setFocus();
@@ -146,9 +165,12 @@ void TstEntryKeys::yearlessLineDateNearCreationDate_data()
     QTest::addColumn<QDate>("created");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("December report typed in January") << QDate(2025, 12, 26) << "12/26" << "2025-12-26";
-    QTest::newRow("visit after new year") << QDate(2025, 12, 26) << "1/5" << "2026-01-05";
-    QTest::newRow("January report, December visit") << QDate(2026, 1, 3) << "12/29" << "2025-12-29";
+    QTest::newRow("December report typed in January") << QDate(2025, 12, 26) << "12/26"
+                                                      << "2025-12-26";
+    QTest::newRow("visit after new year") << QDate(2025, 12, 26) << "1/5"
+                                          << "2026-01-05";
+    QTest::newRow("January report, December visit") << QDate(2026, 1, 3) << "12/29"
+                                                    << "2025-12-29";
     QTest::newRow("no creation date: near today")
         << QDate() << QDate::currentDate().toString("MM/dd") << QDate::currentDate().toString(Qt::ISODate);
 }
@@ -197,7 +219,7 @@ void TstEntryKeys::commandKeys()
     const struct {
         CommandButton* button;
         QString key;
-    } keys[] = {{r->cmd登録, "Ctrl+S"}, {r->cmd読込, "F5"},        {r->cmd印刷, "Ctrl+P"},
+    } keys[] = {{r->cmd登録, "Ctrl+S"},   {r->cmd読込, "F5"},         {r->cmd印刷, "Ctrl+P"},
                 {r->cmdクリア, "Ctrl+N"}, {r->cmd行削除, "Ctrl+Del"}, {r->cmd閉じる, "Ctrl+Q"}};
     for (const auto& k : keys)
         QVERIFY2(k.button->toolTip().contains(k.key), qPrintable(k.button->toolTip()));
@@ -257,12 +279,14 @@ void TstEntryKeys::fillDown()
     typeText("佐藤");
     pressKey(Qt::Key_Return);
 
-    for (const int col : {ReportTab::ColShowDate, ReportTab::ColTime, ReportTab::ColPlace, ReportTab::ColPerson}) {
+    for (const int col :
+         {ReportTab::ColShowDate, ReportTab::ColTime, ReportTab::ColPlace, ReportTab::ColPerson}) {
         goTo(1, col);
         QTest::keyClick(r->Grid日報, Qt::Key_D, Qt::ControlModifier);
     }
-    QCOMPARE(work("SELECT 表示日付 || 日付 || 時間 || 訪問先 || 担当 FROM w営業日報 WHERE 行番号 = 2").toString(),
-             QString("2026-04-022026-04-020930山田商事佐藤"));
+    QCOMPARE(
+        work("SELECT 表示日付 || 日付 || 時間 || 訪問先 || 担当 FROM w営業日報 WHERE 行番号 = 2").toString(),
+        QString("2026-04-022026-04-020930山田商事佐藤"));
     // On the first line there is nothing above.
     goTo(0, ReportTab::ColPlace);
     QTest::keyClick(r->Grid日報, Qt::Key_D, Qt::ControlModifier);
@@ -338,27 +362,179 @@ void TstEntryKeys::tabOrderAroundTheGrid()
     QCOMPARE(QApplication::focusWidget(), r->cmd行削除);
 }
 
-// Extra width goes to 内容 and extra height to the grid; line 100's number shows whole.
-void TstEntryKeys::windowGrows()
+void TstEntryKeys::windowLaysItselfOut_data()
 {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("smallest, 800x560") << QSize(800, 560);
+    QTest::newRow("default") << QSize(900, 660);
+    QTest::newRow("1366x768") << QSize(1366, 768);
+    QTest::newRow("1400x1000") << QSize(1400, 1000);
+}
+
+// Nothing is cut off or covered at any size down to 800x560; the default keeps the header's
+// places; a wider window gives its width to the text columns, each in proportion.
+void TstEntryKeys::windowLaysItselfOut()
+{
+    QFETCH(QSize, size);
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w));
+    m_w->resize(size);
+    QTRY_COMPARE(m_w->size(), size);
+    for (int tab = 0; tab < 3; ++tab) {
+        m_w->SSTab1->setCurrentIndex(tab);
+        QWidget* page = m_w->SSTab1->currentWidget();
+        QTRY_VERIFY(page->isVisible());
+        QCoreApplication::processEvents();
+        QList<QPair<QString, QRect>> seen;
+        for (QWidget* w : page->findChildren<QWidget*>(Qt::FindChildrenRecursively)) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<DateInput*>(w) || w->objectName() == u"txtタイトル";
+            if (!control || w->objectName().isEmpty() || !w->isVisible() ||
+                w->parentWidget()->inherits("QComboBox") ||
+                w->parentWidget()->inherits("QAbstractScrollArea") || w->window() != m_w)
+                continue;
+            const QRect at(w->mapTo(page, QPoint(0, 0)), w->size());
+            QVERIFY2(page->rect().contains(at), qPrintable(w->objectName() + " cut off"));
+            QVERIFY2(w->width() >= qMin(w->minimumSizeHint().width(), 60),
+                     qPrintable(QStringLiteral("%1 %2 < %3")
+                                    .arg(w->objectName())
+                                    .arg(w->width())
+                                    .arg(w->minimumSizeHint().width())));
+            for (const auto& [name, other] : seen)
+                QVERIFY2(!at.intersects(other), qPrintable(w->objectName() + " covers " + name));
+            seen.append({w->objectName(), at});
+        }
+    }
+    m_w->SSTab1->setCurrentIndex(0);
     DataGrid* g = r->Grid日報;
-    const int textBefore = g->columnWidth(ReportTab::ColText);
-    const int gridHeight = g->height();
-    const QSize start = m_w->size();
-    m_w->resize(1400, 1000);
-    QTRY_VERIFY(g->columnWidth(ReportTab::ColText) > textBefore + 300);
-    QVERIFY(g->height() > gridHeight + 200);
+    QTRY_VERIFY(g->isVisible());
+    // TESVAN_SHOTS names a folder for pictures of each size, to look at.
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        for (int tab = 2; tab >= 0; --tab) {
+            m_w->SSTab1->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            m_w->grab().save(QStringLiteral("%1/window-%2x%3-tab%4.png")
+                                 .arg(shots)
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(tab));
+        }
+    auto base = [g](double twips) { return qRound(twips * g->logicalDpiX() / 1440); };
+    if (size == QSize(900, 660)) {
+        // The described places: the creation date 1080 twips in, 2010 wide; the lists 190 px.
+        QVERIFY(qAbs(r->Dt日付->x() - base(1080)) <= 1);
+        QVERIFY(qAbs(r->Dt日付->width() - base(2010)) <= 1);
+        QCOMPARE(r->cmb氏名->width(), 190);
+        QCOMPARE(r->cmb所属->width(), 190);
+    }
     int used = 0;
     for (int c = 0; c < g->model()->columnCount(); ++c)
         if (!g->isColumnHidden(c))
             used += g->columnWidth(c);
-    QCOMPARE(used, g->viewport()->width()); // no grey area beside the last column
-    QCOMPARE(g->columnWidth(ReportTab::ColPlace), qRound(1950.236 * g->logicalDpiX() / 1440));
+    const struct {
+        int col;
+        double twips;
+    } text[] = {{ReportTab::ColPlace, 1950.236},
+                {ReportTab::ColPerson, 1240},
+                {ReportTab::ColText, 3690},
+                {ReportTab::ColNote, 2300}};
+    // Every column in view, no grey area beside the last one.
+    QCOMPARE(used, g->viewport()->width());
+    QVERIFY(!g->horizontalScrollBar()->isVisible());
+    // Only a window smaller than the default narrows the text columns, and not far.
+    const int share = size.width() < 900 ? GridColumns::kNarrowestShare : 100;
+    for (const auto& c : text)
+        QVERIFY(g->columnWidth(c.col) >= base(c.twips) * share / 100 - 1);
+    QCOMPARE(g->columnWidth(ReportTab::ColTime), base(764.7874));
+    if (size.width() >= 1366) {
+        // Every text column takes a share of the width, in proportion to its own.
+        const double place = double(g->columnWidth(ReportTab::ColPlace)) / base(1950.236);
+        QVERIFY2(place > 1.2, qPrintable(QString::number(place)));
+        for (const auto& c : text)
+            QVERIFY(qAbs(double(g->columnWidth(c.col)) / base(c.twips) - place) < 0.05);
+    }
     QVERIFY(g->columnWidth(ReportTab::ColNo) >= g->fontMetrics().horizontalAdvance("100") + 4);
-    // The date column is as wide as its editor, so the editor fits its cell.
     QVERIFY(g->columnWidth(ReportTab::ColShowDate) >= r->Dt日付入力->minimumSizeHint().width());
-    m_w->resize(start);
-    QTRY_COMPARE(g->columnWidth(ReportTab::ColText), textBefore);
+}
+
+// Ctrl+N from the middle of the grid: a new report starts at its creation date.
+void TstEntryKeys::clearReturnsToCreationDate()
+{
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_w));
+    goTo(4, ReportTab::ColPlace);
+    QTRY_COMPARE(QApplication::focusWidget(), r->Grid日報);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), r->Dt日付);
+    QVERIFY(r->Dt日付->isNull());
+    // The clear button itself does the same.
+    goTo(2, ReportTab::ColTime);
+    QTest::mouseClick(r->cmdクリア, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::focusWidget(), r->Dt日付);
+}
+
+void TstEntryKeys::listKeysOpenCellLists_data()
+{
+    QTest::addColumn<int>("col");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("mods");
+    QTest::newRow("訪問先 F4") << int(ReportTab::ColPlace) << int(Qt::Key_F4) << int(Qt::NoModifier);
+    QTest::newRow("訪問先 Alt+Down") << int(ReportTab::ColPlace) << int(Qt::Key_Down) << int(Qt::AltModifier);
+    QTest::newRow("備考 F4") << int(ReportTab::ColNote) << int(Qt::Key_F4) << int(Qt::NoModifier);
+    QTest::newRow("備考 Alt+Down") << int(ReportTab::ColNote) << int(Qt::Key_Down) << int(Qt::AltModifier);
+    QTest::newRow("日付 F4 opens the calendar")
+        << int(ReportTab::ColShowDate) << int(Qt::Key_F4) << int(Qt::NoModifier);
+}
+
+// From a selected cell, F4 and Alt+Down open the cell's list; its arrow shows on the cell.
+void TstEntryKeys::listKeysOpenCellLists()
+{
+    QFETCH(int, col);
+    QFETCH(int, key);
+    QFETCH(int, mods);
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_w));
+    for (const char* table : {"w訪問先", "w備考"})
+        QCOMPARE(store::run(m_w->WorkDb(),
+                            QStringLiteral("INSERT INTO %1 (sname) VALUES ('東京商事'), ('大阪物産')")
+                                .arg(QString::fromUtf8(table))),
+                 QString());
+    DataGrid* g = r->Grid日報;
+    goTo(3, ReportTab::ColTime);
+    QTRY_COMPARE(QApplication::focusWidget(), g);
+    // The arrow: dark pixels at the right of the empty current cell, none on a plain one.
+    auto arrowInk = [g](int col) {
+        const QRect cell = g->visualRect(g->model()->index(3, col));
+        const QImage img = g->viewport()->grab(cell).toImage();
+        // Ink is what stands out from the cell's own background, left of any arrow.
+        const int back = qGray(img.pixel(4, img.height() / 2));
+        const QRect arrow =
+            GridDelegate::listArrowRect(cell).translated(-cell.topLeft()).adjusted(4, 4, -4, -4);
+        int ink = 0;
+        for (int y = arrow.top(); y <= arrow.bottom(); ++y)
+            for (int x = arrow.left(); x <= arrow.right(); ++x)
+                ink += qAbs(qGray(img.pixel(x, y)) - back) > 60;
+        return ink;
+    };
+    QCOMPARE(arrowInk(ReportTab::ColTime), 0);
+    g->setCol(col);
+    QTRY_VERIFY(arrowInk(col) > 0);
+    QTest::keyClick(g, Qt::Key(key), Qt::KeyboardModifiers(mods));
+    if (col == ReportTab::ColShowDate) {
+        QTRY_VERIFY(r->Dt日付入力->isCalendarVisible());
+        r->Dt日付入力->hideCalendar();
+    } else {
+        DropDown* dd = col == ReportTab::ColPlace ? r->DD訪問先 : r->DD備考;
+        QTRY_VERIFY(dd->view()->isVisible());
+        dd->hidePopup();
+    }
+    QCOMPARE(g->row(), 3);
+    QCOMPARE(g->col(), col);
+    // Down alone still moves to the next line.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::focusWidget(), g);
+    QTest::keyClick(g, Qt::Key_Down);
+    QCOMPARE(g->row(), 4);
 }
 
 QTEST_MAIN(TstEntryKeys)

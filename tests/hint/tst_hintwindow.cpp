@@ -57,6 +57,7 @@ class TstHintWindow : public QObject {
     void editToggle();
     void secondClick_data();
     void secondClick();
+    void typingWhileReadOnlyIsExplained();
     void noAtConfirmationChangesNothing_data();
     void noAtConfirmationChangesNothing();
     void failedWriteIsReported_data();
@@ -161,6 +162,10 @@ void TstHintWindow::buttonWithoutHintOpensEmpty()
     QCOMPARE(key.HintFormName, u"FrmTesvan"_s);
     QCOMPARE(key.HintCtlName, button);
     QCOMPARE(key.HintFormTitle, kCaption);
+    // Beside the stored names, the tab the user pressed the button on.
+    const QStringList tabs = {u"営業日報"_s, u"日報一覧"_s, u"設定・情報"_s};
+    QVERIFY2(h->lblAbout->text().contains(u"「"_s + tabs[tabOf(button)] + u"」タブ"_s),
+             qPrintable(h->lblAbout->text()));
     // The main window stays usable while the hint is open.
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(m_w->isEnabled());
@@ -487,6 +492,26 @@ void TstHintWindow::closingMainWindowClosesHintFirst()
     QCOMPARE(order, QStringList({"hint closed", "run ended"}));
     if (h)
         h->removeEventFilter(&watch);
+}
+
+void TstHintWindow::typingWhileReadOnlyIsExplained()
+{
+    Hint* h = openHint("cmdHint2");
+    QVERIFY(h);
+    QVERIFY(h->lblState->text().contains(u"「編集」を押して"_s));
+    const QString calm = h->lblState->styleSheet();
+    // Typed before 編集: nothing is written, and the window says why, marked.
+    typeText(u"メモ"_s);
+    QCOMPARE(h->txtContents->toPlainText(), QString());
+    QVERIFY(h->lblState->text().contains(u"「編集」を押して"_s));
+    QVERIFY(h->lblState->styleSheet() != calm);
+    // After 編集 the same keys type, and the window says it is editing.
+    h->cmd編集->click();
+    typeText(u"メモ"_s);
+    QCOMPARE(h->txtContents->toPlainText(), u"メモ"_s);
+    QVERIFY(h->lblState->text().contains(u"編集中"_s));
+    h->cmd編集->click();
+    QCOMPARE(h->lblState->styleSheet(), calm);
 }
 
 QTEST_MAIN(TstHintWindow)

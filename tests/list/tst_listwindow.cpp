@@ -33,6 +33,8 @@ class TstListWindow : public QObject {
     void selectOnEmptyRowDoesNothing_data();
     void selectOnEmptyRowDoesNothing();
     void manyRowsAreFetchedAsShown();
+    void readKeys_data();
+    void readKeys();
 
   private:
     void report(const QString& date, const QString& name, int lines = 2);
@@ -334,6 +336,42 @@ void TstListWindow::manyRowsAreFetchedAsShown()
     t->cmd一覧削除->click();
     QCOMPARE(g->model()->rowCount(), 5999);
     QCOMPARE(storedReports(), 5999);
+}
+
+void TstListWindow::readKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("inFilter");
+    QTest::newRow("Enter in the name filter") << int(Qt::Key_Return) << true;
+    QTest::newRow("keypad Enter in the name filter") << int(Qt::Key_Enter) << true;
+    QTest::newRow("F5 in the name filter") << int(Qt::Key_F5) << true;
+    QTest::newRow("F5 in the grid") << int(Qt::Key_F5) << false;
+}
+
+void TstListWindow::readKeys()
+{
+    QFETCH(int, key);
+    QFETCH(bool, inFilter);
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_w));
+    report(u"2026-12-01"_s, u"山田"_s);
+    report(u"2026-12-02"_s, u"佐藤"_s);
+    QVERIFY(listed().isEmpty());
+    QWidget* target = inFilter ? static_cast<QWidget*>(t->cmb氏名選択) : t->Grid一覧;
+    target->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), target);
+    if (inFilter) {
+        const QString name = u"山田"_s;
+        for (const QChar ch : name)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch),
+                                Qt::NoModifier);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    // Read through the button's path: the filter holds, nothing else is asked.
+    QTRY_COMPARE(listed().size(), inFilter ? 1 : 2);
+    QVERIFY(listed().first().contains(u"山田"_s));
+    QVERIFY(m_fx.boxes->shown.isEmpty());
 }
 
 QTEST_MAIN(TstListWindow)

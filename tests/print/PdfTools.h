@@ -39,26 +39,11 @@ inline QString runTool(const char* name, const QStringList& args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// Qt's PDF text layer names a kanji by the first code point the font maps to its glyph; the
-// Japanese fonts draw the Kangxi radicals with the ideographs' glyphs, so 日 reads back as ⽇.
-// Those radicals are folded back here; nothing else is touched (full-width blanks stay).
-inline QString foldRadicals(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text)
-        out += (c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF)
-                   ? QString(c).normalized(QString::NormalizationForm_KC)
-                   : QString(c);
-    return out;
-}
-
 // The text of every page of pdf, laid out as printed; one entry per page.
 inline QStringList pdfPages(const QString& pdf)
 {
     QStringList pages =
-        foldRadicals(runTool("pdftotext", {QStringLiteral("-layout"), pdf, QStringLiteral("-")}))
-            .split(u'\f');
+        runTool("pdftotext", {QStringLiteral("-layout"), pdf, QStringLiteral("-")}).split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;

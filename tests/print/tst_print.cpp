@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "print/PrintSnapshot.h"
 #include "print/ReportForm.h"
+#include "print/TextFit.h"
 #include "report/ReportStore.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
@@ -92,8 +93,6 @@ class TstPrint : public QObject {
     void headerValues();
     void suggestedPdfName_data();
     void suggestedPdfName();
-    void fitText_data();
-    void fitText();
 
     void headerOnEveryPage();
     void linesOrderAndFormats();
@@ -101,6 +100,8 @@ class TstPrint : public QObject {
     void emptyHeaderFields();
     void pageSizeAndFonts();
     void longContentsStayInBox();
+    void searchableText_data();
+    void searchableText();
     void noDatedLineGivesOnePage();
     void pageImageMatchesLayout_data();
     void pageImageMatchesLayout();
@@ -336,38 +337,6 @@ void TstPrint::suggestedPdfName()
     QCOMPARE(print::suggestedPdfName({{}, date, {}, name}), file);
 }
 
-void TstPrint::fitText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("whole");
-    QTest::newRow("short text whole") << "東京商事" << true;
-    QTest::newRow("1000 characters cut") << QString(1000, QChar(0x3042)) << false;
-    QTest::newRow("line breaks as blanks") << "一行目\n二行目\r\n三" << true;
-    QTest::newRow("long ASCII cut") << QString(300, u'W') << false;
-    QTest::newRow("characters outside the BMP not split") << QString::fromUtf8("𠮷").repeated(200) << false;
-}
-
-void TstPrint::fitText()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, whole);
-    const print::LayoutItem& contents = print::detailItems().at(5);
-    QCOMPARE(contents.name, QString("txt内容"));
-    const QFont font = print::layoutFont(contents);
-    const double width = contents.rect.width() - 60;
-    const QString shown = print::fitText(text, font, width);
-    QVERIFY(QFontMetricsF(font).horizontalAdvance(shown) <= width);
-    QVERIFY(!shown.contains(u'\n') && !shown.contains(u'\r'));
-    QVERIFY(!shown.isEmpty() && !shown.back().isHighSurrogate());
-    if (whole) {
-        QCOMPARE(shown.size(), text.size() - text.count(QStringLiteral("\r\n")));
-    } else {
-        QVERIFY(shown.size() < text.size());
-        // Nothing more would have fitted.
-        QVERIFY(QFontMetricsF(font).horizontalAdvance(text.left(shown.size() + 2)) > width);
-    }
-}
-
 void TstPrint::headerOnEveryPage()
 {
     QList<print::PrintLine> lines;
@@ -396,6 +365,13 @@ void TstPrint::headerOnEveryPage()
         expected << i;
     QCOMPARE(all, expected);
     QCOMPARE(perPage, (QList<int>{31, 31, 31, 7}));
+    // Each page carries its number of the four, once.
+    for (int n = 1; n <= 4; ++n) {
+        const QString mark = QStringLiteral("%1 / 4").arg(n);
+        QVERIFY2(pages[n - 1].count(mark) == 1, qPrintable(pages[n - 1].right(300)));
+        for (int other = 1; other <= 4; ++other)
+            QVERIFY(other == n || !pages[n - 1].contains(QStringLiteral("%1 / 4").arg(other)));
+    }
 }
 
 void TstPrint::linesOrderAndFormats()
@@ -485,24 +461,78 @@ void TstPrint::pageSizeAndFonts()
 
 void TstPrint::longContentsStayInBox()
 {
+    const QString typed =
+        QStringLiteral("見積書を提出した。先方の部長が検討中で、来週までに回答をもらう予定。");
     const QList<print::PrintLine> lines = {
-        printLine(1, "2026-12-08", "0930", QString(1000, QChar(0x3042)), "備考欄")};
+        printLine(1, "2026-12-08", "0930", typed, "備考欄"),
+        printLine(2, "2026-12-08", "1000", QString(1000, QChar(0x3042)), "二行目")};
     const QString pdf = writePdf(header(), lines);
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pages.size(), 1);
-    const QString line = lineWith(pages[0], QStringLiteral("備考欄"));
-    const qsizetype shown = line.count(QChar(0x3042));
-    // 6,000 twips hold about 24 full-width characters of 12 pt.
-    QVERIFY2(shown >= 20 && shown <= 25, qPrintable(QString::number(shown)));
-    QVERIFY2(line.indexOf(QChar(0x3042)) < line.indexOf(QStringLiteral("備考欄")), qPrintable(line));
+    // The whole of the first contents is printed, the end included.
+    QString flat = pages[0];
+    flat.remove(QRegularExpression(QStringLiteral("\\s")));
+    QVERIFY2(flat.contains(QStringLiteral("来週までに回答をもらう予定。")), qPrintable(pages[0]));
+    // What cannot be printed is marked, never cut silently.
+    QVERIFY2(flat.contains(QString(10, QChar(0x3042)) + print::kEllipsis), qPrintable(pages[0]));
 
     // Between the contents box and the remark's text nothing is painted.
     const QImage img = pdfPageImage(pdf, 1, 144, m_tmp.path());
     QVERIFY(!img.isNull());
-    const int y0 = (600 + 1100 + 20) / 10, y1 = (600 + 1100 + 260) / 10;
-    for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
-        for (int y = y0; y < y1; ++y)
-            QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        img.save(shots + QStringLiteral("/long-contents.png"));
+    for (int line = 0; line < 2; ++line) {
+        const int top = 600 + 1100 + line * 310;
+        for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
+            for (int y = (top + 10) / 10; y < (top + 280) / 10; ++y)
+                QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+    }
+}
+
+void TstPrint::searchableText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("dept");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("contents");
+    // Kanji that the Japanese fonts also draw as Kangxi radicals (日 一 山 田 月 人 …).
+    QTest::newRow("radical look-alikes") << "山田一郎"
+                                         << "人事部"
+                                         << "日報 十二月"
+                                         << "月曜日に山田様と面談";
+    QTest::newRow("more look-alikes") << "田中大"
+                                      << "営業一課"
+                                      << "週報 水曜日"
+                                      << "人力車の見学、口頭で説明";
+    QTest::newRow("mixed scripts") << "佐藤花子"
+                                   << "Sales 二課"
+                                   << "ABC商事 訪問"
+                                   << "ＴＥＬ連絡 10時 日程調整";
+}
+
+void TstPrint::searchableText()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, dept);
+    QFETCH(QString, title);
+    QFETCH(QString, contents);
+    QList<print::PrintLine> lines;
+    for (int i = 1; i <= 70; ++i)
+        lines << printLine(i, "2026-12-08", "0900", QStringLiteral("%1 %2").arg(contents).arg(i));
+    const QString pdf = writePdf({title, QStringLiteral("2026/12/08"), dept, name}, lines);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("3"));
+    // Plain text, as a search or a copy reads it: every typed word as it was typed.
+    const QStringList pages = runTool("pdftotext", {pdf, QStringLiteral("-")}).split(u'\f');
+    for (int p = 0; p < 3; ++p) {
+        for (const QString& word : QStringList{name, dept, contents} + title.split(u' '))
+            QVERIFY2(pages[p].contains(word), qPrintable(word + QStringLiteral(" not in:\n") + pages[p]));
+        QVERIFY(pages[p].contains(QStringLiteral("%1 / 3").arg(p + 1)));
+        // No radical stands in for a kanji.
+        for (const QChar c : pages[p])
+            QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF,
+                     qPrintable(QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar(u'0'))));
+    }
+    QVERIFY(pages[2].contains(contents + QStringLiteral(" 70")));
 }
 
 void TstPrint::noDatedLineGivesOnePage()

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrinter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolBar>
 #include <QtTest>
@@ -68,6 +69,8 @@ class TstPrintWindow : public QObject {
     void failedSnapshotIsReported();
     void savePdfFromPreview();
     void qtTextsInJapanese();
+    void previewKeepsTheFormsPage();
+    void typedReportReadsBackFromPdf();
 
   private:
     void setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title);
@@ -322,6 +325,85 @@ void TstPrintWindow::qtTextsInJapanese()
     for (QAction* a : p->findChild<QToolBar*>()->actions())
         printAction = printAction || a->text().contains(QStringLiteral("印刷"));
     QVERIFY(printAction);
+}
+
+void TstPrintWindow::previewKeepsTheFormsPage()
+{
+    app::loadQtTranslation(*QCoreApplication::instance());
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    PrintPreview* p = openPreviews().value(0);
+    QVERIFY(p);
+    QVERIFY(QTest::qWaitForWindowExposed(p));
+    QToolBar* bar = p->findChild<QToolBar*>();
+    QVERIFY(bar);
+    auto named = [&](const char* text) -> QAction* {
+        for (QAction* a : bar->actions())
+            if (a->text() == QCoreApplication::translate("QPrintPreviewDialog", text))
+                return a;
+        return nullptr;
+    };
+    // Landscape is what the page is and what the dialog says; nothing offers another page.
+    QAction* landscape = named("Landscape");
+    QVERIFY(landscape && landscape->isChecked());
+    for (const char* other : {"Portrait", "Landscape", "Page setup"})
+        QVERIFY2(!named(other)->isVisible(), other);
+    // At the default size printing and saving stand on the tool bar, not behind its overflow.
+    for (QAction* a : {named("Print"), p->savePdfAction()}) {
+        QWidget* button = bar->widgetForAction(a);
+        QVERIFY(button && button->isVisible());
+        QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(a->text()));
+    }
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        p->grab().save(shots + QStringLiteral("/preview-default.png"));
+    // A printer turned to portrait behind the form's back is set back before painting.
+    p->pagePrinter()->setPageOrientation(QPageLayout::Portrait);
+    emit p->paintRequested(p->pagePrinter());
+    QCOMPARE(p->pagePrinter()->pageLayout().orientation(), QPageLayout::Landscape);
+}
+
+void TstPrintWindow::typedReportReadsBackFromPdf()
+{
+    // Typed as a user types it: the header fields, then 33 dated lines, some with contents.
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_w));
+    r->Dt日付->setFocus();
+    typeText(QStringLiteral("2026/12/08"));
+    pressKey(Qt::Key_Return);
+    typeText(QStringLiteral("山田一郎"));
+    pressKey(Qt::Key_Return);
+    typeText(QStringLiteral("人事部"));
+    pressKey(Qt::Key_Return);
+    typeText(QStringLiteral("月曜日の日報"));
+    const QStringList contents = {QStringLiteral("山田様と面談"), QStringLiteral("月末の見積"),
+                                  QStringLiteral("一日中 人と会う")};
+    for (int row = 0; row < 33; ++row) {
+        editCell(row, ReportTab::ColShowDate, QStringLiteral("12/08"));
+        pressKey(Qt::Key_Return);
+        if (row % 15 == 0) {
+            r->Grid日報->setRow(row);
+            r->Grid日報->setCol(ReportTab::ColText);
+            QTest::keyClick(r->Grid日報, Qt::Key_F2);
+            QVERIFY(!r->Cnテキスト入力->isHidden());
+            typeText(contents[row / 15]);
+            QTest::keyClick(r->txt内容, Qt::Key_Return, Qt::ControlModifier);
+        }
+    }
+    clickPrint();
+    PrintPreview* p = openPreviews().value(0);
+    QVERIFY(p);
+    QTemporaryDir tmp;
+    const QString pdf = tmp.filePath("typed.pdf");
+    QVERIFY(p->savePdf(pdf));
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("2"));
+    const QStringList pages = runTool("pdftotext", {pdf, QStringLiteral("-")}).split(u'\f');
+    for (int n = 0; n < 2; ++n) {
+        for (const char* word : {"2026/12/08", "山田一郎", "人事部", "月曜日の日報"})
+            QVERIFY2(pages[n].contains(QString::fromUtf8(word)), word);
+        QVERIFY(pages[n].contains(QStringLiteral("%1 / 2").arg(n + 1)));
+    }
+    for (const QString& word : contents)
+        QVERIFY2((pages[0] + pages[1]).contains(word), qPrintable(word));
 }
 
 QTEST_MAIN(TstPrintWindow)

@@ -28,6 +28,10 @@ class CellEditor {
     virtual void showProblem() {}
     // The edit ends: a list or calendar of the editor's own closes with it.
     virtual void closePopup() {}
+    // An editor with a list or calendar of its own: F4 and Alt+Down open it from the cell, and
+    // the current cell shows an arrow.
+    virtual bool offersList() const { return false; }
+    virtual void openList() {}
     // The narrowest the editor shows its entry in, however narrow the column.
     virtual int minimumCellWidth() const { return 0; }
     // Called when the user completes an entry in the editor's pop-up (picks an item or a

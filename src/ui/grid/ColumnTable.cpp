@@ -28,7 +28,7 @@ void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& c
         if (!c.fitText.isEmpty())
             grid->setColumnFitText(i, c.fitText);
         if (c.stretch)
-            grid->setStretchColumn(i);
+            grid->addStretchColumn(i);
         if (c.rule)
             grid->setColumnValueRule(i, c.rule);
     }

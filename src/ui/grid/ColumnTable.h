@@ -24,7 +24,7 @@ struct GridColumn {
     bool actionOnly = false;   // double click and F2 raise cellAction; typing still edits in place
     QWidget* editor = nullptr; // an external editor (a CellEditor)
     QString fitText{};         // never narrower than this text needs
-    bool stretch = false;      // takes the width the grid has beyond the others
+    bool stretch = false;      // shares the width the grid has beyond all columns' own widths
     ValueRule rule;            // what a typed text becomes (GridEditSession applies it)
 };
 

@@ -417,6 +417,11 @@ bool DataGrid::actOnKey(QKeyEvent* e)
                 startEdit(row, col, nullptr);
             return true;
         }
+    case GridCommand::OpenList:
+        if (auto* ce = dynamic_cast<CellEditor*>(columnEditor(c));
+            ce && ce->offersList() && cur.onRow() && startEdit(r, c, nullptr))
+            ce->openList();
+        return true;
     case GridCommand::OpenEmpty:
         // Opens the cell empty; Enter writes the empty cell, Escape keeps the old value.
         if (!cur.isEof() && startEdit(r, c, nullptr))

@@ -54,7 +54,7 @@ class DataGrid : public QTableView, private GridEditHost {
     void setRowHeightTwips(double twips);
     void setRowSelectorWidthTwips(double twips);         // 0 hides the row selector
     void setColumnFitText(int col, const QString& text); // never narrower than this text needs
-    void setStretchColumn(int col);                      // takes the width beyond the others
+    void addStretchColumn(int col);                      // shares the width beyond all columns' own widths
 
     // Operations.
     int col() const; // current column

@@ -122,9 +122,9 @@ void DataGrid::setColumnFitText(int col, const QString& text)
     m_columns.setFitText(col, text);
 }
 
-void DataGrid::setStretchColumn(int col)
+void DataGrid::addStretchColumn(int col)
 {
-    m_columns.setStretchColumn(col);
+    m_columns.addStretchColumn(col);
 }
 
 void DataGrid::resizeEvent(QResizeEvent* e)

@@ -65,25 +65,42 @@ void GridColumns::setFitText(int col, const QString& text)
     reapply();
 }
 
-void GridColumns::setStretchColumn(int col)
+void GridColumns::addStretchColumn(int col)
 {
-    m_stretch = col;
+    if (col >= 0 && !m_stretch.contains(col))
+        m_stretch << col;
     fit();
 }
 
 void GridColumns::fit()
 {
-    if (m_stretch < 0 || m_stretch >= viewColumns() || m_view->isColumnHidden(m_stretch))
-        return;
-    int used = 0;
-    for (int c = 0; c < viewColumns(); ++c)
-        if (c != m_stretch && !m_view->isColumnHidden(c))
+    QList<int> shared;
+    int used = 0, base = 0;
+    for (int c = 0; c < viewColumns(); ++c) {
+        if (m_view->isColumnHidden(c))
+            continue;
+        if (m_stretch.contains(c)) {
+            shared << c;
+            base += basePx(c);
+        } else {
             used += m_view->columnWidth(c);
-    const int w = qMax(basePx(m_stretch), m_view->viewport()->width() - used);
-    if (w == m_view->columnWidth(m_stretch))
+        }
+    }
+    if (shared.isEmpty())
         return;
+    // A small window narrows them too, down to a share that still reads, before the grid scrolls.
+    const int total = qMax(m_view->viewport()->width() - used, base * kNarrowestShare / 100);
+    // Rounded on the running sum, so the columns fill the width exactly.
+    int given = 0, seen = 0;
     m_applying = true;
-    m_view->setColumnWidth(m_stretch, w);
+    for (const int c : shared) {
+        seen += basePx(c);
+        const int upTo = base ? int(qint64(total) * seen / base) : 0;
+        const int w = upTo - given;
+        given = upTo;
+        if (w != m_view->columnWidth(c))
+            m_view->setColumnWidth(c, w);
+    }
     m_applying = false;
 }
 
@@ -99,8 +116,7 @@ void GridColumns::resized(int col, int px)
     // A width the user set by dragging is kept in twips like one set by the program.
     if (!m_applying && col >= 0 && px > 0) {
         column(col).widthTwips = pixelsToTwips(px, m_view);
-        if (col != m_stretch)
-            fit();
+        fit();
     }
 }
 
@@ -157,7 +173,8 @@ void GridColumns::reapply()
     for (int c = 0; c < viewColumns(); ++c) {
         const Column* col = columnAt(c);
         m_view->setColumnHidden(c, col && !col->visible);
-        if (col && (col->widthTwips >= 0 || !col->fitText.isEmpty() || col->minPx > 0))
+        if (col && (col->widthTwips >= 0 || !col->fitText.isEmpty() || col->minPx > 0) &&
+            !m_stretch.contains(c))
             m_view->setColumnWidth(c, basePx(c));
     }
     if (m_rowHeightPx > 0)

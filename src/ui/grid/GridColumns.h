@@ -25,9 +25,12 @@ class GridColumns {
     void setFitText(int col, const QString& text);
     // The column is never narrower than px (an external editor's narrowest usable width).
     void setMinimumPx(int col, int px);
-    // The column that takes the width the grid has beyond the others; its own width is the minimum.
-    void setStretchColumn(int col);
-    // Lays the stretch column over the viewport's width again (after a resize).
+    // One of the columns that share the width the grid has beyond all columns' own widths, in
+    // proportion to those widths; in a grid too narrow for all, they give up width the same way.
+    void addStretchColumn(int col);
+    // How narrow, in percent of their own widths, the stretch columns go in a small grid.
+    static constexpr int kNarrowestShare = 75;
+    // Lays the stretch columns over the viewport's width again (after a resize).
     void fit();
 
     // The user resized a column on the view.
@@ -54,5 +57,5 @@ class GridColumns {
     QList<Column> m_columns;
     int m_rowHeightPx = -1;
     bool m_applying = false;
-    int m_stretch = -1;
+    QList<int> m_stretch;
 };

@@ -56,7 +56,8 @@ void GridDelegate::fitLineEdit(QLineEdit* le)
     if (cell <= 0)
         return;
     const QMargins m = le->textMargins();
-    const int need = le->fontMetrics().horizontalAdvance(le->text() + QStringLiteral("00")) + m.left() + m.right() + 4;
+    const int need =
+        le->fontMetrics().horizontalAdvance(le->text() + QStringLiteral("00")) + m.left() + m.right() + 4;
     int w = qMax(cell, need);
     if (const QWidget* area = le->parentWidget())
         w = qMin(w, qMax(cell, area->width() - le->x()));
@@ -85,6 +86,8 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     // Only tick-box columns answer the check state.
     if (!index.data(Qt::CheckStateRole).isValid()) {
         QStyledItemDelegate::paint(painter, option, index);
+        if ((option.state & QStyle::State_HasFocus) && m_editors->columnOffersList(index.column()))
+            paintListArrow(painter, option);
         return;
     }
     QStyleOptionViewItem opt = option;
@@ -102,6 +105,27 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     box.state &= ~(QStyle::State_On | QStyle::State_Off | QStyle::State_NoChange | QStyle::State_HasFocus);
     box.state |= state == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
     style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, w);
+}
+
+QRect GridDelegate::listArrowRect(const QRect& cell)
+{
+    const int side = qMin(cell.height(), 16);
+    return {cell.right() - side + 1, cell.top() + (cell.height() - side) / 2, side, side};
+}
+
+void GridDelegate::paintListArrow(QPainter* painter, const QStyleOptionViewItem& option) const
+{
+    // The current cell of a list column shows the arrow that F4 or Alt+Down opens.
+    const QWidget* w = option.widget;
+    QStyle* style = w ? w->style() : QApplication::style();
+    QStyleOption arrow;
+    arrow.initFrom(w);
+    arrow.rect = listArrowRect(option.rect).adjusted(3, 3, -3, -3);
+    arrow.palette.setColor(QPalette::ButtonText, option.palette.color(QPalette::Text));
+    painter->save();
+    painter->fillRect(listArrowRect(option.rect), option.palette.button());
+    style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, w);
+    painter->restore();
 }
 
 void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const

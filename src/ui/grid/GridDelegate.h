@@ -12,6 +12,8 @@ class CellEditorProvider {
     virtual bool keepsEditor(const QWidget* editor) const = 0;
     // Keys and focus of an open editor; true when the event was dealt with.
     virtual bool editorEvent(QWidget* editor, QEvent* e) = 0;
+    // The column's editor has a list or calendar to open.
+    virtual bool columnOffersList(int col) const = 0;
 
   protected:
     ~CellEditorProvider() = default;
@@ -37,10 +39,15 @@ class GridDelegate : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+    // Where the current cell of a list column shows its arrow.
+    static QRect listArrowRect(const QRect& cell);
+
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    void paintListArrow(QPainter* painter, const QStyleOptionViewItem& option) const;
+
     CellEditorProvider* m_editors;
 };

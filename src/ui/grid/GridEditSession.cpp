@@ -232,6 +232,12 @@ void GridEditSession::editorReleased(QWidget* editor)
     }
 }
 
+bool GridEditSession::columnOffersList(int col) const
+{
+    const auto* ce = dynamic_cast<const CellEditor*>(columnEditor(col));
+    return ce && ce->offersList();
+}
+
 bool GridEditSession::keepsEditor(const QWidget* editor) const
 {
     for (const auto& e : m_columnEditors)

@@ -67,6 +67,7 @@ class GridEditSession : public QObject, public CellEditorProvider {
     void editorReleased(QWidget* editor) override;
     bool keepsEditor(const QWidget* editor) const override;
     bool editorEvent(QWidget* editor, QEvent* e) override;
+    bool columnOffersList(int col) const override;
 
   private:
     QVariant editorValue(QWidget* editor) const;

@@ -33,6 +33,8 @@ GridKey gridCommand(int key, Qt::KeyboardModifiers mods, const QString& text)
     case Qt::Key_Up:
         return {GridCommand::Move, M::Up};
     case Qt::Key_Down:
+        if (mods & Qt::AltModifier)
+            return {GridCommand::OpenList};
         return {GridCommand::Move, M::Down};
     case Qt::Key_Home:
         return {GridCommand::Move, ctrl ? M::Top : M::Home};
@@ -44,6 +46,8 @@ GridKey gridCommand(int key, Qt::KeyboardModifiers mods, const QString& text)
         return {GridCommand::Move, M::PageDown};
     case Qt::Key_F2:
         return {GridCommand::CellAction};
+    case Qt::Key_F4:
+        return {GridCommand::OpenList};
     case Qt::Key_Delete:
     case Qt::Key_Backspace:
         return {GridCommand::OpenEmpty};

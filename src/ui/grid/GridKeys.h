@@ -13,6 +13,7 @@ enum class GridCommand {
     PreviousCell, // Shift+Tab
     Move,         // an arrow, Home, End or page key
     CellAction,   // F2
+    OpenList,     // F4, Alt+Down: edit the cell with its list or calendar open
     OpenEmpty,    // Delete / Backspace: edit the cell starting from nothing
     ToggleTick,   // Space; typed as text where the cell has no tick box
     Copy,
