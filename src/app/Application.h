@@ -1,4 +1,6 @@
 #pragma once
+#include "app/Version.h"
+
 #include <QString>
 
 class QApplication;
@@ -7,11 +9,12 @@ class QWidget;
 
 namespace app {
 
-inline const QString kVersion = QStringLiteral("1.20");
-inline const QString kCaption = QStringLiteral("営業日報 Tesvan Ver ") + kVersion;
+struct DataPaths;
 
 // The application's start-up: single instance, load, show, event loop. Returns the exit code.
+// Without paths, the data folder follows the usual rule.
 int runTesvan(QApplication& qapp);
+int runTesvan(QApplication& qapp, const DataPaths& paths);
 
 // Ends the run that owns window with exit code 0, whatever else is still open; null does nothing.
 void TerminateWindowProcess(QWidget* window);

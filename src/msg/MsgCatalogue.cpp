@@ -99,6 +99,7 @@ constexpr Row kその他[] = {
     {u"注意",         u"注意",         u"", S, u"", OK, Ex},
     {u"ファイルなし", u"キーチェック", u"", S, u"がありません。確認してください。", OK, Info},
     {u"確認",         u"確認",         u"", S, u"、よろしいですか", YesNo, Q},
+    {u"お知らせ",     u"お知らせ",     u"", S, u"", OK, Info},
 };
 // clang-format on
 

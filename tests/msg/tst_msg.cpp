@@ -139,6 +139,7 @@ void TstMsg::catalogue_data()
     row("その他", "ファイルなし", "キーチェック", "%Sがありません。確認してください。", false, I, false,
         0x40);
     row("その他", "確認", "確認", "%S、よろしいですか", true, Q, false, 0x24);
+    row("その他", "お知らせ", "お知らせ", "%S", false, I, false, 0x40);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
