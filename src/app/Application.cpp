@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
@@ -70,6 +71,8 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
 
     applyLook(qapp);
     loadQtTranslation(qapp);
+    // The menu entry's icon on the window as well, where it is installed in the icon theme.
+    qapp.setWindowIcon(QIcon::fromTheme(QStringLiteral("tesvan")));
     FrmTesvan window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.bringToFront();
