@@ -1,14 +1,17 @@
 #include "app/Application.h"
 
+#include "app/FirstStart.h"
 #include "app/FrmTesvan.h"
 #include "app/ShownProbe.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 
 namespace app {
@@ -47,10 +50,18 @@ void TerminateWindowProcess(QWidget* window)
 
 int runTesvan(QApplication& qapp)
 {
+    return runTesvan(qapp, chooseDataFolder(QCoreApplication::applicationDirPath()));
+}
+
+int runTesvan(QApplication& qapp, const DataPaths& paths)
+{
     qapp.setApplicationName(QStringLiteral("PrjTesvan"));
     qapp.setApplicationDisplayName(QString());
+    // The desktop entry's name: Wayland shells find the menu entry and its icon by it.
+    qapp.setDesktopFileName(QStringLiteral("tesvan"));
     const QByteArray keyOverride = qgetenv("TESVAN_INSTANCE");
-    SingleInstance instance(keyOverride.isEmpty() ? SingleInstance::defaultKey()
+    // One instance per data folder: two processes must never share the work file.
+    SingleInstance instance(keyOverride.isEmpty() ? SingleInstance::keyFor(paths.dataFolder)
                                                   : QString::fromLocal8Bit(keyOverride));
     if (!instance.claim()) {
         // Another instance runs: bring it forward and leave without touching any database.
@@ -60,13 +71,18 @@ int runTesvan(QApplication& qapp)
 
     applyLook(qapp);
     loadQtTranslation(qapp);
+    // The menu entry's icon on the window as well, where it is installed in the icon theme.
+    qapp.setWindowIcon(QIcon::fromTheme(QStringLiteral("tesvan")));
     FrmTesvan window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.bringToFront();
     });
-    if (!window.load(QCoreApplication::applicationDirPath()))
+    const FirstStart first = prepareDataFolder(paths);
+    if (first == FirstStart::Failed || !window.loadFrom(paths))
         return 1;
     window.showNormal();
+    if (first == FirstStart::Made)
+        QTimer::singleShot(0, &window, [paths] { tellFirstStart(paths); });
     ShownProbe::watch(&window);
     return qapp.exec();
 }

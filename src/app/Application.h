@@ -1,5 +1,5 @@
 #pragma once
-#include "TesvanVersion.h"
+#include "app/Version.h"
 
 #include <QString>
 
@@ -9,11 +9,12 @@ class QWidget;
 
 namespace app {
 
-inline const QString kVersion = QStringLiteral(TESVAN_VERSION);
-inline const QString kCaption = QStringLiteral("営業日報 Tesvan Ver ") + kVersion;
+struct DataPaths;
 
 // The application's start-up: single instance, load, show, event loop. Returns the exit code.
+// Without paths, the data folder follows the usual rule.
 int runTesvan(QApplication& qapp);
+int runTesvan(QApplication& qapp, const DataPaths& paths);
 
 // Ends the run that owns window with exit code 0, whatever else is still open; null does nothing.
 void TerminateWindowProcess(QWidget* window);

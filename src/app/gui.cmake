@@ -1,5 +1,6 @@
 target_sources(tesvan_gui PRIVATE
   src/app/Application.h src/app/Application.cpp
+  src/app/FirstStart.h src/app/FirstStart.cpp
   src/app/FrmTesvan.h src/app/FrmTesvan.cpp
   src/app/StartupMessages.h src/app/StartupMessages.cpp
   src/app/ShownProbe.h

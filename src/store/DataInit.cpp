@@ -2,6 +2,35 @@
 
 #include "store/Db.h"
 #include "store/FastDelete.h"
+#include "store/Schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace store {
+
+Error createInitialFiles(const QString& folder, QString* failedPath)
+{
+    const auto fail = [failedPath](const QString& path, const Error& e) {
+        if (failedPath)
+            *failedPath = path;
+        return e;
+    };
+    if (!QDir().mkpath(folder))
+        return fail(folder, Error(QStringLiteral("フォルダを作成できません。")));
+    const std::pair<QString, DbKind> files[] = {{kMainFileName, DbKind::Main}, {kWorkFileName, DbKind::Work}};
+    for (const auto& [name, kind] : files) {
+        const QString path = QDir(folder).filePath(name);
+        // Whatever is there, even a damaged or foreign file, is the user's: never replaced.
+        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+            continue;
+        if (const Error e = createInitialFile(path, kind); e.failed())
+            return fail(path, e);
+    }
+    return {};
+}
+
+} // namespace store
 
 namespace app {
 

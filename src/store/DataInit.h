@@ -1,8 +1,17 @@
 #pragma once
-// Wiping the registered data back to the initial state.
+// The initial state of the data: writing the initial files, and wiping the registered data back to it.
 #include "store/Error.h"
 
 #include <QSqlDatabase>
+#include <QString>
+
+namespace store {
+
+// Writes the initial main and work files into folder (made when missing); a file already there is
+// kept as it is. On failure, failedPath (when given) names the file or folder that could not be made.
+Error createInitialFiles(const QString& folder, QString* failedPath = nullptr);
+
+} // namespace store
 
 namespace app {
 

@@ -29,6 +29,7 @@ using namespace testing;
 class TstApp : public QObject {
     Q_OBJECT
   private slots:
+    void dataFolderRule_data();
     void dataFolderRule();
     void openFailures_data();
     void openFailures();
@@ -38,44 +39,59 @@ class TstApp : public QObject {
     void startOnItsOwnStateWritesNothing();
     void closeEndsWithZero();
     void secondStartRaisesFirst();
-    void missingFolderCreatesNothing();
     void damagedMainIsNeverWritten();
     void instanceKeyPerInstallation();
     void instanceFolderIsPrivate_data();
     void instanceFolderIsPrivate();
 };
 
+void TstApp::dataFolderRule_data()
+{
+    QTest::addColumn<QString>("marker"); // what stands at the marker's path: "", "file", "hidden", "folder"
+    QTest::addColumn<QString>("beside"); // what stands beside the executable as data: "", "folder", "file"
+    QTest::addColumn<QString>("chosen"); // "fixed", "beside" or "user"
+    const auto row = [](const char* name, const char* marker, const char* beside, const char* chosen) {
+        QTest::newRow(name) << QString(marker) << QString(beside) << QString(chosen);
+    };
+    row("build folder or portable copy", "", "folder", "beside");
+    row("installed: nothing beside", "", "", "user");
+    // A copy that keeps its data beside it is refused there with the usual message, never sent
+    // to another folder.
+    row("a file named data beside", "", "file", "beside");
+    row("marker wins over data beside", "file", "folder", "fixed");
+    row("marker wins over the user's folder", "file", "", "fixed");
+    row("hidden marker does not count", "hidden", "folder", "beside");
+    row("folder of the marker's name does not count", "folder", "", "user");
+}
+
 void TstApp::dataFolderRule()
 {
+    QFETCH(QString, marker);
+    QFETCH(QString, beside);
+    QFETCH(QString, chosen);
     QTemporaryDir tmp;
-    const QString marker = tmp.filePath("tqxdevelop.txt");
     const QString fixed = "/develop4/Tesvan/data/";
+    const QString user = tmp.filePath("home/.local/share/tesvan/");
+    const QString exe = tmp.filePath("opt/tesvan");
+    QVERIFY(QDir().mkpath(exe));
+    QString markerPath = tmp.filePath(marker == "hidden" ? ".tqxdevelop.txt" : "tqxdevelop.txt");
+    if (marker == "folder")
+        QVERIFY(QDir().mkdir(markerPath));
+    if (marker == "file" || marker == "hidden")
+        QVERIFY(QFile(markerPath).open(QIODevice::WriteOnly));
+    if (beside == "folder")
+        QVERIFY(QDir().mkdir(exe + "/data"));
+    if (beside == "file")
+        QVERIFY(QFile(exe + "/data").open(QIODevice::WriteOnly));
 
-    // No marker: beside the executable, both file names appended.
-    app::DataPaths p = app::chooseDataFolder(marker, fixed, "/opt/tesvan");
-    QCOMPARE(p.dataFolder, QString("/opt/tesvan/data/"));
-    QCOMPARE(p.mainDbPath, QString("/opt/tesvan/data/Tesvan.mdb"));
-    QCOMPARE(p.workDbPath, QString("/opt/tesvan/data/TesvanWork.mdb"));
-    // A root folder keeps its own text; the doubled separator is left alone.
-    QCOMPARE(app::chooseDataFolder(marker, fixed, "/").dataFolder, QString("//data/"));
-
-    // A folder of the marker's name is not the marker.
-    QVERIFY(QDir().mkdir(marker));
-    QCOMPARE(app::chooseDataFolder(marker, fixed, "/opt/tesvan").dataFolder, QString("/opt/tesvan/data/"));
-    QVERIFY(QDir().rmdir(marker));
-
-    // An ordinary file is: the fixed folder wins whatever the executable's folder.
-    QFile f(marker);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    p = app::chooseDataFolder(marker, fixed, "/opt/tesvan");
-    QCOMPARE(p.dataFolder, fixed);
-    QCOMPARE(p.mainDbPath, fixed + "Tesvan.mdb");
-
-    // A hidden file does not count.
-    const QString hidden = tmp.filePath(".tqxdevelop.txt");
-    QVERIFY(QFile::copy(marker, hidden));
-    QCOMPARE(app::chooseDataFolder(hidden, fixed, "/x").dataFolder, QString("/x/data/"));
+    const app::DataPaths p = app::chooseDataFolder(markerPath, fixed, exe, user);
+    const QString folder = chosen == "fixed" ? fixed : chosen == "beside" ? exe + "/data/" : user;
+    QCOMPARE(p.dataFolder, folder);
+    QCOMPARE(p.mainDbPath, folder + "Tesvan.mdb");
+    QCOMPARE(p.workDbPath, folder + "TesvanWork.mdb");
+    // Only the user's own folder is ever made by the program.
+    QCOMPARE(p.perUser, chosen == "user");
+    QCOMPARE(app::isFirstStart(p), chosen == "user");
     QCOMPARE(app::markerFile(), QString("/tqxdevelop.txt"));
     QCOMPARE(app::fixedFolder(), fixed);
 }
@@ -392,6 +408,8 @@ void TstApp::secondStartRaisesFirst()
     env.insert("TESVAN_INSTANCE", key);
     env.insert("XDG_RUNTIME_DIR", tmp.path()); // QTemporaryDir makes it 0700
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    // Never the real user's folder, whatever happens.
+    env.insert("XDG_DATA_HOME", tmp.filePath("share"));
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -410,7 +428,7 @@ void TstApp::secondStartRaisesFirst()
     }
     QVERIFY(listening);
 
-    // The second copy has no data folder: opening a database would fail and block on a box.
+    // The second copy has no data folder beside it: it would make the user's folder and open it.
     QProcess second;
     second.setProcessEnvironment(env);
     t.restart();
@@ -420,6 +438,7 @@ void TstApp::secondStartRaisesFirst()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(tmp.filePath("b/data")));
+    QVERIFY(!QFileInfo::exists(tmp.filePath("share")));
     QCOMPARE(first.state(), QProcess::Running);
 
     first.terminate();
@@ -503,6 +522,7 @@ void TstApp::instanceFolderIsPrivate()
     ::chown(QFile::encodeName(runtime.path()).constData(), 0, 0);
 }
 
+    void dataFolderRule_data();
 QTEST_MAIN(TstApp)
 #include "tst_app.moc"
 

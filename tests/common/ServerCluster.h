@@ -150,9 +150,11 @@ class ServerCluster {
         }
         f.close();
         if (m_uid >= 0) {
-            ::chown(QFile::encodeName(socketDir()).constData(), uid_t(m_uid), gid_t(m_gid));
-            ::chown(QFile::encodeName(srvDir()).constData(), uid_t(m_uid), gid_t(m_gid));
-            ::chown(QFile::encodeName(pw).constData(), uid_t(m_uid), gid_t(m_gid));
+            for (const QString& path : {socketDir(), srvDir(), pw})
+                if (::chown(QFile::encodeName(path).constData(), uid_t(m_uid), gid_t(m_gid)) != 0) {
+                    m_failure = QStringLiteral("cannot hand %1 to the server's user").arg(path);
+                    return;
+                }
         }
         if (!runAsServer(m_bin + QStringLiteral("/initdb"),
                          {QStringLiteral("-D"), data, QStringLiteral("-U"), QLatin1String(kUser),

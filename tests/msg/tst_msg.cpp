@@ -150,6 +150,7 @@ void TstMsg::catalogue_data()
         "は読込んだ後に変更されたため、書き込みませんでした。入力した名称を控えてから、読込みし直してください"
         "。",
         false, E, false, 0x30);
+    row("その他", "お知らせ", "お知らせ", "%S", false, I, false, 0x40);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
