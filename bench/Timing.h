@@ -13,6 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
 
 extern char** environ;
 
@@ -63,6 +68,22 @@ struct Side {
     std::function<void()> draw;
 };
 
+// Under valgrind --tool=callgrind --collect-atstart=no, BENCH_CALLGRIND names what is counted:
+// "ours" or "floor" (the operation), "ours-draw" or "floor-draw" (the drawing after it).
+inline std::string g_collect = [] {
+    const char* v = std::getenv("BENCH_CALLGRIND");
+    return std::string(v ? v : "");
+}();
+
+inline void counted(bool on, const std::function<void()>& f)
+{
+    if (on)
+        CALLGRIND_TOGGLE_COLLECT;
+    f();
+    if (on)
+        CALLGRIND_TOGGLE_COLLECT;
+}
+
 // Run before each side, untimed, after the case's own set-up: both windows repainted whole and
 // every posted event handled, so that each side starts from the same screen and caches.
 inline std::function<void()> g_calm;
@@ -97,12 +118,13 @@ inline void compare(const Case& c)
                 c.before();
             if (g_calm)
                 g_calm();
+            const std::string name = side == 0 ? "ours" : "floor";
             double t0 = nowMs();
-            s.op();
+            counted(g_collect == name, s.op);
             t[side][0] = nowMs() - t0;
             if (drawn) {
                 t0 = nowMs();
-                s.draw();
+                counted(g_collect == name + "-draw", s.draw);
                 t[side][1] = nowMs() - t0;
             }
         }

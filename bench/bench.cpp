@@ -452,11 +452,11 @@ int main(int argc, char** argv)
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    app::applyLook(qapp);
-    // Start-up first, before this process shows any window or holds any data.
+    // Start-up first, while this process is small (see Startup.cpp).
     if (!skipped("start-up"))
         startupSizes(startupRuns, big);
+    QApplication qapp(argc, argv);
+    app::applyLook(qapp);
     QTemporaryDir dir;
     if (!dir.isValid())
         die("temporary folder");
