@@ -36,27 +36,17 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
-#include <map>
 #include <optional>
 #include <sqlite3.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <unordered_set>
 #include <vector>
-
-extern char** environ;
 
 using namespace bench;
 
@@ -411,9 +401,7 @@ void reportOps(const QString& root)
         "印刷 to PDF, 100 lines (snapshot and 4 pages painted)", "100 lines typed",
         [&] { printSnapshot(true); }, {}, 5);
 
-    Raw* mainP = &main;
-    Raw* workP = &work;
-    Env env{w, *mainP, *workP, paths};
+    Env env{w, main, work, paths};
     listAndCodeOps(env);
 }
 
