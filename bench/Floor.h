@@ -120,18 +120,6 @@ inline Text column(sqlite3_stmt* s, int i)
                        size_t(sqlite3_column_bytes(s, i)));
 }
 
-// What the grid shows: the first screenful of rows of a work table.
-inline void readShown(Raw& work, const char* sql)
-{
-    sqlite3_stmt* s = work.st(sql);
-    int n = 0;
-    while (work.row(s))
-        for (int i = 0; i < sqlite3_column_count(s); ++i)
-            n += sqlite3_column_bytes(s, i);
-    if (n < 0)
-        die("never");
-}
-
 inline void rawInsertReports(Raw& main, int first, int count, int persons, int lines)
 {
     main.exec("BEGIN");

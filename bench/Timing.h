@@ -13,6 +13,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#define CALLGRIND_START_INSTRUMENTATION
+#endif
 
 extern char** environ;
 
@@ -35,13 +41,13 @@ inline double median(std::vector<double> v)
 
 struct RowOut {
     std::string what;
+    std::string state; // what the files and the window held when it was timed
     double ours, floor, ratio, target;
     std::string unit = "ms";
-    double drawn = 0; // the window's drawing after the operation, when timed
 };
 inline std::vector<RowOut> g_rows;
 
-inline int g_runs = 11;
+inline int g_runs = 12;
 inline std::string g_only; // --only TEXT: just the rows whose name holds it
 
 inline bool skipped(const std::string& what)
@@ -49,54 +55,107 @@ inline bool skipped(const std::string& what)
     return !g_only.empty() && what.find(g_only) == std::string::npos;
 }
 
-// Ours and the floor in turn; before runs untimed ahead of each of them. draw, when given, is
-// the window catching up after ours (posted events, layout and painting): timed on its own,
-// since the floor draws nothing.
-inline void pairDrawn(const std::string& what, const std::function<void()>& ours,
-                      const std::function<void()>& draw, const std::function<void()>& floor,
-                      const std::function<void()>& before = {}, int runs = 0, double target = 1.5)
+inline void addRow(const RowOut& r)
 {
-    if (skipped(what))
-        return;
-    runs = runs > 0 ? runs : g_runs;
-    std::vector<double> a, b, r, d;
-    for (int i = 0; i < runs + 1; ++i) {
-        if (before)
-            before();
-        double t = nowMs();
-        ours();
-        const double ta = nowMs() - t;
-        t = nowMs();
-        if (draw)
-            draw();
-        const double td = nowMs() - t;
-        if (before)
-            before();
-        t = nowMs();
-        floor();
-        const double tb = nowMs() - t;
-        if (i == 0)
-            continue; // warm-up
-        a.push_back(ta);
-        b.push_back(tb);
-        r.push_back(ta / tb);
-        d.push_back(td);
+    g_rows.push_back(r);
+    std::fprintf(stderr, "  %-52s %9.2f %9.2f  %5.2f x  [%s]\n", r.what.c_str(), r.ours, r.floor, r.ratio,
+                 r.state.c_str());
+}
+
+// One side of a comparison: the operation from the click until the grid holds its rows, and
+// the window catching up after it (posted events, layout, painting), when it draws.
+struct Side {
+    std::function<void()> op;
+    std::function<void()> draw;
+};
+
+// Under valgrind --tool=callgrind --collect-atstart=no --instr-atstart=no, BENCH_CALLGRIND names what is counted:
+// "ours" or "floor" (the operation), "ours-draw" or "floor-draw" (the drawing after it).
+inline std::string g_collect = [] {
+    const char* v = std::getenv("BENCH_CALLGRIND");
+    return std::string(v ? v : "");
+}();
+
+inline void counted(bool on, const std::function<void()>& f)
+{
+    // With --instr-atstart=no the data is made at near full speed; instrumented from here on.
+    static bool instrumented = false;
+    if (!g_collect.empty() && !instrumented) {
+        instrumented = true;
+        CALLGRIND_START_INSTRUMENTATION;
     }
-    g_rows.push_back({what, median(a), median(b), median(r), target, "ms", draw ? median(d) : 0});
-    std::fprintf(stderr, "  %-44s %9.2f %9.2f  %5.2f x", what.c_str(), median(a), median(b), median(r));
-    if (draw)
-        std::fprintf(stderr, "  drawn %.2f", median(d));
-    std::fprintf(stderr, "\n");
+    if (on)
+        CALLGRIND_TOGGLE_COLLECT;
+    f();
+    if (on)
+        CALLGRIND_TOGGLE_COLLECT;
 }
 
-inline void pair(const std::string& what, const std::function<void()>& ours,
-                 const std::function<void()>& floor, const std::function<void()>& before = {}, int runs = 0,
-                 double target = 1.5)
+// Run before each side, untimed, after the case's own set-up: both windows repainted whole and
+// every posted event handled, so that each side starts from the same screen and caches.
+inline std::function<void()> g_calm;
+
+struct Case {
+    std::string what;
+    std::string state;
+    Side ours, floor;
+    std::function<void()> before; // puts the files and the window into the state, untimed
+    int runs = 0;
+    double target = 1.5;
+};
+
+// Ours and the floor alternate their order, A B B A A B ..., each after the same set-up, and
+// the first pair of each order is a warm-up. Each row is the median of both sides and the
+// median of the ratios pair by pair. With drawing, two rows more: the drawing alone, and the
+// click to the rows painted.
+inline void compare(const Case& c)
 {
-    pairDrawn(what, ours, {}, floor, before, runs, target);
+    if (skipped(c.what))
+        return;
+    const int runs = c.runs > 0 ? c.runs : g_runs;
+    const bool drawn = c.ours.draw && c.floor.draw;
+    std::vector<double> a, b, r, da, db, dr, ta, tb, tr;
+    for (int i = 0; i < runs + 2; ++i) {
+        double t[2][2] = {};
+        const bool oursFirst = (i % 4 == 0 || i % 4 == 3);
+        for (int k = 0; k < 2; ++k) {
+            const int side = (k == 0) == oursFirst ? 0 : 1;
+            const Side& s = side == 0 ? c.ours : c.floor;
+            if (c.before)
+                c.before();
+            if (g_calm)
+                g_calm();
+            const std::string name = side == 0 ? "ours" : "floor";
+            double t0 = nowMs();
+            counted(g_collect == name, s.op);
+            t[side][0] = nowMs() - t0;
+            if (drawn) {
+                t0 = nowMs();
+                counted(g_collect == name + "-draw", s.draw);
+                t[side][1] = nowMs() - t0;
+            }
+        }
+        if (i < 2)
+            continue; // warm-up, one of each order
+        a.push_back(t[0][0]);
+        b.push_back(t[1][0]);
+        r.push_back(t[0][0] / t[1][0]);
+        da.push_back(t[0][1]);
+        db.push_back(t[1][1]);
+        dr.push_back(t[0][1] / t[1][1]);
+        ta.push_back(t[0][0] + t[0][1]);
+        tb.push_back(t[1][0] + t[1][1]);
+        tr.push_back((t[0][0] + t[0][1]) / (t[1][0] + t[1][1]));
+    }
+    addRow({c.what, c.state, median(a), median(b), median(r), c.target});
+    if (!drawn)
+        return;
+    addRow({"  then drawn (the grid against a bare QTableView)", c.state, median(da), median(db), median(dr),
+            c.target});
+    addRow({"  click to the rows painted", c.state, median(ta), median(tb), median(tr), c.target});
 }
 
-inline void alone(const std::string& what, const std::function<void()>& op,
+inline void alone(const std::string& what, const std::string& state, const std::function<void()>& op,
                   const std::function<void()>& before = {}, int runs = 0)
 {
     if (skipped(what))
@@ -111,8 +170,8 @@ inline void alone(const std::string& what, const std::function<void()>& op,
         if (i > 0)
             a.push_back(nowMs() - t);
     }
-    g_rows.push_back({what, median(a), 0, 0, 0});
-    std::fprintf(stderr, "  %-44s %9.2f\n", what.c_str(), median(a));
+    g_rows.push_back({what, state, median(a), 0, 0, 0});
+    std::fprintf(stderr, "  %-52s %9.2f\n", what.c_str(), median(a));
 }
 
 // ---- start-up: whole processes ----
@@ -122,8 +181,9 @@ struct Started {
     double peakMb;
 };
 
-inline Started startOnce(const char* exe, int run)
+inline Started startOnce(const std::string& exePath, int run)
 {
+    const char* exe = exePath.c_str();
     int out[2];
     if (pipe(out) != 0)
         die("pipe");
@@ -162,25 +222,30 @@ inline Started startOnce(const char* exe, int run)
     return {shown - t0, double(ru.ru_maxrss) / 1024.0};
 }
 
-inline void startup(int runs)
+// The program against the bare one, in the order A B B A ..., the first pair of each order a
+// warm-up (the program's first start on a folder may write its blank state).
+inline void startup(const std::string& state, const std::string& exe, const std::string& bare, int runs,
+                    double target)
 {
     std::vector<double> ta, tb, r, ma, mb, rm;
-    for (int i = 0; i < runs + 1; ++i) {
-        const Started a = startOnce(TESVAN_EXE, i);
-        const Started b = startOnce(BARE_EXE, i);
-        if (i == 0)
+    for (int i = 0; i < runs + 2; ++i) {
+        Started s[2];
+        const bool oursFirst = (i % 4 == 0 || i % 4 == 3);
+        for (int k = 0; k < 2; ++k) {
+            const int side = (k == 0) == oursFirst ? 0 : 1;
+            s[side] = startOnce(side == 0 ? exe : bare, i * 2 + k);
+        }
+        if (i < 2)
             continue;
-        ta.push_back(a.shownMs);
-        tb.push_back(b.shownMs);
-        r.push_back(a.shownMs / b.shownMs);
-        ma.push_back(a.peakMb);
-        mb.push_back(b.peakMb);
-        rm.push_back(a.peakMb / b.peakMb);
+        ta.push_back(s[0].shownMs);
+        tb.push_back(s[1].shownMs);
+        r.push_back(s[0].shownMs / s[1].shownMs);
+        ma.push_back(s[0].peakMb);
+        mb.push_back(s[1].peakMb);
+        rm.push_back(s[0].peakMb / s[1].peakMb);
     }
-    g_rows.push_back({"start-up to the shown window", median(ta), median(tb), median(r), 1.3});
-    g_rows.push_back({"start-up peak memory", median(ma), median(mb), median(rm), 1.3, "MB"});
-    std::fprintf(stderr, "  start-up %9.2f %9.2f %5.2f x; memory %.1f %.1f MB\n", median(ta), median(tb),
-                 median(r), median(ma), median(mb));
+    addRow({"start-up to the shown window", state, median(ta), median(tb), median(r), target});
+    addRow({"start-up peak memory", state, median(ma), median(mb), median(rm), target, "MB"});
 }
 
 } // namespace bench

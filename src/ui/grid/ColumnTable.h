@@ -25,7 +25,7 @@ struct GridColumn {
     QWidget* editor = nullptr; // an external editor (a CellEditor)
     QString fitText{};         // never narrower than this text needs
     bool stretch = false;      // shares the width the grid has beyond all columns' own widths
-    ValueRule rule;            // what a typed text becomes (GridEditSession applies it)
+    ValueRule rule{};          // what a typed text becomes (GridEditSession applies it)
 };
 
 // Binds grid to source and sets every column as listed, in order.

@@ -1,0 +1,41 @@
+#pragma once
+// The parts of the benchmark, each in a file of its own.
+#include "BareGrid.h"
+#include "Floor.h"
+#include "Timing.h"
+#include "app/DataFolder.h"
+
+#include <QString>
+#include <string>
+
+class FrmTesvan;
+
+namespace bench {
+
+// A data folder holding the initial files.
+app::DataPaths freshFolder(const QString& root);
+
+// Everything posted handled: layout, painting, the flush to the screen. Both sides draw by it.
+void settle();
+
+// The rows a grid shows, in its own columns ("" = a column bound to no field), from table.
+std::string gridSelect(const DataGrid& grid, const std::string& table, const std::string& tail);
+
+// Both windows repainted whole and settled, before each side.
+void calmWith(FrmTesvan& w, std::initializer_list<BareGrid*> floors);
+
+struct Env {
+    FrmTesvan& w;
+    Raw& main;
+    Raw& work;
+    app::DataPaths paths;
+};
+
+void listAndCodeOps(Env& e);
+void bigList(const QString& root);
+// Start-up on the initial files and on main files of 10,000 and 100,000 reports (and
+// 1,000,000 when big), each with a full list table; the files are kept under the temporary
+// folder between runs.
+void startupSizes(int runs, bool big);
+
+} // namespace bench
