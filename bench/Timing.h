@@ -66,7 +66,7 @@ inline void addRow(const RowOut& r)
 // the window catching up after it (posted events, layout, painting), when it draws.
 struct Side {
     std::function<void()> op;
-    std::function<void()> draw;
+    std::function<void()> draw{};
 };
 
 // Under valgrind --tool=callgrind --collect-atstart=no --instr-atstart=no, BENCH_CALLGRIND names what is counted:
@@ -99,7 +99,7 @@ struct Case {
     std::string what;
     std::string state;
     Side ours, floor;
-    std::function<void()> before; // puts the files and the window into the state, untimed
+    std::function<void()> before{}; // puts the files and the window into the state, untimed
     int runs = 0;
     double target = 1.5;
 };

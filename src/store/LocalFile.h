@@ -13,8 +13,8 @@ enum class FileProblem { None, Missing, NotOurs, NoAccess, DiskFull, Damaged, Fo
 struct FileOpen {
     Error error;
     FileProblem problem = FileProblem::None;
-    QString place; // NoAccess: the folder or file lacking a right; ForeignLog: the log
-    QString right; // NoAccess: the right that is missing, in the user's words
+    QString place{}; // NoAccess: the folder or file lacking a right; ForeignLog: the log
+    QString right{}; // NoAccess: the right that is missing, in the user's words
 };
 
 // Opens the existing file at path as connection (never creating one). A file in rollback

@@ -47,6 +47,8 @@ QString describe(const GridKey& k)
         return "copy";
     case GridCommand::Type:
         return "type";
+    case GridCommand::OpenList:
+        return "open list";
     }
     return "?";
 }

@@ -67,6 +67,9 @@ const QString kPlaces = u"SELECT count(*), count(NULLIF(sname, '')), string_agg(
 
 } // namespace
 
+// What the code master row of the kill test read, for its write.
+static codes::CategoryState s_placesRead;
+
 class TestServerFaults : public QObject {
     Q_OBJECT
     testing::ServerCluster* m_server = nullptr;
@@ -129,13 +132,13 @@ class TestServerFaults : public QObject {
                                       {u"鈴木"_s, u"鈴1"_s, u"鈴1"_s}};
         QTest::newRow("コードマスタ 登録")
             << DbFn([](const QSqlDatabase& main, const QSqlDatabase& work) {
-                   return codes::readCategory(main, work, store::k訪問先);
+                   return codes::readCategory(main, work, store::k訪問先, &s_placesRead);
                })
             << u"SELECT 1 FROM コードマスタ WHERE kcode = '訪問先' AND code = '150' FOR UPDATE"_s
             << DbFn([](const QSqlDatabase& main, const QSqlDatabase& work) {
                    const store::Error e = store::run(
                        work, u"UPDATE wコードマスタ SET sname = 'x' || code WHERE code IN ('001', '199')"_s);
-                   return e.ok() ? codes::registerCategory(main, work, store::k訪問先) : e;
+                   return e.ok() ? codes::registerCategory(main, work, store::k訪問先, s_placesRead).error : e;
                })
             << kPlaces << Rows{{199, 2, u"x001,x199"_s}};
         QTest::newRow("一覧 削除") << DbFn([twoReports](const QSqlDatabase& main, const QSqlDatabase& work) {
