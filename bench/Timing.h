@@ -69,8 +69,8 @@ struct Side {
     std::function<void()> draw{};
 };
 
-// Under valgrind --tool=callgrind --collect-atstart=no --instr-atstart=no, BENCH_CALLGRIND names what is counted:
-// "ours" or "floor" (the operation), "ours-draw" or "floor-draw" (the drawing after it).
+// Under valgrind --tool=callgrind --collect-atstart=no --instr-atstart=no, BENCH_CALLGRIND names what is
+// counted: "ours" or "floor" (the operation), "ours-draw" or "floor-draw" (the drawing after it).
 inline std::string g_collect = [] {
     const char* v = std::getenv("BENCH_CALLGRIND");
     return std::string(v ? v : "");

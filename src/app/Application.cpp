@@ -22,8 +22,8 @@ void applyLook(QApplication& qapp)
     // Families in order of preference, resolved when text is first drawn: listing every
     // installed family to pick one costs the start-up several milliseconds.
     QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("MS UI Gothic")});
+    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("MS UI Gothic")});
     font.setPointSizeF(9.5);
     qapp.setFont(font);
 }
@@ -74,9 +74,8 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
     // The menu entry's icon on the window as well, where it is installed in the icon theme.
     qapp.setWindowIcon(QIcon::fromTheme(QStringLiteral("tesvan")));
     FrmTesvan window;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
-        window.bringToFront();
-    });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     [&window] { window.bringToFront(); });
     const FirstStart first = prepareDataFolder(paths);
     if (first == FirstStart::Failed || !window.loadFrom(paths))
         return 1;

@@ -52,11 +52,11 @@ class CodeTab : public QWidget {
     QLabel* lblSupport = nullptr;
     QLabel* imgBanner = nullptr;
 
-signals:
+  signals:
     // The code master changed (登録, 行削除, 削除): the pick lists are built afresh.
     void categoryStored();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:

@@ -25,10 +25,11 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
     QList<store::Row> names[4];
     for (int i = 0; i < 4; ++i) {
         // A Null sname fails "<> ''" as well, so only rows with a name come back.
-        r.error = store::readRows(main,
-                                  QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' "
-                                                 "ORDER BY code"),
-                                  {store::kCategories[i]}, names[i]);
+        r.error =
+            store::readRows(main,
+                            QStringLiteral("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' "
+                                           "ORDER BY code"),
+                            {store::kCategories[i]}, names[i]);
         if (r.error.failed())
             return r;
     }
@@ -43,7 +44,8 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
     const QStringList fields{QStringLiteral("sname")};
     // Start-up and every クリア rebuild the lists; mostly they already hold these names.
     bool same備考 = false, same訪問先 = false;
-    r.error = store::holdsRows(work, store::tbl::w備考, fields, names[store::kCategories.indexOf(store::k備考)], same備考);
+    r.error = store::holdsRows(work, store::tbl::w備考, fields,
+                               names[store::kCategories.indexOf(store::k備考)], same備考);
     if (r.error.ok())
         r.error = store::holdsRows(work, store::tbl::w訪問先, fields,
                                    names[store::kCategories.indexOf(store::k訪問先)], same訪問先);

@@ -13,7 +13,7 @@ class TabContext;
 
 class ListTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ListTab(QWidget* parent = nullptr);
 
     // Grid columns, in the order of the grid.
@@ -47,7 +47,7 @@ public:
     CommandButton* cmd選択 = nullptr;
     CommandButton* cmdHint2 = nullptr;
 
-private:
+  private:
     void refreshList();
     // Whether the report of a row is still stored; when it is gone, says so and drops its row.
     bool stillStored(const QString& name, const QDate& date);

@@ -85,7 +85,7 @@ class ReportTab : public QWidget {
     CommandButton* cmd全解除 = nullptr;
     RegisteredNote* lbl登録結果 = nullptr;
 
-signals:
+  signals:
     // 登録 stored the report with this header.
     void registered(const QDate& date, const QString& name, const QString& dept, const QString& title);
 

@@ -7,7 +7,7 @@
 class QWidget;
 
 class TabContext {
-public:
+  public:
     virtual ~TabContext() = default;
     virtual QSqlDatabase mainDb() const = 0;
     virtual QSqlDatabase workDb() const = 0;

@@ -19,7 +19,7 @@ using Action = app::CommandLine::Action;
 
 class TstInstall : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void userFolderRule_data();
     void userFolderRule();
     void firstStart_data();

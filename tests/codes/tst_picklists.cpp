@@ -46,12 +46,10 @@ class TestPickLists : public QObject {
     void init()
     {
         ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work), QString());
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
     }
-    void cleanup()
-    {
-        testing::closeFreshFiles(prefix(), m_main, m_work);
-    }
+    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
 
     void listsFollowCodeOrder()
     {
@@ -116,7 +114,9 @@ class TestPickLists : public QObject {
     {
         if (testing::onServer())
             QSKIP("the main database is on the server, which keeps its own pages");
-        const auto longName = [](int n) { return u"MARK%1 "_s.arg(n, 3, 10, QChar(u'0')) + QString(900, u'y'); };
+        const auto longName = [](int n) {
+            return u"MARK%1 "_s.arg(n, 3, 10, QChar(u'0')) + QString(900, u'y');
+        };
         for (int n = 11; n <= store::kCodeRows; ++n)
             name(u"訪問先"_s, store::codeOf(n), longName(n));
         QCOMPARE(store::run(m_work, u"INSERT INTO w訪問先 (sname) VALUES ('前回')"_s), QString());

@@ -16,19 +16,22 @@ void TstControls::refreshOrder_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("line table by 行番号, not by writing order")
-        << "w営業日報" << "行番号"
+        << "w営業日報"
+        << "行番号"
         << QStringList{"INSERT INTO w営業日報 (行番号, 担当) VALUES (3, 'c')",
                        "INSERT INTO w営業日報 (行番号, 担当) VALUES (1, 'a')",
                        "INSERT INTO w営業日報 (行番号, 担当) VALUES (2, 'b')"}
         << "担当" << QStringList{"a", "b", "c"};
     QTest::newRow("code table by code")
-        << "wコードマスタ" << "code"
+        << "wコードマスタ"
+        << "code"
         << QStringList{"INSERT INTO wコードマスタ (code, sname) VALUES ('010', 'x')",
                        "INSERT INTO wコードマスタ (code, sname) VALUES ('002', 'y')",
                        "INSERT INTO wコードマスタ (code, sname) VALUES ('001', 'z')"}
         << "sname" << QStringList{"z", "y", "x"};
     QTest::newRow("list table in writing order")
-        << "w訪問先" << ""
+        << "w訪問先"
+        << ""
         << QStringList{"INSERT INTO w訪問先 (sname) VALUES ('山田商事')",
                        "INSERT INTO w訪問先 (sname) VALUES ('青木工業')",
                        "INSERT INTO w訪問先 (sname) VALUES ('佐藤')"}

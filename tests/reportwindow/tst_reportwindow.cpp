@@ -451,8 +451,9 @@ void TstReportWindow::learntNamesOfferedAtOnce()
     r->Grid日報->setCol(7);
     typeText("初訪問");
     r->cmd登録->click();
-    QCOMPARE(mainValue("SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND sname = '新規工業'").toString(),
-             QString("002"));
+    QCOMPARE(
+        mainValue("SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND sname = '新規工業'").toString(),
+        QString("002"));
     // Registering learns the name, and the drop-down offers it at once, before any クリア.
     QCOMPARE(r->dat訪問先->rowCount(), 2);
     QCOMPARE(r->DD訪問先->count(), 2);

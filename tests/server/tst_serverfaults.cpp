@@ -138,7 +138,8 @@ class TestServerFaults : public QObject {
             << DbFn([](const QSqlDatabase& main, const QSqlDatabase& work) {
                    const store::Error e = store::run(
                        work, u"UPDATE wコードマスタ SET sname = 'x' || code WHERE code IN ('001', '199')"_s);
-                   return e.ok() ? codes::registerCategory(main, work, store::k訪問先, s_placesRead).error : e;
+                   return e.ok() ? codes::registerCategory(main, work, store::k訪問先, s_placesRead).error
+                                 : e;
                })
             << kPlaces << Rows{{199, 2, u"x001,x199"_s}};
         QTest::newRow("一覧 削除") << DbFn([twoReports](const QSqlDatabase& main, const QSqlDatabase& work) {

@@ -26,7 +26,7 @@ using namespace testing;
 
 class TstWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void controlsByName_data();
@@ -43,7 +43,7 @@ private slots:
     void categoryList();
     void fitsSmallScreen();
 
-private:
+  private:
     int workInt(const QString& sql);
     WindowFixture m_fx;
     FrmTesvan* m_w = nullptr;
@@ -73,25 +73,44 @@ void TstWindow::controlsByName_data()
     QTest::addColumn<QString>("caption");
     const char* b = "CommandButton";
     const QList<std::tuple<const char*, const char*, const char*>> rows = {
-        {"Dt日付", "DateInput", ""},        {"cmb氏名", "Combo", ""},
-        {"cmb所属", "Combo", ""},           {"txtタイトル", "QLineEdit", ""},
-        {"Grid日報", "DataGrid", ""},       {"Dt日付入力", "DateInput", ""},
-        {"DD訪問先", "DropDown", ""},       {"DD備考", "DropDown", ""},
-        {"Cnテキスト入力", "QFrame", ""},   {"txt内容", "QPlainTextEdit", ""},
-        {"cmd入力書込", b, "決定"},         {"cmd入力閉じる", b, "閉じる"},
-        {"cmdクリア", b, "クリア"},         {"cmd閉じる", b, "閉じる"},
-        {"cmdHint", b, ""},                 {"cmd読込", b, "読込"},
-        {"cmd印刷", b, "印刷"},             {"cmd登録", b, "登録"},
-        {"cmd行削除", b, "行削除"},         {"cmd全選択", b, "全選択"},
-        {"cmd全解除", b, "全解除"},         {"cmb氏名選択", "Combo", ""},
-        {"Grid一覧", "DataGrid", ""},       {"cmd一覧クリア", b, "クリア"},
-        {"cmd一覧削除", b, "削除"},         {"cmd一覧読込", b, "読込"},
-        {"cmd選択", b, "選択"},             {"cmdHint2", b, ""},
-        {"cmbコード区分", "Combo", ""},     {"Gridコード表", "DataGrid", ""},
-        {"cmd設定登録", b, "登録"},         {"cmd設定クリア", b, "クリア"},
-        {"cmd設定削除", b, "削除"},         {"cmd設定読込", b, "読込"},
-        {"cmd設定行削除", b, "行削除"},     {"cmdHint3", b, ""},
-        {"cmd一括削除7", b, "実行"},        {"lblInfo", "QLabel", ""},
+        {"Dt日付", "DateInput", ""},
+        {"cmb氏名", "Combo", ""},
+        {"cmb所属", "Combo", ""},
+        {"txtタイトル", "QLineEdit", ""},
+        {"Grid日報", "DataGrid", ""},
+        {"Dt日付入力", "DateInput", ""},
+        {"DD訪問先", "DropDown", ""},
+        {"DD備考", "DropDown", ""},
+        {"Cnテキスト入力", "QFrame", ""},
+        {"txt内容", "QPlainTextEdit", ""},
+        {"cmd入力書込", b, "決定"},
+        {"cmd入力閉じる", b, "閉じる"},
+        {"cmdクリア", b, "クリア"},
+        {"cmd閉じる", b, "閉じる"},
+        {"cmdHint", b, ""},
+        {"cmd読込", b, "読込"},
+        {"cmd印刷", b, "印刷"},
+        {"cmd登録", b, "登録"},
+        {"cmd行削除", b, "行削除"},
+        {"cmd全選択", b, "全選択"},
+        {"cmd全解除", b, "全解除"},
+        {"cmb氏名選択", "Combo", ""},
+        {"Grid一覧", "DataGrid", ""},
+        {"cmd一覧クリア", b, "クリア"},
+        {"cmd一覧削除", b, "削除"},
+        {"cmd一覧読込", b, "読込"},
+        {"cmd選択", b, "選択"},
+        {"cmdHint2", b, ""},
+        {"cmbコード区分", "Combo", ""},
+        {"Gridコード表", "DataGrid", ""},
+        {"cmd設定登録", b, "登録"},
+        {"cmd設定クリア", b, "クリア"},
+        {"cmd設定削除", b, "削除"},
+        {"cmd設定読込", b, "読込"},
+        {"cmd設定行削除", b, "行削除"},
+        {"cmdHint3", b, ""},
+        {"cmd一括削除7", b, "実行"},
+        {"lblInfo", "QLabel", ""},
         {"lblSupport", "QLabel", ""},
     };
     for (const auto& [n, t, c] : rows)
@@ -118,15 +137,24 @@ void TstWindow::tooltips_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("一覧クリア") << "cmd一覧クリア" << "一覧画面クリア。登録済みデータは消去されない。";
-    QTest::newRow("一覧削除") << "cmd一覧削除" << "指定された日報を削除";
-    QTest::newRow("一覧読込") << "cmd一覧読込" << "一覧を読込";
-    QTest::newRow("設定クリア") << "cmd設定クリア" << "設定画面の情報を消去します。登録済みデータは消去されません。";
-    QTest::newRow("設定削除") << "cmd設定削除" << "設定情報を削除し初期値に戻します。";
-    QTest::newRow("設定読込") << "cmd設定読込" << "設定を読込みます";
-    QTest::newRow("設定行削除") << "cmd設定行削除" << "指定行削除";
-    QTest::newRow("選択 has none") << "cmd選択" << "";
-    QTest::newRow("設定登録 has none") << "cmd設定登録" << "";
+    QTest::newRow("一覧クリア") << "cmd一覧クリア"
+                                << "一覧画面クリア。登録済みデータは消去されない。";
+    QTest::newRow("一覧削除") << "cmd一覧削除"
+                              << "指定された日報を削除";
+    QTest::newRow("一覧読込") << "cmd一覧読込"
+                              << "一覧を読込";
+    QTest::newRow("設定クリア") << "cmd設定クリア"
+                                << "設定画面の情報を消去します。登録済みデータは消去されません。";
+    QTest::newRow("設定削除") << "cmd設定削除"
+                              << "設定情報を削除し初期値に戻します。";
+    QTest::newRow("設定読込") << "cmd設定読込"
+                              << "設定を読込みます";
+    QTest::newRow("設定行削除") << "cmd設定行削除"
+                                << "指定行削除";
+    QTest::newRow("選択 has none") << "cmd選択"
+                                   << "";
+    QTest::newRow("設定登録 has none") << "cmd設定登録"
+                                       << "";
 }
 
 void TstWindow::tooltips()
@@ -192,7 +220,8 @@ void TstWindow::otherGridLayouts()
 void TstWindow::formatsShowStoredValues()
 {
     QSqlQuery q(m_w->WorkDb());
-    QVERIFY(q.exec("UPDATE w営業日報 SET 時間 = '0930', 表示日付 = '2026-04-01', 日付 = '2026-04-01' WHERE 行番号 = 1"));
+    QVERIFY(q.exec(
+        "UPDATE w営業日報 SET 時間 = '0930', 表示日付 = '2026-04-01', 日付 = '2026-04-01' WHERE 行番号 = 1"));
     QVERIFY(q.exec("UPDATE w営業日報 SET 時間 = '2400' WHERE 行番号 = 2"));
     ReportTab* r = m_w->reportTab();
     QVERIFY(r->dat日報->refresh().isEmpty());

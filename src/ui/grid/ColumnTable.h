@@ -12,11 +12,11 @@ class DataSource;
 class QWidget;
 
 struct GridColumn {
-    QString field{};               // "" = a column bound to no field
-    QString caption{};             // shown in the header
+    QString field{};              // "" = a column bound to no field
+    QString caption{};            // shown in the header
     double widthTwips = -1;       // -1 = the grid's default
     Qt::Alignment alignment = {}; // 0 = the grid's default (text from the left)
-    QString format{};              // "mm/dd", "yyyy/mm/dd", "00:00"
+    QString format{};             // "mm/dd", "yyyy/mm/dd", "00:00"
     bool hidden = false;
     bool locked = false;       // not editable
     bool noCursor = false;     // Enter, Tab, arrows and clicks never stop there

@@ -78,7 +78,8 @@ QString DataSource::refresh()
                 fields << q.columnName(i);
             store::Statement n(db, QStringLiteral("select count(*) from %1").arg(quoted(m_table)));
             if (!n.exec() || !n.next())
-                return n.ok() ? QStringLiteral("表「%1」を数えられません。").arg(m_table) : n.error().reason();
+                return n.ok() ? QStringLiteral("表「%1」を数えられません。").arg(m_table)
+                              : n.error().reason();
             count = n.value(0).toInt();
         }
         emit aboutToRefresh();
@@ -96,7 +97,8 @@ QString DataSource::refresh()
     QList<qint64> ids;
     QList<QVariantList> rows;
     {
-        store::Statement q(db, QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
+        store::Statement q(db,
+                           QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
         // The work tables are local files, whose statements know their columns once prepared.
         for (int i = 1; i < q.columnCount(); ++i)
             fields << q.columnName(i);
@@ -252,7 +254,8 @@ QString DataSource::setValue(int row, const QString& field, const QVariant& v)
     if (!cached) {
         if (row < 0 || row >= rowCount())
             return QStringLiteral("行 %1 はありません。").arg(row + 1);
-        return m_fetchError.isEmpty() ? QStringLiteral("行 %1 は表から削除されています。").arg(row + 1) : m_fetchError;
+        return m_fetchError.isEmpty() ? QStringLiteral("行 %1 は表から削除されています。").arg(row + 1)
+                                      : m_fetchError;
     }
     const int f = fieldIndex(field);
     if (f < 0)
