@@ -122,6 +122,15 @@ QString codeOf(int n)
     return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
 }
 
+Error insertFreeCodeRows(const QSqlDatabase& db)
+{
+    Statement ins(db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
+    for (const QString& k : kCategories)
+        for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
+            ins.bind(k).bind(codeOf(i)).exec();
+    return ins.error();
+}
+
 QStringList fieldsOf(const QString& table)
 {
     for (const Table& t : tables())
@@ -192,13 +201,7 @@ Error createInitialFile(const QString& path, DbKind kind)
                         return e;
                 if (kind != DbKind::Main)
                     return {};
-                // Every category starts with its free rows, so registration can learn names at once.
-                Statement ins(
-                    db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
-                for (const QString& k : kCategories)
-                    for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
-                        ins.bind(k).bind(codeOf(i)).exec();
-                return ins.error();
+                return insertFreeCodeRows(db);
             });
             // Kept in the file: every later connection writes through the log.
             if (err.ok())

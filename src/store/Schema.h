@@ -36,6 +36,10 @@ inline constexpr int kCodeRows = 199;
 // The code of the n-th row of a category (1-based): "001" … "199".
 QString codeOf(int n);
 
+// The free rows of every category (code "001" to "199", no name) into an empty code master, so
+// that registration can learn names at once.
+Error insertFreeCodeRows(const QSqlDatabase& db);
+
 // The fields of a table in their stored order; empty for a table that is not ours.
 QStringList fieldsOf(const QString& table);
 

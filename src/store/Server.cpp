@@ -260,12 +260,7 @@ Error createServerSchema(const QString& conninfo)
             for (const QString& sql : serverSchemaStatements())
                 if (Error e = run(db, sql); e.failed())
                     return e;
-            Statement ins(
-                db, QStringLiteral("INSERT INTO コードマスタ (kcode, code, sname) VALUES (?, ?, NULL)"));
-            for (const QString& k : kCategories)
-                for (int i = 1; i <= kCodeRows && ins.ok(); ++i)
-                    ins.bind(k).bind(codeOf(i)).exec();
-            return ins.error();
+            return insertFreeCodeRows(db);
         });
     }
     closeDatabase(conn);
