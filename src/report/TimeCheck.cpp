@@ -24,7 +24,7 @@ std::optional<QVariant> checkTime(const QString& typed)
     // h:mm and hh:mm, the way the cell shows a time, are hmm and hhmm; the minutes always have
     // two digits ("12:5" could be 12:05 or 12:50).
     if (const qsizetype colon = text.indexOf(u':'); colon >= 0) {
-        if (colon < 1 || colon > 2 || text.size() - colon != 3)
+        if (colon < 1 || colon > 2 || text.size() - colon != 3 || text.count(u':') != 1)
             return cleared;
         text.remove(colon, 1);
     }

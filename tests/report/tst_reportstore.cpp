@@ -182,9 +182,9 @@ class TestReportStore : public QObject {
         QTest::newRow("three digits, upper minute bound") << u"960"_s << QVariant(u"0960"_s);
         QTest::newRow("midnight as h:mm") << u"0:00"_s << QVariant(u"0000"_s);
         for (const QString& bad :
-             {u"2501"_s, u"1261"_s, u"ab12"_s, u"1.30"_s, u"+930"_s, u"-100"_s, u"09300"_s, u"25:00"_s,
-              u"0930:"_s, u"０９：３"_s, u"٠٩٣٠"_s, u"12:5"_s, u"961"_s, u"9 30"_s, u":930"_s, u"930:"_s,
-              u"123:45"_s, u"9:3:0"_s, u"12"_s})
+             {u"2501"_s,  u"1261"_s,  u"ab12"_s,     u"1.30"_s,  u"+930"_s,  u"-100"_s,  u"09300"_s,
+              u"25:00"_s, u"0930:"_s, u"０９：３"_s, u"٠٩٣٠"_s,  u"12:5"_s,  u"961"_s,   u"9 30"_s,
+              u":930"_s,  u"930:"_s,  u"123:45"_s,   u"9:3:0"_s, u"24::0"_s, u"9::30"_s, u"12"_s})
             QTest::newRow(qPrintable(u"cleared '%1'"_s.arg(bad))) << bad << N;
     }
     void time()
