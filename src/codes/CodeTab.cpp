@@ -150,7 +150,7 @@ void CodeTab::connectCommands()
     // Leaving the category reads it; see eventFilter.
     cmbコード区分->installEventFilter(this);
     connect(cmd設定読込, &QPushButton::clicked, this, [this] { Readコードマスタ(); });
-    connect(cmd設定登録, &QPushButton::clicked, this, [this] { register設定(); });
+    connect(cmd設定登録, &QPushButton::clicked, this, [this] { confirmRegister(); });
     connect(cmd設定クリア, &QPushButton::clicked, this, [this] { Clear設定(); });
     connect(cmd設定削除, &QPushButton::clicked, this, [this] { Deleteコードマスタ(); });
     connect(cmd設定行削除, &QPushButton::clicked, this, [this] {
@@ -252,7 +252,7 @@ void CodeTab::Readコードマスタ()
     refreshGrid();
 }
 
-void CodeTab::register設定()
+void CodeTab::confirmRegister()
 {
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("設定")))
         return;

@@ -65,17 +65,17 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     });
     connect(cmd一覧クリア, &QPushButton::clicked, this, [this] { Clear一覧(); });
     connect(cmd一覧削除, &QPushButton::clicked, this, [this] { Delete日報一覧(); });
-    connect(cmd選択, &QPushButton::clicked, this, [this] { Select日報(); });
+    connect(cmd選択, &QPushButton::clicked, this, [this] { openSelected(); });
     // A double click or Enter on a row opens it, as the 選択 button does; the tick box keeps
     // its own click.
     connect(Grid一覧, &DataGrid::cellAction, this, [this] {
         if (Grid一覧->col() != ColCheck)
-            Select日報();
+            openSelected();
     });
     connect(Grid一覧, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
         if (*key == 13 && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
             *key = 0;
-            Select日報();
+            openSelected();
         }
     });
     connect(Grid一覧, &DataGrid::writeFailed, this, [](int, const QString& reason) {
@@ -171,7 +171,7 @@ void ListTab::Delete日報一覧()
     refreshList();
 }
 
-void ListTab::Select日報()
+void ListTab::openSelected()
 {
     const int row = Grid一覧->row();
     if (row < 0 || Grid一覧->isEof() || row >= dat一覧->rowCount())

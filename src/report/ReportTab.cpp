@@ -14,6 +14,7 @@
 #include "ui/Twips.h"
 #include "msg/Msg.h"
 #include "print/PrintPreview.h"
+#include "print/PrintSnapshot.h"
 #include "report/RegisteredNote.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
@@ -40,8 +41,8 @@ void ReportTab::connectCommands()
     connect(cmd読込, &QPushButton::clicked, this, [this] { Read日報(); });
     connect(cmd登録, &QPushButton::clicked, this, [this] { Entry日報(); });
     connect(cmd印刷, &QPushButton::clicked, this, [this] { Prn日報(); });
-    connect(cmd入力書込, &QPushButton::clicked, this, [this] { accept内容(); });
-    connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
+    connect(cmd入力書込, &QPushButton::clicked, this, [this] { acceptTextPanel(); });
+    connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { closeTextPanel(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
     connect(Grid日報, &DataGrid::keyDown, this,
@@ -190,7 +191,7 @@ void ReportTab::Clear日報()
 {
     Dt日付->setNull();
     txtタイトル->setText(QString());
-    close内容();
+    closeTextPanel();
     Clear日報リスト();
     m_context->rebuildPickLists();
 }
@@ -226,7 +227,7 @@ void ReportTab::Read日報()
         return;
     if (!commitGrid())
         return;
-    close内容();
+    closeTextPanel();
     const report::ReadResult r =
         report::readReport(m_context->mainDb(), m_context->workDb(), Dt日付->date(), cmb氏名->currentText());
     m_readRefused = r.tooLong;
@@ -276,7 +277,7 @@ void ReportTab::Entry日報()
         app::tellFailure(QStringLiteral("日報を登録"), e);
         return;
     }
-    lbl登録結果->show登録(done.lines, done.withoutText);
+    lbl登録結果->showRegistered(done.lines, done.withoutText);
     emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
 }
 
@@ -290,9 +291,9 @@ void ReportTab::Prn日報()
         app::tellFailure(QStringLiteral("印刷用のデータを作成"), e);
         return;
     }
-    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(),
-                                cmb氏名->currentText());
-    print::showPreview(m_prn, lines, m_context->mainWindow());
+    const print::HeaderValues header = print::headerValues(txtタイトル->text(), Dt日付->date(),
+                                                           cmb所属->currentText(), cmb氏名->currentText());
+    print::showPreview(header, lines, m_context->mainWindow());
 }
 
 void ReportTab::afterColUpdate(int col)
@@ -386,12 +387,12 @@ bool ReportTab::eventFilter(QObject* watched, QEvent* e)
     if (inPanel && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Escape) {
-            close内容();
+            closeTextPanel();
             return true;
         }
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
             (k->modifiers() & Qt::ControlModifier)) {
-            accept内容();
+            acceptTextPanel();
             return true;
         }
     }
