@@ -57,8 +57,8 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     // Enter in the name filter and F5 read the list, as on the entry tab.
     cmd一覧読込->setShortcut(QKeySequence(Qt::Key_F5));
     connect(cmb氏名選択, &Combo::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
-        // The combo reports both Enter keys as 13.
-        if (*key == 13 && !(mods & ~Qt::KeypadModifier)) {
+        // The combo reports both Enter keys as Qt::Key_Return.
+        if (*key == Qt::Key_Return && !(mods & ~Qt::KeypadModifier)) {
             *key = 0;
             cmd一覧読込->click();
         }
@@ -73,7 +73,7 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
             openSelected();
     });
     connect(Grid一覧, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
-        if (*key == 13 && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
+        if (*key == Qt::Key_Return && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
             *key = 0;
             openSelected();
         }
@@ -97,10 +97,10 @@ void ListTab::setupGrid()
     GridColumn tick{"チェック", {}, 345.2599, centre};
     tick.checkBox = true;
     // The listed key is what 削除 deletes and 選択 opens: it is shown, never edited.
-    QList<GridColumn> columns{tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
-                              GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft},
-                              GridColumn{"所属", "所　属", 1560.189, centre},
-                              GridColumn{"タイトル", "タイトル", 5009.953}};
+    QList<GridColumn> columns = inEnumOrder<ColTitle, ColCheck, ColDate, ColName, ColDept, ColTitle>(
+        tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
+        GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft}, GridColumn{"所属", "所　属", 1560.189, centre},
+        GridColumn{"タイトル", "タイトル", 5009.953});
     for (int c = ColDate; c <= ColTitle; ++c)
         columns[c].locked = true;
     // The text columns share a wider window.

@@ -110,7 +110,9 @@ void ReportTab::setupGrid()
             return TypedValue{{}, QStringLiteral("時間が正しくありません")};
         return TypedValue{kept ? *kept : QVariant(), {}};
     };
-    applyColumns(Grid日報, dat日報, {no, tick, shown, date, time, place, person, text, note});
+    applyColumns(Grid日報, dat日報,
+                 inEnumOrder<ColNote, ColNo, ColCheck, ColShowDate, ColDate, ColTime, ColPlace, ColPerson,
+                             ColText, ColNote>(no, tick, shown, date, time, place, person, text, note));
     DD訪問先->setDataSource(dat訪問先);
     DD訪問先->setListField(QStringLiteral("sname"));
     DD備考->setDataSource(dat備考);
@@ -264,8 +266,6 @@ void ReportTab::Entry日報()
     lbl登録結果->clearAll();
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
-    if (!commitGrid())
-        return;
     report::Header h;
     h.作成日 = Dt日付->date();
     h.氏名 = cmb氏名->currentText();
@@ -325,7 +325,7 @@ void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
         return;
     }
     // Enter at the end of a line starts the next line at its date.
-    if (*keyCode == 13 && Grid日報->col() == ColNote && !Grid日報->isEof()) {
+    if (*keyCode == Qt::Key_Return && Grid日報->col() == ColNote && !Grid日報->isEof()) {
         *keyCode = 0;
         Grid日報->moveNext();
         if (Grid日報->isEof())

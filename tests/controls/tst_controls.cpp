@@ -143,7 +143,7 @@ void TstControls::comboNotifications()
     QTest::keyClicks(combo, "bqax");
     QCOMPARE(combo->currentText(), QString("bA"));
     QTest::keyClick(combo, Qt::Key_Return);
-    QVERIFY(downs.contains(13));
+    QVERIFY(downs.contains(int(Qt::Key_Return)));
 
     QSignalSpy lost(combo, &Combo::focusLost);
     other->setFocus();
