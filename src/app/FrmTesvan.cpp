@@ -309,11 +309,6 @@ void FrmTesvan::refreshPickLists()
         typed[i]->setEditText(texts[i]);
 }
 
-bool FrmTesvan::Addコードマスタ(const QString& category, const QString& value)
-{
-    return codes::addCodeMaster(MainDb(), category, value).added;
-}
-
 void FrmTesvan::closeEvent(QCloseEvent* e)
 {
     // What is still being typed in a grid stays in its work table for the next start.

@@ -42,8 +42,6 @@ class FrmTesvan : public QWidget, public TabContext {
     void SetComb();
     // SetComb after the code master changed: what is typed in the name boxes stays.
     void refreshPickLists();
-    // Puts value into the first free row of category unless it is already a name there.
-    bool Addコードマスタ(const QString& category, const QString& value);
 
     QSqlDatabase MainDb() const;
     QSqlDatabase WorkDb() const;

@@ -150,7 +150,7 @@ void CodeTab::connectCommands()
     // Leaving the category reads it; see eventFilter.
     cmbコード区分->installEventFilter(this);
     connect(cmd設定読込, &QPushButton::clicked, this, [this] { Readコードマスタ(); });
-    connect(cmd設定登録, &QPushButton::clicked, this, [this] { register設定(); });
+    connect(cmd設定登録, &QPushButton::clicked, this, [this] { confirmRegister(); });
     connect(cmd設定クリア, &QPushButton::clicked, this, [this] { Clear設定(); });
     connect(cmd設定削除, &QPushButton::clicked, this, [this] { Deleteコードマスタ(); });
     connect(cmd設定行削除, &QPushButton::clicked, this, [this] {
@@ -163,7 +163,7 @@ void CodeTab::connectCommands()
     // not to its tick box, where the next name typed would have nowhere to go.
     connect(Gridコード表, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
         DataGrid* g = Gridコード表;
-        if (*key != 13 || (mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ||
+        if (*key != Qt::Key_Return || (mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ||
             g->col() != ColName || g->isEof() || g->row() + 1 >= g->model()->rowCount())
             return;
         g->setRow(g->row() + 1);
@@ -190,7 +190,8 @@ void CodeTab::setupGrid()
     code.locked = code.noCursor = true;
     GridColumn name{"sname", "名　　　　　称", 6330, Qt::AlignLeft};
     name.stretch = true;
-    applyColumns(Gridコード表, datコードマスタ, {none, tick, code, name});
+    applyColumns(Gridコード表, datコードマスタ,
+                 inEnumOrder<ColName, ColNone, ColCheck, ColCode, ColName>(none, tick, code, name));
 
     cmbコード区分->clearAll();
     cmbコード区分->addItems(store::kCategories);
@@ -252,7 +253,7 @@ void CodeTab::Readコードマスタ()
     refreshGrid();
 }
 
-void CodeTab::register設定()
+void CodeTab::confirmRegister()
 {
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("設定")))
         return;

@@ -66,7 +66,7 @@ class CodeTab : public QWidget {
     QVBoxLayout* buildNotices(); // data initialisation and the program's notices
     void connectCommands();
 
-    void register設定(); // 登録: confirm, commit the open cell, register
+    void confirmRegister(); // 登録: confirm, commit the open cell, register
     void refreshGrid();
     bool commitGrid(); // the open cell's value into the table; false (after the notice) on failure
     // The notice of a write refused because the category changed since the grid read it.

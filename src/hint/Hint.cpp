@@ -122,8 +122,8 @@ Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_
     resize(560, 380);
 
     connect(cmd編集, &QPushButton::clicked, this, [this] { toggleEdit(); });
-    connect(cmd登録, &QPushButton::clicked, this, [this] { register_(); });
-    connect(cmd削除, &QPushButton::clicked, this, [this] { delete_(); });
+    connect(cmd登録, &QPushButton::clicked, this, [this] { confirmRegister(); });
+    connect(cmd削除, &QPushButton::clicked, this, [this] { confirmDelete(); });
     connect(cmdクリア, &QPushButton::clicked, this, [this] { txtContents->clear(); });
     connect(cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
 }
@@ -197,7 +197,7 @@ bool Hint::Deleteヒント()
     return true;
 }
 
-void Hint::register_()
+void Hint::confirmRegister()
 {
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("ヒント")))
         return;
@@ -205,7 +205,7 @@ void Hint::register_()
         Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("完了"), QStringLiteral("ヒント"));
 }
 
-void Hint::delete_()
+void Hint::confirmDelete()
 {
     if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("確認"), QStringLiteral("ヒント")))
         return;

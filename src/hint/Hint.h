@@ -64,8 +64,8 @@ class Hint : public QWidget {
     void showState(bool typedWhileReadOnly);
 
     void setEditing(bool on);
-    void register_();
-    void delete_();
+    void confirmRegister();
+    void confirmDelete();
 
     QString m_workConnection;
 };

@@ -57,25 +57,25 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     // Enter in the name filter and F5 read the list, as on the entry tab.
     cmd一覧読込->setShortcut(QKeySequence(Qt::Key_F5));
     connect(cmb氏名選択, &Combo::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
-        // The combo reports both Enter keys as 13.
-        if (*key == 13 && !(mods & ~Qt::KeypadModifier)) {
+        // The combo reports both Enter keys as Qt::Key_Return.
+        if (*key == Qt::Key_Return && !(mods & ~Qt::KeypadModifier)) {
             *key = 0;
             cmd一覧読込->click();
         }
     });
     connect(cmd一覧クリア, &QPushButton::clicked, this, [this] { Clear一覧(); });
     connect(cmd一覧削除, &QPushButton::clicked, this, [this] { Delete日報一覧(); });
-    connect(cmd選択, &QPushButton::clicked, this, [this] { Select日報(); });
+    connect(cmd選択, &QPushButton::clicked, this, [this] { openSelected(); });
     // A double click or Enter on a row opens it, as the 選択 button does; the tick box keeps
     // its own click.
     connect(Grid一覧, &DataGrid::cellAction, this, [this] {
         if (Grid一覧->col() != ColCheck)
-            Select日報();
+            openSelected();
     });
     connect(Grid一覧, &DataGrid::keyDown, this, [this](int* key, Qt::KeyboardModifiers mods) {
-        if (*key == 13 && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
+        if (*key == Qt::Key_Return && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
             *key = 0;
-            Select日報();
+            openSelected();
         }
     });
     connect(Grid一覧, &DataGrid::writeFailed, this, [](int, const QString& reason) {
@@ -97,10 +97,10 @@ void ListTab::setupGrid()
     GridColumn tick{"チェック", {}, 345.2599, centre};
     tick.checkBox = true;
     // The listed key is what 削除 deletes and 選択 opens: it is shown, never edited.
-    QList<GridColumn> columns{tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
-                              GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft},
-                              GridColumn{"所属", "所　属", 1560.189, centre},
-                              GridColumn{"タイトル", "タイトル", 5009.953}};
+    QList<GridColumn> columns = inEnumOrder<ColTitle, ColCheck, ColDate, ColName, ColDept, ColTitle>(
+        tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
+        GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft}, GridColumn{"所属", "所　属", 1560.189, centre},
+        GridColumn{"タイトル", "タイトル", 5009.953});
     for (int c = ColDate; c <= ColTitle; ++c)
         columns[c].locked = true;
     // The text columns share a wider window.
@@ -171,7 +171,7 @@ void ListTab::Delete日報一覧()
     refreshList();
 }
 
-void ListTab::Select日報()
+void ListTab::openSelected()
 {
     const int row = Grid一覧->row();
     if (row < 0 || Grid一覧->isEof() || row >= dat一覧->rowCount())

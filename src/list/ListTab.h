@@ -30,7 +30,7 @@ class ListTab : public QWidget {
     void Clear一覧();
     void Delete日報一覧();
     // 選択: the current row's report opened on the entry tab.
-    void Select日報();
+    void openSelected();
 
     // After the entry tab's 登録: the report's row shows what was stored; a list read in this
     // run gains the row when its filter takes the name.

@@ -75,7 +75,6 @@ class rpt営業日報 {
     static double pageTwips(const QPaintDevice& device);
     // Detail lines that fit between the page header and the page number of one page.
     static int linesPerPage(const QPaintDevice& device);
-    int pageCount(const QPaintDevice& device) const;
 
     // Paints every page on device (already set up); the reason when painting cannot start.
     store::Error render(QPagedPaintDevice& device) const;
@@ -86,6 +85,7 @@ class rpt営業日報 {
     const QList<print::PrintLine>& lines() const { return m_lines; }
 
   private:
+    int pageCount(const QPaintDevice& device) const;
     void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QStringList& texts,
                     double top) const;
 

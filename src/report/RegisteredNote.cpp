@@ -30,7 +30,7 @@ int RegisteredNote::lineNumber(int row) const
     return m_source->value(row, QStringLiteral("行番号")).toInt();
 }
 
-void RegisteredNote::show登録(int stored, const QList<int>& withoutText)
+void RegisteredNote::showRegistered(int stored, const QList<int>& withoutText)
 {
     QString text = QStringLiteral("日報を登録しました（%1 行）。").arg(stored);
     if (!withoutText.isEmpty()) {

@@ -15,7 +15,7 @@ class RegisteredNote : public QLabel {
     // lines: the grid over source, whose rows are told apart by 行番号.
     RegisteredNote(DataGrid* lines, DataSource* source, QWidget* parent);
 
-    void show登録(int stored, const QList<int>& withoutText);
+    void showRegistered(int stored, const QList<int>& withoutText);
     // Another operation began: the note goes, and so do the marks.
     void clearAll();
     bool isMarked(int lineNumber) const { return m_unstored.contains(lineNumber); }

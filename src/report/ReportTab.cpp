@@ -14,6 +14,7 @@
 #include "ui/Twips.h"
 #include "msg/Msg.h"
 #include "print/PrintPreview.h"
+#include "print/PrintSnapshot.h"
 #include "report/RegisteredNote.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
@@ -40,8 +41,8 @@ void ReportTab::connectCommands()
     connect(cmd読込, &QPushButton::clicked, this, [this] { Read日報(); });
     connect(cmd登録, &QPushButton::clicked, this, [this] { Entry日報(); });
     connect(cmd印刷, &QPushButton::clicked, this, [this] { Prn日報(); });
-    connect(cmd入力書込, &QPushButton::clicked, this, [this] { accept内容(); });
-    connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { close内容(); });
+    connect(cmd入力書込, &QPushButton::clicked, this, [this] { acceptTextPanel(); });
+    connect(cmd入力閉じる, &QPushButton::clicked, this, [this] { closeTextPanel(); });
     connect(Grid日報, &DataGrid::afterColUpdate, this, [this](int col) { afterColUpdate(col); });
     connect(Grid日報, &DataGrid::rowColChange, this, [this](int, int) { rowColChange(); });
     connect(Grid日報, &DataGrid::keyDown, this,
@@ -109,7 +110,9 @@ void ReportTab::setupGrid()
             return TypedValue{{}, QStringLiteral("時間が正しくありません")};
         return TypedValue{kept ? *kept : QVariant(), {}};
     };
-    applyColumns(Grid日報, dat日報, {no, tick, shown, date, time, place, person, text, note});
+    applyColumns(Grid日報, dat日報,
+                 inEnumOrder<ColNote, ColNo, ColCheck, ColShowDate, ColDate, ColTime, ColPlace, ColPerson,
+                             ColText, ColNote>(no, tick, shown, date, time, place, person, text, note));
     DD訪問先->setDataSource(dat訪問先);
     DD訪問先->setListField(QStringLiteral("sname"));
     DD備考->setDataSource(dat備考);
@@ -190,7 +193,7 @@ void ReportTab::Clear日報()
 {
     Dt日付->setNull();
     txtタイトル->setText(QString());
-    close内容();
+    closeTextPanel();
     Clear日報リスト();
     m_context->rebuildPickLists();
 }
@@ -226,7 +229,7 @@ void ReportTab::Read日報()
         return;
     if (!commitGrid())
         return;
-    close内容();
+    closeTextPanel();
     const report::ReadResult r =
         report::readReport(m_context->mainDb(), m_context->workDb(), Dt日付->date(), cmb氏名->currentText());
     m_readRefused = r.tooLong;
@@ -263,8 +266,6 @@ void ReportTab::Entry日報()
     lbl登録結果->clearAll();
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
-    if (!commitGrid())
-        return;
     report::Header h;
     h.作成日 = Dt日付->date();
     h.氏名 = cmb氏名->currentText();
@@ -276,7 +277,7 @@ void ReportTab::Entry日報()
         app::tellFailure(QStringLiteral("日報を登録"), e);
         return;
     }
-    lbl登録結果->show登録(done.lines, done.withoutText);
+    lbl登録結果->showRegistered(done.lines, done.withoutText);
     emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
 }
 
@@ -290,9 +291,9 @@ void ReportTab::Prn日報()
         app::tellFailure(QStringLiteral("印刷用のデータを作成"), e);
         return;
     }
-    m_prn = print::headerValues(txtタイトル->text(), Dt日付->date(), cmb所属->currentText(),
-                                cmb氏名->currentText());
-    print::showPreview(m_prn, lines, m_context->mainWindow());
+    const print::HeaderValues header = print::headerValues(txtタイトル->text(), Dt日付->date(),
+                                                           cmb所属->currentText(), cmb氏名->currentText());
+    print::showPreview(header, lines, m_context->mainWindow());
 }
 
 void ReportTab::afterColUpdate(int col)
@@ -324,7 +325,7 @@ void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
         return;
     }
     // Enter at the end of a line starts the next line at its date.
-    if (*keyCode == 13 && Grid日報->col() == ColNote && !Grid日報->isEof()) {
+    if (*keyCode == Qt::Key_Return && Grid日報->col() == ColNote && !Grid日報->isEof()) {
         *keyCode = 0;
         Grid日報->moveNext();
         if (Grid日報->isEof())
@@ -386,12 +387,12 @@ bool ReportTab::eventFilter(QObject* watched, QEvent* e)
     if (inPanel && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Escape) {
-            close内容();
+            closeTextPanel();
             return true;
         }
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
             (k->modifiers() & Qt::ControlModifier)) {
-            accept内容();
+            acceptTextPanel();
             return true;
         }
     }

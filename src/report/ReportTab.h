@@ -1,6 +1,5 @@
 #pragma once
 // The 営業日報 tab: one report at a time, header controls above the line grid.
-#include "print/PrintSnapshot.h"
 #include "store/Error.h"
 
 #include <QDate>
@@ -48,16 +47,14 @@ class ReportTab : public QWidget {
     void Read日報();
     void Entry日報();
     void Prn日報();
-    // The header values of the last print run.
-    const print::HeaderValues& printHeader() const { return m_prn; }
 
     // Grid reactions, public so the window's set-up and tests can reach them.
     void afterColUpdate(int col);
     void rowColChange();
     void keyDown(int* keyCode, Qt::KeyboardModifiers mods = {});
     void cellAction();
-    void accept内容();
-    void close内容();
+    void acceptTextPanel();
+    void closeTextPanel();
 
     DateInput* Dt日付 = nullptr;
     Combo* cmb氏名 = nullptr;
@@ -114,9 +111,8 @@ class ReportTab : public QWidget {
 
     TabContext* m_context = nullptr;
     PlacedLayout* m_headerPlaces = nullptr;
-    int m_popupRow = -1;           // the line the 内容 panel was opened on
-    QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
-    print::HeaderValues m_prn;
+    int m_popupRow = -1;            // the line the 内容 panel was opened on
+    QList<QWidget*> m_panelBlocks;  // what does not act while the panel is open
     bool m_pickSourcesRead = false; // the grid's pick lists hold their work tables
     bool m_readRefused = false;     // the last 読込 found a report longer than the grid
 };

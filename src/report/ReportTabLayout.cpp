@@ -53,7 +53,7 @@ QWidget* ReportTab::buildHeader()
 {
     using app::makeLabel;
     auto* header = new QWidget(this);
-    header->setObjectName(QStringLiteral("header日報"));
+    header->setObjectName(QStringLiteral("headerPanel"));
     header->setFixedHeight(70);
     Dt日付 = new DateInput(header);
     Dt日付->setObjectName(QStringLiteral("Dt日付"));

@@ -30,7 +30,7 @@ void ReportTab::setPanelOpen(bool open)
         Cnテキスト入力->raise();
 }
 
-void ReportTab::accept内容()
+void ReportTab::acceptTextPanel()
 {
     if (Cnテキスト入力->isHidden())
         return;
@@ -44,7 +44,7 @@ void ReportTab::accept内容()
     Grid日報->setFocus();
 }
 
-void ReportTab::close内容()
+void ReportTab::closeTextPanel()
 {
     if (Cnテキスト入力->isHidden())
         return;

@@ -11,7 +11,7 @@ class Error {
   public:
     Error() = default;
     // An empty reason is success.
-    Error(const QString& reason, bool locked = false)
+    explicit Error(const QString& reason, bool locked = false)
         : m_reason(reason), m_locked(locked && !reason.isEmpty())
     {
     }

@@ -22,7 +22,7 @@ QString Combo::firstItem() const
 
 void Combo::keyPressEvent(QKeyEvent* e)
 {
-    int key = (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? 13 : e->key();
+    int key = (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? int(Qt::Key_Return) : e->key();
     emit keyDown(&key, e->modifiers());
     if (key == 0) {
         e->accept();

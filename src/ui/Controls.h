@@ -13,7 +13,7 @@ class Combo : public QComboBox {
     QString firstItem() const; // "" when there is none
 
   signals:
-    // Return / Enter come as 13, other keys as their Qt::Key; set *key to 0 to cancel it.
+    // Return / Enter come as Qt::Key_Return, other keys as their Qt::Key; set *key to 0 to cancel it.
     void keyDown(int* key, Qt::KeyboardModifiers shift);
     // The character typed (13 for Enter, 8 for Backspace); set to 0 to cancel it, or to
     // another character to type that one instead.

@@ -93,11 +93,6 @@ void DateInput::setCalendarTitleFormat(const QString& fmt)
     updateTitle();
 }
 
-QString DateInput::calendarTitleFormat() const
-{
-    return m_titleFormat;
-}
-
 bool DateInput::isNull() const
 {
     return !m_value.isValid();

@@ -20,7 +20,6 @@ class DateInput : public QLineEdit, public CellEditor {
     void setFormat(const QString& fmt); // input and display format
     QString format() const;
     void setCalendarTitleFormat(const QString& fmt); // e.g. "yyyy年mm月"
-    QString calendarTitleFormat() const;
 
     bool isNull() const;
     QDate date() const;

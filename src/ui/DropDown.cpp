@@ -45,11 +45,6 @@ void DropDown::setListField(const QString& field)
     reload();
 }
 
-QString DropDown::listField() const
-{
-    return m_field;
-}
-
 void DropDown::reload()
 {
     const QString keep = currentText();

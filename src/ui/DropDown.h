@@ -15,7 +15,6 @@ class DropDown : public QComboBox, public CellEditor {
     void setDataSource(DataSource* src);
     DataSource* dataSource() const;
     void setListField(const QString& field);
-    QString listField() const;
     void reload(); // items from the source's rows, in source order; the typed text stays
 
     // The text shown, also one the list does not offer; Null when empty.

@@ -2,6 +2,7 @@
 #include "Boxes.h"
 #include "TestFiles.h"
 #include "app/Application.h"
+#include "codes/PickLists.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
 #include "app/SingleInstance.h"
@@ -531,7 +532,7 @@ void TstApp::damagedMainIsNeverWritten()
         QVERIFY2(boxes.shown[0].text.contains(main), qPrintable(boxes.shown[0].text));
         QVERIFY(boxes.shown[0].text.contains("壊れています"));
         QVERIFY(boxes.shown[0].text.contains("tesvan-initdb"));
-        QVERIFY(!w.Addコードマスタ("訪問先", "新しい先"));
+        QVERIFY(!codes::addCodeMaster(w.MainDb(), "訪問先", "新しい先").added);
         w.findChild<DateInput*>("Dt日付")->setDate(QDate(2024, 5, 1));
         w.findChild<QComboBox*>("cmb氏名")->setEditText("山田");
         w.findChild<QPushButton*>("cmd登録")->click();

@@ -1,26 +1,8 @@
 #pragma once
 // Tests of the control layer against a temporary work database.
-#include <QLineEdit>
-#include <QObject>
-#include <QPointer>
-#include <QSqlDatabase>
-#include <QTemporaryDir>
-#include <QTest>
-#include <memory>
+#include "ControlsFixture.h"
 
-class DataGrid;
-class DataSource;
-
-// A shown window with the report-line grid laid out as the main window does, and a line
-// edit after it in the focus chain.
-struct GridRig {
-    std::unique_ptr<QWidget> window;
-    DataSource* src = nullptr;
-    DataGrid* grid = nullptr;
-    QLineEdit* after = nullptr;
-};
-
-class TstControls : public QObject {
+class TstControls : public ControlsFixture {
     Q_OBJECT
   private slots:
     void initTestCase();
@@ -35,31 +17,16 @@ class TstControls : public QObject {
     void failedRefreshKeepsRows();
     void readDoesNotBlockOtherConnection();
 
-    // DataGrid
+    // DataGrid: display, refresh, writes and lifetime (typing and keys: tst_gridediting)
     void modelPassesTester();
     void formats_data();
     void formats();
-    void typedEditIsWritten();
-    void emptiedTextBecomesNull();
-    void escapeCancelsEdit();
-    void tickBoxClickAndSpace();
-    void enterMovesRightAndWraps();
-    void tabSkipsNoCursorColumnsAndLeaves();
-    void keyDownCanConsume();
-    void enterInEditorCommitsBeforeKeyDown();
     void moveNextPastLastRow();
     void columnsSurviveRefresh();
     void refreshClosesEditorKeepsCursor();
     void updateCommitsOpenEditor();
     void failedWriteKeepsEditorOpen();
     void programWritesRaiseNoAfterColUpdate();
-    void cellActionAndActionOnly();
-    void multilineCellNotEditedInline();
-    void clickOnNoCursorColumnKeepsColumn();
-    void inputMethodCommitStartsEdit();
-    void imeStatusFollowsGrid();
-    void externalDateEditor();
-    void dropDownPickAndType();
     void screenClosingHearsNothing_data();
     void screenClosingHearsNothing();
     void sourceDeletedAloneEmptiesGrid();
@@ -88,15 +55,4 @@ class TstControls : public QObject {
     void comboNotifications();
     void commandButtonColour();
     void twipsConversion();
-
-  private:
-    QSqlDatabase db() const;
-    bool run(const QString& sql);
-    QVariant cell(const QString& field, int lineNo);
-    bool resetLines(int n);
-    void makeGrid(GridRig& rig);
-    static void type(DataGrid* g, const QString& text);
-
-    QTemporaryDir m_dir;
-    QString m_path;
 };

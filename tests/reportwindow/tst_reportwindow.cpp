@@ -2,6 +2,7 @@
 #include "Typing.h"
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
+#include "codes/PickLists.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
@@ -441,8 +442,8 @@ void TstReportWindow::readFillsHeader()
 
 void TstReportWindow::learntNamesOfferedAtOnce()
 {
-    QVERIFY(m_w->Addコードマスタ("訪問先", "既存商事"));
-    QVERIFY(!m_w->Addコードマスタ("訪問先", "既存商事"));
+    QVERIFY(codes::addCodeMaster(m_w->MainDb(), "訪問先", "既存商事").added);
+    QVERIFY(!codes::addCodeMaster(m_w->MainDb(), "訪問先", "既存商事").added);
     r->cmdクリア->click();
     QCOMPARE(r->dat訪問先->rowCount(), 1);
     setHeader(QDate(2026, 4, 1), "山田");

@@ -30,3 +30,23 @@ struct GridColumn {
 
 // Binds grid to source and sets every column as listed, in order.
 void applyColumns(DataGrid* grid, DataSource* source, const QList<GridColumn>& columns);
+
+// True when values run 0, 1, 2, ... in the order given.
+template <auto... Values> constexpr bool runsFromZero()
+{
+    int i = 0;
+    return ((int(Values) == i++) && ...);
+}
+
+// A grid's columns in the order of its column enum, the enum's values named beside them:
+// inEnumOrder<ColLast, ColA, ColB, ColLast>(a, b, last). It does not compile unless the named
+// values run 0, 1, 2, ... up to the enum's last, one column each, so the table cannot drift
+// from the enum the tab's code uses.
+template <auto Last, auto... Cols, typename... Columns>
+QList<GridColumn> inEnumOrder(const Columns&... columns)
+{
+    static_assert(sizeof...(Cols) == sizeof...(Columns), "one column for each enum value");
+    static_assert(sizeof...(Cols) == int(Last) + 1, "every enum value up to the last has its column");
+    static_assert(runsFromZero<Cols...>(), "the columns are listed in enum order");
+    return {GridColumn(columns)...};
+}

@@ -42,12 +42,8 @@ class DataGrid : public QTableView, private GridEditHost {
     void setColumnValueRule(int col, ValueRule rule);
     // Double click / F2 only raise cellAction; typing still edits inline.
     void setColumnActionOnly(int col, bool on);
-    bool columnVisible(int col) const;
-    bool columnLocked(int col) const;
     bool columnTakesCursor(int col) const;
-    bool columnCheckBox(int col) const;
     bool columnActionOnly(int col) const;
-    QString columnFormat(int col) const;
     QWidget* columnEditor(int col) const;
 
     void setHeightTwips(double twips);

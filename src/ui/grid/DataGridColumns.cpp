@@ -34,11 +34,6 @@ void DataGrid::setColumnFormat(int col, const QString& fmt)
     m_model->setFormat(col, fmt);
 }
 
-QString DataGrid::columnFormat(int col) const
-{
-    return m_model->format(col);
-}
-
 void DataGrid::setColumnVisible(int col, bool visible)
 {
     m_columns.setVisible(col, visible);
@@ -46,19 +41,9 @@ void DataGrid::setColumnVisible(int col, bool visible)
         m_nav.columnHidden(col);
 }
 
-bool DataGrid::columnVisible(int col) const
-{
-    return m_columns.isVisible(col);
-}
-
 void DataGrid::setColumnLocked(int col, bool locked)
 {
     m_model->setLocked(col, locked);
-}
-
-bool DataGrid::columnLocked(int col) const
-{
-    return m_model->isLocked(col);
 }
 
 void DataGrid::setColumnTakesCursor(int col, bool takes)
@@ -74,11 +59,6 @@ bool DataGrid::columnTakesCursor(int col) const
 void DataGrid::setColumnCheckBox(int col, bool on)
 {
     m_model->setCheckBox(col, on);
-}
-
-bool DataGrid::columnCheckBox(int col) const
-{
-    return m_model->isCheckBox(col);
 }
 
 void DataGrid::setColumnEditor(int col, QWidget* editor)

@@ -41,11 +41,6 @@ void DataSource::setRecordSource(const QString& table, const QString& orderBy)
     m_order = orderBy;
 }
 
-QString DataSource::recordSource() const
-{
-    return m_table;
-}
-
 void DataSource::setFetchOnDemand(bool on)
 {
     m_onDemand = on;

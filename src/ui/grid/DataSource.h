@@ -17,10 +17,8 @@ class DataSource : public QObject {
     // A bare table name, e.g. "w営業日報", and the order its rows are shown in (a field list;
     // the order the rows were written when empty).
     void setRecordSource(const QString& table, const QString& orderBy = {});
-    QString recordSource() const;
     // Fetch rows as they are asked for instead of reading the whole table at each refresh.
     void setFetchOnDemand(bool on);
-    bool fetchOnDemand() const { return m_onDemand; }
 
     // Re-reads all rows; "" or the database's reason. On failure the rows read before stay.
     QString refresh();

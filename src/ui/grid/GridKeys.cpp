@@ -107,7 +107,7 @@ bool isForwardTab(int key, Qt::KeyboardModifiers mods)
 
 int keyDownCode(int key)
 {
-    return (key == Qt::Key_Return || key == Qt::Key_Enter) ? 13 : key;
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) ? int(Qt::Key_Return) : key;
 }
 
 bool typesText(Qt::KeyboardModifiers mods, const QString& text)

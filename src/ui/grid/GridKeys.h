@@ -45,7 +45,7 @@ bool editorClaims(int key);
 // Tab and Shift+Tab walk the cells before the focus chain sees them.
 bool walksCells(int key, Qt::KeyboardModifiers mods);
 bool isForwardTab(int key, Qt::KeyboardModifiers mods);
-// The code keyDown reports: 13 for both Enter keys, the Qt key otherwise.
+// The code keyDown reports: Qt::Key_Return for both Enter keys, the Qt key otherwise.
 int keyDownCode(int key);
 // Text a key types into a cell.
 bool typesText(Qt::KeyboardModifiers mods, const QString& text);
