@@ -2,6 +2,8 @@
 // A throwaway PostgreSQL cluster for the tests: made in a temporary folder, listening on a Unix
 // socket of its own only, password login through a pgpass file, stopped when the process ends.
 // Run as root (as CI does) the server runs as the unprivileged user nobody.
+#include "store/Db.h"
+#include "store/Schema.h"
 #include "store/Server.h"
 
 #include <QDir>
@@ -83,6 +85,27 @@ class ServerCluster {
         if (why.isEmpty())
             why = store::createServerSchema(conninfo(database)).reason();
         return why;
+    }
+
+    // Ready for one test: started again when an earlier test stopped it, with an empty main
+    // database; the reason when it cannot be.
+    QString readyForTest()
+    {
+        if (!m_running && !start())
+            return QStringLiteral("the test server does not run: ") + m_failure;
+        return freshMain();
+    }
+
+    // One user: the server as connection "<name>main" and a fresh work file in folder as
+    // "<name>work" (round keeps each test's file apart).
+    store::Error openUser(const QString& name, const QString& folder, int round) const
+    {
+        const QString w = QStringLiteral("%1/%2-%3.mdb").arg(folder, name).arg(round);
+        if (store::Error e = store::createInitialFile(w, store::DbKind::Work); e.failed())
+            return e;
+        if (store::Error e = store::openServer(name + QStringLiteral("main"), conninfo()); e.failed())
+            return e;
+        return store::openDatabase(name + QStringLiteral("work"), w, store::DbKind::Work);
     }
 
     bool stop(const char* mode = "fast")

@@ -39,10 +39,7 @@ class TestCodeConflicts : public QObject {
     // Opens the server as connection "<name>main" and a fresh work file as "<name>work".
     void openBoth(const QString& name, QSqlDatabase& main, QSqlDatabase& work)
     {
-        const QString w = m_dir.path() + u"/%1-%2.mdb"_s.arg(name).arg(++m_round);
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openServer(name + u"main"_s, m_server->conninfo()), QString());
-        QCOMPARE(store::openDatabase(name + u"work"_s, w, store::DbKind::Work), QString());
+        QCOMPARE(m_server->openUser(name, m_dir.path(), ++m_round), QString());
         main = QSqlDatabase::database(name + u"main"_s, false);
         work = QSqlDatabase::database(name + u"work"_s, false);
     }
@@ -55,12 +52,7 @@ class TestCodeConflicts : public QObject {
             QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
     }
 
-    void init()
-    {
-        if (!m_server->running() && !m_server->start())
-            QFAIL(qPrintable(u"the test server does not run: "_s + m_server->failure()));
-        QCOMPARE(m_server->freshMain(), QString());
-    }
+    void init() { QCOMPARE(m_server->readyForTest(), QString()); }
 
     // An editor's 登録 or 行削除 that waits for another user's registration to finish learning a
     // name sees that name and writes nothing, also when it read the category before.

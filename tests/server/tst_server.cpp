@@ -49,19 +49,10 @@ class TestServer : public QObject {
     QTemporaryDir m_dir;
     int m_round = 0;
 
-    void needServer()
-    {
-        if (!m_server->running() && !m_server->start())
-            QFAIL(qPrintable(u"the test server does not run: "_s + m_server->failure()));
-    }
-
     // Opens the server as connection "<name>main" and a fresh work file as "<name>work".
     void openBoth(const QString& name, QSqlDatabase& main, QSqlDatabase& work)
     {
-        const QString w = m_dir.path() + u"/%1-%2.mdb"_s.arg(name).arg(++m_round);
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openServer(name + u"main"_s, m_server->conninfo()), QString());
-        QCOMPARE(store::openDatabase(name + u"work"_s, w, store::DbKind::Work), QString());
+        QCOMPARE(m_server->openUser(name, m_dir.path(), ++m_round), QString());
         main = QSqlDatabase::database(name + u"main"_s, false);
         work = QSqlDatabase::database(name + u"work"_s, false);
         QCOMPARE(report::resetLines(work), QString());
@@ -86,11 +77,7 @@ class TestServer : public QObject {
             QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
     }
 
-    void init()
-    {
-        needServer();
-        QCOMPARE(m_server->freshMain(), QString());
-    }
+    void init() { QCOMPARE(m_server->readyForTest(), QString()); }
 
     void settingFile_data()
     {

@@ -77,15 +77,7 @@ class TestServerFaults : public QObject {
     int m_round = 0;
 
     // A connection to the server and a fresh work file, on the calling thread.
-    store::Error open(const QString& name)
-    {
-        const QString w = m_dir.path() + u"/%1-%2.mdb"_s.arg(name).arg(++m_round);
-        if (store::Error e = store::createInitialFile(w, store::DbKind::Work); e.failed())
-            return e;
-        if (store::Error e = store::openServer(name + u"main"_s, m_server->conninfo()); e.failed())
-            return e;
-        return store::openDatabase(name + u"work"_s, w, store::DbKind::Work);
-    }
+    store::Error open(const QString& name) { return m_server->openUser(name, m_dir.path(), ++m_round); }
 
     static void close(const QString& name)
     {
@@ -101,12 +93,7 @@ class TestServerFaults : public QObject {
             QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
     }
 
-    void init()
-    {
-        if (!m_server->running())
-            QVERIFY(m_server->start());
-        QCOMPARE(m_server->freshMain(), QString());
-    }
+    void init() { QCOMPARE(m_server->readyForTest(), QString()); }
 
     // Another user holds a row the operation must change; the server is killed while the
     // operation waits for it, half done. Nothing of it stays, and once the server is back the
