@@ -1,0 +1,1 @@
+target_sources(tesvan_core PRIVATE src/search/SearchStore.h)
