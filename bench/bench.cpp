@@ -34,6 +34,7 @@
 #include "report/ReportTab.h"
 #include "store/Schema.h"
 
+#include <array>
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
@@ -128,14 +129,25 @@ void reportOps(const QString& root)
     const auto showFloorRows = [&] { bare.setRows(readRows(work, gridSql)); };
 
     // クリア: the lines blank and the pick lists checked against the code master. The floor
-    // reads the four categories, compares the two pick tables (they hold these names) and
-    // writes the blank lines; on blank lines it only checks them.
+    // asks whether the main file was written since its last check (the same marks ours takes:
+    // data and schema versions and its own connection's changes) and only then reads the four
+    // categories and compares the two pick tables (they hold these names); it writes the blank
+    // lines, and on blank lines it only checks them.
+    std::optional<std::array<sqlite3_int64, 3>> floorMark;
     const auto rawClear = [&](bool linesBlank) {
+        sqlite3_stmt* m = main.st("SELECT * FROM pragma_data_version, pragma_schema_version");
+        if (!main.row(m))
+            die("the main file's marks");
+        const std::array<sqlite3_int64, 3> mark{sqlite3_column_int64(m, 0), sqlite3_column_int64(m, 1),
+                                                sqlite3_total_changes64(main.db())};
+        main.done(m);
+        const bool picksKnown = floorMark == mark;
+        floorMark = mark;
         std::vector<Text> names[4];
         sqlite3_stmt* s =
             main.st("SELECT sname FROM コードマスタ WHERE kcode = ? AND sname <> '' ORDER BY code");
         const char* cats[] = {"所属", "氏名", "備考", "訪問先"};
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < 4 && !picksKnown; ++c) {
             sqlite3_reset(s);
             bindText(s, 1, std::string(cats[c]));
             while (main.row(s))
@@ -143,6 +155,8 @@ void reportOps(const QString& root)
         }
         bool picksHeld = true;
         for (const auto& [table, list] : {std::pair{"w備考", &names[2]}, std::pair{"w訪問先", &names[3]}}) {
+            if (picksKnown)
+                break;
             sqlite3_stmt* q =
                 work.st((std::string("SELECT sname FROM ") + table + " ORDER BY rowid").c_str());
             size_t n = 0;

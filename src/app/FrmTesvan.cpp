@@ -291,7 +291,7 @@ void FrmTesvan::FormInit()
 
 void FrmTesvan::SetComb()
 {
-    const codes::PickLists lists = codes::loadPickLists(MainDb(), WorkDb());
+    const codes::PickLists lists = m_pickLists.load(MainDb(), WorkDb());
     m_report->setPickLists(lists.所属, lists.氏名, lists.tablesChanged);
     m_list->setPickLists(lists.氏名);
     if (lists.error.failed())
@@ -333,6 +333,7 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
 
 void FrmTesvan::unload()
 {
+    m_pickLists.forget();
     if (m_mainOpen) {
         store::closeDatabase(kMain);
         m_mainOpen = false;

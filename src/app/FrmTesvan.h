@@ -1,5 +1,6 @@
 #pragma once
 #include "app/DataFolder.h"
+#include "codes/PickLists.h"
 #include "ui/TabContext.h"
 #include "store/Error.h"
 #include "store/LocalFile.h"
@@ -75,5 +76,6 @@ class FrmTesvan : public QWidget, public TabContext {
     ReportTab* m_report = nullptr;
     ListTab* m_list = nullptr;
     CodeTab* m_codes = nullptr;
+    codes::PickListReader m_pickLists;
     QPointer<Hint> m_hint; // made on the first hint button click, then reused
 };

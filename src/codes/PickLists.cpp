@@ -63,4 +63,20 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
     return r;
 }
 
+PickLists PickListReader::load(const QSqlDatabase& main, const QSqlDatabase& work)
+{
+    const std::optional<store::ChangeMark> before = store::changeMark(main);
+    m_reused = before && m_mark && *before == *m_mark;
+    if (m_reused) {
+        PickLists r = m_last;
+        r.tablesChanged = false;
+        return r;
+    }
+    m_last = loadPickLists(main, work);
+    m_mark.reset();
+    if (m_last.error.ok())
+        m_mark = before;
+    return m_last;
+}
+
 } // namespace codes

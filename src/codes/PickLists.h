@@ -1,9 +1,12 @@
 #pragma once
 // The pick lists built from the code master, and learning new names into it.
 #include "codes/CodeMasterAdder.h"
+#include "store/Engine.h"
 
 #include <QSqlDatabase>
 #include <QStringList>
+
+#include <optional>
 
 namespace codes {
 
@@ -25,5 +28,24 @@ struct PickLists {
 // are left alone; when writing the work tables fails, they are left as they were and the two
 // lists are still given.
 PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work);
+
+// loadPickLists, done again only when it could give something new: when the main file may have
+// been written since the last load that succeeded, by this program or another (see
+// store::changeMark). w備考 / w訪問先 belong to loadPickLists (nothing else writes them, and one
+// program at a time has the work file). A main database on a server is read every time: other
+// users write it without telling us.
+class PickListReader {
+  public:
+    PickLists load(const QSqlDatabase& main, const QSqlDatabase& work);
+    // The next load reads again (the files are closed or others opened).
+    void forget() { m_mark.reset(); }
+    // Whether the last load gave the lists of the one before without reading.
+    bool reused() const { return m_reused; }
+
+  private:
+    std::optional<store::ChangeMark> m_mark; // the main file's after the last successful load
+    PickLists m_last;
+    bool m_reused = false;
+};
 
 } // namespace codes

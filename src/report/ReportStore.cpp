@@ -55,12 +55,27 @@ store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines
 
 store::Error resetLines(const QSqlDatabase& work)
 {
-    // Usually blank already (start-up, a second クリア): then nothing is written.
-    QList<store::Row> blank;
-    blank.reserve(kLineRows);
-    for (int n = 1; n <= kLineRows; ++n)
-        blank << (store::Row{n, 0} + store::Row(kFieldCount));
-    return store::rewriteTableIfChanged(work, store::tbl::w営業日報, workLineFields(), blank);
+    // Usually blank already (start-up, a second クリア): then nothing is written. 行番号 is the
+    // rowid, so 100 rows from 1 to 100 are the rows 1..100.
+    bool blank = false;
+    {
+        store::Statement q(work,
+                           QStringLiteral("SELECT count(*) = ?1 AND min(行番号) = 1 AND max(行番号) = ?1 AND "
+                                          "total(チェック IS NOT 0 OR coalesce(%1) IS NOT NULL) = 0 FROM %2")
+                               .arg(kLineFieldList, store::tbl::w営業日報));
+        q.bind(kLineRows);
+        if (const store::Error e =
+                store::forEachRow(q, [&](store::Statement& r) { blank = r.value(0).toInt() == 1; });
+            e.failed())
+            return e;
+    }
+    if (blank)
+        return {};
+    return store::inTransaction(work, [&] {
+        return store::replaceRows(work, store::tbl::w営業日報,
+                                  {QStringLiteral("行番号"), QStringLiteral("チェック")}, kLineRows,
+                                  [](store::Statement& ins, qsizetype i) { ins.bind(int(i + 1)).bind(0); });
+    });
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)

@@ -62,6 +62,12 @@ std::shared_ptr<Engine> engineOf(const QSqlDatabase& db)
     return SqliteEngine::of(db);
 }
 
+std::optional<ChangeMark> changeMark(const QSqlDatabase& db)
+{
+    const std::shared_ptr<Engine> engine = engineOf(db);
+    return engine ? engine->changeMark() : std::nullopt;
+}
+
 namespace {
 
 Error notConnected(const QString& connection)

@@ -1,6 +1,7 @@
 #pragma once
 // Connections to the two database files, the transaction guard, bound statements and the
 // one shape every database operation takes.
+#include "store/Engine.h"
 #include "store/Error.h"
 
 #include <QDate>
@@ -83,6 +84,9 @@ class Statement {
     int m_bound = 0; // values bound since the last exec
     Error m_error;
 };
+
+// Where db's data stands (Engine::changeMark); none for a server or a closed connection.
+std::optional<ChangeMark> changeMark(const QSqlDatabase& db);
 
 // Runs one statement with the given values.
 Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 namespace store {
 
@@ -37,10 +38,21 @@ class EngineStatement {
     Error error;
 };
 
+// Where a connection's data stands: two marks taken from one connection are equal only when
+// nothing was written between them, by this connection (own) or by any other (others).
+struct ChangeMark {
+    qint64 others = 0;
+    qint64 own = 0;
+    bool operator==(const ChangeMark&) const = default;
+};
+
 // One open connection of an engine.
 class Engine {
   public:
     virtual ~Engine() = default;
+    // The mark now; none where the engine cannot tell (a server, which other users write at any
+    // moment without this connection hearing of it).
+    virtual std::optional<ChangeMark> changeMark() { return std::nullopt; }
     // A prepared statement, or nullptr with the reason in error.
     virtual std::unique_ptr<EngineStatement> prepare(const QString& sql, Error& error) = 0;
     virtual Error begin() = 0;

@@ -183,6 +183,23 @@ std::unique_ptr<SqliteEngine> SqliteEngine::of(const QSqlDatabase& db)
     return handle ? std::make_unique<SqliteEngine>(handle, db.connectionName()) : nullptr;
 }
 
+std::optional<ChangeMark> SqliteEngine::changeMark()
+{
+    // data_version moves when another connection (or program) commits to the file, and
+    // schema_version with any change of a table's definition; the connection's own row changes
+    // are counted by total_changes, whether or not they were committed.
+    Error e;
+    const std::unique_ptr<EngineStatement> s =
+        prepare(QStringLiteral("SELECT * FROM pragma_data_version, pragma_schema_version"), e);
+    if (!s || !s->exec(0) || !s->next())
+        return std::nullopt;
+    ChangeMark mark;
+    mark.others = (s->value(0).toLongLong() << 32) ^ s->value(1).toLongLong();
+    mark.own = sqlite3_total_changes64(m_handle);
+    s->finish();
+    return mark;
+}
+
 std::unique_ptr<EngineStatement> SqliteEngine::prepare(const QString& sql, Error& error)
 {
     if (sqlite3_stmt* kept = StatementCache::take(m_connection, m_handle, sql))

@@ -21,6 +21,7 @@ class SqliteEngine final : public Engine {
     Error commit() override;
     void rollback() override;
     Error execute(const QString& sql) override;
+    std::optional<ChangeMark> changeMark() override;
 
   private:
     Error step(const QString& sql);

@@ -5,6 +5,32 @@
 
 Combo::Combo(QWidget* parent) : QComboBox(parent)
 {
+    // Whatever changes the items (an entry the combo inserts when typed, clear) makes them unknown
+    // again.
+    const auto touched = [this] { m_itemsKnown = false; };
+    connect(model(), &QAbstractItemModel::rowsInserted, this, touched);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, touched);
+    connect(model(), &QAbstractItemModel::rowsMoved, this, touched);
+    connect(model(), &QAbstractItemModel::dataChanged, this, touched);
+    connect(model(), &QAbstractItemModel::modelReset, this, touched);
+    connect(model(), &QAbstractItemModel::layoutChanged, this, touched);
+}
+
+void Combo::setItems(const QStringList& items)
+{
+    // Pick lists are set again at every クリア, and mostly hold these names already. A list
+    // given out again unchanged shares its data, so the first test is mostly one comparison.
+    if (m_itemsKnown && m_items == items)
+        return;
+    bool same = count() == items.size();
+    for (int i = 0; same && i < items.size(); ++i)
+        same = itemText(i) == items[i];
+    if (!same) {
+        clear();
+        addItems(items);
+    }
+    m_items = items;
+    m_itemsKnown = true;
 }
 
 void Combo::clearAll()

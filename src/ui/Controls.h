@@ -11,6 +11,8 @@ class Combo : public QComboBox {
 
     void clearAll();           // removes every item and the text
     QString firstItem() const; // "" when there is none
+    // The items become items; a combo known to hold them already is left alone.
+    void setItems(const QStringList& items);
 
   signals:
     // Return / Enter come as Qt::Key_Return, other keys as their Qt::Key; set *key to 0 to cancel it.
@@ -23,6 +25,10 @@ class Combo : public QComboBox {
   protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+
+  private:
+    QStringList m_items;       // what setItems put in last
+    bool m_itemsKnown = false; // and nothing changed the items since
 };
 
 class CommandButton : public QPushButton {

@@ -117,14 +117,7 @@ void returnFocusOnClose(QWidget* window)
 
 void fillPickList(Combo* combo, const QStringList& items)
 {
-    // Rebuilt at every クリア, the list mostly holds these names already.
-    bool same = combo->count() == items.size();
-    for (int i = 0; same && i < items.size(); ++i)
-        same = combo->itemText(i) == items[i];
-    if (!same) {
-        combo->clearAll();
-        combo->addItems(items);
-    }
+    combo->setItems(items);
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
 }

@@ -1,7 +1,10 @@
 // Pick lists from the code master and learning new names into it.
 #include "codes/PickLists.h"
 #include "TestFiles.h"
+#include "store/DataInit.h"
 #include "store/Schema.h"
+
+#include <QSqlQuery>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +136,82 @@ class TestPickLists : public QObject {
         QVERIFY(texts(m_main, u"SELECT code FROM コードマスタ WHERE kcode = '訪問先' AND code <= '010' "
                               "AND sname IS NOT NULL"_s)
                     .isEmpty());
+    }
+
+    // The lists are read again whenever the code master may have changed, by any writer;
+    // otherwise the last ones are given without reading.
+    void readerReadsAgainAfterWrites_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<bool>("reused");
+        QTest::addColumn<QStringList>("names"); // 氏名 afterwards
+        const QStringList one{u"佐藤"_s}, two{u"佐藤"_s, u"鈴木"_s};
+        QTest::newRow("nothing written") << u"none"_s << true << one;
+        QTest::newRow("a name set through this connection") << u"own"_s << false << two;
+        QTest::newRow("a name learnt by registration") << u"learn"_s << false << two;
+        QTest::newRow("a name set and rolled back") << u"rolledBack"_s << false << one;
+        QTest::newRow("another connection to the file") << u"other"_s << false << two;
+        QTest::newRow("the data initialised") << u"init"_s << false << QStringList();
+        QTest::newRow("the work file written") << u"work"_s << true << one;
+    }
+    void readerReadsAgainAfterWrites()
+    {
+        QFETCH(QString, writer);
+        QFETCH(bool, reused);
+        QFETCH(QStringList, names);
+        name(u"氏名"_s, u"001"_s, u"佐藤"_s);
+        name(u"訪問先"_s, u"001"_s, u"山田商事"_s);
+        codes::PickListReader reader;
+        QCOMPARE(reader.load(m_main, m_work).氏名, QStringList{u"佐藤"_s});
+        QVERIFY(!reader.reused());
+        const QString mainPath = m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round);
+        if (writer == u"own") {
+            name(u"氏名"_s, u"002"_s, u"鈴木"_s);
+        } else if (writer == u"learn") {
+            QVERIFY(codes::addCodeMaster(m_main, u"氏名"_s, u"鈴木"_s).added);
+        } else if (writer == u"rolledBack") {
+            store::Transaction tx(m_main);
+            name(u"氏名"_s, u"002"_s, u"鈴木"_s);
+        } else if (writer == u"other") {
+            if (testing::onServer())
+                QSKIP("the main database is on the server");
+            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"otherWriter"_s);
+            other.setDatabaseName(mainPath);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(
+                q.exec(u"UPDATE コードマスタ SET sname = '鈴木' WHERE kcode = '氏名' AND code = '002'"_s));
+            q.finish();
+            other.close();
+        } else if (writer == u"init") {
+            QCOMPARE(app::initialiseData(m_main), QString());
+        } else if (writer == u"work") {
+            QCOMPARE(store::run(m_work, u"DELETE FROM w営業日報"_s), QString());
+        }
+        QSqlDatabase::removeDatabase(u"otherWriter"_s);
+        const codes::PickLists p = reader.load(m_main, m_work);
+        QCOMPARE(p.error, QString());
+        // A server's code master is read every time: its other users write without telling us.
+        QCOMPARE(reader.reused(), reused && !testing::onServer());
+        QCOMPARE(p.氏名, names);
+        QCOMPARE(workNames(u"w訪問先"_s), names.isEmpty() ? QStringList() : QStringList{u"山田商事"_s});
+    }
+
+    // A load that failed is not kept: the next one reads again.
+    void readerKeepsNoFailedLoad()
+    {
+        name(u"氏名"_s, u"001"_s, u"佐藤"_s);
+        codes::PickListReader reader;
+        QCOMPARE(store::run(m_work, u"CREATE TRIGGER t BEFORE INSERT ON w備考 "
+                                    "BEGIN SELECT RAISE(ABORT, 'work full'); END"_s),
+                 QString());
+        name(u"備考"_s, u"001"_s, u"新しい備考"_s);
+        QVERIFY(reader.load(m_main, m_work).error.failed());
+        QCOMPARE(store::run(m_work, u"DROP TRIGGER t"_s), QString());
+        const codes::PickLists p = reader.load(m_main, m_work);
+        QCOMPARE(p.error, QString());
+        QVERIFY(!reader.reused());
+        QCOMPARE(workNames(u"w備考"_s), QStringList{u"新しい備考"_s});
     }
 
     void add_data()
