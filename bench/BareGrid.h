@@ -121,6 +121,13 @@ class BareGrid {
         m_view.horizontalHeader()->setStretchLastSection(false);
         m_view.horizontalHeader()->setHighlightSections(false);
         m_view.verticalHeader()->setHighlightSections(false);
+        // The same cells in sight: narrow columns are not widened to the header's own minimum,
+        // and the scroll bars come and go as the grid's do.
+        m_view.horizontalHeader()->setMinimumSectionSize(grid.horizontalHeader()->minimumSectionSize());
+        m_view.verticalHeader()->setMinimumSectionSize(grid.verticalHeader()->minimumSectionSize());
+        m_view.setHorizontalScrollBarPolicy(grid.horizontalScrollBarPolicy());
+        m_view.setVerticalScrollBarPolicy(grid.verticalScrollBarPolicy());
+        m_view.setFrameShape(grid.frameShape());
         m_view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         m_view.verticalHeader()->setDefaultSectionSize(grid.verticalHeader()->defaultSectionSize());
         m_view.verticalHeader()->setVisible(grid.verticalHeader()->isVisible());
