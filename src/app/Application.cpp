@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/AfterShown.h"
 #include "app/FirstStart.h"
 #include "app/FrmTesvan.h"
 #include "app/ShownProbe.h"
@@ -71,8 +72,6 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
 
     applyLook(qapp);
     loadQtTranslation(qapp);
-    // The menu entry's icon on the window as well, where it is installed in the icon theme.
-    qapp.setWindowIcon(QIcon::fromTheme(QStringLiteral("tesvan")));
     FrmTesvan window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { window.bringToFront(); });
@@ -80,6 +79,11 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
     if (first == FirstStart::Failed || !window.loadFrom(paths))
         return 1;
     window.showNormal();
+    // The menu entry's icon on the window as well, where it is installed in the icon theme.
+    // Looking it up walks the theme's folders (a tenth of the start): done once the window is
+    // on screen.
+    AfterFirstShown::run(&window,
+                         [&qapp] { qapp.setWindowIcon(QIcon::fromTheme(QStringLiteral("tesvan"))); });
     if (first == FirstStart::Made)
         QTimer::singleShot(0, &window, [paths] { tellFirstStart(paths); });
     ShownProbe::watch(&window);

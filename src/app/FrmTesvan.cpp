@@ -1,5 +1,6 @@
 #include "app/FrmTesvan.h"
 
+#include "app/AfterShown.h"
 #include "app/Application.h"
 #include "store/DataInit.h"
 #include "ui/Controls.h"
@@ -127,12 +128,12 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     // The full check runs when the rule of the files' records asks for it. The work file is
     // written by the start itself: a required check of it runs now. The main file's runs beside
     // the window; a required one holds its writes until it passes.
+    // A check that is only due (not required) waits until the window is on screen.
+    m_dueChecks.clear();
     const store::CheckNeed workNeed = store::checkNeedOf(kWork);
-    QFuture<store::Error> workCheck;
-    if (workNeed != store::CheckNeed::None)
-        workCheck = store::startPageCheck(kWork, m_paths.workDbPath, workNeed);
     if (workNeed == store::CheckNeed::Required) {
-        if (const store::Error e = workCheck.result(); e.failed()) {
+        if (const store::Error e = store::startPageCheck(kWork, m_paths.workDbPath, workNeed).result();
+            e.failed()) {
             store::abandonLocalFile(kMain);
             store::abandonLocalFile(kWork);
             unload();
@@ -140,12 +141,17 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
             return false;
         }
     } else if (workNeed == store::CheckNeed::Background) {
-        watchPageCheck(workCheck, m_paths.workDbPath);
+        m_dueChecks << std::pair{QString(kWork), m_paths.workDbPath};
     }
     if (!server.present) {
-        if (const store::CheckNeed need = store::checkNeedOf(kMain); need != store::CheckNeed::None)
+        const store::CheckNeed need = store::checkNeedOf(kMain);
+        if (need == store::CheckNeed::Required)
             watchPageCheck(store::startPageCheck(kMain, m_paths.mainDbPath, need), m_paths.mainDbPath);
+        else if (need == store::CheckNeed::Background)
+            m_dueChecks << std::pair{QString(kMain), m_paths.mainDbPath};
     }
+    if (isVisible())
+        startDueChecks();
     setWindowTitle(app::kCaption);
 
     Clear設定();
@@ -189,6 +195,21 @@ void FrmTesvan::showServerError(const QString& conninfo, const store::Error& rea
             .arg(conninfo.isEmpty() ? QStringLiteral("（設定を読み取れません）")
                                     : store::describeServer(conninfo),
                  setting, tool, tidyLines(reason.reason())));
+}
+
+void FrmTesvan::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!m_dueChecks.isEmpty())
+        app::AfterFirstShown::run(this, [this] { startDueChecks(); });
+}
+
+void FrmTesvan::startDueChecks()
+{
+    const QList<std::pair<QString, QString>> due = std::exchange(m_dueChecks, {});
+    for (const auto& [connection, path] : due)
+        if (QSqlDatabase::database(connection, false).isOpen())
+            watchPageCheck(store::startPageCheck(connection, path, store::CheckNeed::Background), path);
 }
 
 void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString& path)
@@ -333,6 +354,7 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
 
 void FrmTesvan::unload()
 {
+    m_dueChecks.clear();
     m_pickLists.forget();
     if (m_mainOpen) {
         store::closeDatabase(kMain);

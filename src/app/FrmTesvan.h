@@ -63,12 +63,15 @@ class FrmTesvan : public QWidget, public TabContext {
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     void unload();
     void showLoadError(const QString& path, const store::FileOpen& why);
     void showServerError(const QString& conninfo, const store::Error& reason);
     void watchPageCheck(const QFuture<store::Error>& check, const QString& path);
+    // The checks that were due at load (connection, path), started once the window shows.
+    void startDueChecks();
 
     app::DataPaths m_paths;
     bool m_mainOpen = false;
@@ -77,5 +80,6 @@ class FrmTesvan : public QWidget, public TabContext {
     ListTab* m_list = nullptr;
     CodeTab* m_codes = nullptr;
     codes::PickListReader m_pickLists;
+    QList<std::pair<QString, QString>> m_dueChecks;
     QPointer<Hint> m_hint; // made on the first hint button click, then reused
 };

@@ -1,4 +1,5 @@
 target_sources(tesvan_gui PRIVATE
+  src/app/AfterShown.h
   src/app/Application.h src/app/Application.cpp
   src/app/FirstStart.h src/app/FirstStart.cpp
   src/app/FrmTesvan.h src/app/FrmTesvan.cpp

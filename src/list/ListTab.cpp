@@ -107,8 +107,16 @@ void ListTab::setupGrid()
     for (int c = ColName; c <= ColTitle; ++c)
         columns[c].stretch = true;
     applyColumns(Grid一覧, dat一覧, columns);
-    // The list is not read again at start: it shows what the last run left in it.
-    refreshList();
+    // The list is not read again at start: it shows what the last run left in it, once its tab
+    // is first shown (counting a long list's rows is no part of opening the window).
+    m_shownPending = true;
+}
+
+void ListTab::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (m_shownPending)
+        refreshList();
 }
 
 void ListTab::setPickLists(const QStringList& names)
@@ -118,6 +126,7 @@ void ListTab::setPickLists(const QStringList& names)
 
 void ListTab::refreshList()
 {
+    m_shownPending = false;
     const QString err = dat一覧->refresh();
     if (!err.isEmpty())
         app::tellFailure(QStringLiteral("日報の一覧を表示"), store::Error::fromText(err));

@@ -47,6 +47,9 @@ class ListTab : public QWidget {
     CommandButton* cmd選択 = nullptr;
     CommandButton* cmdHint2 = nullptr;
 
+  protected:
+    void showEvent(QShowEvent* e) override;
+
   private:
     void refreshList();
     // Whether the report of a row is still stored; when it is gone, says so and drops its row.
@@ -55,4 +58,5 @@ class ListTab : public QWidget {
     TabContext* m_context = nullptr;
     // The filter of the last 読込 of this run; none before it and after クリア.
     std::optional<QString> m_readFor;
+    bool m_shownPending = false; // the rows left by the last run are read when the tab shows
 };

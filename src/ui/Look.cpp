@@ -44,12 +44,19 @@ QIcon hintIcon()
     p.setPen(QPen(QColor(90, 90, 90), 1));
     p.drawLine(QPointF(11.5, 24), QPointF(20.5, 24));
     p.drawLine(QPointF(11.5, 26.5), QPointF(20.5, 26.5));
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(13);
-    p.setFont(f);
-    p.setPen(QColor(120, 80, 0));
-    p.drawText(QRectF(6, 3, 20, 18), Qt::AlignCenter, QStringLiteral("?"));
+    // The question mark is drawn, not typed: a bold "?" in the window's font opened the bold
+    // face of the CJK font, about a tenth of the start, for one character.
+    p.setPen(QPen(QColor(120, 80, 0), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath mark;
+    const QRectF curl(12.5, 6.3, 7, 6.4);
+    mark.arcMoveTo(curl, 165);
+    mark.arcTo(curl, 165, -235);
+    mark.lineTo(16, 14.6);
+    p.drawPath(mark);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(120, 80, 0));
+    p.drawEllipse(QPointF(16, 17.6), 1.3, 1.3);
     p.end();
     return QIcon(pm);
 }

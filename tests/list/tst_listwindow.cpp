@@ -230,6 +230,10 @@ void TstListWindow::listSurvivesRestart()
     QVERIFY(m_fx.window->loadFrom(paths));
     m_w = m_fx.window.get();
     t = m_w->listTab();
+    // What the last run left is read when the list's tab is first shown.
+    m_w->SSTab1->setCurrentIndex(1);
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w));
     QCOMPARE(before, (QStringList{u"2024/05/01 佐藤 -"_s, u"2024/05/02 鈴木 ✓"_s}));
     QCOMPARE(listed(), before);
 }
