@@ -71,6 +71,52 @@ void TstControls::comboNotifications()
     QCOMPARE(combo->firstItem(), QString());
 }
 
+// setItems leaves a combo alone only when it still holds what it was given: items changed in
+// between by any other way are replaced.
+void TstControls::comboItemsFollowWhateverChangedThem_data()
+{
+    QTest::addColumn<QString>("between");
+    QTest::addColumn<QStringList>("given"); // the second setItems
+    const QStringList first{"佐藤", "鈴木", "田中"};
+    QTest::newRow("the same list again") << "" << first;
+    QTest::newRow("an equal list made anew") << "" << QStringList{"佐藤", "鈴木", "田中"};
+    QTest::newRow("another list") << "" << QStringList{"佐藤", "高橋"};
+    QTest::newRow("an item removed") << "remove" << first;
+    QTest::newRow("an item added") << "add" << first;
+    QTest::newRow("an item's text changed") << "rename" << first;
+    QTest::newRow("cleared") << "clear" << first;
+    QTest::newRow("typed and inserted") << "type" << first;
+}
+
+void TstControls::comboItemsFollowWhateverChangedThem()
+{
+    QFETCH(QString, between);
+    QFETCH(QStringList, given);
+    Combo combo;
+    combo.setEditable(true);
+    combo.setItems({"佐藤", "鈴木", "田中"});
+    if (between == "remove")
+        combo.removeItem(1);
+    else if (between == "add")
+        combo.addItem("山田");
+    else if (between == "rename")
+        combo.setItemText(2, "中田");
+    else if (between == "clear")
+        combo.clearAll();
+    else if (between == "type") {
+        combo.setInsertPolicy(QComboBox::InsertAtBottom);
+        combo.show();
+        combo.setEditText("山田");
+        QTest::keyClick(&combo, Qt::Key_Return);
+        QVERIFY(combo.count() == 4);
+    }
+    combo.setItems(given);
+    QStringList shown;
+    for (int i = 0; i < combo.count(); ++i)
+        shown << combo.itemText(i);
+    QCOMPARE(shown, given);
+}
+
 void TstControls::commandButtonColour()
 {
     CommandButton b(QStringLiteral("登録"));

@@ -53,6 +53,8 @@ class TstControls : public ControlsFixture {
 
     // Small controls
     void comboNotifications();
+    void comboItemsFollowWhateverChangedThem_data();
+    void comboItemsFollowWhateverChangedThem();
     void commandButtonColour();
     void twipsConversion();
 };
