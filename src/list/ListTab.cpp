@@ -128,8 +128,16 @@ void ListTab::refreshList()
 {
     m_shownPending = false;
     const QString err = dat一覧->refresh();
-    if (!err.isEmpty())
+    if (!err.isEmpty()) {
         app::tellFailure(QStringLiteral("日報の一覧を表示"), store::Error::fromText(err));
+        return;
+    }
+    // The rows in sight are fetched as part of the operation rather than while painting.
+    if (isVisible() && dat一覧->rowCount() > 0) {
+        const int top = qMax(0, Grid一覧->rowAt(0));
+        dat一覧->rowId(top);
+        dat一覧->rowId(qMax(top, Grid一覧->rowAt(Grid一覧->viewport()->height() - 1)));
+    }
 }
 
 void ListTab::Read一覧()
