@@ -9,6 +9,7 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/DateInput.h"
 #include "store/Db.h"
+#include "store/FileRecord.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,6 +39,8 @@ class TstApp : public QObject {
     void loadAndUnload();
     void startOnItsOwnStateWritesNothing_data();
     void startOnItsOwnStateWritesNothing();
+    void dueCheckRunsOnceShown_data();
+    void dueCheckRunsOnceShown();
     void closeEndsWithZero();
     void secondStartRaisesFirst();
     void damagedMainIsNeverWritten();
@@ -256,6 +259,45 @@ void TstApp::readOnlyFile()
     QVERIFY(boxes.shown[0].text.contains("TesvanWork.mdb"));
     QVERIFY(boxes.shown[0].text.contains("読み取り専用"));
     QCOMPARE(readAll(data + "TesvanWork.mdb"), work);
+}
+
+// A full check that is only due (a day since the last, after a clean close) waits until the
+// window is on screen, and then runs: the next close records it.
+void TstApp::dueCheckRunsOnceShown_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("window shown") << true;
+    QTest::newRow("window never shown") << false;
+}
+
+void TstApp::dueCheckRunsOnceShown()
+{
+    QFETCH(bool, shown);
+    QTemporaryDir tmp;
+    const QString data = makeDataFolder(tmp.path());
+    ScriptedBoxes boxes;
+    {
+        FrmTesvan first;
+        QVERIFY(first.loadFrom(app::dataPathsIn(data)));
+    }
+    const QString main = data + "Tesvan.mdb";
+    store::FileRecord r = store::readRecord(main);
+    QVERIFY(r.clean);
+    r.checkedAt -= 25 * 3600;
+    const qint64 dayOld = r.checkedAt;
+    QCOMPARE(store::writeRecord(main, r), QString());
+    {
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::dataPathsIn(data)));
+        if (shown) {
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+        }
+        // Long enough for a check of the initial file to finish several times over.
+        QTest::qWait(1500);
+    }
+    QCOMPARE(store::readRecord(main).checkedAt > dayOld, shown);
+    QVERIFY(boxes.shown.isEmpty());
 }
 
 void TstApp::startOnItsOwnStateWritesNothing_data()
