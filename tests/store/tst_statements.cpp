@@ -7,6 +7,7 @@
 #include "store/Schema.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -25,6 +26,8 @@ class TestStatements : public QObject {
     void nulInTextAlikeOnEveryEngine();
     void placeholdersNumberedForTheServer_data();
     void placeholdersNumberedForTheServer();
+    void lockToldByTheEnginesCode_data();
+    void lockToldByTheEnginesCode();
 };
 
 namespace {
@@ -271,6 +274,36 @@ void TestStatements::placeholdersNumberedForTheServer()
     int n = -1;
     QCOMPARE(QString::fromUtf8(store::numberPlaceholders(sql, n)), numbered);
     QCOMPARE(n, count);
+}
+
+void TestStatements::lockToldByTheEnginesCode_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("SQLite busy") << u"5"_s << u"database is locked"_s << true;
+    QTest::newRow("SQLite table locked") << u"6"_s << u"database table is locked"_s << true;
+    QTest::newRow("SQLite busy, extended (snapshot)") << u"517"_s << u"database is locked"_s << true;
+    QTest::newRow("SQLite constraint") << u"19"_s << u"UNIQUE constraint failed"_s << false;
+    // A trigger's own words are no lock, whatever they say.
+    QTest::newRow("SQLite abort naming a lock") << u"4"_s << u"database is locked"_s << false;
+    QTest::newRow("server lock not available") << u"55P03"_s << u"could not obtain lock"_s << true;
+    QTest::newRow("server deadlock") << u"40P01"_s << u"deadlock detected"_s << true;
+    QTest::newRow("server unique violation") << u"23505"_s << u"duplicate key"_s << false;
+}
+
+// Everything above the store carries the error value as it is; the lock is known from the
+// engine's code, never guessed from the wording.
+void TestStatements::lockToldByTheEnginesCode()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(bool, locked);
+    const store::Error e =
+        store::Error::of(QSqlError(u"Unable to execute statement"_s, text, QSqlError::StatementError, code));
+    QVERIFY(e.failed());
+    QVERIFY(e.reason().contains(text));
+    QCOMPARE(e.isLocked(), locked);
 }
 
 QTEST_GUILESS_MAIN(TestStatements)
