@@ -51,6 +51,29 @@ store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines
     });
 }
 
+// The lines of one report into the main database, numbered from 1: a few statements of many
+// rows each, since a server answers every statement with a round trip of its own.
+store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QString& name,
+                         const QList<store::Row>& lines)
+{
+    const QString head =
+        QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) VALUES ").arg(kLineFieldList);
+    const QString row = u'(' + store::placeholders(kFieldCount + 3) + u')';
+    for (qsizetype done = 0; done < lines.size();) {
+        const qsizetype n = store::nextRun(lines.size() - done, kLineRows);
+        store::Statement ins(main, head + QStringList(n, row).join(QStringLiteral(", ")));
+        for (qsizetype i = done; i < done + n; ++i) {
+            ins.bind(key).bind(name).bind(int(i + 1));
+            for (const QVariant& v : lines[i])
+                ins.bind(v);
+        }
+        if (!ins.exec())
+            return ins.error();
+        done += n;
+    }
+    return {};
+}
+
 } // namespace
 
 store::Error resetLines(const QSqlDatabase& work)
@@ -150,31 +173,18 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
         if (err.ok())
             err = store::run(main, QStringLiteral("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
                              {key, h.氏名});
+        if (err.ok())
+            err = insertLines(main, key, h.氏名, lines);
         if (err.failed())
             return err;
-
-        store::Statement ins(main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) "
-                                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                                       .arg(kLineFieldList));
-        codes::CodeMasterAdder adder(main);
-        int number = 1;
-        for (const store::Row& l : lines) {
-            ins.bind(key).bind(h.氏名).bind(number);
-            for (const QVariant& v : l)
-                ins.bind(v);
-            if (!ins.exec())
-                return ins.error();
+        // New 訪問先 and 備考 names are learnt; the keys of both categories are held above.
+        QList<codes::TypedName> names;
+        for (const store::Row& l : lines)
             for (const auto& [field, category] :
-                 {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}}) {
-                if (l[field].isNull())
-                    continue;
-                const codes::AddResult a = adder.add(category, l[field].toString());
-                if (a.error.failed())
-                    return a.error;
-            }
-            ++number;
-        }
-        return {};
+                 {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}})
+                if (!l[field].isNull())
+                    names << codes::TypedName{category, l[field].toString()};
+        return codes::learnNames(main, names);
     });
     if (e.ok() && done)
         *done = Registered{int(lines.size()), report.withoutText};

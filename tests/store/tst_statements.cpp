@@ -5,6 +5,7 @@
 #include "store/PgEngine.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -28,6 +29,8 @@ class TestStatements : public QObject {
     void placeholdersNumberedForTheServer();
     void lockToldByTheEnginesCode_data();
     void lockToldByTheEnginesCode();
+    void serialiseHoldsEveryKey_data();
+    void serialiseHoldsEveryKey();
 };
 
 namespace {
@@ -304,6 +307,48 @@ void TestStatements::lockToldByTheEnginesCode()
     QVERIFY(e.failed());
     QVERIFY(e.reason().contains(text));
     QCOMPARE(e.isLocked(), locked);
+}
+
+// The keys go to the server several to a statement; every one of them is held until the end.
+void TestStatements::serialiseHoldsEveryKey_data()
+{
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<int>("repeated");
+    QTest::newRow("one") << 1 << 0;
+    QTest::newRow("a report and two categories") << 3 << 0;
+    QTest::newRow("one past a statement's") << 33 << 0;
+    QTest::newRow("a hundred, some twice") << 100 << 20;
+}
+
+void TestStatements::serialiseHoldsEveryKey()
+{
+    QFETCH(int, keys);
+    QFETCH(int, repeated);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"ser"_s, main, work), QString());
+    if (!store::isServer(main)) {
+        testing::closeFreshFiles(u"ser"_s, main, work);
+        QSKIP("a local file serialises its writers by itself");
+    }
+    QStringList names;
+    for (int i = 0; i < keys; ++i)
+        names << store::reportKey(u"2026-04-01"_s, u"社員%1"_s.arg(i));
+    names += names.mid(0, repeated);
+    int held = -1;
+    const store::Error e = store::inTransaction(main, [&] {
+        if (store::Error s = store::serialise(main, names); s.failed())
+            return s;
+        held = count(
+            main, u"SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid()"_s);
+        return store::Error();
+    });
+    QCOMPARE(e, QString());
+    QCOMPARE(held, keys);
+    QCOMPARE(count(main,
+                   u"SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid()"_s),
+             0);
+    testing::closeFreshFiles(u"ser"_s, main, work);
 }
 
 QTEST_GUILESS_MAIN(TestStatements)
