@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int kRuns = 21;
+constexpr int kRuns = 101;
 constexpr int kHeaders = 100000;
 const QDate kDay(2026, 12, 8);
 const QString kName = QStringLiteral("佐藤");

@@ -10,6 +10,9 @@
 
 #include <QList>
 
+#include <array>
+#include <bit>
+
 namespace report {
 namespace {
 
@@ -51,17 +54,29 @@ store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines
     });
 }
 
+// The insert of n lines at once, n a power of two up to kLineRows.
+const QString& insertText(qsizetype n)
+{
+    static const auto texts = [] {
+        std::array<QString, std::bit_width(unsigned(kLineRows))> t;
+        const QString head =
+            QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) VALUES ").arg(kLineFieldList);
+        const QString row = u'(' + store::placeholders(kFieldCount + 3) + u')';
+        for (size_t k = 0; k < t.size(); ++k)
+            t[k] = head + QStringList(qsizetype(1) << k, row).join(QStringLiteral(", "));
+        return t;
+    }();
+    return texts[size_t(std::countr_zero(size_t(n)))];
+}
+
 // The lines of one report into the main database, numbered from 1: a few statements of many
 // rows each, since a server answers every statement with a round trip of its own.
 store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QString& name,
                          const QList<store::Row>& lines)
 {
-    const QString head =
-        QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) VALUES ").arg(kLineFieldList);
-    const QString row = u'(' + store::placeholders(kFieldCount + 3) + u')';
     for (qsizetype done = 0; done < lines.size();) {
         const qsizetype n = store::nextRun(lines.size() - done, kLineRows);
-        store::Statement ins(main, head + QStringList(n, row).join(QStringLiteral(", ")));
+        store::Statement ins(main, insertText(n));
         for (qsizetype i = done; i < done + n; ++i) {
             ins.bind(key).bind(name).bind(int(i + 1));
             for (const QVariant& v : lines[i])
