@@ -53,8 +53,8 @@ class CodeMasterAdder {
 using TypedName = std::pair<QString, QString>;
 
 // What CodeMasterAdder::add does for each of names in turn, for an operation that learns many
-// at once: one statement asks which of them the code master holds, and only a category that
-// gets a new name reads its free rows. The caller's transaction must hold the categories' keys
+// at once. On a server one statement asks which of them the code master holds, and only a
+// category that gets a new name reads its free rows. The caller's transaction must hold the categories' keys
 // already (store::serialise), so that the free rows read stay free.
 store::Error learnNames(const QSqlDatabase& main, const QList<TypedName>& names);
 
