@@ -87,7 +87,7 @@ void listAndCodeOps(Env& e)
         bindText(t, 2, dateText(kDeleted));
         work.done(t);
         work.exec("COMMIT");
-        check("refresh", store::Error(list->dat一覧->refresh()));
+        check("refresh", list->dat一覧->refresh());
         settle();
     };
     const auto rawDelete = [&] {
@@ -182,7 +182,7 @@ void listAndCodeOps(Env& e)
     const auto tickTwo = [&] {
         codes->Readコードマスタ();
         work.exec("UPDATE wコードマスタ SET チェック = 1 WHERE code IN ('002', '050')");
-        check("refresh", store::Error(codes->datコードマスタ->refresh()));
+        check("refresh", codes->datコードマスタ->refresh());
         codeFloor.setRows(readRows(work, codeSql));
         settle();
     };

@@ -296,7 +296,7 @@ void reportOps(const QString& root)
             work.done(up);
         }
         work.exec("COMMIT");
-        check("refresh", store::Error(r->dat日報->refresh()));
+        check("refresh", r->dat日報->refresh());
         settle();
     };
     fullLines();
@@ -389,7 +389,7 @@ void reportOps(const QString& root)
     // 印刷 to PDF: the snapshot of the dated lines and the painted pages.
     const QString pdf = root + QStringLiteral("/r.pdf");
     const auto printSnapshot = [&](bool paint) {
-        if (!r->Grid日報->commitPending().isEmpty())
+        if (r->Grid日報->commitPending().failed())
             die("commit");
         QList<print::PrintLine> lines;
         check("snapshot", print::takeSnapshot(w.WorkDb(), lines));

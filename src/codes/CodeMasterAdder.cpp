@@ -1,7 +1,10 @@
 #include "codes/CodeMasterAdder.h"
 
 #include "store/Db.h"
+#include "store/Rows.h"
 #include "store/Server.h"
+
+#include <bit>
 
 namespace codes {
 
@@ -63,6 +66,98 @@ AddResult CodeMasterAdder::add(const QString& category, const QString& typed)
     c.names.insert(value);
     r.added = true;
     return r;
+}
+
+namespace {
+
+// The names typed for each category, cleaned as they will be stored, each once, in the order
+// first typed: the first new name takes the lowest free code.
+struct Wanted {
+    QStringList categories;
+    QHash<QString, QStringList> names;
+    QStringList all; // every distinct value, whatever its category
+};
+
+Wanted wantedOf(const QList<TypedName>& typed)
+{
+    Wanted w;
+    QSet<TypedName> seen;
+    QSet<QString> values;
+    for (const auto& [category, text] : typed) {
+        const QString value = store::cleanText(text);
+        if (value.isEmpty() || seen.contains({category, value}))
+            continue;
+        seen.insert({category, value});
+        if (!w.names.contains(category))
+            w.categories << category;
+        w.names[category] << value;
+        if (!values.contains(value)) {
+            values.insert(value);
+            w.all << value;
+        }
+    }
+    return w;
+}
+
+// The (category, name) pairs of w the code master holds already. The list of names is padded
+// with Nulls (which match nothing) to a power of two, so that few texts are prepared.
+store::Error knownOf(const QSqlDatabase& main, const Wanted& w, QSet<TypedName>& known)
+{
+    const int width = int(std::bit_ceil(size_t(w.all.size())));
+    store::Statement q(main,
+                       QStringLiteral("SELECT kcode, sname FROM コードマスタ WHERE kcode IN (%1) AND "
+                                      "sname IN (%2)")
+                           .arg(store::placeholders(int(w.categories.size())), store::placeholders(width)));
+    for (const QString& c : w.categories)
+        q.bind(c);
+    for (int i = 0; i < width; ++i)
+        q.bind(i < w.all.size() ? QVariant(w.all[i]) : QVariant());
+    return store::forEachRow(q, [&known](store::Statement& r) {
+        known.insert({r.value(0).toString(), r.value(1).toString()});
+    });
+}
+
+} // namespace
+
+store::Error learnNames(const QSqlDatabase& main, const QList<TypedName>& names)
+{
+    // A local file answers at once: reading each category whole, once, is cheapest there.
+    if (!store::isServer(main)) {
+        CodeMasterAdder adder(main);
+        for (const auto& [category, value] : names)
+            if (store::Error e = adder.add(category, value).error; e.failed())
+                return e;
+        return {};
+    }
+    const Wanted w = wantedOf(names);
+    if (w.all.isEmpty())
+        return {};
+    QSet<TypedName> known;
+    if (store::Error e = knownOf(main, w, known); e.failed())
+        return e;
+    for (const QString& category : w.categories) {
+        QStringList fresh;
+        for (const QString& v : w.names[category])
+            if (!known.contains({category, v}))
+                fresh << v;
+        if (fresh.isEmpty())
+            continue;
+        QList<store::Row> free;
+        if (store::Error e =
+                store::readRows(main,
+                                QStringLiteral("SELECT code FROM コードマスタ WHERE kcode = ? AND "
+                                               "(sname IS NULL OR sname = '') ORDER BY code LIMIT ?"),
+                                {category, int(fresh.size())}, free);
+            e.failed())
+            return e;
+        store::Statement put(
+            main, QStringLiteral("UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"));
+        // A full category learns the first names that fit and no more, as add does.
+        for (qsizetype i = 0; i < free.size() && i < fresh.size(); ++i)
+            if (!put.bind(fresh[i]).bind(category).bind(free[i][0]).exec())
+                return put.error();
+    }
+    return {};
 }
 
 } // namespace codes

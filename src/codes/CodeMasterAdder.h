@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <utility>
 
 namespace store {
 class Statement;
@@ -47,5 +48,14 @@ class CodeMasterAdder {
     std::unique_ptr<store::Statement> m_read;
     std::unique_ptr<store::Statement> m_write;
 };
+
+// A name typed for a category: (category, value).
+using TypedName = std::pair<QString, QString>;
+
+// What CodeMasterAdder::add does for each of names in turn, for an operation that learns many
+// at once. On a server one statement asks which of them the code master holds, and only a
+// category that gets a new name reads its free rows. The caller's transaction must hold the categories' keys
+// already (store::serialise), so that the free rows read stay free.
+store::Error learnNames(const QSqlDatabase& main, const QList<TypedName>& names);
 
 } // namespace codes

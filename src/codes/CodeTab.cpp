@@ -169,9 +169,8 @@ void CodeTab::connectCommands()
         g->setRow(g->row() + 1);
         *key = 0;
     });
-    connect(Gridコード表, &DataGrid::writeFailed, this, [](int, const QString& reason) {
-        app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
-    });
+    connect(Gridコード表, &DataGrid::writeFailed, this,
+            [](int, const store::Error& e) { app::tellFailure(QStringLiteral("入力を保存"), e); });
 }
 
 void CodeTab::bindSources(const QString& workConnection)
@@ -221,15 +220,14 @@ void CodeTab::refreshGrid()
     // Start-up clears the grid before the window's set-up has bound it.
     if (datコードマスタ->database().isEmpty())
         return;
-    const QString err = datコードマスタ->refresh();
-    if (!err.isEmpty())
-        app::tellFailure(QStringLiteral("コードの一覧を表示"), store::Error::fromText(err));
+    if (const store::Error err = datコードマスタ->refresh(); err.failed())
+        app::tellFailure(QStringLiteral("コードの一覧を表示"), err);
 }
 
 bool CodeTab::commitGrid()
 {
     // A failed write was told by the grid's writeFailed; the name cells take any text.
-    return Gridコード表->commitPending().isEmpty();
+    return Gridコード表->commitPending().ok();
 }
 
 void CodeTab::rowColChange()

@@ -78,9 +78,8 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
             openSelected();
         }
     });
-    connect(Grid一覧, &DataGrid::writeFailed, this, [](int, const QString& reason) {
-        app::tellFailure(QStringLiteral("チェックを保存"), store::Error::fromText(reason));
-    });
+    connect(Grid一覧, &DataGrid::writeFailed, this,
+            [](int, const store::Error& e) { app::tellFailure(QStringLiteral("チェックを保存"), e); });
 }
 
 void ListTab::bindSources(const QString& workConnection)
@@ -127,9 +126,8 @@ void ListTab::setPickLists(const QStringList& names)
 void ListTab::refreshList()
 {
     m_shownPending = false;
-    const QString err = dat一覧->refresh();
-    if (!err.isEmpty()) {
-        app::tellFailure(QStringLiteral("日報の一覧を表示"), store::Error::fromText(err));
+    if (const store::Error err = dat一覧->refresh(); err.failed()) {
+        app::tellFailure(QStringLiteral("日報の一覧を表示"), err);
         return;
     }
     // The rows in sight are fetched as part of the operation rather than while painting.
@@ -164,7 +162,7 @@ void ListTab::Delete日報一覧()
 {
     // A tick still being set in the current row counts: the user ticked it. A failed write was
     // told by the grid's writeFailed.
-    if (!Grid一覧->commitPending().isEmpty())
+    if (Grid一覧->commitPending().failed())
         return;
     int ticked = 0;
     if (const store::Error e = list::tickedCount(m_context->workDb(), ticked); e.failed()) {

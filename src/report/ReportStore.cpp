@@ -10,6 +10,10 @@
 
 #include <QList>
 
+#include <array>
+#include <bit>
+#include <memory>
+
 namespace report {
 namespace {
 
@@ -49,6 +53,48 @@ store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines
                                               ins.bind(QVariant());
                                   });
     });
+}
+
+// The insert of n lines at once, n a power of two up to kLineRows.
+const QString& insertText(qsizetype n)
+{
+    static const auto texts = [] {
+        std::array<QString, std::bit_width(unsigned(kLineRows))> t;
+        const QString head =
+            QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) VALUES ").arg(kLineFieldList);
+        const QString row = u'(' + store::placeholders(kFieldCount + 3) + u')';
+        for (size_t k = 0; k < t.size(); ++k)
+            t[k] = head + QStringList(qsizetype(1) << k, row).join(QStringLiteral(", "));
+        return t;
+    }();
+    return texts[size_t(std::countr_zero(size_t(n)))];
+}
+
+// The lines of one report into the main database, numbered from 1: on a server a few
+// statements of many rows each, since it answers every statement with a round trip of its own;
+// a local file takes one row a statement fastest.
+store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QString& name,
+                         const QList<store::Row>& lines)
+{
+    const qsizetype runs = store::isServer(main) ? kLineRows : 1;
+    std::unique_ptr<store::Statement> ins; // kept while the runs are of one width
+    qsizetype width = 0;
+    for (qsizetype done = 0; done < lines.size();) {
+        const qsizetype n = store::nextRun(lines.size() - done, runs);
+        if (n != width) {
+            ins = std::make_unique<store::Statement>(main, insertText(n));
+            width = n;
+        }
+        for (qsizetype i = done; i < done + n; ++i) {
+            ins->bind(key).bind(name).bind(int(i + 1));
+            for (const QVariant& v : lines[i])
+                ins->bind(v);
+        }
+        if (!ins->exec())
+            return ins->error();
+        done += n;
+    }
+    return {};
 }
 
 } // namespace
@@ -165,31 +211,18 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
         if (err.ok())
             err = store::run(main, QStringLiteral("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
                              {key, h.氏名});
+        if (err.ok())
+            err = insertLines(main, key, h.氏名, lines);
         if (err.failed())
             return err;
-
-        store::Statement ins(main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, %1) "
-                                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                                       .arg(kLineFieldList));
-        codes::CodeMasterAdder adder(main);
-        int number = 1;
-        for (const store::Row& l : lines) {
-            ins.bind(key).bind(h.氏名).bind(number);
-            for (const QVariant& v : l)
-                ins.bind(v);
-            if (!ins.exec())
-                return ins.error();
+        // New 訪問先 and 備考 names are learnt; the keys of both categories are held above.
+        QList<codes::TypedName> names;
+        for (const store::Row& l : lines)
             for (const auto& [field, category] :
-                 {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}}) {
-                if (l[field].isNull())
-                    continue;
-                const codes::AddResult a = adder.add(category, l[field].toString());
-                if (a.error.failed())
-                    return a.error;
-            }
-            ++number;
-        }
-        return {};
+                 {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}})
+                if (!l[field].isNull())
+                    names << codes::TypedName{category, l[field].toString()};
+        return codes::learnNames(main, names);
     });
     if (e.ok() && done)
         *done = Registered{int(lines.size()), report.withoutText};

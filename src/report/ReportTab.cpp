@@ -48,9 +48,8 @@ void ReportTab::connectCommands()
     connect(Grid日報, &DataGrid::keyDown, this,
             [this](int* key, Qt::KeyboardModifiers m) { keyDown(key, m); });
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
-    connect(Grid日報, &DataGrid::writeFailed, this, [](int, const QString& reason) {
-        app::tellFailure(QStringLiteral("入力を保存"), store::Error::fromText(reason));
-    });
+    connect(Grid日報, &DataGrid::writeFailed, this,
+            [](int, const store::Error& e) { app::tellFailure(QStringLiteral("入力を保存"), e); });
 }
 
 void ReportTab::attach(TabContext* context)
@@ -150,17 +149,17 @@ void ReportTab::refreshLines()
 
 bool ReportTab::refreshSource(DataSource* source)
 {
-    const QString err = source->refresh();
-    if (err.isEmpty())
+    const store::Error err = source->refresh();
+    if (err.ok())
         return true;
-    app::tellFailure(QStringLiteral("表示"), store::Error::fromText(err));
+    app::tellFailure(QStringLiteral("表示"), err);
     return false;
 }
 
 bool ReportTab::commitGrid()
 {
     CommitFailure why = CommitFailure::None;
-    if (Grid日報->commitPending(&why).isEmpty())
+    if (Grid日報->commitPending(&why).ok())
         return true;
     // A failed write was told by the grid's writeFailed; a text that is no value is the user's
     // to correct, where it stands.
@@ -370,9 +369,9 @@ void ReportTab::fillDown()
     const QString field = Grid日報->fields().value(col);
     if (field.isEmpty())
         return;
-    const QString err = Grid日報->setColumnValue(col, dat日報->value(row - 1, field));
-    if (!err.isEmpty()) {
-        app::tellFailure(QStringLiteral("上の行の値を写"), store::Error::fromText(err));
+    if (const store::Error err = Grid日報->setColumnValue(col, dat日報->value(row - 1, field));
+        err.failed()) {
+        app::tellFailure(QStringLiteral("上の行の値を写"), err);
         return;
     }
     afterColUpdate(col);

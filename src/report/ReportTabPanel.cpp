@@ -38,9 +38,9 @@ void ReportTab::acceptTextPanel()
     setPanelOpen(false);
     Grid日報->setRow(m_popupRow);
     Grid日報->setCol(ColText);
-    const QString err = Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
-    if (!err.isEmpty())
-        app::tellFailure(QStringLiteral("内容を書き込み"), store::Error::fromText(err));
+    const store::Error err = Grid日報->setColumnValue(ColText, text.isEmpty() ? QVariant() : QVariant(text));
+    if (err.failed())
+        app::tellFailure(QStringLiteral("内容を書き込み"), err);
     Grid日報->setFocus();
 }
 

@@ -16,6 +16,9 @@
 #include <QSqlRecord>
 #include <QUrl>
 
+#include <algorithm>
+#include <bit>
+
 namespace store {
 
 Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
@@ -219,6 +222,20 @@ Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values
         s.bind(v);
     s.exec();
     return s.error();
+}
+
+QString placeholders(int n)
+{
+    QString s;
+    s.reserve(3 * n);
+    for (int i = 0; i < n; ++i)
+        s += i ? QStringLiteral(", ?") : QStringLiteral("?");
+    return s;
+}
+
+qsizetype nextRun(qsizetype count, qsizetype limit)
+{
+    return qsizetype(std::bit_floor(size_t(std::clamp<qsizetype>(count, 1, limit))));
 }
 
 QString nulRefused()

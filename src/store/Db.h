@@ -88,6 +88,14 @@ class Statement {
 // Where db's data stands (Engine::changeMark); none for a server or a closed connection.
 std::optional<ChangeMark> changeMark(const QSqlDatabase& db);
 
+// "?, ?, ?": n placeholders, for a statement that takes a run of values at once.
+QString placeholders(int n);
+
+// How many of count items the next statement takes when a run is sent in few statements of few
+// sizes: the largest power of two not above count nor limit. A server then keeps a handful of
+// texts prepared per kind of statement, and 100 rows go in three statements.
+qsizetype nextRun(qsizetype count, qsizetype limit);
+
 // Runs one statement with the given values.
 Error run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 

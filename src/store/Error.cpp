@@ -6,12 +6,15 @@
 namespace store {
 namespace {
 
-// SQLite's SQLITE_BUSY and SQLITE_LOCKED; PostgreSQL's lock_not_available, deadlock_detected
-// and serialization_failure.
+// SQLite's SQLITE_BUSY and SQLITE_LOCKED, also as an extended code (SQLITE_BUSY_SNAPSHOT is
+// 517); PostgreSQL's lock_not_available, deadlock_detected and serialization_failure.
 bool isLockCode(const QString& code)
 {
-    return code == QLatin1String("5") || code == QLatin1String("6") || code == QLatin1String("55P03") ||
-           code == QLatin1String("40P01") || code == QLatin1String("40001");
+    bool numeric = false;
+    const int n = code.toInt(&numeric);
+    if (numeric)
+        return (n & 0xff) == 5 || (n & 0xff) == 6;
+    return code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001");
 }
 
 } // namespace
@@ -28,8 +31,7 @@ Error Error::of(const QSqlError& e)
         t += QStringLiteral(" (") + d + QStringLiteral(")");
     if (t.isEmpty())
         t = QStringLiteral("不明なエラー");
-    const Error byText = fromText(t);
-    return Error(t, isLockCode(e.nativeErrorCode()) || byText.isLocked());
+    return Error(t, isLockCode(e.nativeErrorCode()));
 }
 
 Error Error::busy(const QString& reason)
@@ -37,12 +39,6 @@ Error Error::busy(const QString& reason)
     Error e(reason.isEmpty() ? QStringLiteral("待ち時間を超えました") : reason, true);
     e.m_busy = true;
     return e;
-}
-
-Error Error::fromText(const QString& reason)
-{
-    return Error(reason, reason.contains(QLatin1String("database is locked")) ||
-                             reason.contains(QLatin1String("database table is locked")));
 }
 
 char* toString(const Error& e)

@@ -21,8 +21,6 @@ class Error {
     // The server cut a wait short (another user holds what the operation needs): nothing of the
     // operation was kept, and trying again shortly will do.
     static Error busy(const QString& reason);
-    // A reason passed on as text (a grid's failed write); a lock is recognised by its wording.
-    static Error fromText(const QString& reason);
 
     bool ok() const { return m_reason.isEmpty(); }
     bool failed() const { return !m_reason.isEmpty(); }

@@ -398,8 +398,14 @@ PGresult* PgSession::prepareNow(const QByteArray& sql)
 
 std::unique_ptr<EngineStatement> PgSession::prepare(const QString& sql, Error& error)
 {
-    int params = 0;
-    QByteArray numbered = numberPlaceholders(sql, params);
+    auto known = m_numbered.constFind(sql);
+    if (known == m_numbered.cend()) {
+        int count = 0;
+        QByteArray text = numberPlaceholders(sql, count);
+        known = m_numbered.insert(sql, {std::move(text), count});
+    }
+    QByteArray numbered = known->first;
+    const int params = known->second;
     // Prepared once per session: a statement already known costs no round trip until it runs,
     // and a session opened afresh in between prepares it again then.
     if (!m_names.contains(numbered)) {

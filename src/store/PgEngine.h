@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <functional>
+#include <utility>
 
 struct pg_conn;
 struct pg_result;
@@ -58,6 +59,9 @@ class PgSession final : public Engine {
     pg_conn* m_conn = nullptr;
     bool m_inTransaction = false;
     QHash<QByteArray, QByteArray> m_names; // SQL → its prepared statement on this session
+    // Each SQL as the server takes it, with its number of values: a long statement run again
+    // (many rows to an insert) is not scanned again.
+    QHash<QString, std::pair<QByteArray, int>> m_numbered;
     int m_nextName = 0;
 };
 

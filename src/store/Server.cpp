@@ -13,6 +13,8 @@
 #include <QSqlError>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace store {
 namespace {
 
@@ -200,11 +202,19 @@ Error serialise(const QSqlDatabase& db, QStringList keys)
         return {};
     keys.sort();
     keys.removeDuplicates();
-    Statement lock(db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(?, 0))"));
-    for (const QString& k : keys)
-        if (!lock.bind(k).exec())
-            break;
-    return lock.error();
+    // Up to 32 keys to a statement (few texts, all small): the server takes a select list's
+    // locks left to right, so still in the sorted order.
+    for (qsizetype done = 0; done < keys.size();) {
+        const qsizetype n = std::min<qsizetype>(keys.size() - done, 32);
+        QStringList calls(n, QStringLiteral("pg_advisory_xact_lock(hashtextextended(?, 0))"));
+        Statement lock(db, QStringLiteral("SELECT ") + calls.join(QStringLiteral(", ")));
+        for (qsizetype i = 0; i < n; ++i)
+            lock.bind(keys[done + i]);
+        if (!lock.exec())
+            return lock.error();
+        done += n;
+    }
+    return {};
 }
 
 QStringList serverSchemaStatements()

@@ -74,7 +74,7 @@ void DropDown::setCellValue(const QVariant& v)
 {
     hidePopup();
     // The list may have changed in its table since it was last read.
-    if (!m_source || !m_source->refresh().isEmpty())
+    if (!m_source || m_source->refresh().failed())
         reload();
     const QString t = v.isNull() ? QString() : v.toString();
     const QSignalBlocker block(this);

@@ -148,7 +148,7 @@ void TstControls::moveNextPastLastRow()
     QVERIFY(g->isEof());
     QCOMPARE(g->row(), 5);
     QVERIFY(g->columnValue(4).isNull());
-    QVERIFY(!g->setColumnValue(4, "0000").isEmpty());
+    QVERIFY(g->setColumnValue(4, "0000").failed());
     QCOMPARE(moves.count(), 2);
     g->moveNext();
     QVERIFY(g->isEof());
@@ -231,11 +231,11 @@ void TstControls::failedWriteKeepsEditorOpen()
     type(g, "abc");
     QTest::keyClick(g->activeEditor(), Qt::Key_Return);
     QCOMPARE(failed.count(), 1);
-    QVERIFY(failed.at(0).at(1).toString().contains("locked"));
+    QVERIFY(failed.at(0).at(1).value<store::Error>().reason().contains("locked"));
     QVERIFY(g->isEditing());
     QCOMPARE(g->col(), 6);
     QCOMPARE(after.count(), 0);
-    QVERIFY(!g->commitPending().isEmpty());
+    QVERIFY(g->commitPending().failed());
     QVERIFY(cell("担当", 1).isNull());
     QVERIFY(run("DROP TRIGGER fail_update"));
     QTest::keyClick(g->activeEditor(), Qt::Key_Return);

@@ -99,8 +99,8 @@ void TstControls::failedWriteKeepsCacheAndTable()
     QVERIFY(run(
         "CREATE TRIGGER fail_update BEFORE UPDATE ON w営業日報 BEGIN SELECT RAISE(ABORT, 'no writes'); END"));
     QSignalSpy changed(&src, &DataSource::valueChanged);
-    const QString err = src.setValue(0, "担当", "new");
-    QVERIFY(err.contains("no writes"));
+    const store::Error err = src.setValue(0, "担当", "new");
+    QVERIFY(err.reason().contains("no writes"));
     QCOMPARE(src.value(0, "担当").toString(), QString("old"));
     QCOMPARE(cell("担当", 1).toString(), QString("old"));
     QCOMPARE(changed.count(), 0);
@@ -108,9 +108,9 @@ void TstControls::failedWriteKeepsCacheAndTable()
 
     // A row deleted behind the source's back is reported, not silently "written".
     QVERIFY(run("DELETE FROM w営業日報 WHERE 行番号 = 2"));
-    QVERIFY(!src.setValue(1, "担当", "x").isEmpty());
-    QVERIFY(!src.setValue(0, "no such field", "x").isEmpty());
-    QVERIFY(!src.setValue(99, "担当", "x").isEmpty());
+    QVERIFY(src.setValue(1, "担当", "x").failed());
+    QVERIFY(src.setValue(0, "no such field", "x").failed());
+    QVERIFY(src.setValue(99, "担当", "x").failed());
 }
 
 void TstControls::failedRefreshKeepsRows()
@@ -122,13 +122,13 @@ void TstControls::failedRefreshKeepsRows()
     QCOMPARE(src.rowCount(), 5);
     src.setRecordSource("no_such_table");
     QSignalSpy about(&src, &DataSource::aboutToRefresh);
-    QVERIFY(!src.refresh().isEmpty());
+    QVERIFY(src.refresh().failed());
     QCOMPARE(about.count(), 0);
     QCOMPARE(src.rowCount(), 5);
     DataSource unbound;
     unbound.setDatabase("no connection");
     unbound.setRecordSource("w営業日報");
-    QVERIFY(!unbound.refresh().isEmpty());
+    QVERIFY(unbound.refresh().failed());
 }
 
 void TstControls::readDoesNotBlockOtherConnection()

@@ -1,12 +1,15 @@
 // The window's writing operations against a main file that another program has locked, that
 // refuses writes, or whose disk is full: the その他/注意 notice says so, nothing of the operation
 // is stored, nothing stored before is lost, and the same operation succeeds once the fault is gone.
+// The same for a cell written into a work file that another program has locked.
 #include "Boxes.h"
 #include "TestFiles.h"
+#include "Typing.h"
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
 #include "ui/Notices.h"
 #include "ui/Controls.h"
+#include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
 #include "codes/CodeTab.h"
@@ -16,6 +19,7 @@
 #include "store/Db.h"
 #include "store/Schema.h"
 
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -31,14 +35,18 @@ using namespace Qt::StringLiterals;
 
 enum class Op { Entry, ListDelete, CodeEntry, DataInit };
 enum class Fault { Locked, RefusesWrites, PageLimit, FullDisk };
+enum class CellEdit { ReportTyped, ReportPanel, ReportFillDown, ListTick, CodeTyped };
 Q_DECLARE_METATYPE(Op)
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(CellEdit)
 
 class TestFaultWindow : public QObject {
     Q_OBJECT
   private slots:
     void failsWholeAndRecovers_data();
     void failsWholeAndRecovers();
+    void cellWriteOnLockedWorkFile_data();
+    void cellWriteOnLockedWorkFile();
 };
 
 namespace {
@@ -107,7 +115,13 @@ bool storeReports(const QSqlDatabase& main, int n)
 // Holds a fault on the main file until released.
 class FaultOn {
   public:
-    FaultOn(Fault f, FrmTesvan& w, const QString& mainPath) : m_fault(f), m_window(w), m_path(mainPath) {}
+    // lockSql: what the other program runs to hold its lock (on the main file it also writes).
+    FaultOn(Fault f, FrmTesvan& w, const QString& path,
+            const QByteArray& lockSql =
+                "BEGIN EXCLUSIVE;\nINSERT INTO 営業日報ヘッダ VALUES ('1999-01-01', 'lock', '', '');\n")
+        : m_fault(f), m_window(w), m_path(path), m_lockSql(lockSql)
+    {
+    }
     ~FaultOn() { release(); }
 
     bool apply()
@@ -161,7 +175,7 @@ class FaultOn {
         m_cli.start(cli, {m_path});
         if (!m_cli.waitForStarted(5000))
             return false;
-        m_cli.write("BEGIN EXCLUSIVE;\nINSERT INTO 営業日報ヘッダ VALUES ('1999-01-01', 'lock', '', '');\n");
+        m_cli.write(m_lockSql);
         // Held once another connection can no longer begin writing.
         for (int i = 0; i < 250; ++i) {
             QTest::qWait(20);
@@ -227,6 +241,7 @@ class FaultOn {
     FrmTesvan& m_window;
     QString m_path;
     QProcess m_cli;
+    QByteArray m_lockSql;
     bool m_released = false;
 };
 
@@ -391,6 +406,117 @@ void TestFaultWindow::failsWholeAndRecovers()
         QVERIFY2(s.title != u"注意"_s, qPrintable(s.text));
     QVERIFY(done());
     QCOMPARE(testing::firstValue(main, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    fx.stop();
+}
+
+void TestFaultWindow::cellWriteOnLockedWorkFile_data()
+{
+    QTest::addColumn<CellEdit>("edit");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("日報, a typed cell") << CellEdit::ReportTyped << u"入力を保存"_s;
+    QTest::newRow("日報, the contents panel") << CellEdit::ReportPanel << u"内容を書き込み"_s;
+    QTest::newRow("日報, Ctrl+D") << CellEdit::ReportFillDown << u"上の行の値を写"_s;
+    QTest::newRow("一覧, a tick") << CellEdit::ListTick << u"チェックを保存"_s;
+    QTest::newRow("コードマスタ, a typed name") << CellEdit::CodeTyped << u"入力を保存"_s;
+}
+
+// The error the work file gave reaches the notice as it was: the notice tells a lock (try again
+// shortly), not a generic failure. What was typed is kept and written once the lock is gone.
+void TestFaultWindow::cellWriteOnLockedWorkFile()
+{
+    QFETCH(CellEdit, edit);
+    QFETCH(QString, what);
+
+    testing::WindowFixture fx;
+    QVERIFY(fx.start());
+    FrmTesvan& w = *fx.window;
+    QVERIFY(storeReports(w.MainDb(), 3));
+    ReportTab* r = w.reportTab();
+    DataGrid* g = r->Grid日報;
+    QString stored; // the work file's value the edit writes
+    std::function<void()> act;
+    std::function<void()> again; // the same edit once the lock is gone
+    switch (edit) {
+    case CellEdit::ReportTyped:
+        g->setFocus();
+        g->setRow(0);
+        g->setCol(ReportTab::ColPlace);
+        testing::typeText(u"訪問先A"_s);
+        act = [] { testing::pressKey(Qt::Key_Return); };
+        again = act; // the editor stays open with what was typed
+        stored = u"SELECT 訪問先 FROM w営業日報 WHERE 行番号 = 1"_s;
+        break;
+    case CellEdit::ReportPanel:
+        g->setFocus();
+        g->setRow(0);
+        g->setCol(ReportTab::ColText);
+        act = [r] {
+            r->cellAction();
+            r->txt内容->setPlainText(u"訪問先A"_s);
+            r->cmd入力書込->click();
+        };
+        again = act;
+        stored = u"SELECT 内容 FROM w営業日報 WHERE 行番号 = 1"_s;
+        break;
+    case CellEdit::ReportFillDown:
+        QVERIFY(exec(w.WorkDb(), u"UPDATE w営業日報 SET 訪問先 = '訪問先A' WHERE 行番号 = 1"_s));
+        QCOMPARE(r->dat日報->refresh(), QString());
+        g->setFocus();
+        g->setRow(1);
+        g->setCol(ReportTab::ColPlace);
+        act = [g] { QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier); };
+        again = act;
+        stored = u"SELECT 訪問先 FROM w営業日報 WHERE 行番号 = 2"_s;
+        break;
+    case CellEdit::ListTick: {
+        w.SSTab1->setCurrentIndex(1);
+        ListTab* list = w.listTab();
+        list->Read一覧();
+        g = list->Grid一覧;
+        g->setFocus();
+        g->setRow(0);
+        g->setCol(ListTab::ColCheck);
+        act = [g] { QTest::keyClick(g, Qt::Key_Space); };
+        again = act;
+        stored = u"SELECT CASE WHEN チェック <> 0 THEN '訪問先A' END FROM w一覧 ORDER BY rowid LIMIT 1"_s;
+        break;
+    }
+    case CellEdit::CodeTyped: {
+        w.SSTab1->setCurrentIndex(2);
+        CodeTab* codes = w.codeTab();
+        codes->Readコードマスタ();
+        g = codes->Gridコード表;
+        g->setFocus();
+        g->setRow(0);
+        g->setCol(CodeTab::ColName);
+        testing::typeText(u"訪問先A"_s);
+        act = [] { testing::pressKey(Qt::Key_Return); };
+        again = act;
+        stored = u"SELECT sname FROM wコードマスタ ORDER BY rowid LIMIT 1"_s;
+        break;
+    }
+    }
+    QVERIFY(testing::firstValue(w.WorkDb(), stored).toString() != u"訪問先A"_s);
+
+    {
+        FaultOn on(Fault::Locked, w, fx.tmp->path() + u"/data/"_s + store::kWorkFileName,
+                   "BEGIN EXCLUSIVE;\n");
+        QVERIFY2(on.apply(), "the lock could not be set up");
+        fx.boxes->shown.clear();
+        act();
+        QCOMPARE(fx.boxes->shown.size(), 1);
+        const MsgSpec notice = fx.boxes->shown[0];
+        QCOMPARE(notice.title, u"注意"_s);
+        QVERIFY2(notice.text.startsWith(what + u"できませんでした。"_s), qPrintable(notice.text));
+        QVERIFY2(notice.text.contains(u"他のプログラムがデータベースファイルを使用中です"_s),
+                 qPrintable(notice.text));
+        QVERIFY(testing::firstValue(w.WorkDb(), stored).toString() != u"訪問先A"_s);
+    }
+
+    fx.boxes->shown.clear();
+    again();
+    QCOMPARE(fx.boxes->shown.size(), 0);
+    QCOMPARE(testing::firstValue(w.WorkDb(), stored).toString(), u"訪問先A"_s);
     fx.stop();
 }
 

@@ -91,7 +91,8 @@ class TestListSource : public QObject {
         QCOMPARE(paged.value(last, u"チェック"_s).toInt(), 1);
         QCOMPARE(testing::firstValue(m_work, u"SELECT 氏名 FROM w一覧 WHERE チェック = 1"_s).toString(),
                  u"n999"_s);
-        QCOMPARE(paged.setValue(last + 1, u"チェック"_s, 1), u"行 %1 はありません。"_s.arg(last + 2));
+        QCOMPARE(paged.setValue(last + 1, u"チェック"_s, 1).reason(),
+                 u"行 %1 はありません。"_s.arg(last + 2));
         QCOMPARE(store::run(m_work, u"UPDATE w一覧 SET チェック = 0"_s), QString());
     }
 
@@ -105,14 +106,14 @@ class TestListSource : public QObject {
         const int count = paged.rowCount();
         QCOMPARE(store::run(m_work, u"ALTER TABLE w一覧 RENAME TO w一覧退避"_s), QString());
         QVERIFY(paged.value(count - 1, u"氏名"_s).isNull());
-        QVERIFY(!paged.fetchError().isEmpty());
-        QVERIFY(!paged.setValue(count - 1, u"チェック"_s, 1).isEmpty());
+        QVERIFY(paged.fetchError().failed());
+        QVERIFY(paged.setValue(count - 1, u"チェック"_s, 1).failed());
         // A refresh that fails keeps the rows counted before.
-        QVERIFY(!paged.refresh().isEmpty());
+        QVERIFY(paged.refresh().failed());
         QCOMPARE(paged.rowCount(), count);
         QCOMPARE(store::run(m_work, u"ALTER TABLE w一覧退避 RENAME TO w一覧"_s), QString());
         QCOMPARE(paged.value(0, u"氏名"_s).toString(), u"n0"_s);
-        QVERIFY(paged.fetchError().isEmpty());
+        QVERIFY(paged.fetchError().ok());
     }
 };
 

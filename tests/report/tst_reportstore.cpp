@@ -1,9 +1,11 @@
 // The report entry tab's database work, on fresh copies of the initial files.
+#include "codes/CodeMasterAdder.h"
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
 #include "TestFiles.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -281,6 +283,126 @@ class TestReportStore : public QObject {
         QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
         QCOMPARE(stored().size(), 4);
         QVERIFY(select(m_main, sql, {u"満員社"_s}).isEmpty());
+    }
+
+    // The lines go to the main database several to a statement: every count comes back whole,
+    // in order, across the statements' edges, and again once the statements are prepared.
+    void registerStoresEveryLineWhateverItsCount_data()
+    {
+        QTest::addColumn<int>("lines");
+        for (int n : {1, 2, 3, 63, 64, 65, 99, 100})
+            QTest::addRow("%d", n) << n;
+    }
+    void registerStoresEveryLineWhateverItsCount()
+    {
+        QFETCH(int, lines);
+        for (int r = 1; r <= lines; ++r)
+            setLine(r, {kDay, kDay, u"%1"_s.arg(900 + r, 4, 10, QChar(u'0')), N, u"先%1"_s.arg(r % 7),
+                        u"内容%1"_s.arg(r), r % 2 ? N : QVariant(u"備%1"_s.arg(r))});
+        for (int round = 0; round < 2; ++round) {
+            report::Registered done;
+            QCOMPARE(report::registerReport(m_main, m_work, header(), &done), QString());
+            QCOMPARE(done.lines, lines);
+            const Rows got = stored();
+            QCOMPARE(got.size(), lines);
+            for (int i = 0; i < lines; ++i) {
+                const int r = i + 1;
+                QCOMPARE(got[i][0].toInt(), r);
+                QCOMPARE(got[i][3].toString(), u"%1"_s.arg(900 + r, 4, 10, QChar(u'0')));
+                QCOMPARE(got[i][5].toString(), u"先%1"_s.arg(r % 7));
+                QCOMPARE(got[i][6].toString(), u"内容%1"_s.arg(r));
+                QCOMPARE(got[i][7].isNull(), r % 2 == 1);
+            }
+        }
+        QCOMPARE(
+            select(m_main, u"SELECT count(*) FROM コードマスタ WHERE kcode = '訪問先' AND sname LIKE '先%'"_s)
+                .value(0)
+                .value(0)
+                .toInt(),
+            std::min(lines, 7));
+    }
+
+    // Learning many names at once leaves the code master exactly as adding them one by one does.
+    void learnNamesAsAddOneByOne_data()
+    {
+        QTest::addColumn<QStringList>("setup"); // run on the main database first
+        QTest::addColumn<QStringList>("typed"); // "category=value"
+        QTest::addColumn<int>("learnt");
+        const QString name = u"UPDATE コードマスタ SET sname = '%3' WHERE kcode = '%1' AND code = '%2'"_s;
+        QTest::newRow("all known") << QStringList{name.arg(u"訪問先"_s, u"001"_s, u"A社"_s),
+                                                  name.arg(u"備考"_s, u"001"_s, u"備考A"_s)}
+                                   << QStringList{u"訪問先=A社"_s, u"備考=備考A"_s, u"訪問先=A社"_s} << 0;
+        QTest::newRow("new ones in the order first typed, each once")
+            << QStringList{name.arg(u"訪問先"_s, u"001"_s, u"A社"_s),
+                           name.arg(u"訪問先"_s, u"002"_s, QString())}
+            << QStringList{u"訪問先=新二"_s, u"訪問先=新一"_s, u"訪問先=新二"_s, u"訪問先=A社"_s,
+                           u"備考=新一"_s}
+            << 3;
+        QTest::newRow("an empty name is none") << QStringList{} << QStringList{u"訪問先="_s, u"備考="_s} << 0;
+        QTest::newRow("known in the other category only")
+            << QStringList{name.arg(u"訪問先"_s, u"001"_s, u"両方"_s)}
+            << QStringList{u"備考=両方"_s, u"訪問先=両方"_s} << 1;
+        QTest::newRow("a full category learns what fits")
+            << QStringList{u"UPDATE コードマスタ SET sname = 'x' || code WHERE kcode = '訪問先' AND code < '198'"_s}
+            << QStringList{u"訪問先=入る1"_s, u"訪問先=x001"_s, u"訪問先=入る2"_s, u"訪問先=溢れる"_s} << 2;
+        QTest::newRow("cleaned before it is compared")
+            << QStringList{name.arg(u"訪問先"_s, u"001"_s, QChar(0xFFFD) + u"社"_s)}
+            << QStringList{u"訪問先="_s + QChar(0xD800) + u"社"_s} << 0;
+        QStringList many;
+        QStringList known;
+        for (int i = 0; i < 150; ++i)
+            many << u"訪問先=名%1"_s.arg(i);
+        for (int i = 0; i < 60; ++i)
+            many << u"備考=名%1"_s.arg(i * 3);
+        for (int i = 0; i < 40; ++i)
+            known << name.arg(u"訪問先"_s, store::codeOf(i + 1), u"名%1"_s.arg(i * 2));
+        QTest::newRow("more names than one list of a hundred and twenty-eight") << known << many << 110 + 60;
+    }
+    void learnNamesAsAddOneByOne()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QStringList, typed);
+        QFETCH(int, learnt);
+        for (const QString& sql : setup)
+            QCOMPARE(store::run(m_main, sql), QString());
+        QList<codes::TypedName> names;
+        for (const QString& t : typed)
+            names << codes::TypedName{t.section(u'=', 0, 0), t.section(u'=', 1)};
+        const auto master = [this] {
+            return select(m_main, u"SELECT kcode, code, sname FROM コードマスタ ORDER BY kcode, code"_s);
+        };
+        const Rows before = master();
+        // One by one, undone again.
+        Rows byAdd;
+        const store::Error undo(u"undone"_s);
+        QCOMPARE(store::inTransaction(m_main,
+                                      [&] {
+                                          codes::CodeMasterAdder adder(m_main);
+                                          for (const auto& [category, value] : names)
+                                              if (store::Error e = adder.add(category, value).error;
+                                                  e.failed())
+                                                  return e;
+                                          byAdd = master();
+                                          return undo;
+                                      }),
+                 undo.reason());
+        QCOMPARE(master(), before);
+        QCOMPARE(store::inTransaction(m_main,
+                                      [&] {
+                                          if (store::Error e = store::serialise(
+                                                  m_main, {store::categoryKey(store::k訪問先),
+                                                           store::categoryKey(store::k備考)});
+                                              e.failed())
+                                              return e;
+                                          return codes::learnNames(m_main, names);
+                                      }),
+                 QString());
+        const Rows after = master();
+        QCOMPARE(after, byAdd);
+        int changed = 0;
+        for (int i = 0; i < after.size(); ++i)
+            changed += after[i] != before[i];
+        QCOMPARE(changed, learnt);
     }
 
     void failedRegistrationKeepsEarlierVersion()

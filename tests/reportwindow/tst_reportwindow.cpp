@@ -390,7 +390,7 @@ void TstReportWindow::lineCommands()
     QSqlQuery q(m_w->WorkDb());
     QVERIFY(q.exec(
         "UPDATE w営業日報 SET 表示日付 = '2026-04-01', 日付 = '2026-04-01', 内容 = 'x' WHERE 行番号 <= 2"));
-    QVERIFY(r->dat日報->refresh().isEmpty());
+    QVERIFY(r->dat日報->refresh().ok());
     r->cmd全選択->click();
     QCOMPARE(workValue("SELECT group_concat(行番号) FROM w営業日報 WHERE チェック = 1").toString(),
              QString("1,2"));

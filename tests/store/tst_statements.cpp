@@ -5,8 +5,10 @@
 #include "store/PgEngine.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -25,6 +27,10 @@ class TestStatements : public QObject {
     void nulInTextAlikeOnEveryEngine();
     void placeholdersNumberedForTheServer_data();
     void placeholdersNumberedForTheServer();
+    void lockToldByTheEnginesCode_data();
+    void lockToldByTheEnginesCode();
+    void serialiseHoldsEveryKey_data();
+    void serialiseHoldsEveryKey();
 };
 
 namespace {
@@ -271,6 +277,78 @@ void TestStatements::placeholdersNumberedForTheServer()
     int n = -1;
     QCOMPARE(QString::fromUtf8(store::numberPlaceholders(sql, n)), numbered);
     QCOMPARE(n, count);
+}
+
+void TestStatements::lockToldByTheEnginesCode_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("SQLite busy") << u"5"_s << u"database is locked"_s << true;
+    QTest::newRow("SQLite table locked") << u"6"_s << u"database table is locked"_s << true;
+    QTest::newRow("SQLite busy, extended (snapshot)") << u"517"_s << u"database is locked"_s << true;
+    QTest::newRow("SQLite constraint") << u"19"_s << u"UNIQUE constraint failed"_s << false;
+    // A trigger's own words are no lock, whatever they say.
+    QTest::newRow("SQLite abort naming a lock") << u"4"_s << u"database is locked"_s << false;
+    QTest::newRow("server lock not available") << u"55P03"_s << u"could not obtain lock"_s << true;
+    QTest::newRow("server deadlock") << u"40P01"_s << u"deadlock detected"_s << true;
+    QTest::newRow("server unique violation") << u"23505"_s << u"duplicate key"_s << false;
+}
+
+// Everything above the store carries the error value as it is; the lock is known from the
+// engine's code, never guessed from the wording.
+void TestStatements::lockToldByTheEnginesCode()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(bool, locked);
+    const store::Error e =
+        store::Error::of(QSqlError(u"Unable to execute statement"_s, text, QSqlError::StatementError, code));
+    QVERIFY(e.failed());
+    QVERIFY(e.reason().contains(text));
+    QCOMPARE(e.isLocked(), locked);
+}
+
+// The keys go to the server several to a statement; every one of them is held until the end.
+void TestStatements::serialiseHoldsEveryKey_data()
+{
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<int>("repeated");
+    QTest::newRow("one") << 1 << 0;
+    QTest::newRow("a report and two categories") << 3 << 0;
+    QTest::newRow("one past a statement's") << 33 << 0;
+    QTest::newRow("a hundred, some twice") << 100 << 20;
+}
+
+void TestStatements::serialiseHoldsEveryKey()
+{
+    QFETCH(int, keys);
+    QFETCH(int, repeated);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"ser"_s, main, work), QString());
+    if (!store::isServer(main)) {
+        testing::closeFreshFiles(u"ser"_s, main, work);
+        QSKIP("a local file serialises its writers by itself");
+    }
+    QStringList names;
+    for (int i = 0; i < keys; ++i)
+        names << store::reportKey(u"2026-04-01"_s, u"社員%1"_s.arg(i));
+    names += names.mid(0, repeated);
+    int held = -1;
+    const store::Error e = store::inTransaction(main, [&] {
+        if (store::Error s = store::serialise(main, names); s.failed())
+            return s;
+        held = count(
+            main, u"SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid()"_s);
+        return store::Error();
+    });
+    QCOMPARE(e, QString());
+    QCOMPARE(held, keys);
+    QCOMPARE(count(main,
+                   u"SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid()"_s),
+             0);
+    testing::closeFreshFiles(u"ser"_s, main, work);
 }
 
 QTEST_GUILESS_MAIN(TestStatements)

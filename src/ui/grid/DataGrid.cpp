@@ -180,7 +180,7 @@ void DataGrid::commitBeforeMove()
 {
     // The edit belongs to the cell it was made in: write it before the cursor leaves, and drop
     // it when it cannot be written (the failure was reported).
-    if (m_session->isOpen() && !m_session->commit(true).isEmpty())
+    if (m_session->isOpen() && m_session->commit(true).failed())
         m_session->discard();
 }
 
@@ -231,22 +231,22 @@ QString DataGrid::columnText(int c) const
     return m_model->text(m_nav.cursor().placedRow(), c);
 }
 
-QString DataGrid::setColumnValue(int c, const QVariant& v)
+store::Error DataGrid::setColumnValue(int c, const QVariant& v)
 {
     const int r = m_nav.cursor().placedRow();
     if (!m_nav.cursor().onRow() || r >= m_model->rowCount())
-        return QStringLiteral("現在の行がありません。");
+        return store::Error(QStringLiteral("現在の行がありません。"));
     if (!m_model->dataSource() || m_model->field(c).isEmpty())
-        return QStringLiteral("列 %1 は項目に結び付いていません。").arg(c);
+        return store::Error(QStringLiteral("列 %1 は項目に結び付いていません。").arg(c));
     // The program's value wins over an edit still open in that cell.
     if (m_session->isEditing(r, c))
         m_session->discard();
     return m_model->dataSource()->setValue(r, m_model->field(c), v);
 }
 
-QString DataGrid::commitPending(CommitFailure* why)
+store::Error DataGrid::commitPending(CommitFailure* why)
 {
-    const QString err = m_session->commit(true);
+    const store::Error err = m_session->commit(true);
     if (why)
         *why = m_session->lastFailure();
     return err;
@@ -305,9 +305,9 @@ void DataGrid::cellWritten(int col)
     emit afterColUpdate(col);
 }
 
-void DataGrid::cellWriteFailed(int col, const QString& reason)
+void DataGrid::cellWriteFailed(int col, const store::Error& error)
 {
-    emit writeFailed(col, reason);
+    emit writeFailed(col, error);
 }
 
 void DataGrid::editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers mods, int row)
@@ -505,8 +505,8 @@ void DataGrid::toggle(int r, int c)
     DataSource* src = m_model->dataSource();
     if (!src)
         return;
-    const QString err = src->setValue(r, m_model->field(c), m_model->isTicked(r, c) ? 0 : 1);
-    if (!err.isEmpty()) {
+    const store::Error err = src->setValue(r, m_model->field(c), m_model->isTicked(r, c) ? 0 : 1);
+    if (err.failed()) {
         emit writeFailed(c, err);
         return;
     }

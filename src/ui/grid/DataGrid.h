@@ -57,17 +57,16 @@ class DataGrid : public QTableView, private GridEditHost {
     void setCol(int col);
     int row() const; // current row (0-based); the row count while past the last row
     void setRow(int row);
-    QVariant columnValue(int col) const;                // value in the current row (raw, e.g. ISO date)
-    QString columnText(int col) const;                  // formatted text in the current row
-    QString setColumnValue(int col, const QVariant& v); // writes the current row's field to the table
+    QVariant columnValue(int col) const;                     // value in the current row (raw, e.g. ISO date)
+    QString columnText(int col) const;                       // formatted text in the current row
+    store::Error setColumnValue(int col, const QVariant& v); // writes the current row's field to the table
     void moveNext(); // next row; from the last row it goes past the last row (isEof() true)
     void moveLast(); // last row, clears the past-last state
     bool isEof() const;
     // Writes the value still open in a cell editor into the table, so an operation that reads
-    // the table sees it. "" or the reason it could not be written; callers stop on a reason.
-    // why tells a text that is no value (the caller says so) from a failed write, which the
-    // grid has already reported through writeFailed.
-    QString commitPending(CommitFailure* why = nullptr);
+    // the table sees it; callers stop on a failure. why tells a text that is no value (the
+    // caller says so) from a failed write, which the grid has already reported through writeFailed.
+    store::Error commitPending(CommitFailure* why = nullptr);
     QWidget* imeWindow(); // the widget SetImeStatus acts on (the grid)
     bool isEditing() const;
     QWidget* activeEditor() const;
@@ -84,7 +83,7 @@ class DataGrid : public QTableView, private GridEditHost {
     void rowColChange(int lastRow, int lastCol);             // current cell moved
     void keyDown(int* keyCode, Qt::KeyboardModifiers shift); // set *keyCode = 0 to consume
     void cellAction();                                       // double click or F2 on a cell
-    void writeFailed(int col, const QString& reason);        // a user edit could not be written
+    void writeFailed(int col, const store::Error& error);    // a user edit could not be written
 
   protected:
     bool event(QEvent* e) override;
@@ -115,7 +114,7 @@ class DataGrid : public QTableView, private GridEditHost {
     // GridEditHost
     void closeEditorWidget(QWidget* editor) override;
     void cellWritten(int col) override;
-    void cellWriteFailed(int col, const QString& reason) override;
+    void cellWriteFailed(int col, const store::Error& error) override;
     void editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers mods, int row) override;
 
     // The screen around the grid connects to it with handlers that die with the screen.

@@ -247,8 +247,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     } else {
         return false;
     }
-    m_lastError = m_source->setValue(index.row(), field(c), v);
-    return m_lastError.isEmpty();
+    return m_source->setValue(index.row(), field(c), v).ok();
 }
 
 Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const

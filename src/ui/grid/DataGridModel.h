@@ -39,9 +39,6 @@ class DataGridModel : public QAbstractTableModel {
     void setRowMark(std::function<QString(int row)> mark);
     void markChanged();
 
-    // The reason of the last failed write through setData.
-    QString lastError() const { return m_lastError; }
-
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -70,7 +67,6 @@ class DataGridModel : public QAbstractTableModel {
     QPointer<DataSource> m_source;
     QStringList m_fields;
     QList<Column> m_columns;
-    QString m_lastError;
     std::function<QString(int row)> m_mark;
     bool m_resetting = false;
 };

@@ -16,6 +16,16 @@ QString quoted(const QString& identifier)
     return u'"' + s + u'"';
 }
 
+store::Error notConnected(const QString& connection)
+{
+    return store::Error(QStringLiteral("データベース「%1」に接続していません。").arg(connection));
+}
+
+store::Error removedRow(int row)
+{
+    return store::Error(QStringLiteral("行 %1 は表から削除されています。").arg(row + 1));
+}
+
 // Rows fetched at a time on demand, and pages kept: a screenful or two either way.
 constexpr int kPageRows = 128;
 constexpr int kMaxPages = 32;
@@ -52,13 +62,13 @@ QString DataSource::orderClause() const
     return m_order.isEmpty() ? QStringLiteral("rowid") : m_order + QStringLiteral(", rowid");
 }
 
-QString DataSource::refresh()
+store::Error DataSource::refresh()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isValid() || !db.isOpen())
-        return QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+        return notConnected(m_connection);
     if (m_table.isEmpty())
-        return QStringLiteral("表が指定されていません。");
+        return store::Error(QStringLiteral("表が指定されていません。"));
 
     const QString order = orderClause();
 
@@ -68,13 +78,13 @@ QString DataSource::refresh()
         {
             store::Statement q(db, QStringLiteral("select * from %1 limit 0").arg(quoted(m_table)));
             if (!q.exec())
-                return q.error().reason();
+                return q.error();
             for (int i = 0; i < q.columnCount(); ++i)
                 fields << q.columnName(i);
             store::Statement n(db, QStringLiteral("select count(*) from %1").arg(quoted(m_table)));
             if (!n.exec() || !n.next())
-                return n.ok() ? QStringLiteral("表「%1」を数えられません。").arg(m_table)
-                              : n.error().reason();
+                return n.ok() ? store::Error(QStringLiteral("表「%1」を数えられません。").arg(m_table))
+                              : n.error();
             count = n.value(0).toInt();
         }
         emit aboutToRefresh();
@@ -82,7 +92,7 @@ QString DataSource::refresh()
         m_rowIds.clear();
         m_rows.clear();
         m_pages.clear();
-        m_fetchError.clear();
+        m_fetchError = {};
         m_count = count;
         emit refreshed();
         return {};
@@ -107,7 +117,7 @@ QString DataSource::refresh()
             rows << row;
         });
         if (e.failed())
-            return e.reason();
+            return e;
     }
 
     m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
@@ -141,7 +151,7 @@ DataSource::Page* DataSource::pageOf(int row) const
         return &*it;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isValid() || !db.isOpen()) {
-        m_fetchError = QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+        m_fetchError = notConnected(m_connection);
         return nullptr;
     }
     // In the written order a neighbouring page gives the start by key, so scrolling through a
@@ -178,7 +188,7 @@ DataSource::Page* DataSource::pageOf(int row) const
             page.rows << row;
         });
         if (e.failed()) {
-            m_fetchError = e.reason();
+            m_fetchError = e;
             return nullptr;
         }
     }
@@ -186,7 +196,7 @@ DataSource::Page* DataSource::pageOf(int row) const
         std::reverse(page.ids.begin(), page.ids.end());
         std::reverse(page.rows.begin(), page.rows.end());
     }
-    m_fetchError.clear();
+    m_fetchError = {};
     // Keep the pages nearest to this one.
     while (m_pages.size() >= kMaxPages) {
         auto far = m_pages.begin();
@@ -242,49 +252,48 @@ qint64 DataSource::rowId(int row) const
     return cachedRow(row, &id) ? id : -1;
 }
 
-QString DataSource::setValue(int row, const QString& field, const QVariant& v)
+store::Error DataSource::setValue(int row, const QString& field, const QVariant& v)
 {
     qint64 id = -1;
     QVariantList* cached = cachedRow(row, &id);
     if (!cached) {
         if (row < 0 || row >= rowCount())
-            return QStringLiteral("行 %1 はありません。").arg(row + 1);
-        return m_fetchError.isEmpty() ? QStringLiteral("行 %1 は表から削除されています。").arg(row + 1)
-                                      : m_fetchError;
+            return store::Error(QStringLiteral("行 %1 はありません。").arg(row + 1));
+        return m_fetchError.ok() ? removedRow(row) : m_fetchError;
     }
     const int f = fieldIndex(field);
     if (f < 0)
-        return QStringLiteral("表「%1」に項目「%2」がありません。").arg(m_table, field);
+        return store::Error(QStringLiteral("表「%1」に項目「%2」がありません。").arg(m_table, field));
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isValid() || !db.isOpen())
-        return QStringLiteral("データベース「%1」に接続していません。").arg(m_connection);
+        return notConnected(m_connection);
 
     QVariant stored;
     {
         store::Transaction tx(db);
         if (!tx.ok())
-            return tx.error().reason();
+            return tx.error();
         const QString column = quoted(m_fields[f]);
         store::Statement up(
             db, QStringLiteral("update %1 set %2 = ? where rowid = ?").arg(quoted(m_table), column));
         up.bind(controls::storageValue(v)).bind(id);
         if (!up.exec())
-            return up.error().reason();
+            return up.error();
         if (up.rowsAffected() != 1)
-            return QStringLiteral("行 %1 は表から削除されています。").arg(row + 1);
+            return removedRow(row);
         up.finish();
         // Keep what the table holds after its own conversions, so the cache equals a re-read.
         store::Statement back(
             db, QStringLiteral("select %1 from %2 where rowid = ?").arg(column, quoted(m_table)));
         back.bind(id);
         if (!back.exec())
-            return back.error().reason();
+            return back.error();
         if (!back.next())
-            return QStringLiteral("行 %1 を読み直せません。").arg(row + 1);
+            return store::Error(QStringLiteral("行 %1 を読み直せません。").arg(row + 1));
         stored = back.value(0);
         back.finish();
         if (!tx.commit())
-            return tx.error().reason();
+            return tx.error();
     }
     (*cached)[f] = stored;
     emit valueChanged(row, m_fields[f]);

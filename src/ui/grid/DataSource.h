@@ -1,6 +1,8 @@
 #pragma once
 // One table of a database connection for the grids: read whole and kept in memory, or, for a
 // table of many thousand rows, counted at refresh and fetched a page at a time as rows are asked for.
+#include "store/Error.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -20,8 +22,8 @@ class DataSource : public QObject {
     // Fetch rows as they are asked for instead of reading the whole table at each refresh.
     void setFetchOnDemand(bool on);
 
-    // Re-reads all rows; "" or the database's reason. On failure the rows read before stay.
-    QString refresh();
+    // Re-reads all rows. On failure the rows read before stay.
+    store::Error refresh();
     // During aboutToRefresh and refreshed: the refresh gives the same fields and number of rows,
     // so views may keep their rows and only show the new values.
     bool keepsShape() const { return m_keepsShape; }
@@ -33,11 +35,11 @@ class DataSource : public QObject {
     qint64 rowId(int row) const; // -1 outside the rows
 
     // Writes one field of one row into the table at once (bound UPDATE by rowid); on failure
-    // the cached value is unchanged and the reason returned.
-    QString setValue(int row, const QString& field, const QVariant& v);
+    // the cached value is unchanged and the error returned.
+    store::Error setValue(int row, const QString& field, const QVariant& v);
 
-    // The reason the last page fetched on demand could not be read, or "" (its rows show empty).
-    QString fetchError() const { return m_fetchError; }
+    // Why the last page fetched on demand could not be read (its rows show empty).
+    store::Error fetchError() const { return m_fetchError; }
 
   signals:
     void aboutToRefresh();
@@ -66,5 +68,5 @@ class DataSource : public QObject {
     bool m_onDemand = false;
     int m_count = 0;
     mutable QHash<int, Page> m_pages;
-    mutable QString m_fetchError;
+    mutable store::Error m_fetchError;
 };

@@ -128,7 +128,7 @@ QVariant GridEditSession::editorValue(QWidget* editor) const
     return {};
 }
 
-QString GridEditSession::commit(bool close)
+store::Error GridEditSession::commit(bool close)
 {
     m_lastFailure = CommitFailure::None;
     if (!m_editor || m_stopped)
@@ -145,7 +145,7 @@ QString GridEditSession::commit(bool close)
         if (!problem.isEmpty()) {
             ce->showProblem();
             m_lastFailure = CommitFailure::NotAValue;
-            return problem;
+            return store::Error(problem);
         }
     }
     QVariant v = editorValue(m_editor);
@@ -159,14 +159,14 @@ QString GridEditSession::commit(bool close)
                 QStringLiteral("QLineEdit { border: 2px solid #d01010; background: #fff0f0; }"));
             le->setToolTip(typed.problem);
             m_lastFailure = CommitFailure::NotAValue;
-            return typed.problem;
+            return store::Error(typed.problem);
         }
         v = typed.value;
     }
     const bool changed = !controls::sameValue(m_model->rawValue(r, c), v);
     if (changed) {
-        const QString err = m_model->dataSource()->setValue(r, m_model->field(c), v);
-        if (!err.isEmpty()) {
+        const store::Error err = m_model->dataSource()->setValue(r, m_model->field(c), v);
+        if (err.failed()) {
             // The editor stays open with what was typed, so nothing is lost.
             m_lastFailure = CommitFailure::WriteFailed;
             if (!m_failureTold || !controls::sameValue(m_toldValue, v)) {
@@ -303,7 +303,7 @@ bool GridEditSession::onKey(QWidget* editor, int key, Qt::KeyboardModifiers mods
     const int row = m_index.row();
     m_failureTold = false;
     // Written first, so the after-edit rules have run when the grid reports the key.
-    if (!commit(true).isEmpty())
+    if (commit(true).failed())
         return true;
     m_host->editorLeft(command, key, mods, row);
     return true;

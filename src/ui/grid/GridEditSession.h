@@ -5,6 +5,7 @@
 #include "ui/grid/CellEditor.h"
 #include "ui/grid/GridDelegate.h"
 #include "ui/grid/GridKeys.h"
+#include "store/Error.h"
 
 #include <QList>
 #include <QObject>
@@ -20,7 +21,7 @@ class GridEditHost {
     // The view closes the editor it opened (the view's own closeEditor, not the grid's).
     virtual void closeEditorWidget(QWidget* editor) = 0;
     virtual void cellWritten(int col) = 0;
-    virtual void cellWriteFailed(int col, const QString& reason) = 0;
+    virtual void cellWriteFailed(int col, const store::Error& error) = 0;
     // The editor on row was left by Enter, Tab or an arrow after its value was written.
     virtual void editorLeft(EditorCommand command, int key, Qt::KeyboardModifiers mods, int row) = 0;
 
@@ -52,9 +53,10 @@ class GridEditSession : public QObject, public CellEditorProvider {
     bool open(int row, int col, QEvent* forward);
     // Empties the open editor's text (Delete, Backspace): Enter then writes an empty cell.
     void clearText();
-    // Writes the editor's value if it differs from the table's; "" or the reason, and then the
-    // editor stays open with what was typed. close: close the editor once written.
-    QString commit(bool close);
+    // Writes the editor's value if it differs from the table's; on failure (the table's error,
+    // or the reason a text is no value) the editor stays open with what was typed. close: close
+    // the editor once written.
+    store::Error commit(bool close);
     // Why the last commit wrote nothing; None after one that succeeded.
     CommitFailure lastFailure() const { return m_lastFailure; }
     void discard();
