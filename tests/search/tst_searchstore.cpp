@@ -1,8 +1,12 @@
 // Finding and counting report lines across every report, on a local file and on the server.
 #include "TestFiles.h"
+#include "list/ListStore.h"
+#include "report/ReportStore.h"
 #include "search/SearchQuery.h"
 #include "search/SearchStore.h"
+#include "store/DataInit.h"
 #include "store/Dates.h"
+#include "store/Rows.h"
 #include "store/Server.h"
 #include "store/TextIndex.h"
 
@@ -169,6 +173,75 @@ class TestSearchStore : public QObject {
     static QString lineLabel(const Line& l)
     {
         return u"%1 %2 %3 %4/%5"_s.arg(l.日付, l.時間, l.氏名, l.作成日).arg(l.行番号);
+    }
+
+    // What is stored now, read back as the lines to recount by hand.
+    void reloadLines()
+    {
+        QList<store::Row> rows;
+        QCOMPARE(store::readRows(
+                     m_main,
+                     u"SELECT 作成日, 氏名, 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM 営業日報"_s, {},
+                     rows)
+                     .reason(),
+                 QString());
+        m_lines.clear();
+        for (const store::Row& r : rows) {
+            const auto text = [&r](int i) {
+                return r[i].isNull()                       ? QString()
+                       : r[i].typeId() == QMetaType::QDate ? r[i].toDate().toString(Qt::ISODate)
+                                                           : r[i].toString();
+            };
+            m_lines << Line{store::toDate(r[0]).toString(Qt::ISODate),
+                            text(1),
+                            r[2].toInt(),
+                            r[3].isNull() ? QString() : store::toDate(r[3]).toString(Qt::ISODate),
+                            text(4),
+                            text(5),
+                            text(6),
+                            text(7),
+                            text(8)};
+        }
+    }
+
+    // Every sample keyword finds through the index exactly the lines a recount finds.
+    void indexAgreesWithStoredLines(const char* when)
+    {
+        reloadLines();
+        search::setCommonCount(1000000);
+        for (const QString& words : {u"見積"_s, u"株"_s, u"abc"_s, u"ＡＢＣ商事"_s, u"50%"_s, u"と 納品"_s,
+                                     u"登録"_s, u"新しい"_s, u"山田"_s}) {
+            Criteria c;
+            c.keywords = words;
+            QStringList expected;
+            for (const Line& l : expectedLines(c))
+                expected << lineLabel(l);
+            QList<Hit> hits;
+            QCOMPARE(search::findLines(m_main, c, nullptr, 100000, &hits), QString());
+            QStringList got;
+            for (const Hit& h : hits)
+                got << labelOf(h);
+            QVERIFY2(got == expected,
+                     qPrintable(u"%1, %2: %3 found, %4 stored"_s.arg(QString::fromUtf8(when), words)
+                                    .arg(got.size())
+                                    .arg(expected.size())));
+        }
+    }
+
+    void registerThroughWork(const QString& date, const QString& name, const QStringList& contents)
+    {
+        QCOMPARE(report::resetLines(m_work), QString());
+        for (int i = 0; i < contents.size(); ++i)
+            QCOMPARE(
+                store::run(
+                    m_work,
+                    u"UPDATE w営業日報 SET 日付 = ?, 時間 = '1000', 訪問先 = ?, 内容 = ? WHERE 行番号 = ?"_s,
+                    {date, u"ＡＢＣ商事"_s, contents[i], i + 1}),
+                QString());
+        report::Header h;
+        h.作成日 = QDate::fromString(date, Qt::ISODate);
+        h.氏名 = name;
+        QCOMPARE(report::registerReport(m_main, m_work, h), QString());
     }
 
     QStringList found(const Criteria& c, int limit = 1000)
@@ -442,6 +515,81 @@ class TestSearchStore : public QObject {
                 QCOMPARE(gotText, wantText);
             }
         }
+    }
+    // The index follows every way lines are written: registering (new and replacing), deleting
+    // from the list, and data initialisation.
+    void indexKeptByEveryWrite()
+    {
+        QVERIFY(store::hasTextIndex(m_main));
+        fillRandom(30);
+        indexAgreesWithStoredLines("stored");
+        registerThroughWork(u"2024-05-01"_s, u"新人"_s, {u"新しい見積を登録"_s, u"株価の話"_s});
+        indexAgreesWithStoredLines("registered");
+        registerThroughWork(u"2024-05-01"_s, u"新人"_s, {u"書き直した内容"_s});
+        indexAgreesWithStoredLines("registered again");
+        // The reports of one person and the new one deleted through the list.
+        QCOMPARE(list::readList(m_main, m_work, {}).error, QString());
+        QCOMPARE(store::run(m_work, u"UPDATE w一覧 SET チェック = 1 WHERE 氏名 IN ('鈴木', '新人')"_s),
+                 QString());
+        const list::DeleteResult d = list::deleteTickedReports(m_main, m_work);
+        QCOMPARE(d.error, QString());
+        QVERIFY(d.deleted > 1);
+        indexAgreesWithStoredLines("deleted");
+        QCOMPARE(app::initialiseData(m_main), QString());
+        QVERIFY(store::hasTextIndex(m_main));
+        indexAgreesWithStoredLines("initialised");
+        fillRandom(5);
+        registerThroughWork(u"2024-06-01"_s, u"佐藤"_s, {u"初期化の後の見積"_s});
+        indexAgreesWithStoredLines("written after initialising");
+    }
+
+    // A file or server database made before the index had it gets it, with nothing else changed,
+    // and finds the same lines.
+    void oldDatabaseGetsTheIndex()
+    {
+        fillRandom(30);
+        QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }), QString());
+        QVERIFY(!store::hasTextIndex(m_main));
+        const auto everything = [this] {
+            QStringList all;
+            for (const QString& table : {u"営業日報"_s, u"営業日報ヘッダ"_s, u"コードマスタ"_s}) {
+                QList<store::Row> rows;
+                store::readRows(m_main, u"SELECT * FROM %1 ORDER BY 1, 2, 3"_s.arg(table), {}, rows);
+                for (const store::Row& r : rows) {
+                    QStringList fields;
+                    for (const QVariant& v : r)
+                        fields << v.toString();
+                    all << fields.join(u'|');
+                }
+            }
+            return all;
+        };
+        const QStringList before = everything();
+        Criteria c;
+        c.keywords = u"見積 と"_s;
+        const QStringList withoutIndex = found(c);
+        if (store::isServer(m_main)) {
+            // The schema tool run again on the database adds it.
+            QCOMPARE(store::createServerSchema(testing::ServerCluster::shared().conninfo()), QString());
+        } else {
+            // Opening the file adds it.
+            const QString dir = m_dir.path() + u"/%1/"_s.arg(m_round);
+            testing::closeFreshFiles(prefix(), m_main, m_work);
+            QCOMPARE(store::openDatabase(prefix() + u"main"_s, dir + u"Tesvan.mdb"_s, store::DbKind::Main),
+                     QString());
+            QCOMPARE(
+                store::openDatabase(prefix() + u"work"_s, dir + u"TesvanWork.mdb"_s, store::DbKind::Work),
+                QString());
+            m_main = QSqlDatabase::database(prefix() + u"main"_s, false);
+            m_work = QSqlDatabase::database(prefix() + u"work"_s, false);
+        }
+        QVERIFY(store::hasTextIndex(m_main));
+        QCOMPARE(everything(), before);
+        search::LineSource src;
+        QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
+        QCOMPARE(src.plan, u"index"_s);
+        QCOMPARE(found(c), withoutIndex);
+        indexAgreesWithStoredLines("added");
     }
 };
 
