@@ -4,6 +4,8 @@
 #include "store/Server.h"
 #include "store/TextIndex.h"
 
+#include <algorithm>
+
 namespace search {
 namespace {
 
@@ -177,6 +179,34 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     out->values = values;
     out->plan = plan;
     return {};
+}
+
+store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals* out, bool* done)
+{
+    *done = false;
+    const QStringList words = keywordsOf(c);
+    if (words.isEmpty() || c.from.isValid() || c.to.isValid() || store::isServer(main) ||
+        std::any_of(words.begin(), words.end(), [](const QString& w) { return charCount(w) > 2; }) ||
+        !store::hasTextIndex(main))
+        return {};
+    // Each index row is one line; its number without the line number is the report.
+    QString sql = QStringLiteral(
+        "SELECT count(*), count(DISTINCT rowid >> 20) FROM 営業日報検索 WHERE 営業日報検索 MATCH ?");
+    QVariantList values{store::textIndexQuery(words)};
+    if (!c.name.isEmpty()) {
+        sql += QStringLiteral(" AND rowid >> 42 = (SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
+        values << c.name;
+    }
+    Totals t;
+    const store::Error e = readRows(main, sql, values, [&t](const store::Statement& s) {
+        t.lines = s.value(0).toLongLong();
+        t.reports = s.value(1).toLongLong();
+    });
+    if (e.ok()) {
+        *out = t;
+        *done = true;
+    }
+    return e;
 }
 
 QDate periodStart(const QDate& d, Period p)

@@ -39,6 +39,10 @@ Hit hitOf(const store::Statement& s, int first = 0);
 store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVariantList& values,
                       const std::function<void(const store::Statement&)>& row);
 
+// The totals of c taken from the local index alone, when it can give them (keywords of one or
+// two characters, perhaps a name, no period): done tells whether it did.
+store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals* out, bool* done);
+
 // The first day of the week (from Monday) or month holding d.
 QDate periodStart(const QDate& d, Period p);
 

@@ -401,6 +401,7 @@ class TestSearchStore : public QObject {
         QTest::newRow("everything") << Criteria{};
         QTest::newRow("a common word") << criteria({}, {}, {}, u"見積"_s);
         QTest::newRow("one character, folded") << criteria({}, {}, {}, u"ａ"_s);
+        QTest::newRow("a name and a word") << criteria({}, {}, u"佐藤"_s, u"見積"_s);
         QTest::newRow("a name and a period") << criteria(u"2024-04-03"_s, u"2024-04-20"_s, u"鈴木"_s, {});
         QTest::newRow("all three") << criteria(u"2024-04-01"_s, u"2024-05-30"_s, u"佐藤"_s, u"株 と"_s);
     }
