@@ -59,8 +59,12 @@ std::string copyField(const bench::Text& t)
 bool copyLines(PGconn* c)
 {
     using namespace bench;
-    if (!good(PQexec(c, "COPY 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, "
-                        "備考) FROM STDIN")))
+    PGresult* r =
+        PQexec(c, "COPY 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考) "
+                  "FROM STDIN");
+    const bool copying = PQresultStatus(r) == PGRES_COPY_IN;
+    PQclear(r);
+    if (!copying)
         return false;
     TextMaker t(22);
     std::string buf;
