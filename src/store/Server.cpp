@@ -255,8 +255,12 @@ Error createServerSchema(const QString& conninfo)
                 return e;
             // A database that holds our tables already is left as it is, like an existing file,
             // but for the search index that an older tool did not make.
-            if (found == 3)
-                return hasTextIndex(db) ? Error() : makeTextIndex(db);
+            if (found == 3) {
+                if (hasTextIndex(db))
+                    return {};
+                const Error e = dropTextIndex(db);
+                return e.failed() ? e : makeTextIndex(db);
+            }
             if (found > 0)
                 return Error(QStringLiteral(
                     "データベースに一部の表だけがあります。空のデータベースを指定してください。"));

@@ -218,7 +218,11 @@ Error addTextIndex(const QSqlDatabase& db)
 {
     if (hasTextIndex(db))
         return {};
-    return inTransaction(db, [&db] { return makeTextIndex(db); });
+    // Anything of ours a hand or another tool left half is taken away first.
+    return inTransaction(db, [&db] {
+        const Error e = dropTextIndex(db);
+        return e.failed() ? e : makeTextIndex(db);
+    });
 }
 
 Error dropTextIndex(const QSqlDatabase& db)
