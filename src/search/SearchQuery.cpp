@@ -9,8 +9,11 @@
 namespace search {
 namespace {
 
-// Past this many index matches a keyword counts as common.
-int commonCount = 2000;
+// Past this many index matches a keyword counts as common. Measured on 1,000,000 lines: taking
+// and sorting the index's matches costs about 10 µs a match, walking the lines in order about
+// 4 µs a line read, and a screen of 40 needs about 40 × lines / matches lines read; both are
+// near 40 ms where they meet, at about 4,000 matches.
+int commonCount = 4000;
 
 // The first part of the order key of a line's date.
 QVariant dateKey(const QDate& d, bool server)

@@ -25,7 +25,7 @@ enum class Want {
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
                      LineSource* out);
 
-// How many index matches make a keyword common (2000; the tests lower it to walk).
+// How many index matches make a keyword common (4000; the tests lower it to walk).
 void setCommonCount(int n);
 
 // The result order over l.
