@@ -34,16 +34,36 @@ int charCount(const QString& s)
     return int(s.toUcs4().size());
 }
 
+// How a server folds a text held in column x of l: by the index's function, or without it as
+// that function does (lower case by Unicode's rules through ICU; the text columns' "C" collation
+// would lower ASCII letters only).
+enum class ServerFold { Function, Icu, Plain };
+
+ServerFold serverFoldOf(const QSqlDatabase& main, bool hasIndex)
+{
+    if (hasIndex)
+        return ServerFold::Function;
+    store::Statement s(main,
+                       QStringLiteral("SELECT count(*) FROM pg_collation WHERE collname = 'und-x-icu'"));
+    bool icu = false;
+    store::forEachRow(s, [&icu](store::Statement& r) { icu = r.value(0).toInt() > 0; });
+    return icu ? ServerFold::Icu : ServerFold::Plain;
+}
+
 // The condition that the line holds word (folded) in one of its four texts.
-QString holdsCondition(bool server, const QString& word, QVariantList& values)
+QString holdsCondition(bool server, ServerFold how, const QString& word, QVariantList& values)
 {
     if (!server) {
         values << word;
         return QStringLiteral("tesvan_holds(?, l.内容, l.訪問先, l.担当, l.備考) = 1");
     }
+    const QString expr = how == ServerFold::Function ? QStringLiteral("tesvan_fold(l.%1)")
+                         : how == ServerFold::Icu
+                             ? QStringLiteral("lower(normalize(l.%1, NFKC) COLLATE \"und-x-icu\")")
+                             : QStringLiteral("lower(normalize(l.%1, NFKC))");
     QStringList parts;
     for (const char* f : {"内容", "訪問先", "担当", "備考"}) {
-        parts << QStringLiteral("strpos(lower(normalize(l.%1, NFKC)), ?) > 0").arg(QString::fromUtf8(f));
+        parts << QStringLiteral("strpos(%1, ?) > 0").arg(expr.arg(QString::fromUtf8(f)));
         values << word;
     }
     return u'(' + parts.join(QStringLiteral(" OR ")) + u')';
@@ -111,7 +131,8 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     QString from = QStringLiteral("FROM 営業日報 l");
     QString plan = QStringLiteral("scan");
     bool indexed = false;
-    if (!words.isEmpty() && store::hasTextIndex(main)) {
+    const bool hasIndex = !words.isEmpty() && store::hasTextIndex(main);
+    if (hasIndex) {
         // The index's condition: FTS5's query locally, the containment of every token in the
         // line's characters and pairs on a server.
         const QString condition =
@@ -172,11 +193,12 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
         values << dateKey(after->日付, server) << (after->時間.isNull() ? QStringLiteral("") : after->時間)
                << after->氏名 << store::dateValue(after->作成日) << after->行番号;
     }
+    const ServerFold fold = server && !words.isEmpty() ? serverFoldOf(main, hasIndex) : ServerFold::Plain;
     // The index finds exactly the lines holding a word of one or two characters; longer words
     // it narrows down to lines holding all their pairs, and the text itself decides.
     for (const QString& w : words)
         if (!indexed || charCount(w) > 2)
-            where << holdsCondition(server, w, values);
+            where << holdsCondition(server, fold, w, values);
     out->sql = from + (where.isEmpty() ? QString()
                                        : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
     out->values = values;

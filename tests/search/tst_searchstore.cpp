@@ -63,6 +63,8 @@ class TestSearchStore : public QObject, SearchFixture {
         QTest::newRow("half-width kana finds kana")
             << criteria({}, {}, {}, u"ｶﾅ"_s) << QStringList{sato2, monthEnd};
         QTest::newRow("full-width digits") << criteria({}, {}, {}, u"123"_s) << QStringList{suzuki1};
+        QTest::newRow("case of letters beyond ASCII")
+            << criteria({}, {}, {}, u"café"_s) << QStringList{sato1};
         QTest::newRow("one character") << criteria({}, {}, {}, u"株"_s) << QStringList{suzuki1};
         QTest::newRow("two characters, in 内容 only")
             << criteria({}, {}, {}, u"見積"_s) << QStringList{nodate, sato1, suzuki3, obrien};
@@ -78,6 +80,8 @@ class TestSearchStore : public QObject, SearchFixture {
         QTest::newRow("underscore is no wildcard") << criteria({}, {}, {}, u"a_b"_s) << QStringList{suzuki2};
         QTest::newRow("underscore matches no other character")
             << criteria({}, {}, {}, u"商_"_s) << QStringList{};
+        QTest::newRow("double quotes") << criteria({}, {}, {}, u"\"x-1\""_s) << QStringList{obrien};
+        QTest::newRow("a double quote alone") << criteria({}, {}, {}, u"\""_s) << QStringList{obrien};
         QTest::newRow("backslash") << criteria({}, {}, {}, u"b\\c"_s) << QStringList{suzuki2};
         QTest::newRow("injection text is a word") << criteria({}, {}, {}, u"' OR '1'='1"_s) << QStringList{};
         QTest::newRow("period bounds inclusive") << criteria(u"2024-04-01"_s, u"2024-04-02"_s, {}, {})
