@@ -285,7 +285,7 @@ int main(int argc, char** argv)
                 listFloor, list / listFloor);
     std::printf("  of which: the headers read from the server %.2f (libpq select alone %.2f)\n", listRead,
                 listSelect);
-    const int searched = searchRows(main, c, kRuns);
+    const int searched = searchRows(main, c, 9);
     PQfinish(c);
     return reg < 0 || read < 0 || list < 0 || searched != 0 ? 1 : 0;
 }
