@@ -120,8 +120,9 @@ int searchRows(const QSqlDatabase& main, PGconn* c, int runs)
     using namespace bench;
     QElapsedTimer t;
     t.start();
-    for (const char* sql : {"DROP INDEX 営業日報_検索", "DROP INDEX 営業日報_日時",
-                            "DROP INDEX 営業日報_氏名日時", "DROP FUNCTION tesvan_grams"})
+    for (const char* sql :
+         {"DROP INDEX 営業日報_検索", "DROP INDEX 営業日報_日時", "DROP INDEX 営業日報_氏名日時",
+          "DROP FUNCTION tesvan_grams", "DROP FUNCTION tesvan_fold"})
         if (!good(PQexec(c, sql)))
             return 1;
     if (!copyLines(c))
