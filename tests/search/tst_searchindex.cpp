@@ -85,6 +85,22 @@ class TestSearchIndex : public QObject, SearchFixture {
         QCOMPARE(found(c), withoutIndex);
         indexAgreesWithStoredLines("added");
     }
+
+    // A long text is indexed and found in time proportional to its length (a server that read it
+    // from its start for each character would run past its statement timeout).
+    void longTextFound()
+    {
+        QString text;
+        for (int i = 0; text.size() < 30000; ++i)
+            text += u"%1行目の報告 ' \" %\n"_s.arg(i);
+        text += u"最後の一文"_s;
+        store({{u"2024-04-01"_s, u"佐藤"_s, 1, u"2024-04-01"_s, u"0900"_s, QString(), QString(), text,
+                QString()}});
+        indexAgreesWithStoredLines("long");
+        Criteria c;
+        c.keywords = u"最後の一文"_s;
+        QCOMPARE(found(c).size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchIndex)
