@@ -80,6 +80,26 @@ QString arrayOf(const QStringList& words)
     return u'{' + parts.join(u',') + u'}';
 }
 
+// The lines holding the rarest of the tokens (a server's array value), as the server's statistics
+// of its index estimate them: each listed token by its frequency, one not listed by the least
+// frequency listed. -1 when there are no statistics yet.
+store::Error serverEstimate(const QSqlDatabase& main, const QVariant& tokens, double* out)
+{
+    *out = -1;
+    store::Statement s(
+        main,
+        QStringLiteral("WITH s AS (SELECT most_common_elems::text::text[] AS e, most_common_elem_freqs AS f "
+                       "FROM pg_stats WHERE schemaname = current_schema() AND tablename = '営業日報_検索') "
+                       "SELECT (SELECT reltuples FROM pg_class WHERE oid = to_regclass('営業日報')) * "
+                       "min(coalesce(s.f[array_position(s.e, t.t)], s.f[cardinality(s.e) + 1])) "
+                       "FROM s, unnest(?::text[]) AS t(t)"));
+    s.bind(tokens);
+    return store::forEachRow(s, [out](store::Statement& r) {
+        if (!r.value(0).isNull() && r.value(0).toDouble() >= 0)
+            *out = r.value(0).toDouble();
+    });
+}
+
 } // namespace
 
 void setCommonCount(int n)
@@ -141,18 +161,29 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
         const QVariant match = server ? arrayOf(words) : QVariant(store::textIndexQuery(words));
         bool common = false;
         if (want == Want::First) {
-            store::Statement n(
-                main,
-                QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) x")
-                    .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"), condition)
-                    .arg(commonCount));
-            n.bind(match);
-            int found = 0;
-            if (store::Error e =
-                    store::forEachRow(n, [&found](store::Statement& r) { found = r.value(0).toInt(); });
-                e.failed())
-                return e;
-            common = found >= commonCount;
+            // A server's GIN index cannot stop counting early (it gathers every match first), so
+            // there the statistics of the index say how common the rarest token is, when it has
+            // them.
+            double estimate = -1;
+            if (server)
+                if (store::Error e = serverEstimate(main, match, &estimate); e.failed())
+                    return e;
+            if (estimate >= 0) {
+                common = estimate >= commonCount;
+            } else {
+                store::Statement n(
+                    main, QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) x")
+                              .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"),
+                                   condition)
+                              .arg(commonCount));
+                n.bind(match);
+                int found = 0;
+                if (store::Error e =
+                        store::forEachRow(n, [&found](store::Statement& r) { found = r.value(0).toInt(); });
+                    e.failed())
+                    return e;
+                common = found >= commonCount;
+            }
         }
         if (common) {
             plan = QStringLiteral("walk");
