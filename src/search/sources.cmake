@@ -1,1 +1,2 @@
 target_sources(tesvan_core PRIVATE src/search/SearchStore.h)
+target_sources(tesvan_core PRIVATE src/search/Csv.h)

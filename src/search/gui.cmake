@@ -1,0 +1,1 @@
+target_sources(tesvan_gui PRIVATE src/search/BatchPdf.h)
