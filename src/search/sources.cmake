@@ -1,2 +1,4 @@
-target_sources(tesvan_core PRIVATE src/search/SearchStore.h)
+target_sources(tesvan_core PRIVATE
+  src/search/SearchStore.h src/search/SearchStore.cpp
+  src/search/SearchQuery.h src/search/SearchQuery.cpp)
 target_sources(tesvan_core PRIVATE src/search/Csv.h)
