@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <optional>
+
 namespace search {
 namespace {
 
@@ -45,8 +47,20 @@ bool needsOwnMapping(char16_t c)
 }
 
 struct Cp932 {
-    QStringEncoder encoder{kCp932};
-    QStringDecoder decoder{kCp932};
+    // Made afresh rather than assigned: moving an ICU converter's state loses its error flag.
+    std::optional<QStringEncoder> encoder{std::in_place, kCp932};
+    std::optional<QStringDecoder> decoder{std::in_place, kCp932};
+
+    // in in cp932, or false when a character has no code there. The encoder's error flag stays
+    // set through resetState(), so a failed encoder is replaced.
+    bool encodeChecked(QStringView in, QByteArray* out)
+    {
+        *out = encoder->encode(in);
+        if (!encoder->hasError())
+            return true;
+        encoder.emplace(kCp932);
+        return false;
+    }
 
     // One character (a code point) alone: its bytes, or false when cp932 has none.
     bool encodeOne(QStringView ch, QByteArray* out)
@@ -55,13 +69,13 @@ struct Cp932 {
             *out += char(ch.front().unicode());
             return true;
         }
-        encoder.resetState();
-        const QByteArray b = encoder.encode(ch);
-        if (encoder.hasError())
+        QByteArray b;
+        if (!encodeChecked(ch, &b))
             return false;
-        decoder.resetState();
-        if (QString(decoder.decode(b)) != ch)
+        if (QString(decoder->decode(b)) != ch) {
+            decoder.emplace(kCp932);
             return false; // a mapping that would not read back as written (U+F86F)
+        }
         *out += b;
         return true;
     }
@@ -74,12 +88,9 @@ struct Cp932 {
             c = QChar(cp932Form(c.unicode()));
             own = own || needsOwnMapping(c.unicode());
         }
-        if (!own) {
-            encoder.resetState();
-            QByteArray b = encoder.encode(text);
-            if (!encoder.hasError())
-                return b;
-        }
+        QByteArray b;
+        if (!own && encodeChecked(text, &b))
+            return b;
         // Character by character: finds the one cp932 cannot hold, and writes the controls as
         // themselves.
         QByteArray out;
@@ -204,7 +215,9 @@ namespace {
 constexpr qsizetype kChunk = 1 << 18;
 }
 
-CsvFile::CsvFile(const QString& path, CsvEncoding enc) : m_file(path), m_enc(enc) {}
+CsvFile::CsvFile(const QString& path, CsvEncoding enc) : m_file(path), m_enc(enc)
+{
+}
 
 CsvFile::~CsvFile()
 {
@@ -213,7 +226,7 @@ CsvFile::~CsvFile()
 
 bool CsvFile::open()
 {
-    if (m_enc == CsvEncoding::Cp932 && !cp932().encoder.isValid()) {
+    if (m_enc == CsvEncoding::Cp932 && !cp932().encoder->isValid()) {
         m_failure.error = store::Error(QStringLiteral("この環境ではShift_JISの変換表を使えません。"));
         return false;
     }

@@ -13,10 +13,9 @@ constexpr int kPage = 2000;
 CsvFailure writeLinesCsv(const QSqlDatabase& main, const Criteria& c, const QString& path, CsvEncoding enc)
 {
     CsvFile file(path, enc);
-    if (!file.open() ||
-        !file.add({QStringLiteral("日付"), QStringLiteral("時間"), QStringLiteral("氏名"),
-                   QStringLiteral("訪問先"), QStringLiteral("担当"), QStringLiteral("内容"),
-                   QStringLiteral("備考")}))
+    if (!file.open() || !file.add({QStringLiteral("日付"), QStringLiteral("時間"), QStringLiteral("氏名"),
+                                   QStringLiteral("訪問先"), QStringLiteral("担当"), QStringLiteral("内容"),
+                                   QStringLiteral("備考")}))
         return file.commit();
     // Dates and times are written as they are, never guarded.
     const QList<int> plain{0, 1};
@@ -30,7 +29,8 @@ CsvFailure writeLinesCsv(const QSqlDatabase& main, const Criteria& c, const QStr
             break;
         }
         for (const Hit& h : page)
-            if (!file.add({csvDate(h.日付), csvTime(h.時間), h.氏名, h.訪問先, h.担当, h.内容, h.備考}, plain))
+            if (!file.add({csvDate(h.日付), csvTime(h.時間), h.氏名, h.訪問先, h.担当, h.内容, h.備考},
+                          plain))
                 return file.commit();
         if (page.size() < kPage)
             break;
