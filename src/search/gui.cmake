@@ -1,1 +1,1 @@
-target_sources(tesvan_gui PRIVATE src/search/BatchPdf.h)
+target_sources(tesvan_gui PRIVATE src/search/BatchPdf.h src/search/BatchPdf.cpp)
