@@ -11,7 +11,7 @@ store::Error ResultsModel::setCriteria(const QSqlDatabase& main, const Criteria&
     QList<Hit> first;
     const store::Error e = findLines(main, c, nullptr, kFirstPage, &first);
     beginResetModel();
-    m_db = main;
+    m_connection = main.connectionName();
     m_criteria = c;
     if (e.failed())
         first.clear();
@@ -97,7 +97,8 @@ void ResultsModel::fetchMore(const QModelIndex& parent)
     if (parent.isValid() || m_atEnd || m_hits.isEmpty())
         return;
     QList<Hit> next;
-    const store::Error e = findLines(m_db, m_criteria, &m_hits.constLast(), kNextPage, &next);
+    const store::Error e = findLines(QSqlDatabase::database(m_connection, false), m_criteria,
+                                     &m_hits.constLast(), kNextPage, &next);
     if (e.failed()) {
         m_atEnd = true;
         emit fetchFailed(e);

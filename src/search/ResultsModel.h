@@ -42,7 +42,7 @@ class ResultsModel : public QAbstractTableModel {
     void fetchFailed(const store::Error& error);
 
   private:
-    QSqlDatabase m_db;
+    QString m_connection; // by name: the main window closes the connection before its children go
     Criteria m_criteria;
     QList<Hit> m_hits;
     bool m_atEnd = true;

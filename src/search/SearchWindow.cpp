@@ -85,6 +85,9 @@ QLayout* SearchWindow::buildCriteria()
 
     connect(dtp期間From, &DateInput::dateChanged, this, [this] { criteriaChanged(); });
     connect(dtp期間To, &DateInput::dateChanged, this, [this] { criteriaChanged(); });
+    // A text that is no date changes no date, but the result must say so.
+    connect(dtp期間From, &QLineEdit::editingFinished, this, [this] { criteriaChanged(); });
+    connect(dtp期間To, &QLineEdit::editingFinished, this, [this] { criteriaChanged(); });
     connect(cmb氏名検索, &QComboBox::editTextChanged, this, [this] { criteriaChanged(); });
     connect(txtキーワード, &QLineEdit::textChanged, this, [this] { criteriaChanged(); });
     return row;

@@ -24,8 +24,9 @@ inline QString storeLines(const QSqlDatabase& main, const QList<StoredLine>& lin
     const auto value = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
     const store::Error e = store::inTransaction(main, [&]() -> store::Error {
         store::Statement head(main, QStringLiteral("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '')"));
-        store::Statement line(main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, "
-                                                   "時間, 担当, 訪問先, 内容, 備考) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        store::Statement line(
+            main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, "
+                                 "時間, 担当, 訪問先, 内容, 備考) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         QString lastKey;
         int number = 0;
         for (const StoredLine& l : lines) {
@@ -37,7 +38,11 @@ inline QString storeLines(const QSqlDatabase& main, const QList<StoredLine>& lin
                 number = 0;
             }
             line.bind(l.作成日).bind(l.氏名).bind(++number).bind(value(l.日付)).bind(value(l.日付));
-            line.bind(value(l.時間)).bind(value(l.担当)).bind(value(l.訪問先)).bind(value(l.内容)).bind(value(l.備考));
+            line.bind(value(l.時間))
+                .bind(value(l.担当))
+                .bind(value(l.訪問先))
+                .bind(value(l.内容))
+                .bind(value(l.備考));
             if (!line.exec())
                 return line.error();
         }
@@ -54,7 +59,8 @@ inline QList<StoredLine> smallSet()
         {"2026-04-01", "山田太郎", "2026-04-01", "1400", "株式会社ミドリ", "鈴木", "定例の商談", "次回5月"},
         {"2026-04-02", "佐藤花子", "2026-04-02", "1000", "ABC商事", "田中", "abc商事へ見積の説明", ""},
         {"2026-04-02", "佐藤花子", "2026-04-02", "1530", "ｶﾞｽﾃｯｸ", "", "ガス設備の点検立会い", ""},
-        {"2026-05-10", "山田太郎", "2026-05-10", "0900", "東京物産㈱", "高橋", "年間契約の商談、見積依頼あり", ""},
+        {"2026-05-10", "山田太郎", "2026-05-10", "0900", "東京物産㈱", "高橋", "年間契約の商談、見積依頼あり",
+         ""},
         {"2026-05-10", "山田太郎", "2026-05-10", "", "", "", "事務処理", ""},
     };
 }
@@ -63,11 +69,12 @@ inline QList<StoredLine> smallSet()
 inline QList<StoredLine> yearSet(int days)
 {
     const QStringList names{"山田太郎", "佐藤花子", "鈴木一郎", "高橋美咲"};
-    const QStringList places{"ＡＢＣ商事", "株式会社ミドリ", "東京物産㈱", "ｶﾞｽﾃｯｸ", "さくら食品", "北斗工業",
-                             "みなと運輸", "青葉商会"};
+    const QStringList places{"ＡＢＣ商事", "株式会社ミドリ", "東京物産㈱", "ｶﾞｽﾃｯｸ",
+                             "さくら食品", "北斗工業",       "みなと運輸", "青葉商会"};
     const QStringList persons{"田中部長", "鈴木課長", "伊藤様", "渡辺様", "小林主任"};
-    const QStringList texts{"新製品の見積を提出", "定例の商談。次回は来月", "納期の確認と見積の再提出",
-                            "クレーム対応、代替品を手配", "年間契約の更新について商談", "展示会の案内",
+    const QStringList texts{"新製品の見積を提出",         "定例の商談。次回は来月",
+                            "納期の確認と見積の再提出",   "クレーム対応、代替品を手配",
+                            "年間契約の更新について商談", "展示会の案内",
                             "見積依頼あり（ＰＣ２０台）", "請求書の送付と入金確認"};
     QList<StoredLine> out;
     QDate d(2026, 4, 1);
@@ -79,7 +86,8 @@ inline QList<StoredLine> yearSet(int days)
             const int visits = 2 + (day + p) % 3;
             for (int v = 0; v < visits; ++v, ++n) {
                 const QString date = d.toString(Qt::ISODate);
-                const QString time = QStringLiteral("%1%2").arg(9 + v * 2, 2, 10, QChar(u'0')).arg(v % 2 ? "30" : "00");
+                const QString time =
+                    QStringLiteral("%1%2").arg(9 + v * 2, 2, 10, QChar(u'0')).arg(v % 2 ? "30" : "00");
                 out << StoredLine{date,
                                   names[p],
                                   date,

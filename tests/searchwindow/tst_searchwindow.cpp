@@ -91,8 +91,8 @@ QStringList TstSearchWindow::shown() const
     const QAbstractItemModel* m = s()->Grid検索->model();
     for (int r = 0; r < m->rowCount(); ++r) {
         QStringList cells;
-        for (int c : {search::ResultsModel::ColDate, search::ResultsModel::ColTime, search::ResultsModel::ColName,
-                      search::ResultsModel::ColText})
+        for (int c : {search::ResultsModel::ColDate, search::ResultsModel::ColTime,
+                      search::ResultsModel::ColName, search::ResultsModel::ColText})
             cells << m->index(r, c).data().toString();
         rows << cells.join(u' ');
     }
@@ -199,13 +199,17 @@ void TstSearchWindow::resultsAsTyped_data()
     const QString b2 = u"2026/04/02 15:30 佐藤花子 ガス設備の点検立会い"_s;
     const QString c1 = u"2026/05/10 09:00 山田太郎 年間契約の商談、見積依頼あり"_s;
     QTest::newRow("two characters") << u"見積"_s << QStringList{a1, b1, c1} << u"該当 3 行（3 件の日報）"_s;
-    QTest::newRow("one character, folded sign") << u"株"_s << QStringList{a2, c1} << u"該当 2 行（2 件の日報）"_s;
+    QTest::newRow("one character, folded sign")
+        << u"株"_s << QStringList{a2, c1} << u"該当 2 行（2 件の日報）"_s;
     QTest::newRow("full-width typed, ascii stored")
         << u"ａｂｃ"_s << QStringList{a1, b1} << u"該当 2 行（2 件の日報）"_s;
     QTest::newRow("upper case") << u"ABC"_s << QStringList{a1, b1} << u"該当 2 行（2 件の日報）"_s;
-    QTest::newRow("half-width kana stored") << u"ガステック"_s << QStringList{b2} << u"該当 1 行（1 件の日報）"_s;
-    QTest::newRow("two words, ideographic space") << u"商談　見積"_s << QStringList{c1} << u"該当 1 行（1 件の日報）"_s;
-    QTest::newRow("担当 and 備考 are searched") << u"鈴木 5月"_s << QStringList{a2} << u"該当 1 行（1 件の日報）"_s;
+    QTest::newRow("half-width kana stored")
+        << u"ガステック"_s << QStringList{b2} << u"該当 1 行（1 件の日報）"_s;
+    QTest::newRow("two words, ideographic space")
+        << u"商談　見積"_s << QStringList{c1} << u"該当 1 行（1 件の日報）"_s;
+    QTest::newRow("担当 and 備考 are searched")
+        << u"鈴木 5月"_s << QStringList{a2} << u"該当 1 行（1 件の日報）"_s;
     QTest::newRow("nothing") << u"見積書"_s << QStringList{} << u"該当 0 行（0 件の日報）"_s;
 }
 
@@ -254,6 +258,7 @@ void TstSearchWindow::periodAndNameTyped()
     w->dtp期間To->setNull();
     typeText(u"山"_s);
     settle();
+    QCOMPARE(w->cmb氏名検索->currentText(), u"山"_s);
     QCOMPARE(shown(), QStringList());
     typeText(u"田太郎"_s);
     settle();
@@ -272,6 +277,14 @@ void TstSearchWindow::periodAndNameTyped()
     settle();
     QCOMPARE(shown(), QStringList());
     QCOMPARE(w->lbl件数->text(), u"期間の日付が正しくありません"_s);
+    QVERIFY(!w->cmdCSV出力->isEnabled());
+    // Corrected, it searches again.
+    w->dtp期間To->setFocus();
+    w->dtp期間To->selectAll();
+    QTest::keyClicks(w->dtp期間To, u"2026/05/31"_s);
+    QTest::keyClick(w->dtp期間To, Qt::Key_Return);
+    settle();
+    QCOMPARE(shown().size(), 1);
 }
 
 void TstSearchWindow::scrollingFetchesTheRest()
@@ -281,8 +294,14 @@ void TstSearchWindow::scrollingFetchesTheRest()
     for (int d = 0; d < 45; ++d)
         for (int n = 0; n < 10; ++n) {
             const QString date = QDate(2025, 1, 1).addDays(d).toString(Qt::ISODate);
-            many << StoredLine{date, u"鈴木一郎"_s, date, u"%1"_s.arg(800 + n * 100, 4, 10, QChar(u'0')),
-                               u"北斗工業"_s, QString(), u"巡回 %1-%2"_s.arg(d).arg(n), QString()};
+            many << StoredLine{date,
+                               u"鈴木一郎"_s,
+                               date,
+                               u"%1"_s.arg(800 + n * 100, 4, 10, QChar(u'0')),
+                               u"北斗工業"_s,
+                               QString(),
+                               u"巡回 %1-%2"_s.arg(d).arg(n),
+                               QString()};
         }
     QCOMPARE(storeLines(m_w->MainDb(), many), QString());
     search::SearchWindow* w = openByKeys();
@@ -313,12 +332,12 @@ void TstSearchWindow::openFoundLine_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("gridRow");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Enter, first line") << u"点検"_s << false << u"2026/04/02"_s << u"佐藤花子"_s << 1
-                                       << u"ガス設備の点検立会い"_s;
-    QTest::newRow("double click, second line") << u"定例"_s << true << u"2026/04/01"_s << u"山田太郎"_s << 1
-                                               << u"定例の商談"_s;
-    QTest::newRow("Enter, the first of the report") << u"年間"_s << false << u"2026/05/10"_s << u"山田太郎"_s << 0
-                                                    << u"年間契約の商談、見積依頼あり"_s;
+    QTest::newRow("Enter, first line")
+        << u"点検"_s << false << u"2026/04/02"_s << u"佐藤花子"_s << 1 << u"ガス設備の点検立会い"_s;
+    QTest::newRow("double click, second line")
+        << u"定例"_s << true << u"2026/04/01"_s << u"山田太郎"_s << 1 << u"定例の商談"_s;
+    QTest::newRow("Enter, the first of the report")
+        << u"年間"_s << false << u"2026/05/10"_s << u"山田太郎"_s << 0 << u"年間契約の商談、見積依頼あり"_s;
 }
 
 // The report opens on the entry tab as the list's 選択 opens it, the found line current.
@@ -366,11 +385,14 @@ void TstSearchWindow::openDeletedReportSaysSoAndSearchesAgain()
     settle();
     QCOMPARE(w->results()->rowCount(), 1);
     // Another user deletes it meanwhile.
-    QCOMPARE(store::run(m_w->MainDb(), u"DELETE FROM 営業日報 WHERE 氏名 = '佐藤花子'"_s).reason(), QString());
-    QCOMPARE(store::run(m_w->MainDb(), u"DELETE FROM 営業日報ヘッダ WHERE 氏名 = '佐藤花子'"_s).reason(), QString());
+    QCOMPARE(store::run(m_w->MainDb(), u"DELETE FROM 営業日報 WHERE 氏名 = '佐藤花子'"_s).reason(),
+             QString());
+    QCOMPARE(store::run(m_w->MainDb(), u"DELETE FROM 営業日報ヘッダ WHERE 氏名 = '佐藤花子'"_s).reason(),
+             QString());
     QVERIFY(!w->openRow(0));
     QCOMPARE(m_fx.boxes->shown.size(), 1);
-    QCOMPARE(m_fx.boxes->shown[0].text, u"2026/04/02 佐藤花子 の日報は登録されていません。検索し直しました。"_s);
+    QCOMPARE(m_fx.boxes->shown[0].text,
+             u"2026/04/02 佐藤花子 の日報は登録されていません。検索し直しました。"_s);
     QCOMPARE(w->results()->rowCount(), 0);
     QCOMPARE(m_w->SSTab1->currentIndex(), 0);
     QCOMPARE(m_w->reportTab()->cmb氏名->currentText(), QString());
