@@ -10,7 +10,7 @@ class QWidget;
 namespace search {
 
 struct SaveRequest {
-    QString dialogName;  // the dialog's objectName, e.g. "dlgCSV出力"
+    QString dialogName;  // the dialog's objectName, e.g. "dlgCSV保存"
     QString caption;     // its title
     QString path;        // the suggested folder and file name
     QStringList filters; // the types offered, the first one selected

@@ -34,7 +34,7 @@ void SearchWindow::exportCsv()
         m_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString base = counts ? QStringLiteral("日報集計_%1_%2.csv").arg(Tab集計->tableName(), stamp())
                                 : QStringLiteral("日報検索_%1.csv").arg(stamp());
-    const SaveChoice where = chooseSavePath(this, {QStringLiteral("dlgCSV出力"),
+    const SaveChoice where = chooseSavePath(this, {QStringLiteral("dlgCSV保存"),
                                                    QStringLiteral("CSV出力"),
                                                    QDir(m_lastFolder).filePath(base),
                                                    {QStringLiteral("CSV UTF-8 BOM付き (Excel 用) (*.csv)"),
@@ -63,6 +63,8 @@ void SearchWindow::exportCsv()
         app::tellFailure(QStringLiteral("CSV ファイルを書き出し"), f.error);
         return;
     }
+    if (!counts && !m_totalsKnown)
+        runCount(m_generation);
     const qint64 lines = counts ? rows.size() : (m_totalsKnown ? m_totals.lines : -1);
     lbl出力結果->setText(
         (lines >= 0 ? QStringLiteral("%1 行を").arg(QLocale(QLocale::Japanese).toString(lines)) : QString()) +
@@ -81,7 +83,7 @@ void SearchWindow::exportPdf()
     if (m_lastFolder.isEmpty())
         m_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const SaveChoice where =
-        chooseSavePath(this, {QStringLiteral("dlgPDF出力"),
+        chooseSavePath(this, {QStringLiteral("dlgPDF保存"),
                               QStringLiteral("PDF出力"),
                               QDir(m_lastFolder).filePath(QStringLiteral("日報_%1.pdf").arg(stamp())),
                               {QStringLiteral("PDF (*.pdf)")}});
