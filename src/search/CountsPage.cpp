@@ -22,7 +22,8 @@ namespace search {
 namespace {
 // A chart keeps to what can be read: the busiest places, the latest periods.
 constexpr int kChartPlaces = 15;
-constexpr int kChartPeriods = 26;
+constexpr int kChartWeeks = 13;
+constexpr int kChartMonths = 12;
 
 QString number(qint64 n)
 {
@@ -94,8 +95,10 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(Grid集計);
     split->addWidget(Chart集計);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    // The chart needs the room for its labels; the table's columns are narrow.
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    split->setSizes({420, 580});
     split->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
@@ -212,9 +215,10 @@ void CountsPage::showPlaces(const QList<PlaceCount>& counts)
         Grid集計->setItem(r, 2, cell(p.last.toString(QStringLiteral("yyyy/MM/dd")), Qt::AlignCenter));
         Grid集計->setItem(r, 3, cell(p.names.join(QStringLiteral("、"))));
     }
-    Grid集計->setColumnWidth(0, 200);
-    Grid集計->setColumnWidth(1, 80);
-    Grid集計->setColumnWidth(2, 100);
+    Grid集計->horizontalHeader()->setStretchLastSection(true);
+    Grid集計->setColumnWidth(0, 160);
+    Grid集計->setColumnWidth(1, 70);
+    Grid集計->setColumnWidth(2, 90);
 
     // The busiest places, the busiest on top.
     const int shown = int(qMin<qsizetype>(counts.size(), kChartPlaces));
@@ -274,18 +278,22 @@ void CountsPage::showNames(const QList<NameCount>& counts)
         if (!names.contains(n.氏名))
             names << n.氏名;
     }
-    Grid集計->setColumnWidth(0, 140);
+    Grid集計->horizontalHeader()->setStretchLastSection(false);
+    Grid集計->setColumnWidth(0, 120);
     Grid集計->setColumnWidth(1, 110);
-    Grid集計->setColumnWidth(2, 80);
+    Grid集計->setColumnWidth(2, 70);
+    Grid集計->setColumnWidth(3, 70);
 
     // One bar per period, a part of it per person; the latest periods when there are many.
     std::sort(starts.begin(), starts.end());
-    if (starts.size() > kChartPeriods)
-        starts = starts.mid(starts.size() - kChartPeriods);
+    const int most = p == Period::Week ? kChartWeeks : kChartMonths;
+    const bool cut = starts.size() > most;
+    if (cut)
+        starts = starts.mid(starts.size() - most);
     QStringList categories;
     for (const QDate& d : starts)
         categories << (p == Period::Month ? d.toString(QStringLiteral("yyyy/MM"))
-                                          : d.toString(QStringLiteral("MM/dd")));
+                                          : d.toString(QStringLiteral("M/d")));
     auto* series = new QStackedBarSeries;
     QList<qint64> totals(starts.size(), 0);
     for (const QString& name : names) {
@@ -305,7 +313,10 @@ void CountsPage::showNames(const QList<NameCount>& counts)
                 emit namePicked(name, starts[index], periodEnd(starts[index], p));
         });
     }
-    QChart* chart = newChart(QStringLiteral("氏名別の訪問回数"));
+    QChart* chart =
+        newChart(!cut                ? QStringLiteral("氏名別の訪問回数")
+                 : p == Period::Week ? QStringLiteral("氏名別の訪問回数（直近 %1 週）").arg(most)
+                                     : QStringLiteral("氏名別の訪問回数（直近 %1 か月）").arg(most));
     chart->legend()->setVisible(!names.isEmpty());
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->addSeries(series);
