@@ -43,6 +43,11 @@ SearchWindow::SearchWindow(TabContext* context, QWidget* parent) : QWidget(paren
     layout->addWidget(Tab検索, 1);
     layout->addLayout(buildButtons());
     setKeys();
+    // The count reads every matching line: typing on should not wait for it at every key.
+    m_countLater = new QTimer(this);
+    m_countLater->setSingleShot(true);
+    m_countLater->setInterval(150);
+    connect(m_countLater, &QTimer::timeout, this, [this] { runCount(m_generation); });
     setMinimumSize(720, 420);
     resize(1040, 620);
     app::returnFocusOnClose(this);
@@ -254,7 +259,8 @@ void SearchWindow::criteriaChanged()
 void SearchWindow::runSearch()
 {
     m_queued = false;
-    const quint64 generation = ++m_generation;
+    ++m_generation;
+    m_countLater->stop();
     m_totalsKnown = false;
     m_countsStale = true;
     lbl出力結果->clear();
@@ -281,7 +287,7 @@ void SearchWindow::runSearch()
         Grid検索->scrollToTop();
     updateButtons();
     // The first rows are painted before the count, which reads every matching line.
-    QTimer::singleShot(0, this, [this, generation] { runCount(generation); });
+    m_countLater->start();
 }
 
 void SearchWindow::runCount(quint64 generation)

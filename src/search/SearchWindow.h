@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class QTabWidget;
+class QTimer;
 class TabContext;
 
 namespace search {
@@ -85,6 +86,7 @@ class SearchWindow : public QWidget {
     ResultsModel* m_model = nullptr;
     HighlightDelegate* m_highlight = nullptr;
     bool m_queued = false;
+    QTimer* m_countLater = nullptr; // the count waits for a pause in the typing
     bool m_countsStale = true;
     quint64 m_generation = 0; // of the last search; a count of an older one is dropped
     Totals m_totals;
