@@ -43,6 +43,7 @@ class TstSearchWindow : public QObject {
     void resultsAsTyped();
     void periodAndNameTyped();
     void scrollingFetchesTheRest();
+    void unreadableDataToldOnce();
     void openFoundLine_data();
     void openFoundLine();
     void openDeletedReportSaysSoAndSearchesAgain();
@@ -322,6 +323,42 @@ void TstSearchWindow::scrollingFetchesTheRest()
     sorted.sort();
     QCOMPARE(rows, sorted);
     QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), 450);
+}
+
+// A read that fails (here the lines' table gone) is told once, not at every key; the rows read
+// before stay, and nothing more is asked for.
+void TstSearchWindow::unreadableDataToldOnce()
+{
+    QList<StoredLine> many;
+    for (int n = 0; n < 150; ++n)
+        many << StoredLine{u"2025-01-01"_s, u"鈴木一郎"_s, u"2025-01-01"_s,     QString(),
+                           QString(),       QString(),     u"巡回 %1"_s.arg(n), QString()};
+    QCOMPARE(storeLines(m_w->MainDb(), many), QString());
+    search::SearchWindow* w = openByKeys();
+    QVERIFY(w);
+    typeText(u"巡回"_s);
+    settle();
+    QCOMPARE(w->results()->rowCount(), search::ResultsModel::kFirstPage);
+    QCOMPARE(store::run(m_w->MainDb(), u"ALTER TABLE 営業日報 RENAME TO 営業日報_old"_s).reason(), QString());
+    w->Grid検索->verticalScrollBar()->setValue(w->Grid検索->verticalScrollBar()->maximum());
+    settle();
+    QCOMPARE(w->results()->rowCount(), search::ResultsModel::kFirstPage);
+    QVERIFY(!w->results()->canFetchMore({}));
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QVERIFY2(m_fx.boxes->shown[0].text.contains(u"続きの検索結果を読込"_s),
+             qPrintable(m_fx.boxes->shown[0].text));
+
+    // Typing on against the same failure: told once more at most, and the result is empty.
+    w->txtキーワード->setFocus();
+    typeText(u" 1"_s);
+    settle();
+    typeText(u"2"_s);
+    settle();
+    QCOMPARE(w->results()->rowCount(), 0);
+    QCOMPARE(m_fx.boxes->shown.size(), 1); // the same reason as the first
+    QCOMPARE(w->lbl件数->text(), u"検索できませんでした"_s);
+    QVERIFY(!w->cmdPDF出力->isEnabled());
+    QCOMPARE(store::run(m_w->MainDb(), u"ALTER TABLE 営業日報_old RENAME TO 営業日報"_s).reason(), QString());
 }
 
 void TstSearchWindow::openFoundLine_data()
