@@ -2,6 +2,8 @@
 
 #include "search/SearchQuery.h"
 #include "store/Db.h"
+#include "store/Dates.h"
+#include "store/Server.h"
 #include "store/TextFold.h"
 
 #include <QHash>
@@ -40,11 +42,15 @@ store::Error findLines(const QSqlDatabase& main, const Criteria& c, const Hit* a
 {
     if (limit <= 0)
         return {};
+    LineSource src;
+    if (store::Error e = linesOf(main, c, after, Want::First, &src); e.failed())
+        return e;
     QList<Hit> found;
-    const store::Error e = walkLines(main, c, after, limit, [&](const Hit& h) {
-        found << h;
-        return found.size() < limit;
-    });
+    const store::Error e = readRows(main,
+                                    QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?")
+                                        .arg(hitColumns(), src.sql, orderKey(store::isServer(main))),
+                                    src.values + QVariantList{limit},
+                                    [&found](const store::Statement& s) { found << hitOf(s); });
     if (e.ok())
         *out += found;
     return e;
@@ -52,71 +58,77 @@ store::Error findLines(const QSqlDatabase& main, const Criteria& c, const Hit* a
 
 store::Error countLines(const QSqlDatabase& main, const Criteria& c, Totals* out)
 {
-    Totals t;
-    QSet<QPair<QDate, QString>> reports;
-    const store::Error e = walkLines(main, c, nullptr, -1, [&](const Hit& h) {
-        ++t.lines;
-        reports.insert({h.作成日, h.氏名});
-        return true;
-    });
-    if (e.failed())
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
         return e;
-    t.reports = reports.size();
-    *out = t;
-    return {};
+    Totals t;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral(
+            "SELECT count(*), coalesce(sum(k), 0) FROM (SELECT count(*) AS k %1 GROUP BY l.作成日, l.氏名) g")
+            .arg(src.sql),
+        src.values, [&t](const store::Statement& s) {
+            t.reports = s.value(0).toLongLong();
+            t.lines = s.value(1).toLongLong();
+        });
+    if (e.ok())
+        *out = t;
+    return e;
 }
 
 store::Error countByPlace(const QSqlDatabase& main, const Criteria& c, QList<PlaceCount>* out)
 {
-    QHash<QString, PlaceCount> places;
-    QHash<QString, QSet<QString>> names;
-    const store::Error e = walkLines(main, c, nullptr, -1, [&](const Hit& h) {
-        if (h.訪問先.isEmpty())
-            return true;
-        PlaceCount& p = places[h.訪問先];
-        p.訪問先 = h.訪問先;
-        ++p.visits;
-        if (p.last.isNull() || h.日付 > p.last)
-            p.last = h.日付;
-        names[h.訪問先].insert(h.氏名);
-        return true;
-    });
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
+    // One row per place and name, in that order.
+    QList<PlaceCount> list;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.訪問先, l.氏名, count(*), max(l.日付) %1 AND l.訪問先 <> '' "
+                       "GROUP BY l.訪問先, l.氏名 ORDER BY l.訪問先, l.氏名")
+            .arg(src.sql.contains(QStringLiteral(" WHERE ")) ? src.sql
+                                                             : src.sql + QStringLiteral(" WHERE 1 = 1")),
+        src.values, [&list](const store::Statement& s) {
+            const QString place = s.value(0).toString();
+            if (list.isEmpty() || list.last().訪問先 != place)
+                list << PlaceCount{place, 0, {}, {}};
+            PlaceCount& p = list.last();
+            p.visits += s.value(2).toLongLong();
+            p.last = std::max(p.last, store::toDate(s.value(3)));
+            p.names << s.value(1).toString();
+        });
     if (e.failed())
         return e;
-    QList<PlaceCount> list;
-    list.reserve(places.size());
-    for (auto it = places.begin(); it != places.end(); ++it) {
-        PlaceCount p = it.value();
-        const QSet<QString>& who = names[it.key()];
-        p.names = QStringList(who.begin(), who.end());
-        std::sort(p.names.begin(), p.names.end());
-        list << p;
-    }
-    std::sort(list.begin(), list.end(), [](const PlaceCount& a, const PlaceCount& b) {
-        if (a.visits != b.visits)
-            return a.visits > b.visits;
-        return a.訪問先 < b.訪問先;
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const PlaceCount& a, const PlaceCount& b) { return a.visits > b.visits; });
     *out = list;
     return {};
 }
 
 store::Error countByName(const QSqlDatabase& main, const Criteria& c, Period p, QList<NameCount>* out)
 {
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
     // Keyed by name then start, so the map's order is the result's.
     QMap<QPair<QString, QDate>, NameCount> counts;
     QMap<QPair<QString, QDate>, QSet<QDate>> reports;
-    const store::Error e = walkLines(main, c, nullptr, -1, [&](const Hit& h) {
-        if (!h.日付.isValid())
-            return true;
-        const QPair<QString, QDate> key{h.氏名, periodStart(h.日付, p)};
-        NameCount& n = counts[key];
-        n.氏名 = h.氏名;
-        n.start = key.second;
-        ++n.visits;
-        reports[key].insert(h.作成日);
-        return true;
-    });
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.氏名, l.日付, l.作成日, count(*) %1 GROUP BY l.氏名, l.日付, l.作成日")
+            .arg(src.sql),
+        src.values, [&](const store::Statement& s) {
+            const QDate d = store::toDate(s.value(1));
+            if (!d.isValid())
+                return;
+            const QPair<QString, QDate> key{s.value(0).toString(), periodStart(d, p)};
+            NameCount& n = counts[key];
+            n.氏名 = key.first;
+            n.start = key.second;
+            n.visits += s.value(3).toLongLong();
+            reports[key].insert(store::toDate(s.value(2)));
+        });
     if (e.failed())
         return e;
     QList<NameCount> list;
@@ -129,33 +141,22 @@ store::Error countByName(const QSqlDatabase& main, const Criteria& c, Period p, 
     return {};
 }
 
-QDate periodStart(const QDate& d, Period p)
-{
-    if (p == Period::Month)
-        return QDate(d.year(), d.month(), 1);
-    return d.addDays(1 - d.dayOfWeek());
-}
-
 store::Error findReports(const QSqlDatabase& main, const Criteria& c, QList<ReportKey>* out)
 {
-    QSet<QPair<QDate, QString>> seen;
-    QList<ReportKey> list;
-    const store::Error e = walkLines(main, c, nullptr, -1, [&](const Hit& h) {
-        if (!seen.contains({h.作成日, h.氏名})) {
-            seen.insert({h.作成日, h.氏名});
-            list << ReportKey{h.作成日, h.氏名};
-        }
-        return true;
-    });
-    if (e.failed())
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
         return e;
-    std::sort(list.begin(), list.end(), [](const ReportKey& a, const ReportKey& b) {
-        if (a.作成日 != b.作成日)
-            return a.作成日 < b.作成日;
-        return a.氏名 < b.氏名;
-    });
-    *out = list;
-    return {};
+    QList<ReportKey> list;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.作成日, l.氏名 %1 GROUP BY l.作成日, l.氏名 ORDER BY l.作成日, l.氏名")
+            .arg(src.sql),
+        src.values, [&list](const store::Statement& s) {
+            list << ReportKey{store::toDate(s.value(0)), s.value(1).toString()};
+        });
+    if (e.ok())
+        *out = list;
+    return e;
 }
 
 } // namespace search

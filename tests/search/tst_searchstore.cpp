@@ -1,7 +1,10 @@
 // Finding and counting report lines across every report, on a local file and on the server.
 #include "TestFiles.h"
+#include "search/SearchQuery.h"
 #include "search/SearchStore.h"
 #include "store/Dates.h"
+#include "store/Server.h"
+#include "store/TextIndex.h"
 
 #include <QMap>
 #include <QRandomGenerator>
@@ -180,6 +183,22 @@ class TestSearchStore : public QObject {
         return out;
     }
 
+    // The ways a search can read, each tried in turn: the index and its sorting, the walk in
+    // order (every keyword taken as common), and a file without the index. A server reads its
+    // own way only.
+    QStringList modes() const
+    {
+        return store::isServer(m_main) ? QStringList{u"server"_s}
+                                       : QStringList{u"index"_s, u"walk"_s, u"no index"_s};
+    }
+    void enter(const QString& mode)
+    {
+        search::setCommonCount(mode == u"walk"_s ? 1 : 2000);
+        if (mode == u"no index"_s)
+            QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }),
+                     QString());
+    }
+
   private slots:
     void init()
     {
@@ -188,7 +207,11 @@ class TestSearchStore : public QObject {
         QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
                  QString());
     }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void cleanup()
+    {
+        search::setCommonCount(2000);
+        testing::closeFreshFiles(prefix(), m_main, m_work);
+    }
 
     void folding_data()
     {
@@ -278,7 +301,17 @@ class TestSearchStore : public QObject {
         QFETCH(Criteria, c);
         QFETCH(QStringList, expected);
         fillStandard();
-        QCOMPARE(found(c), expected);
+        for (const QString& mode : modes()) {
+            enter(mode);
+            QVERIFY2(found(c) == expected, qPrintable(mode + u": "_s + found(c).join(u", "_s)));
+            // Each mode reads the way it is named.
+            search::LineSource src;
+            QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
+            const bool words = !search::keywordsOf(c).isEmpty();
+            QCOMPARE(src.plan, !words || mode == u"no index"_s || mode == u"server"_s ? u"scan"_s
+                               : mode == u"walk"_s && !expected.isEmpty()             ? u"walk"_s
+                                                                                      : u"index"_s);
+        }
         // A line found holds what was stored.
         QList<Hit> hits;
         QCOMPARE(search::findLines(m_main, c, nullptr, 1, &hits), QString());
@@ -312,20 +345,23 @@ class TestSearchStore : public QObject {
         for (const Line& l : expectedLines(c))
             expected << lineLabel(l);
         QVERIFY(expected.size() > 10);
-        for (const int size : {1, 3, 7, 40, 1000}) {
-            QList<Hit> all;
-            for (int pages = 0; pages < 1000; ++pages) {
-                const qsizetype before = all.size();
-                QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
-                         QString());
-                QVERIFY(all.size() - before <= size);
-                if (all.size() - before < size)
-                    break;
+        for (const QString& mode : modes()) {
+            enter(mode);
+            for (const int size : {1, 3, 7, 40, 1000}) {
+                QList<Hit> all;
+                for (int pages = 0; pages < 1000; ++pages) {
+                    const qsizetype before = all.size();
+                    QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
+                             QString());
+                    QVERIFY(all.size() - before <= size);
+                    if (all.size() - before < size)
+                        break;
+                }
+                QStringList got;
+                for (const Hit& h : all)
+                    got << labelOf(h);
+                QVERIFY2(got == expected, qPrintable(mode));
             }
-            QStringList got;
-            for (const Hit& h : all)
-                got << labelOf(h);
-            QCOMPARE(got, expected);
         }
     }
 
@@ -359,53 +395,57 @@ class TestSearchStore : public QObject {
                 }
             }
         }
-        search::Totals t;
-        QCOMPARE(search::countLines(m_main, c, &t), QString());
-        QCOMPARE(t.lines, qint64(lines.size()));
-        QCOMPARE(t.reports, qint64(reports.size()));
+        for (const QString& mode : modes()) {
+            enter(mode);
+            search::Totals t;
+            QCOMPARE(search::countLines(m_main, c, &t), QString());
+            QCOMPARE(t.lines, qint64(lines.size()));
+            QCOMPARE(t.reports, qint64(reports.size()));
 
-        QList<search::ReportKey> keys;
-        QCOMPARE(search::findReports(m_main, c, &keys), QString());
-        QStringList gotKeys, wantKeys;
-        for (const search::ReportKey& k : keys)
-            gotKeys << k.作成日.toString(Qt::ISODate) + u' ' + k.氏名;
-        for (const auto& r : reports)
-            wantKeys << r.first + u' ' + r.second;
-        std::sort(wantKeys.begin(), wantKeys.end());
-        QCOMPARE(gotKeys, wantKeys);
+            QList<search::ReportKey> keys;
+            QCOMPARE(search::findReports(m_main, c, &keys), QString());
+            QStringList gotKeys, wantKeys;
+            for (const search::ReportKey& k : keys)
+                gotKeys << k.作成日.toString(Qt::ISODate) + u' ' + k.氏名;
+            for (const auto& r : reports)
+                wantKeys << r.first + u' ' + r.second;
+            std::sort(wantKeys.begin(), wantKeys.end());
+            QCOMPARE(gotKeys, wantKeys);
 
-        QList<search::PlaceCount> gotPlaces;
-        QCOMPARE(search::countByPlace(m_main, c, &gotPlaces), QString());
-        QList<search::PlaceCount> want = places.values();
-        std::stable_sort(
-            want.begin(), want.end(),
-            [](const search::PlaceCount& a, const search::PlaceCount& b) { return a.visits > b.visits; });
-        QCOMPARE(gotPlaces.size(), want.size());
-        for (int i = 0; i < want.size(); ++i) {
-            std::sort(want[i].names.begin(), want[i].names.end());
-            QCOMPARE(gotPlaces[i].訪問先, want[i].訪問先);
-            QCOMPARE(gotPlaces[i].visits, want[i].visits);
-            QCOMPARE(gotPlaces[i].last, want[i].last);
-            QCOMPARE(gotPlaces[i].names, want[i].names);
-        }
+            QList<search::PlaceCount> gotPlaces;
+            QCOMPARE(search::countByPlace(m_main, c, &gotPlaces), QString());
+            QList<search::PlaceCount> want = places.values();
+            std::stable_sort(
+                want.begin(), want.end(),
+                [](const search::PlaceCount& a, const search::PlaceCount& b) { return a.visits > b.visits; });
+            QCOMPARE(gotPlaces.size(), want.size());
+            for (int i = 0; i < want.size(); ++i) {
+                std::sort(want[i].names.begin(), want[i].names.end());
+                QCOMPARE(gotPlaces[i].訪問先, want[i].訪問先);
+                QCOMPARE(gotPlaces[i].visits, want[i].visits);
+                QCOMPARE(gotPlaces[i].last, want[i].last);
+                QCOMPARE(gotPlaces[i].names, want[i].names);
+            }
 
-        for (const int month : {0, 1}) {
-            QList<search::NameCount> got;
-            QCOMPARE(
-                search::countByName(m_main, c, month ? search::Period::Month : search::Period::Week, &got),
-                QString());
-            QStringList gotText, wantText;
-            for (const search::NameCount& n : got)
-                gotText << u"%1 %2 %3 %4"_s.arg(n.氏名, n.start.toString(Qt::ISODate))
-                               .arg(n.visits)
-                               .arg(n.reports);
-            for (auto it = byName.begin(); it != byName.end(); ++it)
-                if (std::get<2>(it.key()) == month)
-                    wantText << u"%1 %2 %3 %4"_s
-                                    .arg(std::get<0>(it.key()), std::get<1>(it.key()).toString(Qt::ISODate))
-                                    .arg(it.value().first)
-                                    .arg(it.value().second.size());
-            QCOMPARE(gotText, wantText);
+            for (const int month : {0, 1}) {
+                QList<search::NameCount> got;
+                QCOMPARE(search::countByName(m_main, c, month ? search::Period::Month : search::Period::Week,
+                                             &got),
+                         QString());
+                QStringList gotText, wantText;
+                for (const search::NameCount& n : got)
+                    gotText << u"%1 %2 %3 %4"_s.arg(n.氏名, n.start.toString(Qt::ISODate))
+                                   .arg(n.visits)
+                                   .arg(n.reports);
+                for (auto it = byName.begin(); it != byName.end(); ++it)
+                    if (std::get<2>(it.key()) == month)
+                        wantText << u"%1 %2 %3 %4"_s
+                                        .arg(std::get<0>(it.key()),
+                                             std::get<1>(it.key()).toString(Qt::ISODate))
+                                        .arg(it.value().first)
+                                        .arg(it.value().second.size());
+                QCOMPARE(gotText, wantText);
+            }
         }
     }
 };
