@@ -61,7 +61,8 @@ struct PlaceCount {
 };
 store::Error countByPlace(const QSqlDatabase& main, const Criteria& c, QList<PlaceCount>* out);
 
-// Per 氏名 and per week (starting Monday) or month of the line's 日付: lines and reports.
+// Per 氏名 and per week (starting Monday) or month of the line's 日付: lines and reports, in name
+// then start order (lines without a 日付 belong to no period and are not counted).
 enum class Period { Week, Month };
 struct NameCount {
     QString 氏名;

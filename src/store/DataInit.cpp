@@ -3,6 +3,7 @@
 #include "store/Db.h"
 #include "store/FastDelete.h"
 #include "store/Schema.h"
+#include "store/TextIndex.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,14 +38,18 @@ namespace app {
 store::Error initialiseData(const QSqlDatabase& main)
 {
     const store::FastDelete fast(main);
+    const bool indexed = store::hasTextIndex(main);
     return store::inTransaction(main, [&]() -> store::Error {
+        if (indexed)
+            if (store::Error e = store::dropTextIndex(main); e.failed())
+                return e;
         // All three or none: never lines gone with their headers left, or the reverse.
         for (const QString& sql :
              {QStringLiteral("DELETE FROM 営業日報"), QStringLiteral("DELETE FROM 営業日報ヘッダ"),
               QStringLiteral("UPDATE コードマスタ SET sname = NULL")})
             if (store::Error e = store::run(main, sql); e.failed())
                 return e;
-        return {};
+        return indexed ? store::makeTextIndex(main) : store::Error();
     });
 }
 

@@ -3,6 +3,7 @@
 #include "store/FileRecord.h"
 #include "store/Schema.h"
 #include "store/StatementCache.h"
+#include "store/TextIndex.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -200,6 +201,8 @@ FileProblem problemOf(const Error& e)
 
 FileOpen openLocalFile(const QString& connection, const QString& path, DbKind kind)
 {
+    // Before any connection: the search index's triggers need its tokenizer to write lines.
+    registerTextTokenizer();
     const QFileInfo fi(path);
     if (!QFileInfo(fi.absolutePath()).isDir())
         return fail(FileProblem::Missing, QStringLiteral("フォルダがありません。"), fi.absolutePath());
@@ -303,6 +306,11 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
             }
             if (damage.failed())
                 refuseWrites(connection, damage);
+            else if (kind == DbKind::Main)
+                // A file made before the search index gets it now, once. When that cannot be done
+                // (a check still due, a full disk) the file works as before and searches read
+                // every line; the next start tries again.
+                addTextIndex(db);
             return {};
         }
         db.close();

@@ -1,6 +1,7 @@
 #include "store/Schema.h"
 
 #include "store/Server.h"
+#include "store/TextIndex.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -188,6 +189,7 @@ Error createInitialFile(const QString& path, DbKind kind)
         return Error(QStringLiteral("ファイルが既にあります。"));
     const QString temp = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
     const QString conn = QStringLiteral("initdb-") + QUuid::createUuid().toString(QUuid::Id128);
+    registerTextTokenizer();
     Error err;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
@@ -201,6 +203,8 @@ Error createInitialFile(const QString& path, DbKind kind)
                         return e;
                 if (kind != DbKind::Main)
                     return {};
+                if (Error e = makeTextIndex(db); e.failed())
+                    return e;
                 return insertFreeCodeRows(db);
             });
             // Kept in the file: every later connection writes through the log.

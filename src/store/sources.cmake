@@ -15,7 +15,9 @@ target_sources(tesvan_core PRIVATE
   src/store/ReportLines.h src/store/ReportLines.cpp
   src/store/StatementCache.h src/store/StatementCache.cpp
   src/store/Schema.h src/store/Schema.cpp
-  src/store/Server.h src/store/Server.cpp)
+  src/store/Server.h src/store/Server.cpp
+  src/store/TextFold.h src/store/TextFold.cpp
+  src/store/TextIndex.h src/store/TextIndex.cpp)
 # libpq's header only: the library is opened at run time once a server is named.
 find_package(PostgreSQL REQUIRED)
 target_include_directories(tesvan_core PRIVATE ${PostgreSQL_INCLUDE_DIRS})

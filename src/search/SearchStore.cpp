@@ -1,0 +1,162 @@
+#include "search/SearchStore.h"
+
+#include "search/SearchQuery.h"
+#include "store/Db.h"
+#include "store/Dates.h"
+#include "store/Server.h"
+#include "store/TextFold.h"
+
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+namespace search {
+
+bool Criteria::isEmpty() const
+{
+    return from.isNull() && to.isNull() && name.isEmpty() && keywordsOf(*this).isEmpty();
+}
+
+QString fold(const QString& text)
+{
+    return store::foldText(text);
+}
+
+QStringList keywordsOf(const Criteria& c)
+{
+    QStringList out;
+    // NFKC turns the ideographic blank into a plain one, so one split serves both.
+    const QStringList words =
+        fold(c.keywords).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    for (const QString& w : words)
+        if (!out.contains(w))
+            out << w;
+    return out;
+}
+
+store::Error findLines(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
+                       QList<Hit>* out)
+{
+    if (limit <= 0)
+        return {};
+    LineSource src;
+    if (store::Error e = linesOf(main, c, after, Want::First, &src); e.failed())
+        return e;
+    QList<Hit> found;
+    const store::Error e = readRows(main,
+                                    QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?")
+                                        .arg(hitColumns(), src.sql, orderKey(store::isServer(main))),
+                                    src.values + QVariantList{limit},
+                                    [&found](const store::Statement& s) { found << hitOf(s); });
+    if (e.ok())
+        *out += found;
+    return e;
+}
+
+store::Error countLines(const QSqlDatabase& main, const Criteria& c, Totals* out)
+{
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
+    Totals t;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral(
+            "SELECT count(*), coalesce(sum(k), 0) FROM (SELECT count(*) AS k %1 GROUP BY l.作成日, l.氏名) g")
+            .arg(src.sql),
+        src.values, [&t](const store::Statement& s) {
+            t.reports = s.value(0).toLongLong();
+            t.lines = s.value(1).toLongLong();
+        });
+    if (e.ok())
+        *out = t;
+    return e;
+}
+
+store::Error countByPlace(const QSqlDatabase& main, const Criteria& c, QList<PlaceCount>* out)
+{
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
+    // One row per place and name, in that order.
+    QList<PlaceCount> list;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.訪問先, l.氏名, count(*), max(l.日付) %1 AND l.訪問先 <> '' "
+                       "GROUP BY l.訪問先, l.氏名 ORDER BY l.訪問先, l.氏名")
+            .arg(src.sql.contains(QStringLiteral(" WHERE ")) ? src.sql
+                                                             : src.sql + QStringLiteral(" WHERE 1 = 1")),
+        src.values, [&list](const store::Statement& s) {
+            const QString place = s.value(0).toString();
+            if (list.isEmpty() || list.last().訪問先 != place)
+                list << PlaceCount{place, 0, {}, {}};
+            PlaceCount& p = list.last();
+            p.visits += s.value(2).toLongLong();
+            p.last = std::max(p.last, store::toDate(s.value(3)));
+            p.names << s.value(1).toString();
+        });
+    if (e.failed())
+        return e;
+    std::stable_sort(list.begin(), list.end(),
+                     [](const PlaceCount& a, const PlaceCount& b) { return a.visits > b.visits; });
+    *out = list;
+    return {};
+}
+
+store::Error countByName(const QSqlDatabase& main, const Criteria& c, Period p, QList<NameCount>* out)
+{
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
+    // Keyed by name then start, so the map's order is the result's.
+    QMap<QPair<QString, QDate>, NameCount> counts;
+    QMap<QPair<QString, QDate>, QSet<QDate>> reports;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.氏名, l.日付, l.作成日, count(*) %1 GROUP BY l.氏名, l.日付, l.作成日")
+            .arg(src.sql),
+        src.values, [&](const store::Statement& s) {
+            const QDate d = store::toDate(s.value(1));
+            if (!d.isValid())
+                return;
+            const QPair<QString, QDate> key{s.value(0).toString(), periodStart(d, p)};
+            NameCount& n = counts[key];
+            n.氏名 = key.first;
+            n.start = key.second;
+            n.visits += s.value(3).toLongLong();
+            reports[key].insert(store::toDate(s.value(2)));
+        });
+    if (e.failed())
+        return e;
+    QList<NameCount> list;
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        NameCount n = it.value();
+        n.reports = reports[it.key()].size();
+        list << n;
+    }
+    *out = list;
+    return {};
+}
+
+store::Error findReports(const QSqlDatabase& main, const Criteria& c, QList<ReportKey>* out)
+{
+    LineSource src;
+    if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
+        return e;
+    QList<ReportKey> list;
+    const store::Error e = readRows(
+        main,
+        QStringLiteral("SELECT l.作成日, l.氏名 %1 GROUP BY l.作成日, l.氏名 ORDER BY l.作成日, l.氏名")
+            .arg(src.sql),
+        src.values, [&list](const store::Statement& s) {
+            list << ReportKey{store::toDate(s.value(0)), s.value(1).toString()};
+        });
+    if (e.ok())
+        *out = list;
+    return e;
+}
+
+} // namespace search

@@ -1,0 +1,454 @@
+// Finding and counting report lines across every report, on a local file and on the server.
+#include "TestFiles.h"
+#include "search/SearchQuery.h"
+#include "search/SearchStore.h"
+#include "store/Dates.h"
+#include "store/Server.h"
+#include "store/TextIndex.h"
+
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using search::Criteria;
+using search::Hit;
+
+namespace {
+
+struct Line {
+    QString 作成日, 氏名;
+    int 行番号;
+    QString 日付, 時間, 訪問先, 担当, 内容, 備考;
+};
+
+QString labelOf(const Hit& h)
+{
+    return u"%1 %2 %3 %4/%5"_s
+        .arg(h.日付.toString(Qt::ISODate), h.時間, h.氏名, h.作成日.toString(Qt::ISODate))
+        .arg(h.行番号);
+}
+
+Criteria criteria(const QString& from, const QString& to, const QString& name, const QString& keywords)
+{
+    Criteria c;
+    c.from = QDate::fromString(from, Qt::ISODate);
+    c.to = QDate::fromString(to, Qt::ISODate);
+    c.name = name;
+    c.keywords = keywords;
+    return c;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(search::Criteria)
+
+class TestSearchStore : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QSqlDatabase m_main, m_work;
+    int m_round = 0;
+    QList<Line> m_lines; // everything stored, for recounting by hand
+    QString prefix() const { return u"s%1-"_s.arg(m_round); }
+
+    void store(const QList<Line>& lines)
+    {
+        QSet<QPair<QString, QString>> headers;
+        for (const Line& l : lines) {
+            if (!headers.contains({l.作成日, l.氏名})) {
+                headers.insert({l.作成日, l.氏名});
+                QCOMPARE(store::run(m_main, u"INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '')"_s,
+                                    {l.作成日, l.氏名}),
+                         QString());
+            }
+            const auto orNull = [](const QString& s) { return s.isNull() ? QVariant() : QVariant(s); };
+            QCOMPARE(
+                store::run(
+                    m_main,
+                    u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 時間, 担当, 訪問先, 内容, "
+                    "備考) VALUES (?, ?, ?, NULL, ?, ?, ?, ?, ?, ?)"_s,
+                    {l.作成日, l.氏名, l.行番号, orNull(l.日付), orNull(l.時間), orNull(l.担当),
+                     orNull(l.訪問先), orNull(l.内容), orNull(l.備考)}),
+                QString());
+            m_lines << l;
+        }
+    }
+
+    void fillStandard()
+    {
+        store({
+            {u"2024-04-01"_s, u"佐藤"_s, 1, u"2024-04-01"_s, u"0900"_s, u"佐藤"_s, u"ABC商事"_s,
+             u"新製品の見積を提出"_s, QString()},
+            {u"2024-04-01"_s, u"佐藤"_s, 2, u"2024-04-01"_s, u"1300"_s, u"山田"_s, u"ｶﾅ工業"_s,
+             u"商談、次回訪問は未定"_s, u"要フォロー"_s},
+            {u"2024-04-01"_s, u"鈴木"_s, 1, u"2024-04-01"_s, u"1000"_s, QString(), u"株式会社テスト"_s,
+             u"型番１２３の説明"_s, QString()},
+            {u"2024-04-02"_s, u"鈴木"_s, 1, u"2024-04-02"_s, u"0930"_s, QString(), u"O'Brien & Co"_s,
+             u"値引き50%で合意"_s, u"a_b\\c"_s},
+            {u"2024-04-02"_s, u"鈴木"_s, 2, u"2024-04-02"_s, QString(), QString(), QString(),
+             u"見積 再提出"_s, u"100%"_s},
+            {u"2024-04-03"_s, u"O'Brien"_s, 1, u"2024-04-03"_s, u"0800"_s, u"田中"_s, u"abc商事"_s,
+             u"ＡＢＣ商事へ見積"_s, QString()},
+            {u"2024-04-05"_s, u"佐藤"_s, 1, QString(), QString(), QString(), QString(),
+             u"日付のない行の見積"_s, QString()},
+            {u"2024-04-30"_s, u"佐藤"_s, 1, u"2024-04-30"_s, u"1700"_s, QString(), u"カナ工業"_s,
+             u"月末の商談"_s, QString()},
+        });
+    }
+
+    // Many lines with ties on every part of the order: few dates (some none), times (some
+    // empty), names and report dates.
+    void fillRandom(int reports)
+    {
+        QRandomGenerator rnd(22);
+        const QStringList names{u"佐藤"_s, u"鈴木"_s, u"Abe"_s};
+        const QStringList places{u"ABC商事"_s, u"ｶﾅ工業"_s, u"株式会社テスト"_s, QString(), u"abc商事"_s};
+        const QStringList words{u"見積"_s, u"商談"_s, u"株"_s, u"訪問"_s, u"ＡＢＣ"_s, u"50%"_s, u"納品"_s};
+        QList<Line> lines;
+        for (int r = 0; r < reports; ++r) {
+            const QString made = QDate(2024, 3, 25).addDays(int(rnd.bounded(40))).toString(Qt::ISODate);
+            const QString name = names[int(rnd.bounded(names.size()))];
+            if (std::any_of(lines.begin(), lines.end(),
+                            [&](const Line& l) { return l.作成日 == made && l.氏名 == name; }))
+                continue;
+            const int count = 1 + int(rnd.bounded(6));
+            for (int n = 1; n <= count; ++n) {
+                const int d = int(rnd.bounded(12));
+                const QString date =
+                    d == 0 ? QString() : QDate(2024, 3, 28).addDays(d * 3).toString(Qt::ISODate);
+                const int t = int(rnd.bounded(4));
+                const QString time = t == 0   ? QString()
+                                     : t == 1 ? u""_s
+                                              : u"%1"_s.arg(900 + t * 100, 4, 10, QChar(u'0'));
+                const QString text =
+                    words[int(rnd.bounded(words.size()))] + u"と"_s + words[int(rnd.bounded(words.size()))];
+                lines << Line{made,
+                              name,
+                              n,
+                              date,
+                              time,
+                              rnd.bounded(3) ? QString() : u"山田"_s,
+                              places[int(rnd.bounded(places.size()))],
+                              text,
+                              rnd.bounded(4) ? QString() : words[int(rnd.bounded(words.size()))]};
+            }
+        }
+        store(lines);
+    }
+
+    // What the criteria should find, worked out from what was stored.
+    QList<Line> expectedLines(const Criteria& c) const
+    {
+        const QStringList words = search::keywordsOf(c);
+        QList<Line> out;
+        for (const Line& l : m_lines) {
+            const QDate d = QDate::fromString(l.日付, Qt::ISODate);
+            if ((c.from.isValid() && (!d.isValid() || d < c.from)) ||
+                (c.to.isValid() && (!d.isValid() || d > c.to)))
+                continue;
+            if (!c.name.isEmpty() && l.氏名 != c.name)
+                continue;
+            const QStringList fields{search::fold(l.内容), search::fold(l.訪問先), search::fold(l.担当),
+                                     search::fold(l.備考)};
+            if (std::all_of(words.begin(), words.end(), [&](const QString& w) {
+                    return std::any_of(fields.begin(), fields.end(),
+                                       [&](const QString& f) { return f.contains(w); });
+                }))
+                out << l;
+        }
+        const auto key = [](const Line& l) {
+            return std::make_tuple(l.日付.isNull() ? u""_s : l.日付, l.時間.isNull() ? u""_s : l.時間, l.氏名,
+                                   l.作成日, l.行番号);
+        };
+        std::sort(out.begin(), out.end(), [&](const Line& a, const Line& b) { return key(a) < key(b); });
+        return out;
+    }
+    static QString lineLabel(const Line& l)
+    {
+        return u"%1 %2 %3 %4/%5"_s.arg(l.日付, l.時間, l.氏名, l.作成日).arg(l.行番号);
+    }
+
+    QStringList found(const Criteria& c, int limit = 1000)
+    {
+        QList<Hit> hits;
+        const store::Error e = search::findLines(m_main, c, nullptr, limit, &hits);
+        if (e.failed())
+            return {u"<failed: "_s + e.reason() + u'>'};
+        QStringList out;
+        for (const Hit& h : hits)
+            out << labelOf(h);
+        return out;
+    }
+
+    // The ways a search can read, each tried in turn: the index and its sorting, the walk in
+    // order (every keyword taken as common), and a file without the index. A server reads its
+    // own way only.
+    QStringList modes() const
+    {
+        return store::isServer(m_main) ? QStringList{u"server"_s}
+                                       : QStringList{u"index"_s, u"walk"_s, u"no index"_s};
+    }
+    void enter(const QString& mode)
+    {
+        search::setCommonCount(mode == u"walk"_s ? 1 : 2000);
+        if (mode == u"no index"_s)
+            QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }),
+                     QString());
+    }
+
+  private slots:
+    void init()
+    {
+        ++m_round;
+        m_lines.clear();
+        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
+                 QString());
+    }
+    void cleanup()
+    {
+        search::setCommonCount(2000);
+        testing::closeFreshFiles(prefix(), m_main, m_work);
+    }
+
+    void folding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("folded");
+        QTest::newRow("full-width letters and case") << u"ＡＢＣ abc AbC"_s << u"abc abc abc"_s;
+        QTest::newRow("half-width kana, voiced") << u"ｶﾅ ｶﾞｽ"_s << u"カナ ガス"_s;
+        QTest::newRow("full-width digits") << u"１２３"_s << u"123"_s;
+        QTest::newRow("ideographic blank") << u"見積\u3000商談"_s << u"見積 商談"_s;
+        QTest::newRow("plain kanji unchanged") << u"株式会社"_s << u"株式会社"_s;
+        QTest::newRow("circled digit and unit") << u"①㌔"_s << u"1キロ"_s;
+    }
+    void folding()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, folded);
+        QCOMPARE(search::fold(text), folded);
+    }
+
+    void keywords_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("blanks of both kinds") << u" 見積\u3000 商談  "_s << QStringList{u"見積"_s, u"商談"_s};
+        QTest::newRow("folded, duplicates dropped") << u"ABC abc ＡＢＣ x"_s << QStringList{u"abc"_s, u"x"_s};
+        QTest::newRow("blank only") << u" \u3000 "_s << QStringList{};
+    }
+    void keywords()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, words);
+        Criteria c;
+        c.keywords = typed;
+        QCOMPARE(search::keywordsOf(c), words);
+        QCOMPARE(c.isEmpty(), words.isEmpty());
+    }
+
+    void find_data()
+    {
+        QTest::addColumn<Criteria>("c");
+        QTest::addColumn<QStringList>("expected");
+        const QString sato1 = u"2024-04-01 0900 佐藤 2024-04-01/1"_s,
+                      sato2 = u"2024-04-01 1300 佐藤 2024-04-01/2"_s,
+                      suzuki1 = u"2024-04-01 1000 鈴木 2024-04-01/1"_s,
+                      suzuki2 = u"2024-04-02 0930 鈴木 2024-04-02/1"_s,
+                      suzuki3 = u"2024-04-02  鈴木 2024-04-02/2"_s,
+                      obrien = u"2024-04-03 0800 O'Brien 2024-04-03/1"_s, nodate = u"  佐藤 2024-04-05/1"_s,
+                      monthEnd = u"2024-04-30 1700 佐藤 2024-04-30/1"_s;
+        QTest::newRow("nothing asked: every line, undated first")
+            << Criteria{} << QStringList{nodate, sato1, suzuki1, sato2, suzuki3, suzuki2, obrien, monthEnd};
+        QTest::newRow("full-width keyword finds ASCII and back")
+            << criteria({}, {}, {}, u"ａｂｃ"_s) << QStringList{sato1, obrien};
+        QTest::newRow("half-width kana finds kana")
+            << criteria({}, {}, {}, u"ｶﾅ"_s) << QStringList{sato2, monthEnd};
+        QTest::newRow("full-width digits") << criteria({}, {}, {}, u"123"_s) << QStringList{suzuki1};
+        QTest::newRow("one character") << criteria({}, {}, {}, u"株"_s) << QStringList{suzuki1};
+        QTest::newRow("two characters, in 内容 only")
+            << criteria({}, {}, {}, u"見積"_s) << QStringList{nodate, sato1, suzuki3, obrien};
+        QTest::newRow("in 担当") << criteria({}, {}, {}, u"山田"_s) << QStringList{sato2};
+        QTest::newRow("in 備考") << criteria({}, {}, {}, u"フォロー"_s) << QStringList{sato2};
+        QTest::newRow("words must all occur, in any field")
+            << criteria({}, {}, {}, u"商事 見積"_s) << QStringList{sato1, obrien};
+        QTest::newRow("words across fields") << criteria({}, {}, {}, u"ｶﾅ　フォロー"_s) << QStringList{sato2};
+        QTest::newRow("no word spans two fields") << criteria({}, {}, {}, u"提出abc"_s) << QStringList{};
+        QTest::newRow("quote") << criteria({}, {}, {}, u"o'brien"_s) << QStringList{suzuki2};
+        QTest::newRow("percent is no wildcard")
+            << criteria({}, {}, {}, u"0%"_s) << QStringList{suzuki3, suzuki2};
+        QTest::newRow("underscore is no wildcard") << criteria({}, {}, {}, u"a_b"_s) << QStringList{suzuki2};
+        QTest::newRow("underscore matches no other character")
+            << criteria({}, {}, {}, u"商_"_s) << QStringList{};
+        QTest::newRow("backslash") << criteria({}, {}, {}, u"b\\c"_s) << QStringList{suzuki2};
+        QTest::newRow("injection text is a word") << criteria({}, {}, {}, u"' OR '1'='1"_s) << QStringList{};
+        QTest::newRow("period bounds inclusive") << criteria(u"2024-04-01"_s, u"2024-04-02"_s, {}, {})
+                                                 << QStringList{sato1, suzuki1, sato2, suzuki3, suzuki2};
+        QTest::newRow("from only") << criteria(u"2024-04-03"_s, {}, {}, {}) << QStringList{obrien, monthEnd};
+        QTest::newRow("to only") << criteria({}, u"2024-04-01"_s, {}, {})
+                                 << QStringList{sato1, suzuki1, sato2};
+        QTest::newRow("name exactly")
+            << criteria({}, {}, u"佐藤"_s, {}) << QStringList{nodate, sato1, sato2, monthEnd};
+        QTest::newRow("no partial name") << criteria({}, {}, u"佐"_s, {}) << QStringList{};
+        QTest::newRow("name with a quote") << criteria({}, {}, u"O'Brien"_s, {}) << QStringList{obrien};
+        QTest::newRow("all three") << criteria(u"2024-04-01"_s, u"2024-04-29"_s, u"佐藤"_s, u"見積"_s)
+                                   << QStringList{sato1};
+    }
+    void find()
+    {
+        QFETCH(Criteria, c);
+        QFETCH(QStringList, expected);
+        fillStandard();
+        for (const QString& mode : modes()) {
+            enter(mode);
+            QVERIFY2(found(c) == expected, qPrintable(mode + u": "_s + found(c).join(u", "_s)));
+            // Each mode reads the way it is named.
+            search::LineSource src;
+            QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
+            const bool words = !search::keywordsOf(c).isEmpty();
+            QCOMPARE(src.plan, !words || mode == u"no index"_s || mode == u"server"_s ? u"scan"_s
+                               : mode == u"walk"_s && !expected.isEmpty()             ? u"walk"_s
+                                                                                      : u"index"_s);
+        }
+        // A line found holds what was stored.
+        QList<Hit> hits;
+        QCOMPARE(search::findLines(m_main, c, nullptr, 1, &hits), QString());
+        if (!expected.isEmpty()) {
+            const Hit& h = hits.first();
+            const auto stored = std::find_if(m_lines.begin(), m_lines.end(), [&](const Line& l) {
+                return l.作成日 == h.作成日.toString(Qt::ISODate) && l.氏名 == h.氏名 && l.行番号 == h.行番号;
+            });
+            QVERIFY(stored != m_lines.end());
+            QCOMPARE(h.内容, stored->内容);
+            QCOMPARE(h.訪問先, stored->訪問先);
+            QCOMPARE(h.担当, stored->担当);
+            QCOMPARE(h.備考, stored->備考);
+        }
+    }
+    void paging_data()
+    {
+        QTest::addColumn<Criteria>("c");
+        QTest::newRow("everything") << Criteria{};
+        QTest::newRow("a common word") << criteria({}, {}, {}, u"見積"_s);
+        QTest::newRow("one character, folded") << criteria({}, {}, {}, u"ａ"_s);
+        QTest::newRow("a name and a period") << criteria(u"2024-04-03"_s, u"2024-04-20"_s, u"鈴木"_s, {});
+        QTest::newRow("all three") << criteria(u"2024-04-01"_s, u"2024-05-30"_s, u"佐藤"_s, u"株 と"_s);
+    }
+    // Page by page, with every page size, the lines come once each and in order.
+    void paging()
+    {
+        QFETCH(Criteria, c);
+        fillRandom(60);
+        QStringList expected;
+        for (const Line& l : expectedLines(c))
+            expected << lineLabel(l);
+        QVERIFY(expected.size() > 10);
+        for (const QString& mode : modes()) {
+            enter(mode);
+            for (const int size : {1, 3, 7, 40, 1000}) {
+                QList<Hit> all;
+                for (int pages = 0; pages < 1000; ++pages) {
+                    const qsizetype before = all.size();
+                    QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
+                             QString());
+                    QVERIFY(all.size() - before <= size);
+                    if (all.size() - before < size)
+                        break;
+                }
+                QStringList got;
+                for (const Hit& h : all)
+                    got << labelOf(h);
+                QVERIFY2(got == expected, qPrintable(mode));
+            }
+        }
+    }
+
+    void counts_data() { paging_data(); }
+    // Every count equals a recount of the stored lines by hand.
+    void counts()
+    {
+        QFETCH(Criteria, c);
+        fillRandom(60);
+        const QList<Line> lines = expectedLines(c);
+        QSet<QPair<QString, QString>> reports;
+        QMap<QString, search::PlaceCount> places;
+        QMap<std::tuple<QString, QDate, int>, QPair<qint64, QSet<QString>>> byName;
+        for (const Line& l : lines) {
+            reports.insert({l.作成日, l.氏名});
+            const QDate d = QDate::fromString(l.日付, Qt::ISODate);
+            if (!l.訪問先.isEmpty()) {
+                search::PlaceCount& p = places[l.訪問先];
+                p.訪問先 = l.訪問先;
+                ++p.visits;
+                p.last = std::max(p.last, d);
+                if (!p.names.contains(l.氏名))
+                    p.names << l.氏名;
+            }
+            if (d.isValid()) {
+                for (const int month : {0, 1}) {
+                    const QDate start = month ? QDate(d.year(), d.month(), 1) : d.addDays(1 - d.dayOfWeek());
+                    auto& n = byName[{l.氏名, start, month}];
+                    ++n.first;
+                    n.second.insert(l.作成日);
+                }
+            }
+        }
+        for (const QString& mode : modes()) {
+            enter(mode);
+            search::Totals t;
+            QCOMPARE(search::countLines(m_main, c, &t), QString());
+            QCOMPARE(t.lines, qint64(lines.size()));
+            QCOMPARE(t.reports, qint64(reports.size()));
+
+            QList<search::ReportKey> keys;
+            QCOMPARE(search::findReports(m_main, c, &keys), QString());
+            QStringList gotKeys, wantKeys;
+            for (const search::ReportKey& k : keys)
+                gotKeys << k.作成日.toString(Qt::ISODate) + u' ' + k.氏名;
+            for (const auto& r : reports)
+                wantKeys << r.first + u' ' + r.second;
+            std::sort(wantKeys.begin(), wantKeys.end());
+            QCOMPARE(gotKeys, wantKeys);
+
+            QList<search::PlaceCount> gotPlaces;
+            QCOMPARE(search::countByPlace(m_main, c, &gotPlaces), QString());
+            QList<search::PlaceCount> want = places.values();
+            std::stable_sort(
+                want.begin(), want.end(),
+                [](const search::PlaceCount& a, const search::PlaceCount& b) { return a.visits > b.visits; });
+            QCOMPARE(gotPlaces.size(), want.size());
+            for (int i = 0; i < want.size(); ++i) {
+                std::sort(want[i].names.begin(), want[i].names.end());
+                QCOMPARE(gotPlaces[i].訪問先, want[i].訪問先);
+                QCOMPARE(gotPlaces[i].visits, want[i].visits);
+                QCOMPARE(gotPlaces[i].last, want[i].last);
+                QCOMPARE(gotPlaces[i].names, want[i].names);
+            }
+
+            for (const int month : {0, 1}) {
+                QList<search::NameCount> got;
+                QCOMPARE(search::countByName(m_main, c, month ? search::Period::Month : search::Period::Week,
+                                             &got),
+                         QString());
+                QStringList gotText, wantText;
+                for (const search::NameCount& n : got)
+                    gotText << u"%1 %2 %3 %4"_s.arg(n.氏名, n.start.toString(Qt::ISODate))
+                                   .arg(n.visits)
+                                   .arg(n.reports);
+                for (auto it = byName.begin(); it != byName.end(); ++it)
+                    if (std::get<2>(it.key()) == month)
+                        wantText << u"%1 %2 %3 %4"_s
+                                        .arg(std::get<0>(it.key()),
+                                             std::get<1>(it.key()).toString(Qt::ISODate))
+                                        .arg(it.value().first)
+                                        .arg(it.value().second.size());
+                QCOMPARE(gotText, wantText);
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchStore)
+#include "tst_searchstore.moc"
