@@ -167,7 +167,22 @@ void TstCsvLines::manyPages()
             QVERIFY2(prev.join(u' ') <= key.join(u' '), qPrintable(u"row %1"_s.arg(i)));
         }
     }
-    QCOMPARE(texts.size(), 3000); // none twice, none left out at a page's edge
+    QCOMPARE(texts.size(), 3000); // none twice, none left out
+    // The order of the search's own screens, page after page.
+    QStringList paged;
+    QList<search::Hit> page;
+    do {
+        const search::Hit last = page.isEmpty() ? search::Hit{} : page.constLast();
+        const bool first = page.isEmpty() && paged.isEmpty();
+        page.clear();
+        QCOMPARE(search::findLines(m_main, c, first ? nullptr : &last, 700, &page), QString());
+        for (const search::Hit& h : page)
+            paged << h.内容;
+    } while (page.size() == 700);
+    QStringList written;
+    for (const QStringList& r : t)
+        written << r[5];
+    QCOMPARE(written, paged);
 }
 
 void TstCsvLines::refusedLineNamed()
