@@ -10,6 +10,7 @@
 #include "print/ReportForm.h"
 #include "search/BatchPdf.h"
 #include "search/Csv.h"
+#include "search/SearchQuery.h"
 #include "store/Db.h"
 
 #include <QFile>
@@ -34,8 +35,12 @@ void writeFile(const QString& path, const std::string& bytes)
 std::string rawCsv(Raw& main)
 {
     std::string out = "日付,時間,氏名,訪問先,担当,内容,備考\r\n";
-    sqlite3_stmt* s = main.st("SELECT 日付, 時間, 氏名, 訪問先, 担当, 内容, 備考 FROM 営業日報 "
-                              "ORDER BY 日付, 時間, 氏名, 作成日, 行番号");
+    // The search's own order, so that both read the lines the same way.
+    static const std::string sql =
+        "SELECT l.日付, l.時間, l.氏名, l.訪問先, l.担当, l.内容, l.備考 FROM 営業日報 l "
+        "ORDER BY " +
+        search::orderKey(false).toStdString();
+    sqlite3_stmt* s = main.st(sql.c_str());
     while (main.row(s)) {
         for (int i = 0; i < 7; ++i) {
             if (i)
