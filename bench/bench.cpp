@@ -451,6 +451,7 @@ int main(int argc, char** argv)
     reportOps(dir.path() + QStringLiteral("/reports"));
     if (!skipped("100,000"))
         bigList(dir.path() + QStringLiteral("/list"));
+    outputOps(dir.path() + QStringLiteral("/output"));
     printTable();
     return 0;
 }

@@ -60,10 +60,11 @@ store::Error storedSnapshot(const QSqlDatabase& main, const QDate& created, cons
                             StoredReport& out)
 {
     QList<store::Row> head;
-    if (store::Error e = store::readRows(main,
-                                         QStringLiteral("SELECT 所属, タイトル FROM %1 WHERE 作成日 = ? AND 氏名 = ?")
-                                             .arg(store::tbl::営業日報ヘッダ),
-                                         {store::dateValue(created), name}, head);
+    if (store::Error e =
+            store::readRows(main,
+                            QStringLiteral("SELECT 所属, タイトル FROM %1 WHERE 作成日 = ? AND 氏名 = ?")
+                                .arg(store::tbl::営業日報ヘッダ),
+                            {store::dateValue(created), name}, head);
         e.failed())
         return e;
     store::ReportLines report;
@@ -75,7 +76,7 @@ store::Error storedSnapshot(const QSqlDatabase& main, const QDate& created, cons
     r.header = headerValues(h[1].toString(), created, h[0].toString(), name);
     int number = 1;
     for (const store::Row& l : report.lines)
-        r.lines << PrintLine{number++,  l[store::L日付],  l[store::L時間], l[store::L訪問先],
+        r.lines << PrintLine{number++,        l[store::L日付], l[store::L時間], l[store::L訪問先],
                              l[store::L担当], l[store::L内容], l[store::L備考]};
     out = r;
     return {};
