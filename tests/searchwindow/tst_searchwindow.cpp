@@ -150,10 +150,17 @@ void TstSearchWindow::listButtonOpensAndAgainRaisesTheSame()
     auto* button = m_w->findChild<QPushButton*>(u"cmd検索"_s);
     QVERIFY(button);
     QVERIFY(button->isVisible());
-    // The button sits in the list's row of commands without covering them.
-    for (auto* other : m_w->listTab()->findChildren<QPushButton*>())
-        if (other != button && other->isVisible())
+    // The button sits in the list's row of commands without covering them, down to the main
+    // window's smallest size.
+    for (const QSize size : {m_w->size(), m_w->minimumSize()}) {
+        m_w->resize(size);
+        QTest::qWait(1);
+        const QList<QWidget*> row{m_w->listTab()->cmb氏名選択, m_w->listTab()->cmd一覧読込,
+                                  m_w->listTab()->cmdHint2};
+        for (QWidget* other : row)
             QVERIFY2(!other->geometry().intersects(button->geometry()), qPrintable(other->objectName()));
+        QVERIFY(m_w->listTab()->rect().contains(button->geometry()));
+    }
     QTest::mouseClick(button, Qt::LeftButton);
     settle();
     search::SearchWindow* first = s();
