@@ -25,7 +25,7 @@ enum class Want {
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
                      LineSource* out);
 
-// How many index matches make a keyword common (2000; the tests lower it to walk).
+// How many index matches make a keyword common (4000; the tests lower it to walk).
 void setCommonCount(int n);
 
 // The result order over l.
@@ -38,6 +38,10 @@ Hit hitOf(const store::Statement& s, int first = 0);
 // Runs sql (its placeholders: the values, then extra) and calls row for every row.
 store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVariantList& values,
                       const std::function<void(const store::Statement&)>& row);
+
+// The totals of c taken from the local index alone, when it can give them (keywords of one or
+// two characters, perhaps a name, no period): done tells whether it did.
+store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals* out, bool* done);
 
 // The first day of the week (from Monday) or month holding d.
 QDate periodStart(const QDate& d, Period p);

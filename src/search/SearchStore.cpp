@@ -58,6 +58,9 @@ store::Error findLines(const QSqlDatabase& main, const Criteria& c, const Hit* a
 
 store::Error countLines(const QSqlDatabase& main, const Criteria& c, Totals* out)
 {
+    bool done = false;
+    if (store::Error e = countFromIndex(main, c, out, &done); e.failed() || done)
+        return e;
     LineSource src;
     if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
         return e;
