@@ -45,6 +45,8 @@ QString quoteField(const QString& text);
 // plain (by position) are neither guarded nor quoted beyond what RFC 4180 needs: dates, times,
 // counts.
 QString csvRecord(const QStringList& fields, const QList<int>& plain = {});
+// The same, appended to out.
+void appendRecord(QString& out, const QStringList& fields, const QList<int>& plain = {});
 
 // A date as yyyy/mm/dd and a stored time ("hhmm") as hh:mm; empty for none.
 QString csvDate(const QDate& d);
