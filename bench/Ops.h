@@ -39,5 +39,7 @@ void bigList(const QString& root);
 // 1,000,000 when big), each with a full list table; the files are kept under the temporary
 // folder between runs.
 void startupSizes(int runs, bool big);
+// The search and the counts at 1,000,000 lines (Search.cpp).
+void searchOps();
 
 } // namespace bench

@@ -44,6 +44,17 @@ QString holdsCondition(bool server, const QString& word, QVariantList& values)
     return u'(' + parts.join(QStringLiteral(" OR ")) + u')';
 }
 
+// The tokens of words as a server's array value, every element quoted.
+QString arrayOf(const QStringList& words)
+{
+    QStringList parts;
+    for (const QString& w : words)
+        for (QString t : store::textIndexTokens(w))
+            parts << u'"' + t.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\"")) +
+                         u'"';
+    return u'{' + parts.join(u',') + u'}';
+}
+
 } // namespace
 
 void setCommonCount(int n)
@@ -95,13 +106,20 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     QString from = QStringLiteral("FROM 営業日報 l");
     QString plan = QStringLiteral("scan");
     bool indexed = false;
-    if (!words.isEmpty() && !server && store::hasTextIndex(main)) {
-        const QString match = store::textIndexQuery(words);
+    if (!words.isEmpty() && store::hasTextIndex(main)) {
+        // The index's condition: FTS5's query locally, the containment of every token in the
+        // line's characters and pairs on a server.
+        const QString condition =
+            server ? store::serverGramsOf(QStringLiteral("l")) + QStringLiteral(" @> ?::text[]")
+                   : QStringLiteral("f.営業日報検索 MATCH ?");
+        const QVariant match = server ? arrayOf(words) : QVariant(store::textIndexQuery(words));
         bool common = false;
         if (want == Want::First) {
-            store::Statement n(main, QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM 営業日報検索 "
-                                                    "WHERE 営業日報検索 MATCH ? LIMIT %1)")
-                                         .arg(commonCount));
+            store::Statement n(
+                main,
+                QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) x")
+                    .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"), condition)
+                    .arg(commonCount));
             n.bind(match);
             int found = 0;
             if (store::Error e =
@@ -113,15 +131,18 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
         if (common) {
             plan = QStringLiteral("walk");
         } else {
-            // The index's rows, each joined to its line by the key its number holds.
             indexed = true;
             plan = QStringLiteral("index");
-            from = QStringLiteral("FROM 営業日報検索 f CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
-            where << QStringLiteral("f.営業日報検索 MATCH ?") << QStringLiteral("n.番号 = f.rowid >> 42")
-                  << QStringLiteral("l.氏名 = n.氏名")
-                  << QStringLiteral("l.作成日 = date(((f.rowid >> 20) & 4194303) + 0.5)")
-                  << QStringLiteral("l.行番号 = (f.rowid & 1048575)");
+            where << condition;
             values << match;
+            if (!server) {
+                // The index's rows, each joined to its line by the key its number holds.
+                from =
+                    QStringLiteral("FROM 営業日報検索 f CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
+                where << QStringLiteral("n.番号 = f.rowid >> 42") << QStringLiteral("l.氏名 = n.氏名")
+                      << QStringLiteral("l.作成日 = date(((f.rowid >> 20) & 4194303) + 0.5)")
+                      << QStringLiteral("l.行番号 = (f.rowid & 1048575)");
+            }
         }
     }
     // Written over the order's own first part, so that the index in that order serves them.

@@ -2,6 +2,7 @@
 
 #include "store/Db.h"
 #include "store/Schema.h"
+#include "store/TextIndex.h"
 
 #include "store/LibPq.h"
 #include "store/PgDriver.h"
@@ -210,21 +211,22 @@ Error serialise(const QSqlDatabase& db, QStringList keys)
 QStringList serverSchemaStatements()
 {
     const QString t = kText;
-    return {
-        QStringLiteral(
-            "CREATE TABLE 営業日報ヘッダ (作成日 date NOT NULL, 氏名 %1 NOT NULL, 所属 %1, タイトル %1, "
-            "PRIMARY KEY (作成日, 氏名))")
-            .arg(t),
-        QStringLiteral("CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"),
-        QStringLiteral(
-            "CREATE TABLE 営業日報 (作成日 date NOT NULL, 氏名 %1 NOT NULL, 行番号 integer NOT NULL, "
-            "表示日付 date, 日付 date, 時間 %1, 担当 %1, 訪問先 %1, 内容 %1, 備考 %1, "
-            "PRIMARY KEY (作成日, 氏名, 行番号))")
-            .arg(t),
-        QStringLiteral("CREATE TABLE コードマスタ (kcode %1 NOT NULL, code %1 NOT NULL, sname %1, "
-                       "PRIMARY KEY (kcode, code))")
-            .arg(t),
-    };
+    return QStringList{
+               QStringLiteral("CREATE TABLE 営業日報ヘッダ (作成日 date NOT NULL, 氏名 %1 NOT NULL, 所属 %1, "
+                              "タイトル %1, "
+                              "PRIMARY KEY (作成日, 氏名))")
+                   .arg(t),
+               QStringLiteral("CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"),
+               QStringLiteral(
+                   "CREATE TABLE 営業日報 (作成日 date NOT NULL, 氏名 %1 NOT NULL, 行番号 integer NOT NULL, "
+                   "表示日付 date, 日付 date, 時間 %1, 担当 %1, 訪問先 %1, 内容 %1, 備考 %1, "
+                   "PRIMARY KEY (作成日, 氏名, 行番号))")
+                   .arg(t),
+               QStringLiteral("CREATE TABLE コードマスタ (kcode %1 NOT NULL, code %1 NOT NULL, sname %1, "
+                              "PRIMARY KEY (kcode, code))")
+                   .arg(t),
+           } +
+           serverTextIndexStatements();
 }
 
 Error createServerSchema(const QString& conninfo)
@@ -251,9 +253,10 @@ Error createServerSchema(const QString& conninfo)
             if (Error e = forEachRow(have, [&found](Statement& s) { found = s.value(0).toInt(); });
                 e.failed())
                 return e;
-            // A database that holds our tables already is left as it is, like an existing file.
+            // A database that holds our tables already is left as it is, like an existing file,
+            // but for the search index that an older tool did not make.
             if (found == 3)
-                return {};
+                return hasTextIndex(db) ? Error() : makeTextIndex(db);
             if (found > 0)
                 return Error(QStringLiteral(
                     "データベースに一部の表だけがあります。空のデータベースを指定してください。"));

@@ -153,12 +153,42 @@ QStringList textIndexStatements()
     };
 }
 
+QStringList serverTextIndexStatements()
+{
+    // Folded as the program folds (NFKC, then lower case: the program's case folding differs
+    // only for a few letters outside Japanese use), split into characters and neighbouring pairs,
+    // none holding a blank.
+    return {
+        QStringLiteral(
+            "CREATE FUNCTION tesvan_grams(a text, b text, c text, d text) RETURNS text[] LANGUAGE sql "
+            "IMMUTABLE "
+            "PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT g), '{}') FROM (SELECT "
+            "lower(normalize(t, NFKC)) "
+            "AS t FROM unnest(ARRAY[a, b, c, d]) AS u(t) WHERE t IS NOT NULL) f, LATERAL (SELECT substr(f.t, "
+            "i, n) "
+            "AS g FROM generate_series(1, length(f.t)) AS i, (VALUES (1), (2)) AS v(n) WHERE i + n - 1 <= "
+            "length(f.t)) s WHERE g !~ '[[:space:]]' $$"),
+        QStringLiteral("CREATE INDEX 営業日報_検索 ON 営業日報 USING gin (%1)").arg(serverGramsOf(QString())),
+        QStringLiteral("CREATE INDEX 営業日報_日時 ON 営業日報 "
+                       "(coalesce(日付, '-infinity'::date), coalesce(時間, ''), 氏名, 作成日, 行番号)"),
+        QStringLiteral("CREATE INDEX 営業日報_氏名日時 ON 営業日報 "
+                       "(氏名, coalesce(日付, '-infinity'::date), coalesce(時間, ''), 作成日, 行番号)"),
+    };
+}
+
+QString serverGramsOf(const QString& row)
+{
+    const QString p = row.isEmpty() ? QString() : row + u'.';
+    return QStringLiteral("tesvan_grams(%1内容, %1訪問先, %1担当, %1備考)").arg(p);
+}
+
 bool hasTextIndex(const QSqlDatabase& db)
 {
-    if (isServer(db))
-        return false;
-    Statement s(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN (?, ?)"));
-    s.bind(kTextIndex).bind(QStringLiteral("営業日報_氏名日時"));
+    Statement s(db, isServer(db) ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
+                                                  "current_schema() AND indexname IN (?, ?)")
+                                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN (?, ?)"));
+    s.bind(isServer(db) ? QStringLiteral("営業日報_検索") : kTextIndex)
+        .bind(QStringLiteral("営業日報_氏名日時"));
     bool have = false;
     forEachRow(s, [&have](Statement& r) { have = r.value(0).toInt() == 2; });
     return have;
@@ -166,6 +196,12 @@ bool hasTextIndex(const QSqlDatabase& db)
 
 Error makeTextIndex(const QSqlDatabase& db)
 {
+    if (isServer(db)) {
+        for (const QString& sql : serverTextIndexStatements())
+            if (Error e = run(db, sql); e.failed())
+                return e;
+        return {};
+    }
     for (const QString& sql : textIndexStatements())
         if (Error e = run(db, sql); e.failed())
             return e;
@@ -180,13 +216,20 @@ Error makeTextIndex(const QSqlDatabase& db)
 
 Error addTextIndex(const QSqlDatabase& db)
 {
-    if (isServer(db) || hasTextIndex(db))
+    if (hasTextIndex(db))
         return {};
     return inTransaction(db, [&db] { return makeTextIndex(db); });
 }
 
 Error dropTextIndex(const QSqlDatabase& db)
 {
+    if (isServer(db)) {
+        if (Error e = run(
+                db, QStringLiteral("DROP INDEX IF EXISTS 営業日報_検索, 営業日報_日時, 営業日報_氏名日時"));
+            e.failed())
+            return e;
+        return run(db, QStringLiteral("DROP FUNCTION IF EXISTS tesvan_grams"));
+    }
     for (const char* sql :
          {"DROP TRIGGER IF EXISTS 営業日報検索_追加", "DROP TRIGGER IF EXISTS 営業日報検索_削除",
           "DROP TRIGGER IF EXISTS 営業日報検索_変更前", "DROP TRIGGER IF EXISTS 営業日報検索_変更後",

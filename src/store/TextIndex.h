@@ -20,7 +20,16 @@ void registerTextTokenizer();
 // The statements that make the index on a local main file, in order.
 QStringList textIndexStatements();
 
-// Whether the main database db has the index (a file made before it existed has not).
+// The statements that make the index on a server (its schema tool runs them): a function giving
+// the folded characters and pairs of a line's four texts, a GIN index over it, and the same
+// two line orders. One per statement; the function's body holds no semicolon to split on.
+QStringList serverTextIndexStatements();
+
+// The server's expression the GIN index is made over, for the line table named l.
+QString serverGramsOf(const QString& row);
+
+// Whether the main database db has the index (a file made before it existed has not; a server
+// database made by an older schema tool has not).
 bool hasTextIndex(const QSqlDatabase& db);
 
 // Gives a local main file without the index the index, in one transaction that changes nothing

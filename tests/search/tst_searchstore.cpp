@@ -184,13 +184,8 @@ class TestSearchStore : public QObject {
     }
 
     // The ways a search can read, each tried in turn: the index and its sorting, the walk in
-    // order (every keyword taken as common), and a file without the index. A server reads its
-    // own way only.
-    QStringList modes() const
-    {
-        return store::isServer(m_main) ? QStringList{u"server"_s}
-                                       : QStringList{u"index"_s, u"walk"_s, u"no index"_s};
-    }
+    // order (every keyword taken as common), and a file or server database without the index.
+    QStringList modes() const { return QStringList{u"index"_s, u"walk"_s, u"no index"_s}; }
     void enter(const QString& mode)
     {
         search::setCommonCount(mode == u"walk"_s ? 1 : 2000);
@@ -308,9 +303,9 @@ class TestSearchStore : public QObject {
             search::LineSource src;
             QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
             const bool words = !search::keywordsOf(c).isEmpty();
-            QCOMPARE(src.plan, !words || mode == u"no index"_s || mode == u"server"_s ? u"scan"_s
-                               : mode == u"walk"_s && !expected.isEmpty()             ? u"walk"_s
-                                                                                      : u"index"_s);
+            QCOMPARE(src.plan, !words || mode == u"no index"_s            ? u"scan"_s
+                               : mode == u"walk"_s && !expected.isEmpty() ? u"walk"_s
+                                                                          : u"index"_s);
         }
         // A line found holds what was stored.
         QList<Hit> hits;
