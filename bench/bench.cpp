@@ -454,10 +454,10 @@ int main(int argc, char** argv)
     reportOps(dir.path() + QStringLiteral("/reports"));
     if (!skipped("100,000"))
         bigList(dir.path() + QStringLiteral("/list"));
-    outputOps(dir.path() + QStringLiteral("/output"));
     if (g_only.empty() || g_only.find("search") != std::string::npos ||
         g_only.find("count") != std::string::npos)
         searchOps();
+    outputOps(dir.path() + QStringLiteral("/output"));
     printTable();
     return 0;
 }

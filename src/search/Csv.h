@@ -23,8 +23,8 @@ struct CsvFailure {
     bool ok() const { return error.ok(); }
 };
 
-// Every line of the result of c (paged through findLines, in its order), with the columns
-// 日付, 時間, 氏名, 訪問先, 担当, 内容, 備考, into path.
+// Every line of the result of c, in findLines' order (read in one statement, so one state of
+// the file), with the columns 日付, 時間, 氏名, 訪問先, 担当, 内容, 備考, into path.
 CsvFailure writeLinesCsv(const QSqlDatabase& main, const Criteria& c, const QString& path, CsvEncoding enc);
 
 // A count table: the header row, then rows, as given.
@@ -33,8 +33,9 @@ CsvFailure writeTableCsv(const QString& path, const QStringList& header, const Q
 
 // The pure pieces, for the writers above and their tests.
 
-// A text a spreadsheet would take as a formula (it begins with =, +, -, @, a tab or a CR)
-// gets a leading single quote, so the cell shows it as typed; any other text is returned as is.
+// A text a spreadsheet would take as a formula (it begins with =, +, -, @, a tab or a CR, or
+// the full-width ＝ ＋ － ＠ a Japanese spreadsheet reads alike) gets a leading single quote,
+// so the cell shows it as text; a plain signed number (-5, +1.25) and any other text stay.
 QString guardFormula(const QString& text);
 
 // One field as RFC 4180 writes it: quoted (quotes doubled) when it holds a comma, a quote,
@@ -45,13 +46,17 @@ QString quoteField(const QString& text);
 // plain (by position) are neither guarded nor quoted beyond what RFC 4180 needs: dates, times,
 // counts.
 QString csvRecord(const QStringList& fields, const QList<int>& plain = {});
+// The same, appended to out.
+void appendRecord(QString& out, const QStringList& fields, const QList<int>& plain = {});
 
 // A date as yyyy/mm/dd and a stored time ("hhmm") as hh:mm; empty for none.
 QString csvDate(const QDate& d);
 QString csvTime(const QString& hhmm);
 
-// The encoder: text in enc. For cp932, *bad is set to the first character (a whole surrogate
-// pair) it cannot hold and an empty array is returned; bad stays empty otherwise.
+// The encoder: text in enc. cp932 is Windows-31J with the NEC and IBM extensions; the JIS
+// forms of 〜 ‖ − ¢ £ ¬ — are written as the cp932 characters Windows shows for them. For a
+// character cp932 cannot hold, *bad is set to it (a whole surrogate pair) and an empty array
+// is returned; bad stays empty otherwise.
 QByteArray encodeCsv(const QString& text, CsvEncoding enc, QString* bad);
 
 // The bytes a file in enc begins with (the byte-order mark for UTF-8, nothing for cp932).

@@ -37,6 +37,7 @@ class CsvFile {
     QSaveFile m_file;
     CsvEncoding m_enc;
     QByteArray m_buffer;
+    QString m_text; // the record being encoded, its room kept
     qint64 m_records = 0;
     CsvFailure m_failure;
 };

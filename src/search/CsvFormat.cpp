@@ -149,33 +149,45 @@ QString guardFormula(const QString& text)
 
 QString quoteField(const QString& text)
 {
-    for (const QChar c : text) {
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
-            QString q = text;
-            q.replace(u'"', QStringLiteral("\"\""));
-            return u'"' + q + u'"';
+    // A field alone is a record of one without its line end.
+    QString out;
+    appendRecord(out, {text}, {0});
+    out.chop(2);
+    return out;
+}
+
+void appendRecord(QString& out, const QStringList& fields, const QList<int>& plain)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += u',';
+        const QString& f = fields.at(i);
+        const QString g = plain.contains(int(i)) ? f : guardFormula(f);
+        // A guarded text is quoted, so that its quote stays inside the field for every reader.
+        bool quote = g.size() != f.size();
+        for (qsizetype k = 0; k < f.size() && !quote; ++k) {
+            const char16_t c = f.at(k).unicode();
+            quote = c == u',' || c == u'"' || c == u'\r' || c == u'\n';
         }
+        if (!quote) {
+            out += f;
+            continue;
+        }
+        out += u'"';
+        for (const QChar c : g) {
+            if (c == u'"')
+                out += u'"';
+            out += c;
+        }
+        out += u'"';
     }
-    return text;
+    out += QStringLiteral("\r\n");
 }
 
 QString csvRecord(const QStringList& fields, const QList<int>& plain)
 {
     QString out;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += u',';
-        const QString& f = fields.at(i);
-        if (plain.contains(int(i))) {
-            out += quoteField(f);
-            continue;
-        }
-        const QString g = guardFormula(f);
-        // A guarded text is quoted, so that the quote stays inside the field for every reader.
-        out += g.size() != f.size() ? u'"' + QString(g).replace(u'"', QStringLiteral("\"\"")) + u'"'
-                                    : quoteField(f);
-    }
-    out += QStringLiteral("\r\n");
+    appendRecord(out, fields, plain);
     return out;
 }
 
@@ -242,8 +254,20 @@ bool CsvFile::add(const QStringList& fields, const QList<int>& plain)
 {
     if (!m_failure.ok() || !m_file.isOpen())
         return false;
+    m_text.clear();
+    appendRecord(m_text, fields, plain);
+    if (m_enc == CsvEncoding::Utf8Bom) {
+        // Straight into the buffer: no array per record.
+        const qsizetype at = m_buffer.size();
+        m_buffer.resize(at + m_text.size() * 3);
+        QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        char* end = utf8.appendToBuffer(m_buffer.data() + at, m_text);
+        m_buffer.truncate(end - m_buffer.constData());
+        ++m_records;
+        return m_buffer.size() < kChunk || flush();
+    }
     QString bad;
-    const QByteArray bytes = encodeCsv(csvRecord(fields, plain), m_enc, &bad);
+    const QByteArray bytes = encodeCsv(m_text, m_enc, &bad);
     if (!bad.isEmpty()) {
         m_failure.error = store::Error(QStringLiteral("「%1」はShift_JISで書けない文字です。").arg(bad));
         m_failure.line = m_records;
