@@ -32,6 +32,8 @@ struct Env {
 };
 
 void listAndCodeOps(Env& e);
+// The search's CSV of 100,000 lines and PDF of 100 reports, on a data folder of their own.
+void outputOps(const QString& root);
 void bigList(const QString& root);
 // Start-up on the initial files and on main files of 10,000 and 100,000 reports (and
 // 1,000,000 when big), each with a full list table; the files are kept under the temporary

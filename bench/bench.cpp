@@ -471,6 +471,7 @@ int main(int argc, char** argv)
     if (g_only.empty() || g_only.find("search") != std::string::npos ||
         g_only.find("count") != std::string::npos)
         searchOps();
+    outputOps(dir.path() + QStringLiteral("/output"));
     printTable();
     return 0;
 }

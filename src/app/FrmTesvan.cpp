@@ -17,6 +17,7 @@
 #include "ui/Notices.h"
 #include "msg/Msg.h"
 #include "report/ReportTab.h"
+#include "search/SearchWindow.h"
 #include "store/Db.h"
 
 #include "app/StartupMessages.h"
@@ -30,6 +31,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPointer>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -70,7 +72,12 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
                 m_list->showRegistered(date, name, dept, title);
                 // Names the report taught the code master are offered on its next lines.
                 refreshPickLists();
+                if (m_search)
+                    m_search->refresh();
             });
+    // Ctrl+F finds reports from every tab; the grids and date inputs leave it to the window.
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] { showSearch(); });
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen; the tabs
     // lay themselves out down to 800x560, below which controls would be cut.
@@ -228,10 +235,24 @@ void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString
     watcher->setFuture(check);
 }
 
-void FrmTesvan::openReport(const QString& name, const QString& yyyymmdd)
+void FrmTesvan::openReport(const QString& name, const QString& yyyymmdd, int lineNo)
 {
     SSTab1->setCurrentIndex(0);
-    m_report->openReport(name, yyyymmdd);
+    m_report->openReport(name, yyyymmdd, lineNo);
+}
+
+search::SearchWindow* FrmTesvan::searchWindow() const
+{
+    return m_search;
+}
+
+void FrmTesvan::showSearch()
+{
+    if (!m_search) {
+        m_search = new search::SearchWindow(this, this);
+        m_search->setNames(m_names);
+    }
+    m_search->showAndFocus();
 }
 
 void FrmTesvan::showHint(const QString& ctlName)
@@ -281,6 +302,8 @@ void FrmTesvan::Data初期化()
     // No listed report and no offered name is left.
     m_list->dropAllRows();
     refreshPickLists();
+    if (m_search)
+        m_search->refresh();
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"),
                  QStringLiteral("すべてのデータを初期化しました"));
 }
@@ -315,6 +338,9 @@ void FrmTesvan::SetComb()
     const codes::PickLists lists = m_pickLists.load(MainDb(), WorkDb());
     m_report->setPickLists(lists.所属, lists.氏名, lists.tablesChanged);
     m_list->setPickLists(lists.氏名);
+    m_names = lists.氏名;
+    if (m_search)
+        m_search->setNames(m_names);
     if (lists.error.failed())
         app::tellFailure(QStringLiteral("選択リストを作成"), lists.error);
 }

@@ -16,6 +16,9 @@ class ReportTab;
 class ListTab;
 class CodeTab;
 class Hint;
+namespace search {
+class SearchWindow;
+}
 
 // The main window: owns both database connections from load to unload and wires the tabs.
 class FrmTesvan : public QWidget, public TabContext {
@@ -51,7 +54,8 @@ class FrmTesvan : public QWidget, public TabContext {
     QSqlDatabase mainDb() const override { return MainDb(); }
     QSqlDatabase workDb() const override { return WorkDb(); }
     void rebuildPickLists() override { SetComb(); }
-    void openReport(const QString& name, const QString& yyyymmdd) override;
+    void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) override;
+    void showSearch() override;
     void showHint(const QString& ctlName) override;
     QWidget* mainWindow() override { return this; }
     const app::DataPaths& paths() const { return m_paths; }
@@ -60,6 +64,8 @@ class FrmTesvan : public QWidget, public TabContext {
     ReportTab* reportTab() const { return m_report; }
     ListTab* listTab() const { return m_list; }
     CodeTab* codeTab() const { return m_codes; }
+    // The search window once it was opened, else null.
+    search::SearchWindow* searchWindow() const;
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -81,5 +87,7 @@ class FrmTesvan : public QWidget, public TabContext {
     CodeTab* m_codes = nullptr;
     codes::PickListReader m_pickLists;
     QList<std::pair<QString, QString>> m_dueChecks;
-    QPointer<Hint> m_hint; // made on the first hint button click, then reused
+    QPointer<Hint> m_hint;                   // made on the first hint button click, then reused
+    QPointer<search::SearchWindow> m_search; // made on the first Ctrl+F or 検索, then reused
+    QStringList m_names;                     // the code master's 氏名, for the search window
 };

@@ -22,12 +22,17 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     cmb氏名選択->setMinimumWidth(200);
     cmd一覧読込 =
         makeButton(QStringLiteral("cmd一覧読込"), QStringLiteral("読込"), this, QStringLiteral("一覧を読込"));
+    // Every report's lines, not one person's headers: the search window (Ctrl+F everywhere).
+    cmd検索 = makeButton(QStringLiteral("cmd検索"), QStringLiteral("検索"), this,
+                         QStringLiteral("すべての日報の行を、期間・氏名・キーワードで検索します (Ctrl+F)"));
+    connect(cmd検索, &QPushButton::clicked, this, [this] { m_context->showSearch(); });
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
     connect(cmdHint2, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint2->objectName()); });
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabel(QStringLiteral("氏　名"), this));
     top->addWidget(cmb氏名選択);
     top->addWidget(cmd一覧読込);
+    top->addWidget(cmd検索);
     top->addStretch(1);
     top->addWidget(cmdHint2);
 

@@ -46,6 +46,7 @@ class ListTab : public QWidget {
     CommandButton* cmd一覧読込 = nullptr;
     CommandButton* cmd選択 = nullptr;
     CommandButton* cmdHint2 = nullptr;
+    CommandButton* cmd検索 = nullptr;
 
   protected:
     void showEvent(QShowEvent* e) override;

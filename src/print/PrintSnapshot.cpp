@@ -1,5 +1,6 @@
 #include "print/PrintSnapshot.h"
 
+#include "store/Dates.h"
 #include "store/Db.h"
 #include "store/ReportLines.h"
 #include "store/Schema.h"
@@ -53,6 +54,32 @@ store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
     if (e.ok())
         out = lines;
     return e;
+}
+
+store::Error storedSnapshot(const QSqlDatabase& main, const QDate& created, const QString& name,
+                            StoredReport& out)
+{
+    QList<store::Row> head;
+    if (store::Error e =
+            store::readRows(main,
+                            QStringLiteral("SELECT 所属, タイトル FROM %1 WHERE 作成日 = ? AND 氏名 = ?")
+                                .arg(store::tbl::営業日報ヘッダ),
+                            {store::dateValue(created), name}, head);
+        e.failed())
+        return e;
+    store::ReportLines report;
+    if (store::Error e = store::readStoredReportLines(main, created, name, report); e.failed())
+        return e;
+    StoredReport r;
+    r.found = !head.isEmpty() || !report.lines.isEmpty();
+    const store::Row h = head.value(0, store::Row(2));
+    r.header = headerValues(h[1].toString(), created, h[0].toString(), name);
+    int number = 1;
+    for (const store::Row& l : report.lines)
+        r.lines << PrintLine{number++,        l[store::L日付], l[store::L時間], l[store::L訪問先],
+                             l[store::L担当], l[store::L内容], l[store::L備考]};
+    out = r;
+    return {};
 }
 
 QString suggestedPdfName(const HeaderValues& h)

@@ -38,6 +38,18 @@ struct PrintLine {
 // transaction. On failure the print table stays as it was and out is left untouched.
 store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out);
 
+// The print of a report stored in the main database: its header values (作成日 and 氏名 from
+// the key, 所属 and タイトル as stored, empty without a header row) and its lines by the rule
+// of readReportLines, numbered 1, 2, 3... as takeSnapshot numbers them. found is false when
+// neither a header nor a line is stored under the key. On failure out and lines are untouched.
+struct StoredReport {
+    HeaderValues header;
+    QList<PrintLine> lines;
+    bool found = false;
+};
+store::Error storedSnapshot(const QSqlDatabase& main, const QDate& created, const QString& name,
+                            StoredReport& out);
+
 // The file name offered when the report is saved as PDF: 営業日報_yyyymmdd_氏名.pdf, leaving out
 // an empty part and any character a file name cannot hold.
 QString suggestedPdfName(const HeaderValues& h);

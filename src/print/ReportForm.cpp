@@ -193,11 +193,27 @@ void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, co
 store::Error rpt営業日報::render(QPagedPaintDevice& device) const
 {
     QPainter p;
+    if (store::Error e = beginTwips(p, device); e.failed())
+        return e;
+    if (store::Error e = paintPages(p, device); e.failed())
+        return e;
+    if (!p.end())
+        return store::Error(QStringLiteral("印刷を終えられません。"));
+    return {};
+}
+
+store::Error rpt営業日報::beginTwips(QPainter& p, QPagedPaintDevice& device)
+{
     if (!p.begin(&device))
         return store::Error(QStringLiteral("印刷を始められません。"));
     p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     // From here on the painter's unit is the twip.
     p.scale(device.logicalDpiX() / 1440.0, device.logicalDpiY() / 1440.0);
+    return {};
+}
+
+store::Error rpt営業日報::paintPages(QPainter& p, QPagedPaintDevice& device) const
+{
     const int per = linesPerPage(device);
     const int pages = pageCount(device);
     const QStringList head = PageHeader_Format();
@@ -211,10 +227,8 @@ store::Error rpt営業日報::render(QPagedPaintDevice& device) const
     int page = 0;
     bool first = true;
     do {
-        if (!first && !device.newPage()) {
-            p.end();
+        if (!first && !device.newPage())
             return store::Error(QStringLiteral("次のページを始められません。"));
-        }
         first = false;
         paintItems(p, pageHeaderItems(), head, 0);
         p.setFont(numberFont);
@@ -229,8 +243,6 @@ store::Error rpt営業日報::render(QPagedPaintDevice& device) const
             top += kDetailHeight;
         }
     } while (next < m_lines.size());
-    if (!p.end())
-        return store::Error(QStringLiteral("印刷を終えられません。"));
     return {};
 }
 

@@ -78,6 +78,11 @@ class rpt営業日報 {
 
     // Paints every page on device (already set up); the reason when painting cannot start.
     store::Error render(QPagedPaintDevice& device) const;
+    // For several reports on one device: begins p on device (already set up) with the twip as
+    // its unit; then each report paints its pages, the first on the device's current page,
+    // which must be blank (after the first report, device.newPage()).
+    static store::Error beginTwips(QPainter& p, QPagedPaintDevice& device);
+    store::Error paintPages(QPainter& p, QPagedPaintDevice& device) const;
     // The same pages into a PDF file at path, replaced whole or left as it was.
     store::Error writePdf(const QString& path) const;
 

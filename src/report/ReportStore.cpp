@@ -179,6 +179,21 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
     return r;
 }
 
+store::Error rowOfLine(const QSqlDatabase& main, const QDate& date, const QString& name, int lineNo, int* row)
+{
+    *row = -1;
+    QList<store::Row> r;
+    const store::Error e = store::readRows(
+        main,
+        QStringLiteral(
+            "SELECT sum(CASE WHEN 行番号 < ? THEN 1 ELSE 0 END), sum(CASE WHEN 行番号 = ? THEN 1 ELSE 0 END) "
+            "FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
+        {lineNo, lineNo, store::dateValue(date), name}, r);
+    if (e.ok() && !r.isEmpty() && r[0][1].toInt() > 0)
+        *row = r[0][0].toInt();
+    return e;
+}
+
 store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h,
                             Registered* done)
 {

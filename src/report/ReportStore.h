@@ -45,6 +45,11 @@ struct ReadResult {
 ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const QDate& date,
                       const QString& name);
 
+// The grid row (from 0) that readReport puts the stored line lineNo of (date, name) into: the
+// number of the report's lines before it. -1 when no such line is stored.
+store::Error rowOfLine(const QSqlDatabase& main, const QDate& date, const QString& name, int lineNo,
+                       int* row);
+
 struct Registered {
     int lines = 0;          // lines stored
     QList<int> withoutText; // 行番号 of grid rows with something typed but no 内容, not stored

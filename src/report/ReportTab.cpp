@@ -127,7 +127,7 @@ void ReportTab::setPickLists(const QStringList& departments, const QStringList& 
     m_pickSourcesRead = refreshSource(dat備考) && refreshSource(dat訪問先);
 }
 
-void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
+void ReportTab::openReport(const QString& name, const QString& yyyymmdd, int lineNo)
 {
     // A report the grid cannot hold is not opened: the header keeps the key of what is shown,
     // so that 登録 cannot put the lines on screen over the long report.
@@ -139,7 +139,20 @@ void ReportTab::openReport(const QString& name, const QString& yyyymmdd)
     if (m_readRefused) {
         cmb氏名->setEditText(shownName);
         Dt日付->setDate(shownDate);
+        return;
     }
+    if (lineNo <= 0)
+        return;
+    // A found line is shown where its text is.
+    int row = -1;
+    if (const store::Error e = report::rowOfLine(m_context->mainDb(), Dt日付->date(), name, lineNo, &row);
+        e.failed())
+        app::tellFailure(QStringLiteral("日報の行を表示"), e);
+    if (row >= 0) {
+        Grid日報->setRow(row);
+        Grid日報->setCol(ColText);
+    }
+    Grid日報->setFocus();
 }
 
 void ReportTab::refreshLines()

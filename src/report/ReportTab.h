@@ -37,8 +37,9 @@ class ReportTab : public QWidget {
     // The name and department lists, rebuilt from the code master.
     // The grid's pick lists re-read their work tables when those changed, and the first time.
     void setPickLists(const QStringList& departments, const QStringList& names, bool tablesChanged);
-    // The list's 選択: the name and the eight-digit date put in, then the report read.
-    void openReport(const QString& name, const QString& yyyymmdd);
+    // The list's 選択: the name and the eight-digit date put in, then the report read; the
+    // stored line lineNo, when given, becomes the current row.
+    void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0);
 
     void Clear日報リスト();
     void Clear日報();

@@ -1,5 +1,6 @@
 #include "store/ReportLines.h"
 
+#include "store/Dates.h"
 #include "store/Schema.h"
 
 namespace store {
@@ -10,15 +11,8 @@ const QStringList& reportLineFields()
     return fields;
 }
 
-Error readReportLines(const QSqlDatabase& work, ReportLines& out)
+ReportLines reportLinesOf(QList<Row> rows)
 {
-    QList<Row> rows;
-    if (Error e = readRows(work,
-                           QStringLiteral("SELECT 行番号, %1 FROM %2 ORDER BY 行番号")
-                               .arg(reportLineFields().join(QStringLiteral(", ")), tbl::w営業日報),
-                           {}, rows);
-        e.failed())
-        return e;
     ReportLines r;
     QVariant lastDate;
     for (Row& row : rows) {
@@ -37,7 +31,34 @@ Error readReportLines(const QSqlDatabase& work, ReportLines& out)
             lastDate = row[L日付];
         r.lines << row;
     }
-    out = r;
+    return r;
+}
+
+Error readReportLines(const QSqlDatabase& work, ReportLines& out)
+{
+    QList<Row> rows;
+    if (Error e = readRows(work,
+                           QStringLiteral("SELECT 行番号, %1 FROM %2 ORDER BY 行番号")
+                               .arg(reportLineFields().join(QStringLiteral(", ")), tbl::w営業日報),
+                           {}, rows);
+        e.failed())
+        return e;
+    out = reportLinesOf(std::move(rows));
+    return {};
+}
+
+Error readStoredReportLines(const QSqlDatabase& main, const QDate& date, const QString& name,
+                            ReportLines& out)
+{
+    QList<Row> rows;
+    if (Error e = readRows(main,
+                           QStringLiteral("SELECT 行番号, %1 FROM %2 WHERE 作成日 = ? AND 氏名 = ? "
+                                          "ORDER BY 行番号")
+                               .arg(reportLineFields().join(QStringLiteral(", ")), tbl::営業日報),
+                           {dateValue(date), name}, rows);
+        e.failed())
+        return e;
+    out = reportLinesOf(std::move(rows));
     return {};
 }
 

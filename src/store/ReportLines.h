@@ -1,8 +1,9 @@
 #pragma once
 // Which rows of the entry grid's work table make up a report: registering stores them and
-// printing prints them, so both ask here.
+// printing prints them, so both ask here. A stored report is printed by the same rule.
 #include "store/Rows.h"
 
+#include <QDate>
 #include <QList>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -22,5 +23,14 @@ struct ReportLines {
 // the 日付 of the nearest earlier line that had one (a row without 内容 passes none on).
 // A read that stops part-way is a failure; out is then left as it was.
 Error readReportLines(const QSqlDatabase& work, ReportLines& out);
+
+// The same rule over the lines stored in the main database for the report (date, name), in
+// their 行番号 order: what 登録 stored comes back as it was; lines another program stored
+// without 内容 or 日付 are treated as the grid's rows would be.
+Error readStoredReportLines(const QSqlDatabase& main, const QDate& date, const QString& name,
+                            ReportLines& out);
+
+// The rule itself: rows hold 行番号 and then the values of reportLineFields(), in 行番号 order.
+ReportLines reportLinesOf(QList<Row> rows);
 
 } // namespace store

@@ -13,8 +13,11 @@ class TabContext {
     virtual QSqlDatabase workDb() const = 0;
     // Rebuilds every pick list of every tab from the code master.
     virtual void rebuildPickLists() = 0;
-    // Shows the entry tab with the report of name and date (eight digits "yyyymmdd") read in.
-    virtual void openReport(const QString& name, const QString& yyyymmdd) = 0;
+    // Shows the entry tab with the report of name and date (eight digits "yyyymmdd") read in,
+    // and the stored line lineNo (its 行番号) current when given.
+    virtual void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) = 0;
+    // Opens the search window, or brings it forward with its keywords ready to type.
+    virtual void showSearch() = 0;
     // Opens the hint window for the hint button named ctlName.
     virtual void showHint(const QString& ctlName) = 0;
     // The main window, as the parent of windows a tab opens.

@@ -151,6 +151,11 @@ void TstMsg::catalogue_data()
         "。",
         false, E, false, 0x30);
     row("その他", "お知らせ", "お知らせ", "%S", false, I, false, 0x40);
+    row("その他", "文字コード", "書き出し注意",
+        "%S に Shift_JIS で書けない文字があるため、書き出しませんでした。UTF-8 (BOM付き) で書き出しますか",
+        true, Q, false, 0x24);
+    row("その他", "検索日報なし", "キーチェック", "%S の日報は登録されていません。検索し直しました。", false,
+        I, false, 0x40);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.

@@ -1,0 +1,61 @@
+#pragma once
+// The 集計 page of the search window: the current result counted per 訪問先 or per 氏名 and
+// week or month, as a table and as a bar chart. Clicking a row or a bar narrows the search.
+#include "search/SearchStore.h"
+
+#include <QDate>
+#include <QWidget>
+
+class QChartView;
+class QComboBox;
+class QLabel;
+class QTableWidget;
+
+namespace search {
+
+class CountsPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CountsPage(QWidget* parent = nullptr);
+
+    enum class View { Places = 0, Names = 1 };
+    View view() const;
+    void setView(View v);
+    Period period() const;
+
+    // The counts of what c finds, for the chosen view; on failure the page is empty.
+    store::Error load(const QSqlDatabase& main, const Criteria& c);
+    void clear();
+
+    // The table as shown, for the CSV.
+    QStringList header() const;
+    QList<QStringList> rows() const;
+    // A name for the table's file: "訪問先別", "氏名別_月", "氏名別_週".
+    QString tableName() const;
+
+    // The period a row of the per-氏名 table stands for.
+    static QDate periodEnd(const QDate& start, Period p);
+    static QString periodText(const QDate& start, Period p);
+
+    QComboBox* cmb集計 = nullptr;
+    QComboBox* cmb集計単位 = nullptr;
+    QTableWidget* Grid集計 = nullptr;
+    QChartView* Chart集計 = nullptr;
+
+  signals:
+    // The view or the period was changed: the window loads the page again.
+    void choiceChanged();
+    void placePicked(const QString& place);
+    void namePicked(const QString& name, const QDate& from, const QDate& to);
+
+  private:
+    void showPlaces(const QList<PlaceCount>& counts);
+    void showNames(const QList<NameCount>& counts);
+    void pickRow(int row);
+
+    QLabel* m_unitLabel = nullptr;
+    QList<PlaceCount> m_places;
+    QList<NameCount> m_names;
+};
+
+} // namespace search
