@@ -283,9 +283,10 @@ void TstBatchPdf::cancel()
 
 void TstBatchPdf::dialogCancel()
 {
-    // Enough reports that the dialog shows itself.
+    // Enough reports that the dialog shows itself however fast this machine is: it shows once
+    // the work is estimated to take 400 ms.
     QList<ReportKey> keys;
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         storeLines(QDate(2026, 6, 1).addDays(i), u"佐藤"_s, 10);
         keys << ReportKey{QDate(2026, 6, 1).addDays(i), u"佐藤"_s};
     }
