@@ -103,11 +103,6 @@ std::function<void()> indexCount(Raw& raw, const search::Criteria& c)
     };
 }
 
-struct Ask {
-    std::string what;
-    search::Criteria c;
-};
-
 } // namespace
 
 void searchOps()
@@ -139,34 +134,8 @@ void searchOps()
                      "migration %.1f s\n",
                      lines, text, orders, migrationMs / 1e3);
     }
-    const auto crit = [](const QString& from, const QString& to, const QString& name, const QString& words) {
-        search::Criteria c;
-        c.from = QDate::fromString(from, Qt::ISODate);
-        c.to = QDate::fromString(to, Qt::ISODate);
-        c.name = name;
-        c.keywords = words;
-        return c;
-    };
-    const QString month0 = QString::fromStdString(dateText(400)),
-                  month1 = QDate::fromString(month0, Qt::ISODate).addDays(30).toString(Qt::ISODate);
-    const QString person = QString::fromStdString(personName(7));
-    const std::vector<Ask> asks = {
-        {"keyword 1 char, common (株)", crit({}, {}, {}, QStringLiteral("株"))},
-        {"keyword 1 char, rare (鮭)", crit({}, {}, {}, QStringLiteral("鮭"))},
-        {"keyword 2 chars, common (見積)", crit({}, {}, {}, QStringLiteral("見積"))},
-        {"keyword 2 chars, rare (特許)", crit({}, {}, {}, QStringLiteral("特許"))},
-        {"keyword 4 chars, common (価格交渉)", crit({}, {}, {}, QStringLiteral("価格交渉"))},
-        {"keyword 4 chars, rare (防災訓練)", crit({}, {}, {}, QStringLiteral("防災訓練"))},
-        {"keyword 4 chars, near the plans' meeting (佐藤社長)", crit({}, {}, {}, QStringLiteral("佐藤社長"))},
-        {"keyword 5 chars, near the plans' meeting (コスモ水産)",
-         crit({}, {}, {}, QStringLiteral("コスモ水産"))},
-        {"keyword ASCII, folded (ＡＢ-1)", crit({}, {}, {}, QStringLiteral("ＡＢ-1"))},
-        {"name (社員7)", crit({}, {}, person, {})},
-        {"period (a month)", crit(month0, month1, {}, {})},
-        {"name, period and keyword (見積)", crit(month0, month1, person, QStringLiteral("見積"))},
-        {"name, period and rare keyword (特許)", crit(month0, month1, person, QStringLiteral("特許"))},
-    };
-    for (const Ask& a : asks) {
+    const std::vector<SearchAsk> asks = searchAsks(false);
+    for (const SearchAsk& a : asks) {
         // The floor runs the statement the store chose, without choosing it.
         search::LineSource src;
         check("plan", search::linesOf(main, a.c, nullptr, search::Want::First, &src));
@@ -203,11 +172,7 @@ void searchOps()
             std::fprintf(stderr, "    (found nothing)\n");
     }
     // The counts, over a keyword's lines and over a month.
-    const std::vector<Ask> counted = {
-        {"見積", crit({}, {}, {}, QStringLiteral("見積"))},
-        {"a month", crit(month0, month1, {}, {})},
-    };
-    for (const Ask& a : counted) {
+    for (const SearchAsk& a : searchAsks(true)) {
         search::LineSource src;
         check("plan", search::linesOf(main, a.c, nullptr, search::Want::All, &src));
         const auto bindAll = [&](sqlite3_stmt* s) {

@@ -3,6 +3,7 @@
 // person met, what was done and a note now and then, with full-width letters and digits in
 // model numbers. Common words (株, 見積, 価格交渉) and rare ones (鮭, 特許, 防災訓練) both occur.
 #include "Floor.h"
+#include "search/SearchStore.h"
 
 #include <string>
 #include <vector>
@@ -138,6 +139,51 @@ inline void insertSearchReports(Raw& main)
         }
     }
     main.exec("COMMIT");
+}
+
+// What the search rows ask, on a file and on the server alike.
+struct SearchAsk {
+    std::string what;
+    search::Criteria c;
+    bool fileOnly = false; // a row the server table leaves out
+};
+
+inline search::Criteria searchCriteria(const QString& from, const QString& to, const QString& name,
+                                       const QString& words)
+{
+    search::Criteria c;
+    c.from = QDate::fromString(from, Qt::ISODate);
+    c.to = QDate::fromString(to, Qt::ISODate);
+    c.name = name;
+    c.keywords = words;
+    return c;
+}
+
+// The first screen's rows (all == false) or the counts' rows (all == true).
+inline std::vector<SearchAsk> searchAsks(bool all)
+{
+    const QString month0 = QString::fromStdString(dateText(400)),
+                  month1 = QDate::fromString(month0, Qt::ISODate).addDays(30).toString(Qt::ISODate);
+    const QString person = QString::fromStdString(personName(7));
+    const auto word = [](const char* w) { return searchCriteria({}, {}, {}, QString::fromUtf8(w)); };
+    if (all)
+        return {{"見積", word("見積")}, {"a month", searchCriteria(month0, month1, {}, {})}};
+    return {
+        {"keyword 1 char, common (株)", word("株")},
+        {"keyword 1 char, rare (鮭)", word("鮭")},
+        {"keyword 2 chars, common (見積)", word("見積")},
+        {"keyword 2 chars, rare (特許)", word("特許")},
+        {"keyword 4 chars, common (価格交渉)", word("価格交渉")},
+        {"keyword 4 chars, rare (防災訓練)", word("防災訓練")},
+        {"keyword 4 chars, near the plans' meeting (佐藤社長)", word("佐藤社長")},
+        {"keyword 5 chars, near the plans' meeting (コスモ水産)", word("コスモ水産")},
+        {"keyword ASCII, folded (ＡＢ-1)", word("ＡＢ-1"), true},
+        {"name (社員7)", searchCriteria({}, {}, person, {})},
+        {"period (a month)", searchCriteria(month0, month1, {}, {})},
+        {"name, period and keyword (見積)", searchCriteria(month0, month1, person, QStringLiteral("見積"))},
+        {"name, period and rare keyword (特許)",
+         searchCriteria(month0, month1, person, QStringLiteral("特許"))},
+    };
 }
 
 } // namespace bench

@@ -16,20 +16,6 @@
 
 namespace {
 
-double medianOf(const std::function<bool()>& work, int runs)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!work())
-            return -1;
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 bool good(PGresult* r, int* rows = nullptr)
 {
     const ExecStatusType s = PQresultStatus(r);
@@ -145,34 +131,12 @@ int searchRows(const QSqlDatabase& main, PGconn* c, int runs)
                         atof(PQgetvalue(r, 0, 2)) / 1048576);
         PQclear(r);
     }
-    const auto crit = [](const QString& from, const QString& to, const QString& name, const QString& words) {
-        search::Criteria k;
-        k.from = QDate::fromString(from, Qt::ISODate);
-        k.to = QDate::fromString(to, Qt::ISODate);
-        k.name = name;
-        k.keywords = words;
-        return k;
-    };
-    const QString month0 = QString::fromStdString(dateText(400)),
-                  month1 = QDate::fromString(month0, Qt::ISODate).addDays(30).toString(Qt::ISODate);
-    const QString person = QString::fromStdString(personName(7));
-    const std::vector<std::pair<const char*, search::Criteria>> asks = {
-        {"keyword 1 char, common (株)", crit({}, {}, {}, QStringLiteral("株"))},
-        {"keyword 1 char, rare (鮭)", crit({}, {}, {}, QStringLiteral("鮭"))},
-        {"keyword 2 chars, common (見積)", crit({}, {}, {}, QStringLiteral("見積"))},
-        {"keyword 2 chars, rare (特許)", crit({}, {}, {}, QStringLiteral("特許"))},
-        {"keyword 4 chars, common (価格交渉)", crit({}, {}, {}, QStringLiteral("価格交渉"))},
-        {"keyword 4 chars, rare (防災訓練)", crit({}, {}, {}, QStringLiteral("防災訓練"))},
-        {"keyword 4 chars, near the plans' meeting (佐藤社長)", crit({}, {}, {}, QStringLiteral("佐藤社長"))},
-        {"keyword 5 chars, near the plans' meeting (コスモ水産)",
-         crit({}, {}, {}, QStringLiteral("コスモ水産"))},
-        {"name (社員7)", crit({}, {}, person, {})},
-        {"period (a month)", crit(month0, month1, {}, {})},
-        {"name, period and keyword (見積)", crit(month0, month1, person, QStringLiteral("見積"))},
-        {"name, period and rare keyword (特許)", crit(month0, month1, person, QStringLiteral("特許"))},
-    };
     std::printf("search at 1,000,000 lines, first 40 lines (median ms)\n");
-    for (const auto& [what, k] : asks) {
+    for (const SearchAsk& ask : searchAsks(false)) {
+        if (ask.fileOnly)
+            continue;
+        const char* what = ask.what.c_str();
+        const search::Criteria& k = ask.c;
         search::LineSource src;
         if (search::linesOf(main, k, nullptr, search::Want::First, &src).failed())
             return 1;
@@ -192,8 +156,9 @@ int searchRows(const QSqlDatabase& main, PGconn* c, int runs)
                     ours, floor, ours / floor, got == 0 ? "   (found nothing)" : "");
     }
     std::printf("counts (median ms)\n");
-    for (const auto& [what, k] : std::vector<std::pair<const char*, search::Criteria>>{
-             {"見積", crit({}, {}, {}, QStringLiteral("見積"))}, {"a month", crit(month0, month1, {}, {})}}) {
+    for (const SearchAsk& ask : searchAsks(true)) {
+        const char* what = ask.what.c_str();
+        const search::Criteria& k = ask.c;
         search::LineSource src;
         if (search::linesOf(main, k, nullptr, search::Want::All, &src).failed())
             return 1;

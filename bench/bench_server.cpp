@@ -41,16 +41,7 @@ double middle(std::vector<double> v)
 
 double median(const std::function<bool()>& work, int runs = kRuns)
 {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!work())
-            return -1;
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    return medianOf(work, runs);
 }
 
 struct Pair {
@@ -427,4 +418,18 @@ int main(int argc, char** argv)
     const int searched = searchRows(main, c, 9);
     PQfinish(c);
     return reg.ratio < 0 || read.ratio < 0 || list.ratio < 0 || searched != 0 ? 1 : 0;
+}
+
+double medianOf(const std::function<bool()>& work, int runs)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (!work())
+            return -1;
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
 }
