@@ -1,21 +1,15 @@
 #include "search/CountsPage.h"
 
+#include "search/BarChart.h"
 #include "ui/Look.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLocale>
 #include <QSplitter>
-#include <QStackedBarSeries>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 namespace search {
@@ -38,24 +32,6 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment a = Qt::AlignLeft | Qt
     return it;
 }
 
-QChart* newChart(const QString& title)
-{
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setVisible(false);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    return chart;
-}
-
-QValueAxis* countAxis(qint64 max)
-{
-    auto* axis = new QValueAxis;
-    axis->setLabelFormat(QStringLiteral("%d"));
-    axis->setRange(0, qMax<qint64>(1, max));
-    axis->applyNiceNumbers();
-    return axis;
-}
 } // namespace
 
 CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
@@ -78,9 +54,8 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     Grid集計->horizontalHeader()->setStretchLastSection(true);
     Grid集計->setToolTip(QStringLiteral("行をダブルクリックまたは Enter で、検索をその行に絞り込みます"));
 
-    Chart集計 = new QChartView(this);
+    Chart集計 = new BarChart(this);
     Chart集計->setObjectName(QStringLiteral("Chart集計"));
-    Chart集計->setRenderHint(QPainter::Antialiasing);
     Chart集計->setMinimumWidth(260);
     Chart集計->setToolTip(QStringLiteral("棒をクリックすると、検索をその棒に絞り込みます"));
 
@@ -117,6 +92,7 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     m_unitLabel->setEnabled(false);
     cmb集計単位->setEnabled(false);
     connect(Grid集計, &QTableWidget::cellActivated, this, [this](int row, int) { pickRow(row); });
+    connect(Chart集計, &BarChart::partClicked, this, &CountsPage::pickBar);
 }
 
 CountsPage::View CountsPage::view() const
@@ -222,35 +198,15 @@ void CountsPage::showPlaces(const QList<PlaceCount>& counts)
 
     // The busiest places, the busiest on top.
     const int shown = int(qMin<qsizetype>(counts.size(), kChartPlaces));
-    auto* set = new QBarSet(QStringLiteral("訪問回数"));
+    BarChart::Series visits{QStringLiteral("訪問回数"), {}};
     QStringList places;
-    qint64 max = 0;
-    for (int i = shown - 1; i >= 0; --i) {
-        *set << qreal(counts[i].visits);
+    for (int i = 0; i < shown; ++i) {
+        visits.values << qreal(counts[i].visits);
         places << counts[i].訪問先;
-        max = qMax(max, counts[i].visits);
     }
-    auto* series = new QHorizontalBarSeries;
-    series->append(set);
-    series->setBarWidth(0.7);
-    connect(set, &QBarSet::clicked, this, [this, shown](int index) {
-        const int row = shown - 1 - index;
-        if (row >= 0 && row < m_places.size())
-            emit placePicked(m_places[row].訪問先);
-    });
-    QChart* chart = newChart(counts.size() > shown ? QStringLiteral("訪問回数（上位 %1 件）").arg(shown)
-                                                   : QStringLiteral("訪問回数"));
-    chart->addSeries(series);
-    auto* axisY = new QBarCategoryAxis;
-    axisY->append(places);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
-    QValueAxis* axisX = countAxis(max);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    QChart* old = Chart集計->chart();
-    Chart集計->setChart(chart);
-    delete old;
+    Chart集計->setData(counts.size() > shown ? QStringLiteral("訪問回数（上位 %1 件）").arg(shown)
+                                             : QStringLiteral("訪問回数"),
+                       Qt::Horizontal, places, {visits});
 }
 
 void CountsPage::showNames(const QList<NameCount>& counts)
@@ -294,42 +250,29 @@ void CountsPage::showNames(const QList<NameCount>& counts)
     for (const QDate& d : starts)
         categories << (p == Period::Month ? d.toString(QStringLiteral("yyyy/MM"))
                                           : d.toString(QStringLiteral("M/d")));
-    auto* series = new QStackedBarSeries;
-    QList<qint64> totals(starts.size(), 0);
+    QList<BarChart::Series> parts;
     for (const QString& name : names) {
-        auto* set = new QBarSet(name);
-        QList<qreal> values(starts.size(), 0);
-        for (const NameCount& n : counts) {
-            const qsizetype i = starts.indexOf(n.start);
-            if (n.氏名 == name && i >= 0) {
-                values[i] = qreal(n.visits);
-                totals[i] += n.visits;
-            }
-        }
-        set->append(values);
-        series->append(set);
-        connect(set, &QBarSet::clicked, this, [this, name, starts, p](int index) {
-            if (index >= 0 && index < starts.size())
-                emit namePicked(name, starts[index], periodEnd(starts[index], p));
-        });
+        BarChart::Series part{name, QList<qreal>(starts.size(), 0)};
+        for (const NameCount& n : counts)
+            if (const qsizetype i = starts.indexOf(n.start); n.氏名 == name && i >= 0)
+                part.values[i] = qreal(n.visits);
+        parts << part;
     }
-    QChart* chart =
-        newChart(!cut                ? QStringLiteral("氏名別の訪問回数")
-                 : p == Period::Week ? QStringLiteral("氏名別の訪問回数（直近 %1 週）").arg(most)
-                                     : QStringLiteral("氏名別の訪問回数（直近 %1 か月）").arg(most));
-    chart->legend()->setVisible(!names.isEmpty());
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->addSeries(series);
-    auto* axisX = new QBarCategoryAxis;
-    axisX->append(categories);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    QValueAxis* axisY = countAxis(totals.isEmpty() ? 0 : *std::max_element(totals.begin(), totals.end()));
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
-    QChart* old = Chart集計->chart();
-    Chart集計->setChart(chart);
-    delete old;
+    m_chartStarts = starts;
+    Chart集計->setData(!cut                ? QStringLiteral("氏名別の訪問回数")
+                       : p == Period::Week ? QStringLiteral("氏名別の訪問回数（直近 %1 週）").arg(most)
+                                           : QStringLiteral("氏名別の訪問回数（直近 %1 か月）").arg(most),
+                       Qt::Vertical, categories, parts);
+}
+
+void CountsPage::pickBar(int series, int category)
+{
+    if (view() == View::Places) {
+        pickRow(category); // the chart's bars are the table's first rows
+    } else if (series < Chart集計->series().size() && category < m_chartStarts.size()) {
+        const QDate start = m_chartStarts[category];
+        emit namePicked(Chart集計->series()[series].name, start, periodEnd(start, period()));
+    }
 }
 
 void CountsPage::pickRow(int row)

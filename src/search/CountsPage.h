@@ -6,12 +6,13 @@
 #include <QDate>
 #include <QWidget>
 
-class QChartView;
 class QComboBox;
 class QLabel;
 class QTableWidget;
 
 namespace search {
+
+class BarChart;
 
 class CountsPage : public QWidget {
     Q_OBJECT
@@ -40,7 +41,7 @@ class CountsPage : public QWidget {
     QComboBox* cmb集計 = nullptr;
     QComboBox* cmb集計単位 = nullptr;
     QTableWidget* Grid集計 = nullptr;
-    QChartView* Chart集計 = nullptr;
+    BarChart* Chart集計 = nullptr;
 
   signals:
     // The view or the period was changed: the window loads the page again.
@@ -52,10 +53,12 @@ class CountsPage : public QWidget {
     void showPlaces(const QList<PlaceCount>& counts);
     void showNames(const QList<NameCount>& counts);
     void pickRow(int row);
+    void pickBar(int series, int category);
 
     QLabel* m_unitLabel = nullptr;
     QList<PlaceCount> m_places;
     QList<NameCount> m_names;
+    QList<QDate> m_chartStarts; // the per-氏名 chart's periods, left to right
 };
 
 } // namespace search

@@ -25,18 +25,18 @@ struct Table {
     QString extra; // a further statement (an index), or empty
 };
 
+// What a report line holds, stored and in the entry grid alike, after its key.
+QList<Field> lineValueFields()
+{
+    return {{"表示日付", "TEXT"}, {"日付", "TEXT"}, {"時間", "TEXT"}, {"担当", "TEXT"},
+            {"訪問先", "TEXT"},   {"内容", "TEXT"}, {"備考", "TEXT"}};
+}
+
 QList<Field> lineFields()
 {
     // 行番号 is the rowid, so the table's own order is the line order.
-    return {{"行番号", "INTEGER PRIMARY KEY"},
-            {"チェック", "INTEGER NOT NULL DEFAULT 0"},
-            {"表示日付", "TEXT"},
-            {"日付", "TEXT"},
-            {"時間", "TEXT"},
-            {"担当", "TEXT"},
-            {"訪問先", "TEXT"},
-            {"内容", "TEXT"},
-            {"備考", "TEXT"}};
+    return QList<Field>{{"行番号", "INTEGER PRIMARY KEY"}, {"チェック", "INTEGER NOT NULL DEFAULT 0"}} +
+           lineValueFields();
 }
 
 QList<Field> codeFields()
@@ -56,16 +56,9 @@ const QList<Table>& tables()
          "CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"},
         {DbKind::Main,
          tbl::営業日報,
-         {{"作成日", "TEXT NOT NULL"},
-          {"氏名", "TEXT NOT NULL"},
-          {"行番号", "INTEGER NOT NULL"},
-          {"表示日付", "TEXT"},
-          {"日付", "TEXT"},
-          {"時間", "TEXT"},
-          {"担当", "TEXT"},
-          {"訪問先", "TEXT"},
-          {"内容", "TEXT"},
-          {"備考", "TEXT"}},
+         QList<Field>{
+             {"作成日", "TEXT NOT NULL"}, {"氏名", "TEXT NOT NULL"}, {"行番号", "INTEGER NOT NULL"}} +
+             lineValueFields(),
          "PRIMARY KEY (作成日, 氏名, 行番号)",
          true,
          {}},

@@ -7,6 +7,7 @@
 #include "codes/CodeTab.h"
 #include "list/ListTab.h"
 #include "report/ReportTab.h"
+#include "search/BarChart.h"
 #include "search/CountsPage.h"
 #include "search/ResultsModel.h"
 #include "search/SaveChooser.h"
@@ -16,8 +17,6 @@
 #include "ui/grid/DataGrid.h"
 
 #include <QAbstractItemModelTester>
-#include <QBarSet>
-#include <QChartView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -526,35 +525,39 @@ void TstSearchWindow::chartBarsNarrowTheSearch()
     search::SearchWindow* w = openByKeys();
     QVERIFY(w);
     w->Tab検索->setCurrentWidget(w->Tab集計);
-    QChart* chart = w->Tab集計->Chart集計->chart();
-    QVERIFY(chart);
-    QList<QBarSet*> sets = chart->findChildren<QBarSet*>();
-    QCOMPARE(sets.size(), 1);
-    // The busiest place is the top bar, the last of the set.
+    search::BarChart* chart = w->Tab集計->Chart集計;
+    QCOMPARE(chart->series().size(), 1);
+    // The busiest place is the top bar, and a click on it is a click on the table's first row.
     const QString busiest = w->Tab集計->Grid集計->item(0, 0)->text();
-    QCOMPARE(sets[0]->count(), w->Tab集計->Grid集計->rowCount());
-    QCOMPARE(sets[0]->at(sets[0]->count() - 1), w->Tab集計->Grid集計->item(0, 1)->text().toDouble());
-    emit sets[0]->clicked(sets[0]->count() - 1);
+    QCOMPARE(chart->categories().size(), w->Tab集計->Grid集計->rowCount());
+    QCOMPARE(chart->categories().first(), busiest);
+    QCOMPARE(chart->series()[0].values.first(), w->Tab集計->Grid集計->item(0, 1)->text().toDouble());
+    const QRectF top = chart->partRect(0, 0);
+    QVERIFY(!top.isEmpty());
+    QVERIFY(top.top() < chart->partRect(0, 1).top());
+    QCOMPARE(chart->partAt(top.center()), std::make_pair(0, 0));
+    QTest::mouseClick(chart, Qt::LeftButton, {}, top.center().toPoint());
     settle();
     QCOMPARE(w->txtキーワード->text(), busiest);
     QCOMPARE(w->Tab検索->currentWidget(), w->Grid検索);
 
-    // Per name: a person's part of a month's bar.
+    // Per name: a person's part of a month's bar; a click beside the bars does nothing.
     w->txtキーワード->clear();
     settle();
     w->Tab検索->setCurrentWidget(w->Tab集計);
     w->Tab集計->cmb集計->setCurrentIndex(1);
-    chart = w->Tab集計->Chart集計->chart();
-    sets = chart->findChildren<QBarSet*>();
-    QBarSet* sato = nullptr;
-    for (QBarSet* b : sets)
-        if (b->label() == u"佐藤花子"_s)
-            sato = b;
-    QVERIFY(sato);
-    QCOMPARE(sato->count(), 2); // April and May
-    QCOMPARE(sato->at(0), 2.0);
-    QCOMPARE(sato->at(1), 0.0);
-    emit sato->clicked(0);
+    int sato = -1;
+    for (int s = 0; s < chart->series().size(); ++s)
+        if (chart->series()[s].name == u"佐藤花子"_s)
+            sato = s;
+    QVERIFY(sato >= 0);
+    QCOMPARE(chart->categories(), QStringList({u"2026/04"_s, u"2026/05"_s}));
+    QCOMPARE(chart->series()[sato].values, QList<qreal>({2.0, 0.0}));
+    QVERIFY(chart->partRect(sato, 1).isEmpty()); // nothing in May
+    QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(2, 2));
+    settle();
+    QVERIFY(w->cmb氏名検索->currentText().isEmpty());
+    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->partRect(sato, 0).center().toPoint());
     settle();
     QCOMPARE(w->cmb氏名検索->currentText(), u"佐藤花子"_s);
     QCOMPARE(w->dtp期間From->date(), QDate(2026, 4, 1));
