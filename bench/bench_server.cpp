@@ -214,6 +214,21 @@ bool prepareFloor(PGconn* c)
 // The read's work through the two C APIs: the header and the lines in line order through libpq
 // in one transaction, every value taken out of the result, and the 100 grid rows of the work
 // table written through SQLite, one prepared insert per row, in one transaction.
+// Binds the first `fields` values of libpq's row (none past the result's end; Nulls left unbound)
+// to ins from parameter `first` on, steps it and makes it ready for the next row.
+bool insertRow(sqlite3_stmt* ins, PGresult* r, int row, int fields, int first)
+{
+    if (row < PQntuples(r))
+        for (int f = 0; f < fields; ++f)
+            if (!PQgetisnull(r, row, f))
+                sqlite3_bind_text(ins, f + first, PQgetvalue(r, row, f), PQgetlength(r, row, f),
+                                  SQLITE_TRANSIENT);
+    const bool done = sqlite3_step(ins) == SQLITE_DONE;
+    sqlite3_reset(ins);
+    sqlite3_clear_bindings(ins);
+    return done;
+}
+
 bool floorRead(PGconn* c, sqlite3* w)
 {
     const QByteArray day = kDay.toString(Qt::ISODate).toUtf8(), name = kName.toUtf8();
@@ -247,14 +262,7 @@ bool floorRead(PGconn* c, sqlite3* w)
                               -1, &ins, nullptr) == SQLITE_OK;
     for (int row = 0; good && row < 100; ++row) {
         sqlite3_bind_int(ins, 1, row + 1);
-        if (row < PQntuples(lines))
-            for (int f = 0; f < 7; ++f)
-                if (!PQgetisnull(lines, row, f))
-                    sqlite3_bind_text(ins, f + 2, PQgetvalue(lines, row, f), PQgetlength(lines, row, f),
-                                      SQLITE_TRANSIENT);
-        good = sqlite3_step(ins) == SQLITE_DONE;
-        sqlite3_reset(ins);
-        sqlite3_clear_bindings(ins);
+        good = insertRow(ins, lines, row, 7, 2);
     }
     sqlite3_finalize(ins);
     PQclear(lines);
@@ -282,13 +290,7 @@ bool floorListCopy(PGconn* c, sqlite3* w)
         good && sqlite3_prepare_v2(w, "INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル) VALUES (?, ?, ?, ?)",
                                    -1, &ins, nullptr) == SQLITE_OK;
     for (int row = 0; good && row < rows; ++row) {
-        for (int f = 0; f < 4; ++f)
-            if (!PQgetisnull(r, row, f))
-                sqlite3_bind_text(ins, f + 1, PQgetvalue(r, row, f), PQgetlength(r, row, f),
-                                  SQLITE_TRANSIENT);
-        good = sqlite3_step(ins) == SQLITE_DONE;
-        sqlite3_reset(ins);
-        sqlite3_clear_bindings(ins);
+        good = insertRow(ins, r, row, 4, 1);
     }
     sqlite3_finalize(ins);
     PQclear(r);
