@@ -188,6 +188,16 @@ QVariant Statement::value(int i) const
     return m_impl ? m_impl->value(i) : QVariant();
 }
 
+QString Statement::text(int i) const
+{
+    return m_impl ? m_impl->text(i) : QString();
+}
+
+qint64 Statement::integer(int i) const
+{
+    return m_impl ? m_impl->integer(i) : 0;
+}
+
 int Statement::columnCount() const
 {
     return m_impl ? m_impl->columnCount() : 0;

@@ -69,6 +69,10 @@ class Statement {
     // The current row's value: Null, a whole number, a real, a text or bytes. A date comes out
     // in its stored text form.
     QVariant value(int i) const;
+    // The value as a text or as a whole number (EngineStatement::text/integer): for reads of many
+    // rows, where a QVariant per value shows.
+    QString text(int i) const;
+    qint64 integer(int i) const;
     int columnCount() const;
     QString columnName(int i) const;
     // Rows written by the last exec.

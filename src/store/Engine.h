@@ -29,6 +29,10 @@ class EngineStatement {
     virtual bool next() = 0;
     // The current row's value: Null (a null text), a whole number, a real, a text or bytes.
     virtual QVariant value(int i) const = 0;
+    // The same value read as the caller needs it, without a QVariant on the way: a text (a null
+    // text for Null, a number in its text form) or a whole number (0 for Null).
+    virtual QString text(int i) const { return value(i).toString(); }
+    virtual qint64 integer(int i) const { return value(i).toLongLong(); }
     virtual int columnCount() const = 0;
     virtual QString columnName(int i) const = 0;
     virtual int rowsAffected() const = 0;

@@ -131,6 +131,16 @@ class SqliteStatement final : public EngineStatement {
         }
     }
 
+    QString text(int i) const override
+    {
+        if (!m_onRow || sqlite3_column_type(m_stmt, i) == SQLITE_NULL)
+            return {};
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i));
+    }
+
+    qint64 integer(int i) const override { return m_onRow ? sqlite3_column_int64(m_stmt, i) : 0; }
+
     int columnCount() const override { return sqlite3_column_count(m_stmt); }
     QString columnName(int i) const override { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
     int rowsAffected() const override { return m_changes; }
