@@ -58,6 +58,7 @@ class CodeTab : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     // Steps of the constructor.
