@@ -161,7 +161,8 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
         startDueChecks();
     setWindowTitle(app::kCaption);
 
-    Clear設定();
+    // The code grid shows the first category: reading it leaves the work table as it is when it
+    // holds that category already (clearing it first rewrote it twice at every start).
     FormInit();
     Clear日報();
     Readコードマスタ();

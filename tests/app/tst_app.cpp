@@ -303,14 +303,12 @@ void TstApp::dueCheckRunsOnceShown()
 void TstApp::startOnItsOwnStateWritesNothing_data()
 {
     QTest::addColumn<QString>("before");
-    QTest::addColumn<bool>("workWritten");
-    QTest::newRow("initial files") << QString() << false;
+    QTest::newRow("initial files") << QString();
     QTest::newRow("a report being entered")
-        << QStringLiteral("UPDATE w営業日報 SET 内容 = '入力中' WHERE 行番号 = 3") << false;
-    // The code grid is cleared and then shows the first category: with names in it, the clear
-    // is a change of its own. The main file is never written by a start.
+        << QStringLiteral("UPDATE w営業日報 SET 内容 = '入力中' WHERE 行番号 = 3");
+    // The code grid shows the first category, which it holds already.
     QTest::newRow("names in the code master")
-        << QStringLiteral("main:UPDATE コードマスタ SET sname = kcode || code WHERE code < '010'") << true;
+        << QStringLiteral("main:UPDATE コードマスタ SET sname = kcode || code WHERE code < '010'");
 }
 
 void TstApp::startOnItsOwnStateWritesNothing()
@@ -318,7 +316,6 @@ void TstApp::startOnItsOwnStateWritesNothing()
     // A start writes only what differs from what the work tables hold: once a start has set
     // them, the next start on the same files commits nothing to either file.
     QFETCH(QString, before);
-    QFETCH(bool, workWritten);
     QTemporaryDir tmp;
     const QString data = makeDataFolder(tmp.path());
     ScriptedBoxes boxes;
@@ -351,9 +348,7 @@ void TstApp::startOnItsOwnStateWritesNothing()
     }
     QVERIFY(start());
     for (int i = 0; i < files.size(); ++i)
-        QVERIFY2((firstValue(watchers[i], "PRAGMA data_version").toInt() != versions[i]) ==
-                     (i == 1 && workWritten),
-                 qPrintable(files[i]));
+        QVERIFY2(firstValue(watchers[i], "PRAGMA data_version").toInt() == versions[i], qPrintable(files[i]));
     QVERIFY(boxes.shown.isEmpty());
     for (QSqlDatabase& db : watchers)
         db.close();
