@@ -5,10 +5,16 @@
 #include "app/FrmTesvan.h"
 #include "app/ShownProbe.h"
 #include "app/SingleInstance.h"
+#include "app/Version.h"
+#include "store/TextIndex.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QIcon>
+#include <QLabel>
+#include <QScreen>
+#include <QWindow>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
@@ -49,6 +55,30 @@ void TerminateWindowProcess(QWidget* window)
         QCoreApplication::exit(0);
 }
 
+std::unique_ptr<QWidget> showIndexBuildNote()
+{
+    auto note = std::make_unique<QLabel>(QStringLiteral("検索用の索引を作成しています。\n"
+                                                        "この版で初めて開くときだけで、日報の多いファイルでは"
+                                                        "1分ほどかかります。\nそのままお待ちください。"));
+    note->setObjectName(QStringLiteral("lbl索引作成中"));
+    note->setWindowTitle(kCaption);
+    note->setWindowFlag(Qt::SplashScreen);
+    note->setFrameShape(QFrame::Box);
+    note->setMargin(24);
+    note->setAlignment(Qt::AlignCenter);
+    note->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        note->move(screen->availableGeometry().center() - note->rect().center());
+    note->show();
+    // The work holds the event loop until it is done: the note is painted before it starts.
+    QElapsedTimer waited;
+    waited.start();
+    while (note->windowHandle() && !note->windowHandle()->isExposed() && waited.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    note->repaint();
+    return note;
+}
+
 int runTesvan(QApplication& qapp)
 {
     return runTesvan(qapp, chooseDataFolder(QCoreApplication::applicationDirPath()));
@@ -76,7 +106,13 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { window.bringToFront(); });
     const FirstStart first = prepareDataFolder(paths);
-    if (first == FirstStart::Failed || !window.loadFrom(paths))
+    // A main file from before the search index gets it while it opens, once.
+    std::unique_ptr<QWidget> indexNote;
+    store::onTextIndexBuild([&indexNote] { indexNote = showIndexBuildNote(); });
+    const bool loaded = first != FirstStart::Failed && window.loadFrom(paths);
+    store::onTextIndexBuild({});
+    indexNote.reset();
+    if (!loaded)
         return 1;
     window.showNormal();
     // The menu entry's icon on the window as well, where it is installed in the icon theme.

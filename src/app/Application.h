@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QApplication;
 class QCoreApplication;
 class QWidget;
@@ -21,6 +23,10 @@ void TerminateWindowProcess(QWidget* window);
 
 // Installs Qt's Japanese translation of its own texts; false when it is not installed.
 bool loadQtTranslation(QCoreApplication& qapp);
+
+// The note on screen while a main file from before the search index gets it (at its first
+// start with this version): the caller keeps it as long as the work lasts.
+std::unique_ptr<QWidget> showIndexBuildNote();
 
 // House look: a Japanese font and the Fusion style, same on every machine.
 void applyLook(QApplication& qapp);

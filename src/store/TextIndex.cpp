@@ -223,10 +223,25 @@ Error makeTextIndex(const QSqlDatabase& db)
                        .arg(keyOf(QStringLiteral("l")), indexable(QStringLiteral("l"))));
 }
 
+namespace {
+std::function<void()>& buildNotice()
+{
+    static std::function<void()> notice;
+    return notice;
+}
+} // namespace
+
+void onTextIndexBuild(std::function<void()> before)
+{
+    buildNotice() = std::move(before);
+}
+
 Error addTextIndex(const QSqlDatabase& db)
 {
     if (hasTextIndex(db))
         return {};
+    if (buildNotice())
+        buildNotice()();
     // Anything of ours a hand or another tool left half is taken away first.
     return inTransaction(db, [&db] {
         const Error e = dropTextIndex(db);

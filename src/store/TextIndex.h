@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace store {
 
 inline const QString kTextIndex = QStringLiteral("営業日報検索");
@@ -35,6 +37,11 @@ bool hasTextIndex(const QSqlDatabase& db);
 // Gives a local main file without the index the index, in one transaction that changes nothing
 // else. A file that has it is left alone.
 Error addTextIndex(const QSqlDatabase& db);
+
+// Called (on the calling thread) just before addTextIndex starts making an index: on a file of
+// a million lines that takes half a minute, which the program then tells the user about. Empty:
+// nothing is called.
+void onTextIndexBuild(std::function<void()> before);
 
 // Within the caller's transaction: takes the index away (before every line is deleted: taking
 // a million lines out of it one by one would take minutes), and makes it again over the lines
