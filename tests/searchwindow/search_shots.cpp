@@ -104,5 +104,7 @@ int main(int argc, char** argv)
     shoot(s, out + QStringLiteral("/search-weeks.png"));
     main.SSTab1->setCurrentIndex(1);
     shoot(&main, out + QStringLiteral("/list-tab.png"));
+    main.SSTab1->setCurrentIndex(2);
+    shoot(&main, out + QStringLiteral("/code-tab.png"));
     return 0;
 }
