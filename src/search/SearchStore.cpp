@@ -28,9 +28,12 @@ QString fold(const QString& text)
 QStringList keywordsOf(const Criteria& c)
 {
     QStringList out;
-    // NFKC turns the ideographic blank into a plain one, so one split serves both.
-    const QStringList words =
-        fold(c.keywords).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (c.keywords.isEmpty())
+        return out;
+    // NFKC turns the ideographic blank into a plain one, so one split serves both. Made once:
+    // compiling it took as long as a screen of lines by name.
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList words = fold(c.keywords).split(blanks, Qt::SkipEmptyParts);
     for (const QString& w : words)
         if (!out.contains(w))
             out << w;
