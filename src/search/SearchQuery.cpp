@@ -194,18 +194,21 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
             if (estimate >= 0) {
                 common = estimate >= commonCount;
             } else {
+                // Whether there is a match past the cap: skipping rows costs less than counting them
+                // (a third less on a file, where this is most of a common keyword's first screen).
                 store::Statement n(
-                    main, QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) x")
+                    main, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1 OFFSET %3")
                               .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"),
                                    condition)
-                              .arg(commonCount));
+                              .arg(commonCount - 1));
                 n.bind(match);
-                int found = 0;
-                if (store::Error e =
-                        store::forEachRow(n, [&found](store::Statement& r) { found = r.value(0).toInt(); });
+                if (store::Error e = store::forEachRow(n,
+                                                       [&common](store::Statement&) {
+                                                           common = true;
+                                                           return false;
+                                                       });
                     e.failed())
                     return e;
-                common = found >= commonCount;
             }
         }
         if (common) {
@@ -278,8 +281,8 @@ store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals*
     }
     Totals t;
     const store::Error e = readRows(main, sql, values, [&t](const store::Statement& s) {
-        t.lines = s.value(0).toLongLong();
-        t.reports = s.value(1).toLongLong();
+        t.lines = s.integer(0);
+        t.reports = s.integer(1);
     });
     if (e.ok()) {
         *out = t;
