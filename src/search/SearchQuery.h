@@ -35,6 +35,9 @@ QString orderKey(bool server);
 QString hitColumns();
 Hit hitOf(const store::Statement& s, int first = 0);
 
+// Column i of the current row as a date (store::toDate's rule, the stored form read fast).
+QDate dateOf(const store::Statement& s, int i);
+
 // Runs sql (its placeholders: the values, then extra) and calls row for every row.
 store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVariantList& values,
                       const std::function<void(const store::Statement&)>& row);

@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 
 namespace search {
 
@@ -28,9 +29,12 @@ QString fold(const QString& text)
 QStringList keywordsOf(const Criteria& c)
 {
     QStringList out;
-    // NFKC turns the ideographic blank into a plain one, so one split serves both.
-    const QStringList words =
-        fold(c.keywords).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (c.keywords.isEmpty())
+        return out;
+    // NFKC turns the ideographic blank into a plain one, so one split serves both. Made once:
+    // compiling it took as long as a screen of lines by name.
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList words = fold(c.keywords).split(blanks, Qt::SkipEmptyParts);
     for (const QString& w : words)
         if (!out.contains(w))
             out << w;
@@ -71,8 +75,8 @@ store::Error countLines(const QSqlDatabase& main, const Criteria& c, Totals* out
             "SELECT count(*), coalesce(sum(k), 0) FROM (SELECT count(*) AS k %1 GROUP BY l.作成日, l.氏名) g")
             .arg(src.sql),
         src.values, [&t](const store::Statement& s) {
-            t.reports = s.value(0).toLongLong();
-            t.lines = s.value(1).toLongLong();
+            t.reports = s.integer(0);
+            t.lines = s.integer(1);
         });
     if (e.ok())
         *out = t;
@@ -93,13 +97,13 @@ store::Error countByPlace(const QSqlDatabase& main, const Criteria& c, QList<Pla
             .arg(src.sql.contains(QStringLiteral(" WHERE ")) ? src.sql
                                                              : src.sql + QStringLiteral(" WHERE 1 = 1")),
         src.values, [&list](const store::Statement& s) {
-            const QString place = s.value(0).toString();
+            const QString place = s.text(0);
             if (list.isEmpty() || list.last().訪問先 != place)
                 list << PlaceCount{place, 0, {}, {}};
             PlaceCount& p = list.last();
-            p.visits += s.value(2).toLongLong();
-            p.last = std::max(p.last, store::toDate(s.value(3)));
-            p.names << s.value(1).toString();
+            p.visits += s.integer(2);
+            p.last = std::max(p.last, dateOf(s, 3));
+            p.names << s.text(1);
         });
     if (e.failed())
         return e;
@@ -114,30 +118,39 @@ store::Error countByName(const QSqlDatabase& main, const Criteria& c, Period p, 
     LineSource src;
     if (store::Error e = linesOf(main, c, nullptr, Want::All, &src); e.failed())
         return e;
-    // Keyed by name then start, so the map's order is the result's.
-    QMap<QPair<QString, QDate>, NameCount> counts;
-    QMap<QPair<QString, QDate>, QSet<QDate>> reports;
+    // Keyed by name then start, so the map's order is the result's. The rows mostly come in
+    // that order, so the last period's entry is tried first.
+    struct Bucket {
+        NameCount n;
+        QSet<qint64> reports; // their 作成日 as day numbers
+    };
+    QMap<QPair<QString, QDate>, Bucket> counts;
+    Bucket* last = nullptr;
     const store::Error e = readRows(
         main,
         QStringLiteral("SELECT l.氏名, l.日付, l.作成日, count(*) %1 GROUP BY l.氏名, l.日付, l.作成日")
             .arg(src.sql),
         src.values, [&](const store::Statement& s) {
-            const QDate d = store::toDate(s.value(1));
+            const QDate d = dateOf(s, 1);
             if (!d.isValid())
                 return;
-            const QPair<QString, QDate> key{s.value(0).toString(), periodStart(d, p)};
-            NameCount& n = counts[key];
-            n.氏名 = key.first;
-            n.start = key.second;
-            n.visits += s.value(3).toLongLong();
-            reports[key].insert(store::toDate(s.value(2)));
+            const QString name = s.text(0);
+            const QDate start = periodStart(d, p);
+            if (!last || last->n.start != start || last->n.氏名 != name) {
+                last = &counts[{name, start}];
+                last->n.氏名 = name;
+                last->n.start = start;
+            }
+            last->n.visits += s.integer(3);
+            const QDate made = dateOf(s, 2);
+            last->reports.insert(made.isValid() ? made.toJulianDay() : std::numeric_limits<qint64>::min());
         });
     if (e.failed())
         return e;
     QList<NameCount> list;
     for (auto it = counts.begin(); it != counts.end(); ++it) {
-        NameCount n = it.value();
-        n.reports = reports[it.key()].size();
+        NameCount n = it.value().n;
+        n.reports = it.value().reports.size();
         list << n;
     }
     *out = list;
@@ -155,7 +168,7 @@ store::Error findReports(const QSqlDatabase& main, const Criteria& c, QList<Repo
         QStringLiteral("SELECT l.作成日, l.氏名 %1 GROUP BY l.作成日, l.氏名 ORDER BY l.作成日, l.氏名")
             .arg(src.sql),
         src.values, [&list](const store::Statement& s) {
-            list << ReportKey{store::toDate(s.value(0)), s.value(1).toString()};
+            list << ReportKey{dateOf(s, 0), s.text(1)};
         });
     if (e.ok())
         *out = list;

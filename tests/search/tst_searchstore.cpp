@@ -45,6 +45,45 @@ class TestSearchStore : public QObject, SearchFixture {
         QCOMPARE(c.isEmpty(), words.isEmpty());
     }
 
+    // A date column read back by the search takes every stored text as the general rule does:
+    // the fast reading of "yyyy-MM-dd" must not accept more or less than it.
+    void storedDates_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("a date") << u"2024-04-01"_s;
+        QTest::newRow("leap day") << u"2024-02-29"_s;
+        QTest::newRow("no such day") << u"2023-02-29"_s;
+        QTest::newRow("no such month") << u"2024-13-01"_s;
+        QTest::newRow("month zero") << u"2024-00-10"_s;
+        QTest::newRow("year zero") << u"0000-01-01"_s;
+        QTest::newRow("one-digit month") << u"2024-4-01 "_s;
+        QTest::newRow("full-width digits") << u"２０２４-０４-０１"_s;
+        QTest::newRow("slashes") << u"2024/04/01"_s;
+        QTest::newRow("letter among digits") << u"2024-0a-01"_s;
+        QTest::newRow("with a time") << u"2024-04-01T09:30"_s;
+        QTest::newRow("with a blank and time") << u"2024-04-01 09:30"_s;
+        QTest::newRow("empty") << u""_s;
+        QTest::newRow("null") << QString();
+    }
+    void storedDates()
+    {
+        QFETCH(QString, stored);
+        store::Statement s(m_main, u"SELECT ?"_s);
+        s.bind(stored.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(stored));
+        QDate got;
+        bool read = false;
+        QCOMPARE(store::forEachRow(s,
+                                   [&](store::Statement& r) {
+                                       got = search::dateOf(r, 0);
+                                       read = true;
+                                   }),
+                 QString());
+        QVERIFY(read);
+        QCOMPARE(got, store::toDate(stored));
+        if (QTest::currentDataTag() == "a date"_L1)
+            QCOMPARE(got, QDate(2024, 4, 1));
+    }
+
     void find_data()
     {
         QTest::addColumn<Criteria>("c");
