@@ -20,35 +20,31 @@ HeaderValues headerValues(const QString& title, const QDate& created, const QStr
 
 store::Error takeSnapshot(const QSqlDatabase& work, QList<PrintLine>& out)
 {
-    const QStringList& fields = store::reportLineFields();
+    // The lines 登録 would store, copied inside the file: nothing is read out and bound back.
+    // 行番号 is the print table's rowid: the emptied table numbers the rows 1, 2, 3... in the
+    // order they are inserted, as 登録 numbers them (a window's row_number() cost twice the copy).
+    // チェック takes its default, no tick.
+    static const QString copy =
+        QStringLiteral("INSERT INTO %1 (%2) ")
+            .arg(store::tbl::w営業日報印刷, store::reportLineFields().join(QStringLiteral(", "))) +
+        store::reportLinesSelect(store::tbl::w営業日報);
+    static const QString clear = QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷);
+    static const QString read = QStringLiteral("SELECT 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM %1 "
+                                               "ORDER BY 行番号")
+                                    .arg(store::tbl::w営業日報印刷);
     QList<PrintLine> lines;
     const store::Error e = store::inTransaction(work, [&]() -> store::Error {
-        // The lines 登録 would store, numbered as it numbers them.
-        store::ReportLines report;
-        if (store::Error r = store::readReportLines(work, report); r.failed())
-            return r;
-        if (store::Error d =
-                store::run(work, QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報印刷));
-            d.failed())
+        if (store::Error d = store::run(work, clear); d.failed())
             return d;
-        store::Statement ins(work, QStringLiteral("INSERT INTO %1 (行番号, チェック, %2) VALUES (?, 0%3)")
-                                       .arg(store::tbl::w営業日報印刷, fields.join(QStringLiteral(", ")),
-                                            QStringLiteral(", ?").repeated(fields.size())));
-        int number = 1;
-        for (const store::Row& l : report.lines) {
-            ins.bind(number++);
-            for (const QVariant& v : l)
-                ins.bind(v);
-            if (!ins.exec())
-                return ins.error();
-        }
+        store::Statement c(work, copy);
+        if (!c.exec())
+            return c.error();
+        lines.reserve(c.rowsAffected());
         // Read inside the same transaction, so what is printed is exactly what was stored.
-        store::Statement s(work, QStringLiteral("SELECT 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM %1 "
-                                                "ORDER BY 行番号")
-                                     .arg(store::tbl::w営業日報印刷));
+        store::Statement s(work, read);
         return store::forEachRow(s, [&](store::Statement& q) {
-            lines << PrintLine{q.value(0), q.value(1), q.value(2), q.value(3),
-                               q.value(4), q.value(5), q.value(6)};
+            lines << PrintLine{q.integer(0), q.value(1), q.value(2), q.value(3),
+                               q.value(4),   q.value(5), q.value(6)};
         });
     });
     if (e.ok())

@@ -33,6 +33,10 @@ struct PrintLine {
     QVariant 備考;
 };
 
+} // namespace print
+Q_DECLARE_TYPEINFO(print::PrintLine, Q_RELOCATABLE_TYPE);
+namespace print {
+
 // Rewrites w営業日報印刷 as the lines 登録 would store from w営業日報 (store::readReportLines),
 // numbered 1, 2, 3... as 登録 numbers them, and reads them back in that order, all in one work
 // transaction. On failure the print table stays as it was and out is left untouched.

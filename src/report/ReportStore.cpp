@@ -38,21 +38,44 @@ const QStringList& workLineFields()
     return fields;
 }
 
-// The grid's kLineRows rows: the lines first, then blank rows.
+// Blank rows numbered from ?1 to kLineRows, in one statement: a row a statement costs more in
+// binding and stepping than the rows themselves.
+store::Error addBlankLines(const QSqlDatabase& work, qsizetype from)
+{
+    static const QString sql =
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT ?1 UNION ALL SELECT i + 1 FROM n WHERE i < ?2) "
+                       "INSERT INTO %1 (行番号, チェック) SELECT i, 0 FROM n WHERE i <= ?2")
+            .arg(store::tbl::w営業日報);
+    return store::run(work, sql, {int(from), kLineRows});
+}
+
+// The grid's kLineRows rows: the lines first, then blank rows. Opens no transaction.
+store::Error replaceLines(const QSqlDatabase& work, const QList<store::Row>& lines)
+{
+    static const QString clear = QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報);
+    if (store::Error e = store::run(work, clear); e.failed())
+        return e;
+    if (!lines.isEmpty()) {
+        static const QString insert =
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (?, 0, %3)")
+                .arg(store::tbl::w営業日報, workLineFields().join(QStringLiteral(", ")),
+                     store::placeholders(kFieldCount));
+        store::Statement ins(work, insert);
+        for (qsizetype i = 0; i < lines.size() && ins.ok(); ++i) {
+            ins.bind(int(i + 1));
+            for (const QVariant& v : lines[i])
+                ins.bind(v);
+            ins.exec();
+        }
+        if (ins.error().failed())
+            return ins.error();
+    }
+    return addBlankLines(work, lines.size() + 1);
+}
+
 store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines)
 {
-    return store::inTransaction(work, [&] {
-        return store::replaceRows(work, store::tbl::w営業日報, workLineFields(), kLineRows,
-                                  [&lines](store::Statement& ins, qsizetype i) {
-                                      ins.bind(int(i + 1)).bind(0);
-                                      if (i < lines.size())
-                                          for (const QVariant& v : lines[i])
-                                              ins.bind(v);
-                                      else
-                                          for (int f = 0; f < kFieldCount; ++f)
-                                              ins.bind(QVariant());
-                                  });
-    });
+    return store::inTransaction(work, [&] { return replaceLines(work, lines); });
 }
 
 // The insert of n lines at once, n a power of two up to kLineRows.
@@ -105,10 +128,11 @@ store::Error resetLines(const QSqlDatabase& work)
     // rowid, so 100 rows from 1 to 100 are the rows 1..100.
     bool blank = false;
     {
-        store::Statement q(work,
-                           QStringLiteral("SELECT count(*) = ?1 AND min(行番号) = 1 AND max(行番号) = ?1 AND "
-                                          "total(チェック IS NOT 0 OR coalesce(%1) IS NOT NULL) = 0 FROM %2")
-                               .arg(kLineFieldList, store::tbl::w営業日報));
+        static const QString sql =
+            QStringLiteral("SELECT count(*) = ?1 AND min(行番号) = 1 AND max(行番号) = ?1 AND "
+                           "total(チェック IS NOT 0 OR coalesce(%1) IS NOT NULL) = 0 FROM %2")
+                .arg(kLineFieldList, store::tbl::w営業日報);
+        store::Statement q(work, sql);
         q.bind(kLineRows);
         if (const store::Error e =
                 store::forEachRow(q, [&](store::Statement& r) { blank = r.value(0).toInt() == 1; });
@@ -117,11 +141,7 @@ store::Error resetLines(const QSqlDatabase& work)
     }
     if (blank)
         return {};
-    return store::inTransaction(work, [&] {
-        return store::replaceRows(work, store::tbl::w営業日報,
-                                  {QStringLiteral("行番号"), QStringLiteral("チェック")}, kLineRows,
-                                  [](store::Statement& ins, qsizetype i) { ins.bind(int(i + 1)).bind(0); });
-    });
+    return writeLines(work, {});
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)
@@ -144,10 +164,9 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
     const QVariant key = store::dateValue(date);
 
     QList<store::Row> head;
-    r.error = store::readRows(main,
-                              QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ "
-                                             "WHERE 作成日 = ? AND 氏名 = ?"),
-                              {key, name}, head);
+    static const QString headSql = QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ "
+                                                  "WHERE 作成日 = ? AND 氏名 = ?");
+    r.error = store::readRows(main, headSql, {key, name}, head);
     if (r.error.failed())
         return r;
     if (!head.isEmpty()) {
@@ -161,12 +180,11 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
     // The grid has kLineRows rows: a longer report (written by another program) would lose its
     // later lines at the next 登録, so it is not opened at all.
     QList<store::Row> lines;
-    r.error = store::readRows(main,
-                              QStringLiteral("SELECT %1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? "
-                                             "ORDER BY 行番号 LIMIT %2")
-                                  .arg(kLineFieldList)
-                                  .arg(kLineRows + 1),
-                              {key, name}, lines);
+    static const QString linesSql = QStringLiteral("SELECT %1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? "
+                                                   "ORDER BY 行番号 LIMIT %2")
+                                        .arg(kLineFieldList)
+                                        .arg(kLineRows + 1);
+    r.error = store::readRows(main, linesSql, {key, name}, lines);
     if (r.error.failed())
         return r;
     if (lines.size() > kLineRows) {

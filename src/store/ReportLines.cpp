@@ -34,6 +34,23 @@ ReportLines reportLinesOf(QList<Row> rows)
     return r;
 }
 
+QString reportLinesSelect(const QString& table)
+{
+    // The carried-down date is the nearest earlier line's that has both 内容 and 日付: a row
+    // without 内容 passes none on. coalesce looks it up only for a line without its own.
+    QStringList values;
+    for (qsizetype i = 0; i < reportLineFields().size(); ++i)
+        values << (i == L日付
+                       ? QStringLiteral("coalesce(l.日付, (SELECT p.日付 FROM %1 p WHERE p.行番号 < l.行番号 "
+                                        "AND p.内容 IS NOT NULL AND p.日付 IS NOT NULL "
+                                        "ORDER BY p.行番号 DESC LIMIT 1))")
+                             .arg(table)
+                       : QStringLiteral("l.") + reportLineFields()[i]);
+    return QStringLiteral("SELECT %1 FROM %2 l "
+                          "WHERE l.内容 IS NOT NULL ORDER BY l.行番号")
+        .arg(values.join(QStringLiteral(", ")), table);
+}
+
 Error readReportLines(const QSqlDatabase& work, ReportLines& out)
 {
     QList<Row> rows;

@@ -30,6 +30,11 @@ Error readReportLines(const QSqlDatabase& work, ReportLines& out);
 Error readStoredReportLines(const QSqlDatabase& main, const QDate& date, const QString& name,
                             ReportLines& out);
 
+// The same rule as one SELECT over a table of lines (w営業日報 or one like it, 行番号 its rowid):
+// the values of reportLineFields() of each line, in 行番号 order. For copying the lines inside
+// the file without reading them out and binding them back.
+QString reportLinesSelect(const QString& table);
+
 // The rule itself: rows hold 行番号 and then the values of reportLineFields(), in 行番号 order.
 ReportLines reportLinesOf(QList<Row> rows);
 

@@ -16,6 +16,7 @@ class TstControls : public ControlsFixture {
     void failedWriteKeepsCacheAndTable();
     void failedRefreshKeepsRows();
     void readDoesNotBlockOtherConnection();
+    void modelFollowsSourceFields();
 
     // DataGrid: display, refresh, writes and lifetime (typing and keys: tst_gridediting)
     void modelPassesTester();

@@ -1,5 +1,6 @@
 #include "tst_controls.h"
 
+#include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
 #include "store/Db.h"
 
@@ -152,4 +153,49 @@ void TstControls::readDoesNotBlockOtherConnection()
     store::closeDatabase("ctlOther");
     QCOMPARE(src.setValue(399, "担当", "last"), QString());
     QCOMPARE(cell("担当", 400).toString(), QString("last"));
+}
+
+void TstControls::modelFollowsSourceFields()
+{
+    // The model keeps each column's place in the source between paints: the places must follow
+    // a table whose fields moved, another source and other fields.
+    QVERIFY(run("DROP TABLE IF EXISTS t_fields"));
+    QVERIFY(run("CREATE TABLE t_fields (a TEXT, b TEXT)"));
+    QVERIFY(run("INSERT INTO t_fields VALUES ('a1', 'b1')"));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("t_fields");
+    QCOMPARE(src.refresh(), QString());
+    DataGridModel model;
+    model.setDataSource(&src);
+    model.setFields({"b", "", "A", "missing"});
+    const auto shown = [&model] {
+        QStringList s;
+        for (int c = 0; c < model.columnCount(); ++c)
+            s << model.index(0, c).data().toString() +
+                     (model.flags(model.index(0, c)) & Qt::ItemIsEditable ? "*" : "");
+        return s;
+    };
+    QCOMPARE(shown(), (QStringList{"b1*", "", "a1*", ""}));
+
+    QVERIFY(run("DROP TABLE t_fields"));
+    QVERIFY(run("CREATE TABLE t_fields (missing TEXT, b TEXT, a TEXT)"));
+    QVERIFY(run("INSERT INTO t_fields VALUES ('m2', 'b2', 'a2')"));
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(shown(), (QStringList{"b2*", "", "a2*", "m2*"}));
+
+    model.setFields({"a", "b"});
+    QCOMPARE(shown(), (QStringList{"a2*", "b2*"}));
+
+    QVERIFY(run("CREATE TABLE IF NOT EXISTS t_fields2 (b TEXT)"));
+    QVERIFY(run("DELETE FROM t_fields2"));
+    QVERIFY(run("INSERT INTO t_fields2 VALUES ('other')"));
+    DataSource other;
+    other.setDatabase("ctlWork");
+    other.setRecordSource("t_fields2");
+    QCOMPARE(other.refresh(), QString());
+    model.setDataSource(&other);
+    QCOMPARE(shown(), (QStringList{"", "other*"}));
+    QVERIFY(run("DROP TABLE t_fields"));
+    QVERIFY(run("DROP TABLE t_fields2"));
 }

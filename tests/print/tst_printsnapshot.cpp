@@ -86,6 +86,21 @@ void TstPrintSnapshot::snapshot_data()
     QTest::newRow("a first line without a date stays undated")
         << QList<store::Row>{gridLine(1, {}, {}, {}, "x"), gridLine(2, d, d, {}, "y")}
         << QStringList{"x@", "y@" + d};
+    // The copy made inside the file must read the rows as 登録 does.
+    QTest::newRow("blank rows between do not stop the date")
+        << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, {}, {}), gridLine(3, {}, {}),
+                             gridLine(4, {}, {}, "1330", "b"), gridLine(5, {}, {}, {}, "c")}
+        << QStringList{"a@" + d, "b@" + d, "c@" + d};
+    QTest::newRow("rows of only a remark or a time pass no date on")
+        << QList<store::Row>{gridLine(1, d, d, {}, "a"), gridLine(2, e, e, {}, {}, "memo"),
+                             gridLine(3, {}, {}, "0900"), gridLine(4, {}, {}, {}, "b"),
+                             gridLine(5, {}, {}, {}, {}, "memo")}
+        << QStringList{"a@" + d, "b@" + d};
+    QTest::newRow("each dated line starts a new run")
+        << QList<store::Row>{gridLine(2, {}, {}, {}, "x"), gridLine(4, d, d, {}, "a"),
+                             gridLine(6, {}, {}, {}, "b"), gridLine(8, e, e, {}, "c"),
+                             gridLine(9, {}, {}, {}, "d"), gridLine(100, {}, {}, {}, "last")}
+        << QStringList{"x@", "a@" + d, "b@" + d, "c@" + e, "d@" + e, "last@" + e};
     QTest::newRow("order by line number, not by insertion")
         << QList<store::Row>{gridLine(9, d, d, {}, "i"), gridLine(3, d, d, {}, "c"),
                              gridLine(5, d, d, {}, "e")}

@@ -466,6 +466,8 @@ class TestReportStore : public QObject {
     void readRefusesMoreLinesThanRows_data()
     {
         QTest::addColumn<int>("storedLines");
+        QTest::newRow("one line: 99 blank rows after it") << 1;
+        QTest::newRow("one short: one blank row after") << 99;
         QTest::newRow("exactly the grid's rows: read") << 100;
         QTest::newRow("one more: refused") << 101;
         QTest::newRow("many more: refused") << 250;
@@ -491,9 +493,17 @@ class TestReportStore : public QObject {
             return;
         }
         QCOMPARE(r.lines, storedLines);
+        // The lines, then blank unticked rows: 行番号 1 to 100 each once.
         const Rows rows = workLines();
         QCOMPARE(rows.size(), 100);
-        QCOMPARE(rows.last()[7].toString(), u"100"_s);
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(rows[i][0].toInt(), i + 1);
+            QCOMPARE(rows[i][1].toInt(), 0);
+            if (i < storedLines)
+                QCOMPARE(rows[i][7].toString(), u"%1"_s.arg(i + 1));
+            else
+                QVERIFY(rows[i][7].isNull());
+        }
     }
 
     void failedReadLeavesWorkTable()

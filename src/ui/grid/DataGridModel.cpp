@@ -17,6 +17,7 @@ void DataGridModel::setDataSource(DataSource* src)
     if (m_source)
         disconnect(m_source, nullptr, this, nullptr);
     m_source = src;
+    m_sourceFieldsOf = nullptr;
     if (m_source) {
         connect(m_source, &DataSource::aboutToRefresh, this, [this] {
             if (m_source->keepsShape())
@@ -48,6 +49,7 @@ void DataGridModel::setFields(const QStringList& fields)
 {
     beginResetModel();
     m_fields = fields;
+    m_sourceFieldsOf = nullptr;
     endResetModel();
 }
 
@@ -56,9 +58,24 @@ QString DataGridModel::field(int col) const
     return (col >= 0 && col < m_fields.size()) ? m_fields[col] : QString();
 }
 
+int DataGridModel::sourceField(int col) const
+{
+    if (!m_source || col < 0 || col >= m_fields.size())
+        return -1;
+    // A paint asks for every cell several times: the names are looked up once per set of fields.
+    if (m_sourceFieldsOf != m_source.data() || m_sourceFieldsVersion != m_source->fieldsVersion()) {
+        m_sourceFields.resize(m_fields.size());
+        for (qsizetype i = 0; i < m_fields.size(); ++i)
+            m_sourceFields[i] = m_fields[i].isEmpty() ? -1 : m_source->fieldIndex(m_fields[i]);
+        m_sourceFieldsOf = m_source.data();
+        m_sourceFieldsVersion = m_source->fieldsVersion();
+    }
+    return m_sourceFields[col];
+}
+
 bool DataGridModel::isBound(int col) const
 {
-    return m_source && !field(col).isEmpty() && m_source->fieldIndex(field(col)) >= 0;
+    return sourceField(col) >= 0;
 }
 
 DataGridModel::Column& DataGridModel::column(int col)
@@ -153,9 +170,9 @@ bool DataGridModel::isCheckBox(int col) const
 
 QVariant DataGridModel::rawValue(int row, int col) const
 {
-    if (!m_source || m_resetting || field(col).isEmpty())
+    if (!m_source || m_resetting)
         return QVariant();
-    return m_source->value(row, field(col));
+    return m_source->valueAt(row, sourceField(col));
 }
 
 QString DataGridModel::text(int row, int col) const

@@ -63,10 +63,15 @@ class DataGridModel : public QAbstractTableModel {
     Column& column(int col);
     const Column* columnAt(int col) const;
     void onValueChanged(int row, const QString& field);
+    // The source's index of column col's field, -1 when unbound; kept between paints.
+    int sourceField(int col) const;
 
     QPointer<DataSource> m_source;
     QStringList m_fields;
     QList<Column> m_columns;
     std::function<QString(int row)> m_mark;
     bool m_resetting = false;
+    mutable QList<int> m_sourceFields;
+    mutable const DataSource* m_sourceFieldsOf = nullptr;
+    mutable int m_sourceFieldsVersion = -1;
 };

@@ -104,20 +104,24 @@ store::Error DataSource::refresh()
     {
         store::Statement q(db,
                            QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
-        // The work tables are local files, whose statements know their columns once prepared.
-        for (int i = 1; i < q.columnCount(); ++i)
-            fields << q.columnName(i);
         // A read that stops on an error part-way fails as a whole; finished, it holds no lock.
+        int width = -1;
         const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
-            ids << r.value(0).toLongLong();
+            if (width < 0)
+                width = r.columnCount();
+            ids << r.integer(0);
             QVariantList row;
-            row.reserve(fields.size());
-            for (int i = 1; i <= fields.size(); ++i)
+            row.reserve(width - 1);
+            for (int i = 1; i < width; ++i)
                 row << r.value(i);
             rows << row;
         });
         if (e.failed())
             return e;
+        // The columns as run: a kept statement is prepared again, with the table's new columns,
+        // only when it runs after the table changed.
+        for (int i = 1; i < q.columnCount(); ++i)
+            fields << q.columnName(i);
     }
 
     m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
@@ -134,6 +138,7 @@ store::Error DataSource::refresh()
 void DataSource::adoptFields(const QStringList& fields)
 {
     m_fields = fields;
+    ++m_fieldsVersion;
     m_fieldIndex.clear();
     for (int i = 0; i < m_fields.size(); ++i)
         m_fieldIndex.insert(m_fields[i].toLower(), i);
@@ -239,7 +244,11 @@ int DataSource::fieldIndex(const QString& field) const
 
 QVariant DataSource::value(int row, const QString& field) const
 {
-    const int f = fieldIndex(field);
+    return valueAt(row, fieldIndex(field));
+}
+
+QVariant DataSource::valueAt(int row, int f) const
+{
     if (f < 0)
         return QVariant();
     const QVariantList* r = cachedRow(row, nullptr);

@@ -32,6 +32,10 @@ class DataSource : public QObject {
     QStringList fieldNames() const;
     int fieldIndex(const QString& field) const; // -1 when the table has no such field
     QVariant value(int row, const QString& field) const;
+    // The same by the field's index: for views asking for every cell at each paint.
+    QVariant valueAt(int row, int field) const;
+    // Changes whenever the fields (and so their indexes) may have changed.
+    int fieldsVersion() const { return m_fieldsVersion; }
     qint64 rowId(int row) const; // -1 outside the rows
 
     // Writes one field of one row into the table at once (bound UPDATE by rowid); on failure
@@ -63,6 +67,7 @@ class DataSource : public QObject {
     QString m_order;
     QStringList m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name → index
+    int m_fieldsVersion = 0;
     QList<qint64> m_rowIds;
     QList<QVariantList> m_rows;
     bool m_onDemand = false;
