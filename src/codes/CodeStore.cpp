@@ -62,18 +62,32 @@ store::Error rewriteGridIfChanged(const QSqlDatabase& work, const QList<store::R
     return same ? store::Error() : store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, rows);
 }
 
-// The grid's rows in code order: their names (Null as a Null value), and whether each is ticked.
-store::Error readGrid(const QSqlDatabase& work, QVariantList& names, QList<bool>* ticks = nullptr)
+// The grid's rows in code order.
+struct Grid {
+    QVariantList names;   // Null as a Null value
+    QList<bool> ticks;    // ticked
+    QList<bool> settled;  // チェック exactly 0, as a rewrite leaves it
+    QList<qint64> ids;    // rowids
+    bool numbered = true; // the rows "001" … "199", in rowid order as in code order
+};
+
+store::Error readGrid(const QSqlDatabase& work, Grid& g)
 {
-    names.clear();
-    store::Statement s(work,
-                       QStringLiteral("SELECT sname, チェック FROM wコードマスタ ORDER BY code, rowid"));
-    return store::forEachRow(s, [&](store::Statement& r) {
+    const QStringList& codes = allCodes();
+    store::Statement s(
+        work, QStringLiteral("SELECT sname, チェック, rowid, code FROM wコードマスタ ORDER BY code, rowid"));
+    const store::Error e = store::forEachRow(s, [&](store::Statement& r) {
         const QString name = r.text(0);
-        names << (name.isNull() ? QVariant() : QVariant(name));
-        if (ticks)
-            *ticks << (r.integer(1) != 0);
+        const qsizetype n = g.names.size();
+        g.names << (name.isNull() ? QVariant() : QVariant(name));
+        g.ticks << (r.integer(1) != 0);
+        g.settled << (r.text(1) == QLatin1String("0"));
+        g.ids << r.integer(2);
+        g.numbered =
+            g.numbered && n < codes.size() && r.text(3) == codes[n] && (n == 0 || g.ids[n - 1] < g.ids[n]);
     });
+    g.numbered = g.numbered && g.names.size() == codes.size();
+    return e;
 }
 
 // The stored rows of category, (code, sname) in code order.
@@ -170,9 +184,10 @@ CategoryWrite registerCategory(const QSqlDatabase& main, const QSqlDatabase& wor
                                CategoryState& read)
 {
     CategoryWrite w;
-    QVariantList names;
-    if ((w.error = readGrid(work, names)).failed())
+    Grid grid;
+    if ((w.error = readGrid(work, grid)).failed())
         return w;
+    const QVariantList& names = grid.names;
     const QStringList& codes = allCodes();
     QVariantList written;
     written.reserve(store::kCodeRows);
@@ -219,15 +234,14 @@ CategoryWrite deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& wo
                                 CategoryState& read)
 {
     CategoryWrite w;
-    QVariantList names;
-    QList<bool> ticks;
-    if ((w.error = readGrid(work, names, &ticks)).failed())
+    Grid grid;
+    if ((w.error = readGrid(work, grid)).failed())
         return w;
     QVariantList kept;
-    kept.reserve(names.size());
-    for (int i = 0; i < names.size(); ++i)
-        if (!ticks[i])
-            kept << names[i];
+    kept.reserve(grid.names.size());
+    for (int i = 0; i < grid.names.size(); ++i)
+        if (!grid.ticks[i])
+            kept << grid.names[i];
     const QList<store::Row> rows = gridRows(kept);
     QVariantList closedUp;
     closedUp.reserve(rows.size());
@@ -250,7 +264,20 @@ CategoryWrite deleteTickedLines(const QSqlDatabase& main, const QSqlDatabase& wo
     w.stored = true;
     read.rows = stored;
     read.mark = mark;
-    w.error = store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, rows);
+    if (!grid.numbered) {
+        w.error = store::rewriteTable(work, store::tbl::wコードマスタ, kWorkFields, rows);
+        return w;
+    }
+    // The rows keep their places: only those whose name or tick changes are written.
+    w.error = store::inTransaction(work, [&]() -> store::Error {
+        store::Statement up(
+            work, QStringLiteral("UPDATE wコードマスタ SET sname = ?, チェック = 0 WHERE rowid = ?"));
+        for (qsizetype n = 0; n < rows.size(); ++n)
+            if (!grid.settled[n] || !store::sameValue(grid.names[n], rows[n][1]))
+                if (!up.bind(rows[n][1]).bind(grid.ids[n]).exec())
+                    return up.error();
+        return {};
+    });
     return w;
 }
 

@@ -255,30 +255,39 @@ class TestCodeStore : public QObject {
 
     void failedLineDeletionLeavesBothFiles_data()
     {
-        QTest::addColumn<bool>("mainFails");
-        QTest::newRow("main file fails part-way") << true;
-        QTest::newRow("work file fails") << false;
+        QTest::addColumn<QString>("fails");
+        QTest::newRow("main file fails part-way") << u"main"_s;
+        QTest::newRow("work file fails part-way") << u"work"_s;
+        // A grid whose rows are not the numbered ones is written whole.
+        QTest::newRow("work file fails, a grid row missing") << u"work, rewritten"_s;
     }
     void failedLineDeletionLeavesBothFiles()
     {
-        QFETCH(bool, mainFails);
+        QFETCH(QString, fails);
         setMaster(u"訪問先"_s, u"001"_s, u"A"_s);
         setMaster(u"訪問先"_s, u"002"_s, u"B"_s);
         setMaster(u"訪問先"_s, u"003"_s, u"C"_s);
         codes::CategoryState read;
         QCOMPARE(codes::readCategory(m_main, m_work, u"訪問先"_s, &read), QString());
         setGrid(u"001"_s, u"A"_s, true);
+        if (fails == u"work, rewritten"_s)
+            QCOMPARE(store::run(m_work, u"DELETE FROM wコードマスタ WHERE code = '150'"_s), QString());
         const QString gridBefore = grid(), masterBefore = master(u"訪問先"_s);
-        if (mainFails)
+        if (fails == u"main"_s)
             failOn(m_main, u"コードマスタ"_s, u"UPDATE"_s, u"OLD.code = '003'"_s);
+        else if (fails == u"work"_s)
+            failOn(m_work, u"wコードマスタ"_s, u"UPDATE"_s, u"OLD.code = '003'"_s);
         else
             failOn(m_work, u"wコードマスタ"_s, u"INSERT"_s, u"NEW.code = '100'"_s);
         const codes::CategoryWrite r = codes::deleteTickedLines(m_main, m_work, u"訪問先"_s, read);
         QVERIFY(r.error.reason().contains(u"故障"_s));
         QCOMPARE(grid(), gridBefore);
         // The main file's write comes first: when only the work file fails, it stands.
-        QCOMPARE(r.stored, !mainFails);
-        QCOMPARE(master(u"訪問先"_s), mainFails ? masterBefore : u"199 rows, 196 null; 001=B 002=C"_s);
+        QCOMPARE(r.stored, fails != u"main"_s);
+        // (A grid row missing leaves one more position past the names, blank.)
+        const QString written =
+            fails == u"work"_s ? u"199 rows, 196 null; 001=B 002=C"_s : u"199 rows, 195 null; 001=B 002=C"_s;
+        QCOMPARE(master(u"訪問先"_s), fails == u"main"_s ? masterBefore : written);
     }
 
     // The grid is written only over the category as it was read: a change made since (a name
