@@ -68,25 +68,38 @@ struct Grid {
     QList<bool> ticks;    // ticked
     QList<bool> settled;  // チェック exactly 0, as a rewrite leaves it
     QList<qint64> ids;    // rowids
-    bool numbered = true; // the rows "001" … "199", in rowid order as in code order
+    bool numbered = true; // the rows "001" … "199", read in that order
 };
 
-store::Error readGrid(const QSqlDatabase& work, Grid& g)
+store::Error readGrid(const QSqlDatabase& work, Grid& g, const QString& order)
 {
-    const QStringList& codes = allCodes();
-    store::Statement s(
-        work, QStringLiteral("SELECT sname, チェック, rowid, code FROM wコードマスタ ORDER BY code, rowid"));
+    // Whole numbers only, besides the name: a code of three digits is the n-th code when its
+    // value is n.
+    store::Statement s(work, QStringLiteral("SELECT sname, チェック, チェック IS 0, rowid, code GLOB "
+                                            "'[0-9][0-9][0-9]', code FROM wコードマスタ ORDER BY ") +
+                                 order);
+    g = Grid();
     const store::Error e = store::forEachRow(s, [&](store::Statement& r) {
         const QString name = r.text(0);
         const qsizetype n = g.names.size();
         g.names << (name.isNull() ? QVariant() : QVariant(name));
         g.ticks << (r.integer(1) != 0);
-        g.settled << (r.text(1) == QLatin1String("0"));
-        g.ids << r.integer(2);
-        g.numbered =
-            g.numbered && n < codes.size() && r.text(3) == codes[n] && (n == 0 || g.ids[n - 1] < g.ids[n]);
+        g.settled << (r.integer(2) != 0);
+        g.ids << r.integer(3);
+        g.numbered = g.numbered && r.integer(4) != 0 && r.integer(5) == n + 1;
     });
-    g.numbered = g.numbered && g.names.size() == codes.size();
+    g.numbered = g.numbered && g.names.size() == store::kCodeRows;
+    return e;
+}
+
+// The grid's rows in code order: as the rowids have them, unless the codes are out of place.
+store::Error readGrid(const QSqlDatabase& work, Grid& g)
+{
+    if (store::Error e = readGrid(work, g, QStringLiteral("rowid")); e.failed() || g.numbered)
+        return e;
+    const store::Error e = readGrid(work, g, QStringLiteral("code, rowid"));
+    // Whatever the codes, their rowids are out of order: a write renumbers them whole.
+    g.numbered = false;
     return e;
 }
 
