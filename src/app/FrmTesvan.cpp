@@ -19,6 +19,7 @@
 #include "report/ReportTab.h"
 #include "search/SearchWindow.h"
 #include "store/Db.h"
+#include "store/Schema.h"
 
 #include "app/StartupMessages.h"
 #include "store/Integrity.h"
@@ -66,7 +67,7 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
     connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
     // The other tabs follow what the code master and the reports now hold.
-    connect(m_codes, &CodeTab::categoryStored, this, [this] { refreshPickLists(); });
+    connect(m_codes, &CodeTab::categoryStored, this, &FrmTesvan::followCategory);
     connect(m_report, &ReportTab::registered, this,
             [this](const QDate& date, const QString& name, const QString& dept, const QString& title) {
                 m_list->showRegistered(date, name, dept, title);
@@ -355,6 +356,29 @@ void FrmTesvan::refreshPickLists()
     SetComb();
     for (int i = 0; i < typed.size(); ++i)
         typed[i]->setEditText(texts[i]);
+}
+
+void FrmTesvan::followCategory(const codes::CategoryState& stored)
+{
+    const codes::CategoryPick pick = codes::followCategory(WorkDb(), stored);
+    const auto refill = [&](Combo* c) {
+        const QString typed = c->currentText();
+        app::fillPickList(c, pick.names);
+        c->setEditText(typed);
+    };
+    if (stored.category == store::k所属) {
+        refill(m_report->cmb所属);
+    } else if (stored.category == store::k氏名) {
+        refill(m_report->cmb氏名);
+        refill(m_list->cmb氏名選択);
+        m_names = pick.names;
+        if (m_search)
+            m_search->setNames(m_names);
+    } else if (pick.tableChanged) {
+        m_report->pickTableChanged(stored.category);
+    }
+    if (pick.error.failed())
+        app::tellFailure(QStringLiteral("選択リストを作成"), pick.error);
 }
 
 void FrmTesvan::closeEvent(QCloseEvent* e)

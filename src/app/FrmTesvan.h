@@ -46,6 +46,9 @@ class FrmTesvan : public QWidget, public TabContext {
     void SetComb();
     // SetComb after the code master changed: what is typed in the name boxes stays.
     void refreshPickLists();
+    // After a write of one category on the code master tab: only that category's pick list
+    // follows, from the rows as written; what is typed in the name boxes stays.
+    void followCategory(const codes::CategoryState& stored);
 
     QSqlDatabase MainDb() const;
     QSqlDatabase WorkDb() const;

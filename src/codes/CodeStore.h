@@ -1,12 +1,15 @@
 #pragma once
 // Database work of the code master tab: the code grid's work table wコードマスタ and one
 // category of コードマスタ, matched by position (the n-th grid row is the n-th stored row).
+#include "store/Engine.h"
 #include "store/Error.h"
 
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+
+#include <optional>
 
 namespace codes {
 
@@ -21,6 +24,10 @@ struct CategoryState {
     QString category;
     QList<QVariantList> rows; // empty for a category never registered
     bool known = false;       // false until a read: every write is then refused
+    // The main file's mark (store::changeMark) at a moment rows were what it held. While the file
+    // still shows this mark nothing was written to it since, and a write need not read the
+    // category again to know it unchanged. None on a server, which others write unheard.
+    std::optional<store::ChangeMark> mark;
 };
 
 // wコードマスタ rewritten as kCodeRows unticked rows whose n-th sname is the n-th stored name of

@@ -285,7 +285,7 @@ void CodeTab::Entryコードマスタ()
     else if (w.error.failed())
         app::tellFailure(QStringLiteral("コードマスタを登録"), w.error);
     else
-        emit categoryStored();
+        emit categoryStored(m_read);
     cmbコード区分->setFocus();
 }
 
@@ -305,7 +305,7 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
                                   : QStringLiteral("行を削除"),
                          w.error);
     if (w.stored)
-        emit categoryStored();
+        emit categoryStored(m_read);
     refreshGrid();
     Gridコード表->setFocus();
 }
@@ -320,7 +320,7 @@ void CodeTab::Deleteコードマスタ()
         app::tellFailure(QStringLiteral("コードマスタを削除"), e);
         return;
     }
-    emit categoryStored();
+    emit categoryStored(m_read);
     Clearコード明細();
 }
 

@@ -53,8 +53,9 @@ class CodeTab : public QWidget {
     QLabel* imgBanner = nullptr;
 
   signals:
-    // The code master changed (登録, 行削除, 削除): the pick lists are built afresh.
-    void categoryStored();
+    // A category of the code master was written (登録, 行削除, 削除) and is now stored as given:
+    // its pick list follows.
+    void categoryStored(const codes::CategoryState& stored);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

@@ -63,6 +63,101 @@ PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work)
     return r;
 }
 
+namespace {
+
+// Writes table (a pick table: sname in rowid order, its rows ids holding held) to hold names,
+// writing as little as it can. Inside the caller's transaction.
+store::Error writeDifferences(const QSqlDatabase& work, const QString& table, const QList<qint64>& ids,
+                              const QStringList& held, const QStringList& names)
+{
+    // Renamed in place.
+    if (held.size() == names.size()) {
+        store::Statement up(work, QStringLiteral("UPDATE %1 SET sname = ? WHERE rowid = ?").arg(table));
+        for (qsizetype i = 0; i < held.size(); ++i)
+            if (held[i].isEmpty() || held[i] != names[i])
+                if (!up.bind(names[i]).bind(ids[i]).exec())
+                    return up.error();
+        return {};
+    }
+    // names is held with some rows taken out: those rows go, the others keep their order.
+    QList<qint64> gone;
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < held.size(); ++i) {
+        if (j < names.size() && !held[i].isEmpty() && held[i] == names[j])
+            ++j;
+        else
+            gone << ids[i];
+    }
+    if (j == names.size() && held.size() - gone.size() == names.size()) {
+        store::Statement del(work, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(table));
+        for (const qint64 id : gone)
+            if (!del.bind(id).exec())
+                return del.error();
+        return {};
+    }
+    // Names added after those held: a new row takes a rowid above every other.
+    qsizetype p = 0;
+    while (p < held.size() && p < names.size() && !held[p].isEmpty() && held[p] == names[p])
+        ++p;
+    if (p == held.size()) {
+        store::Statement ins(work, QStringLiteral("INSERT INTO %1 (sname) VALUES (?)").arg(table));
+        for (qsizetype i = p; i < names.size(); ++i)
+            if (!ins.bind(names[i]).exec())
+                return ins.error();
+        return {};
+    }
+    QList<store::Row> rows;
+    rows.reserve(names.size());
+    for (const QString& n : names)
+        rows << store::Row{n};
+    return store::replaceRows(work, table, {QStringLiteral("sname")}, rows);
+}
+
+// Brings table to names in one work transaction: read, and written only where it differs.
+store::Error bringPickTable(const QSqlDatabase& work, const QString& table, const QStringList& names,
+                            bool& changed)
+{
+    return store::inTransaction(work, [&]() -> store::Error {
+        QList<qint64> ids;
+        QStringList held;
+        store::Statement s(work, QStringLiteral("SELECT rowid, sname FROM %1 ORDER BY rowid").arg(table));
+        if (store::Error e = store::forEachRow(s,
+                                               [&](store::Statement& r) {
+                                                   ids << r.integer(0);
+                                                   held << r.text(1);
+                                               });
+            e.failed())
+            return e;
+        s.finish();
+        // A Null or blank row is never a name: names hold none.
+        bool same = held.size() == names.size();
+        for (qsizetype i = 0; same && i < held.size(); ++i)
+            same = !held[i].isEmpty() && held[i] == names[i];
+        if (same)
+            return {};
+        changed = true;
+        return writeDifferences(work, table, ids, held, names);
+    });
+}
+
+} // namespace
+
+CategoryPick followCategory(const QSqlDatabase& work, const CategoryState& stored)
+{
+    CategoryPick r;
+    for (const QVariantList& row : stored.rows) {
+        const QString name = row.value(1).toString();
+        if (!name.isEmpty())
+            r.names << name;
+    }
+    const QString table = stored.category == store::k備考     ? store::tbl::w備考
+                          : stored.category == store::k訪問先 ? store::tbl::w訪問先
+                                                              : QString();
+    if (!table.isEmpty())
+        r.error = bringPickTable(work, table, r.names, r.tableChanged);
+    return r;
+}
+
 PickLists PickListReader::load(const QSqlDatabase& main, const QSqlDatabase& work)
 {
     const std::optional<store::ChangeMark> before = store::changeMark(main);

@@ -1,6 +1,7 @@
 #pragma once
 // The pick lists built from the code master, and learning new names into it.
 #include "codes/CodeMasterAdder.h"
+#include "codes/CodeStore.h"
 #include "store/Engine.h"
 
 #include <QSqlDatabase>
@@ -28,6 +29,18 @@ struct PickLists {
 // are left alone; when writing the work tables fails, they are left as they were and the two
 // lists are still given.
 PickLists loadPickLists(const QSqlDatabase& main, const QSqlDatabase& work);
+
+// What one category offers in the pick lists after a write of it (登録, 行削除, 削除), taken from
+// the rows as written rather than read again: its names that are not blank, in code order. For
+// 備考 and 訪問先 their work table (w備考 / w訪問先) is brought to those names in one work
+// transaction, writing only the rows that differ where the change is a rename, a removal or an
+// addition at the end. The other categories' lists are not touched.
+struct CategoryPick {
+    QStringList names;
+    bool tableChanged = false; // the category's work table was written (or may have been: a failure)
+    store::Error error;
+};
+CategoryPick followCategory(const QSqlDatabase& work, const CategoryState& stored);
 
 // loadPickLists, done again only when it could give something new: when the main file may have
 // been written since the last load that succeeded, by this program or another (see

@@ -6,6 +6,7 @@
 #include "ui/grid/ColumnTable.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
+#include "store/Schema.h"
 #include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
@@ -125,6 +126,16 @@ void ReportTab::setPickLists(const QStringList& departments, const QStringList& 
     if (!tablesChanged && m_pickSourcesRead)
         return;
     m_pickSourcesRead = refreshSource(dat備考) && refreshSource(dat訪問先);
+}
+
+void ReportTab::pickTableChanged(const QString& category)
+{
+    DataSource* source = category == store::k備考     ? dat備考
+                         : category == store::k訪問先 ? dat訪問先
+                                                      : nullptr;
+    // A failed read leaves the lists for the next setPickLists to read whole.
+    if (source && !refreshSource(source))
+        m_pickSourcesRead = false;
 }
 
 void ReportTab::openReport(const QString& name, const QString& yyyymmdd, int lineNo)

@@ -37,6 +37,8 @@ class ReportTab : public QWidget {
     // The name and department lists, rebuilt from the code master.
     // The grid's pick lists re-read their work tables when those changed, and the first time.
     void setPickLists(const QStringList& departments, const QStringList& names, bool tablesChanged);
+    // The grid's pick list of one category (備考 or 訪問先) re-reads its work table, written since.
+    void pickTableChanged(const QString& category);
     // The list's 選択: the name and the eight-digit date put in, then the report read; the
     // stored line lineNo, when given, becomes the current row.
     void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0);

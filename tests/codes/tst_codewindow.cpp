@@ -390,8 +390,9 @@ void TstCodeWindow::failuresShowNoticeAndKeepData_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("trigger");
-    QTest::newRow("登録") << u"cmd設定登録"_s << u"INSERT ON コードマスタ WHEN NEW.code = '100'"_s;
-    QTest::newRow("行削除") << u"cmd設定行削除"_s << u"UPDATE ON コードマスタ WHEN OLD.code = '100'"_s;
+    // On a row the operation writes: 登録 and 行削除 write only the names that change.
+    QTest::newRow("登録") << u"cmd設定登録"_s << u"UPDATE ON コードマスタ WHEN OLD.code = '003'"_s;
+    QTest::newRow("行削除") << u"cmd設定行削除"_s << u"UPDATE ON コードマスタ WHEN OLD.code = '002'"_s;
     QTest::newRow("削除") << u"cmd設定削除"_s << u"UPDATE ON コードマスタ WHEN OLD.code = '100'"_s;
     QTest::newRow("初期化") << u"cmd一括削除7"_s << u"UPDATE ON コードマスタ WHEN OLD.code = '100'"_s;
 }

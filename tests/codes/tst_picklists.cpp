@@ -214,6 +214,59 @@ class TestPickLists : public QObject {
         QCOMPARE(workNames(u"w備考"_s), QStringList{u"新しい備考"_s});
     }
 
+    // After a write of one category, its pick table holds exactly its names in code order, however
+    // the names changed, and the other table is left alone.
+    void followCategoryBringsItsTable_data()
+    {
+        QTest::addColumn<QStringList>("held");
+        QTest::addColumn<QStringList>("names");
+        const QStringList abcd{u"A"_s, u"B"_s, u"C"_s, u"D"_s};
+        QTest::newRow("unchanged") << abcd << abcd;
+        QTest::newRow("one renamed") << abcd << QStringList{u"A"_s, u"X"_s, u"C"_s, u"D"_s};
+        QTest::newRow("order changed") << abcd << QStringList{u"D"_s, u"C"_s, u"B"_s, u"A"_s};
+        QTest::newRow("two apart removed") << abcd << QStringList{u"B"_s, u"D"_s};
+        QTest::newRow("first and last removed") << abcd << QStringList{u"B"_s, u"C"_s};
+        QTest::newRow("a duplicate removed")
+            << QStringList{u"A"_s, u"B"_s, u"A"_s, u"B"_s} << QStringList{u"A"_s, u"A"_s, u"B"_s};
+        QTest::newRow("every one removed") << abcd << QStringList{};
+        QTest::newRow("added at the end") << abcd << abcd + QStringList{u"E"_s, u"F"_s};
+        QTest::newRow("added in the middle") << abcd << QStringList{u"A"_s, u"B"_s, u"X"_s, u"C"_s, u"D"_s};
+        QTest::newRow("one removed, one added") << abcd << QStringList{u"A"_s, u"C"_s, u"D"_s, u"E"_s};
+        QTest::newRow("into an empty table") << QStringList{} << abcd;
+        QTest::newRow("a blank row left in the table")
+            << QStringList{u"A"_s, u""_s, u"B"_s} << QStringList{u"A"_s, u"B"_s};
+    }
+    void followCategoryBringsItsTable()
+    {
+        QFETCH(QStringList, held);
+        QFETCH(QStringList, names);
+        QCOMPARE(store::run(m_work, u"DELETE FROM w訪問先"_s), QString());
+        for (const QString& n : held)
+            QCOMPARE(store::run(m_work, u"INSERT INTO w訪問先 (sname) VALUES (?)"_s, {n}), QString());
+        QCOMPARE(store::run(m_work, u"INSERT INTO w備考 (sname) VALUES ('備考のまま')"_s), QString());
+        // Stored rows in code order, with blank and Null names among them.
+        codes::CategoryState stored{u"訪問先"_s, {}, true, {}};
+        int code = 1;
+        for (const QString& n : names) {
+            stored.rows << QVariantList{u"%1"_s.arg(code++, 3, 10, QLatin1Char('0')), n};
+            stored.rows << QVariantList{u"%1"_s.arg(code++, 3, 10, QLatin1Char('0')),
+                                        code % 4 ? QVariant(u""_s) : QVariant()};
+        }
+        const codes::CategoryPick p = codes::followCategory(m_work, stored);
+        QCOMPARE(p.error, QString());
+        QCOMPARE(p.names, names);
+        QCOMPARE(p.tableChanged, held != names);
+        QCOMPARE(texts(m_work, u"SELECT sname FROM w訪問先 ORDER BY rowid"_s), names);
+        QCOMPARE(workNames(u"w備考"_s), QStringList{u"備考のまま"_s});
+
+        // 所属 and 氏名 have no table: their names only.
+        stored.category = u"所属"_s;
+        const codes::CategoryPick d = codes::followCategory(m_work, stored);
+        QCOMPARE(d.names, names);
+        QVERIFY(!d.tableChanged);
+        QCOMPARE(texts(m_work, u"SELECT sname FROM w訪問先 ORDER BY rowid"_s), names);
+    }
+
     void add_data()
     {
         QTest::addColumn<QString>("value");

@@ -28,6 +28,8 @@ class TstFollow : public QObject {
     void cleanup();
     void pickListsFollowCodeMaster_data();
     void pickListsFollowCodeMaster();
+    void onlyTheWrittenCategoryFollows_data();
+    void onlyTheWrittenCategoryFollows();
     void dataInitialisationEmptiesList();
     void openingGoneReport_data();
     void openingGoneReport();
@@ -195,6 +197,64 @@ void TstFollow::pickListsFollowCodeMaster()
     // The entry tab's own list shows the new names when opened.
     m_w->SSTab1->setCurrentIndex(0);
     QCOMPARE(items(r->cmb所属), offered);
+}
+
+// A write on the code master tab rebuilds the pick list of its own category only: the others keep
+// their names, the written one shows the change at once.
+void TstFollow::onlyTheWrittenCategoryFollows_data()
+{
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("operation");
+    for (const char* k : {"所属", "氏名", "備考", "訪問先"})
+        for (const char* op : {"登録", "行削除"})
+            QTest::addRow("%s, %s", k, op) << QString::fromUtf8(k) << QString::fromUtf8(op);
+}
+
+void TstFollow::onlyTheWrittenCategoryFollows()
+{
+    QFETCH(QString, category);
+    QFETCH(QString, operation);
+    const QStringList categories{u"所属"_s, u"氏名"_s, u"備考"_s, u"訪問先"_s};
+    for (const QString& k : categories)
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(store::run(m_w->MainDb(),
+                                u"UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"_s,
+                                {u"%1%2"_s.arg(k).arg(n), k, u"00%1"_s.arg(n)}),
+                     QString());
+    m_w->refreshPickLists();
+    const auto offered = [&] {
+        return QList<QStringList>{items(r->cmb所属), items(r->cmb氏名), items(r->DD備考), items(r->DD訪問先)};
+    };
+    QList<QStringList> expected = offered();
+    for (qsizetype i = 0; i < categories.size(); ++i)
+        QCOMPARE(expected[i].size(), 3);
+
+    m_w->SSTab1->setCurrentIndex(2);
+    c->cmbコード区分->setCurrentText(category);
+    c->cmd設定読込->click();
+    QStringList& written = expected[categories.indexOf(category)];
+    if (operation == u"登録") {
+        codeName(1, u"新しい名"_s);
+        c->cmd設定登録->click();
+        written[1] = u"新しい名"_s;
+    } else {
+        for (const int row : {0, 2}) {
+            c->Gridコード表->setFocus();
+            c->Gridコード表->setRow(row);
+            c->Gridコード表->setCol(CodeTab::ColCheck);
+            QTest::keyClick(c->Gridコード表, Qt::Key_Space);
+        }
+        m_fx.boxes->answers = {true};
+        c->cmd設定行削除->click();
+        written = QStringList{written[1]};
+    }
+    for (const MsgSpec& box : m_fx.boxes->shown)
+        QVERIFY2(box.yesNo, qPrintable(box.text));
+    QCOMPARE(offered(), expected);
+    QCOMPARE(items(l->cmb氏名選択), expected[1]);
+    // The same lists as a full rebuild from the files gives.
+    m_w->refreshPickLists();
+    QCOMPARE(offered(), expected);
 }
 
 void TstFollow::dataInitialisationEmptiesList()
