@@ -33,6 +33,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QShortcut>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,13 +41,28 @@ namespace {
 const QString kMain = QString::fromLatin1(store::kMainConnection);
 const QString kWork = QString::fromLatin1(store::kWorkConnection);
 const QString kLastUpdate = QStringLiteral("2026/12/08");
+const QSize kWindowSize(900, 660);
+const QSize kWindowMinimum(800, 560);
+const int kWindowMargin = 6;
+
+// The window sets its own size and minimum, so the tab widget's hints are those: QTabWidget's
+// own hints ask every page, which would measure the hidden tabs' texts before the window shows.
+class TabPages : public QTabWidget {
+  public:
+    using QTabWidget::QTabWidget;
+    QSize sizeHint() const override { return kWindowSize - margins(); }
+    QSize minimumSizeHint() const override { return kWindowMinimum - margins(); }
+
+  private:
+    static QSize margins() { return {2 * kWindowMargin, 2 * kWindowMargin}; }
+};
 } // namespace
 
 FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FrmTesvan"));
     setWindowTitle(QStringLiteral("PrjTesvan"));
-    SSTab1 = new QTabWidget(this);
+    SSTab1 = new TabPages(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     m_report = new ReportTab;
     m_report->setObjectName(QStringLiteral("Frame営業日報"));
@@ -57,8 +73,12 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     SSTab1->addTab(m_report, QStringLiteral("営業日報"));
     SSTab1->addTab(m_list, QStringLiteral("日報一覧"));
     SSTab1->addTab(m_codes, QStringLiteral("設定・情報"));
+    // The pages' stack is placed by the tab widget only once it shows; unplaced, it would first be
+    // sized to fit every page, hidden ones too.
+    if (auto* stack = SSTab1->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        stack->resize(SSTab1->sizeHint());
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setContentsMargins(kWindowMargin, kWindowMargin, kWindowMargin, kWindowMargin);
     layout->addWidget(SSTab1);
 
     m_report->attach(this);
@@ -82,8 +102,8 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen; the tabs
     // lay themselves out down to 800x560, below which controls would be cut.
-    setMinimumSize(800, 560);
-    resize(900, 660);
+    setMinimumSize(kWindowMinimum);
+    resize(kWindowSize);
 }
 
 FrmTesvan::~FrmTesvan()

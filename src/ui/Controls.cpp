@@ -1,7 +1,27 @@
 #include "ui/Controls.h"
 
+#include <QCompleter>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+
+void makeEditable(QComboBox* combo)
+{
+    if (combo->isEditable())
+        return;
+    // QComboBox gives a line edit without a completer one of its own, which costs more than the
+    // rest of the combo. One completer, lent to each line edit in turn, keeps it from doing so;
+    // it is taken back at once, leaving the combo without completion as before.
+    static QPointer<QCompleter> lent;
+    if (!lent)
+        lent = new QCompleter(QCoreApplication::instance());
+    auto* edit = new QLineEdit(combo);
+    edit->setCompleter(lent);
+    combo->setLineEdit(edit);
+    combo->setCompleter(nullptr);
+}
 
 Combo::Combo(QWidget* parent) : QComboBox(parent)
 {

@@ -1,5 +1,6 @@
 #include "ui/DropDown.h"
 
+#include "ui/Controls.h"
 #include "ui/grid/DataSource.h"
 
 #include <QKeyEvent>
@@ -9,7 +10,7 @@
 
 DropDown::DropDown(QWidget* parent) : QComboBox(parent)
 {
-    setEditable(true);
+    makeEditable(this);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(15);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -77,7 +77,7 @@ Combo* makeNameCombo(const QString& name, QWidget* parent)
 {
     auto* c = new Combo(parent);
     c->setObjectName(name);
-    c->setEditable(true);
+    makeEditable(c);
     c->setInsertPolicy(QComboBox::NoInsert);
     // No completer: an editable combo's own one completes 山田 into 山田太郎 as it is typed (and
     // as an input method commits it), and the longer name would then be read, stored and listed.

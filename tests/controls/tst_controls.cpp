@@ -1,6 +1,7 @@
 #include "tst_controls.h"
 
 #include "ui/Controls.h"
+#include "ui/DropDown.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/Ime.h"
@@ -8,7 +9,9 @@
 #include "store/Db.h"
 #include "store/Schema.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -69,6 +72,72 @@ void TstControls::comboNotifications()
     QCOMPARE(combo->count(), 0);
     QCOMPARE(combo->currentText(), QString());
     QCOMPARE(combo->firstItem(), QString());
+}
+
+// A combo made editable without its list and completer built up front types, completes nothing,
+// and opens the same list as one QComboBox::setEditable(true) makes, short or scrolled.
+void TstControls::editableComboAsQtMakesIt_data()
+{
+    QTest::addColumn<bool>("dropDown");
+    QTest::addColumn<int>("items");
+    QTest::newRow("name combo, 3 names") << false << 3;
+    QTest::newRow("name combo, 199 names") << false << 199;
+    QTest::newRow("grid drop-down, 3 names") << true << 3;
+    QTest::newRow("grid drop-down, 199 names") << true << 199;
+}
+
+void TstControls::editableComboAsQtMakesIt()
+{
+    QFETCH(bool, dropDown);
+    QFETCH(int, items);
+    QWidget w;
+    auto* layout = new QVBoxLayout(&w);
+    QComboBox* light = dropDown ? static_cast<QComboBox*>(new DropDown(&w)) : new Combo(&w);
+    if (!dropDown)
+        makeEditable(light);
+    auto* plain = new QComboBox(&w);
+    plain->setEditable(true);
+    plain->setCompleter(nullptr);
+    QStringList names;
+    for (int i = 0; i < items; ++i)
+        names << QStringLiteral("山田商事%1").arg(i);
+    for (QComboBox* c : {light, plain}) {
+        c->setMaxVisibleItems(15);
+        c->addItems(names);
+        layout->addWidget(c);
+    }
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(light->isEditable());
+    QVERIFY(light->lineEdit() && !light->lineEdit()->completer());
+    QVERIFY(light->testAttribute(Qt::WA_InputMethodEnabled));
+    QCOMPARE(light->focusPolicy(), plain->focusPolicy());
+
+    light->setFocus();
+    light->clearEditText();
+    QTest::keyClicks(light, "ABC");
+    QCOMPARE(light->currentText(), QStringLiteral("ABC"));
+
+    struct Opened {
+        Qt::ScrollBarPolicy policy;
+        bool scrollBar;
+        QSize size;
+        QByteArray delegate;
+    };
+    Opened a{}, b{};
+    for (auto [c, o] : {std::pair{light, &a}, std::pair{plain, &b}}) {
+        c->showPopup();
+        QAbstractItemView* list = c->view();
+        QTRY_VERIFY(list->isVisible());
+        *o = {list->verticalScrollBarPolicy(), list->verticalScrollBar()->isVisible(),
+              list->parentWidget()->size(), c->itemDelegate()->metaObject()->className()};
+        c->hidePopup();
+    }
+    QCOMPARE(a.policy, b.policy);
+    QCOMPARE(a.scrollBar, b.scrollBar);
+    QCOMPARE(a.scrollBar, items > 15);
+    QCOMPARE(a.size.height(), b.size.height());
+    QCOMPARE(a.delegate, b.delegate);
 }
 
 // setItems leaves a combo alone only when it still holds what it was given: items changed in

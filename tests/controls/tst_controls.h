@@ -54,6 +54,8 @@ class TstControls : public ControlsFixture {
 
     // Small controls
     void comboNotifications();
+    void editableComboAsQtMakesIt_data();
+    void editableComboAsQtMakesIt();
     void comboItemsFollowWhateverChangedThem_data();
     void comboItemsFollowWhateverChangedThem();
     void commandButtonColour();
