@@ -152,14 +152,14 @@ QStringList schemaStatements(DbKind kind)
 
 Error checkSchema(const QSqlDatabase& db, DbKind kind)
 {
+    // One statement for every table: preparing it is most of the work of a check at start.
+    Statement s(db, isServer(db) ? QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                                  "WHERE table_schema = current_schema() AND table_name = ?")
+                                 : QStringLiteral("SELECT name FROM pragma_table_info(?)"));
     for (const Table& t : tables()) {
         if (t.kind != kind)
             continue;
         // The first read also tells a file that is not a database at all.
-        Statement s(db, isServer(db)
-                            ? QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                             "WHERE table_schema = current_schema() AND table_name = ?")
-                            : QStringLiteral("SELECT name FROM pragma_table_info(?)"));
         s.bind(t.name);
         QStringList have;
         const Error e = forEachRow(s, [&have](Statement& r) { have << r.value(0).toString(); });

@@ -24,6 +24,7 @@ class TstControls : public ControlsFixture {
     void formats();
     void moveNextPastLastRow();
     void columnsSurviveRefresh();
+    void headerFollowsCaptionsAndFont();
     void refreshClosesEditorKeepsCursor();
     void updateCommitsOpenEditor();
     void failedWriteKeepsEditorOpen();

@@ -4,6 +4,7 @@
 #include "ui/grid/DataSource.h"
 #include "ui/Twips.h"
 
+#include <QHeaderView>
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -176,6 +177,27 @@ void TstControls::columnsSurviveRefresh()
     QCOMPARE(g->col(), 7);
     QTest::keyClick(g, Qt::Key_Left);
     QCOMPARE(g->col(), 5);
+}
+
+// Caption sizes are kept between the header's many re-measures: a new caption, a caption of two
+// lines and a larger font still resize it, and a caption taken back gives back the first size.
+void TstControls::headerFollowsCaptionsAndFont()
+{
+    RIG(rig);
+    QHeaderView* h = g->horizontalHeader();
+    const QSize first = h->sizeHint();
+    g->setColumnCaption(1, QStringLiteral("とても長い見出しの訪問先欄"));
+    QVERIFY(h->sizeHint().width() > first.width());
+    g->setColumnCaption(2, QStringLiteral("二行の\n見出し"));
+    const int twoLines = h->sizeHint().height();
+    QVERIFY(twoLines > first.height());
+    QFont big = g->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    g->setFont(big);
+    QVERIFY(h->sizeHint().height() > twoLines);
+    g->setFont(QFont());
+    g->setColumnCaption(2, QString());
+    QCOMPARE(h->sizeHint().height(), first.height());
 }
 
 void TstControls::refreshClosesEditorKeepsCursor()

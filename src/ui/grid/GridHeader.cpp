@@ -1,5 +1,6 @@
 #include "ui/grid/GridHeader.h"
 
+#include <QEvent>
 #include <QStyle>
 #include <QStyleOptionHeader>
 
@@ -19,11 +20,25 @@ GridHeader::GridHeader(Qt::Orientation orientation, QWidget* parent) : QHeaderVi
 
 QSize GridHeader::sectionSizeFromContents(int logicalIndex) const
 {
+    const QString text =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
+    // A section's size is its caption's: no icon or sort indicator is ever shown.
+    const auto known = m_captionSizes.constFind(text);
+    if (known != m_captionSizes.cend())
+        return *known;
     QStyleOptionHeader opt;
     initStyleOption(&opt);
     opt.section = logicalIndex;
     opt.fontMetrics = fontMetrics();
-    if (model())
-        opt.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
-    return style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
+    opt.text = text;
+    const QSize size = style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
+    m_captionSizes.insert(text, size);
+    return size;
+}
+
+void GridHeader::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+        m_captionSizes.clear();
+    QHeaderView::changeEvent(e);
 }

@@ -3,6 +3,10 @@
 // fixed rows that a click selects. Its sections are never highlighted, so captions are sized in
 // the font they are drawn in: QHeaderView measures them in bold, which loads a second face of
 // the CJK font (a few megabytes of it mapped) for text that is never drawn that way.
+// QHeaderView sizes itself again from every section each time its sections or captions change,
+// which setting up a grid's columns does dozens of times: each caption's size is measured once
+// per font and style.
+#include <QHash>
 #include <QHeaderView>
 
 class GridHeader : public QHeaderView {
@@ -11,4 +15,8 @@ class GridHeader : public QHeaderView {
 
   protected:
     QSize sectionSizeFromContents(int logicalIndex) const override;
+    void changeEvent(QEvent* e) override;
+
+  private:
+    mutable QHash<QString, QSize> m_captionSizes;
 };
