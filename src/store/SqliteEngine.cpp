@@ -8,6 +8,8 @@
 #include <QStringEncoder>
 #include <sqlite3.h>
 
+#include <vector>
+
 namespace store {
 namespace {
 
@@ -18,14 +20,15 @@ Error sqliteError(sqlite3* handle, const char* what, int code)
                                QSqlError::StatementError, QString::number(code & 0xff)));
 }
 
-// Encoded into buf, kept between values so that a text costs no allocation of its own; SQLite
-// copies it.
+// Encoded into buf, the statement's own buffer for position i, which SQLite reads in place
+// (SQLITE_STATIC) until the position is bound again or the bindings are cleared: a text then
+// costs neither an allocation of ours nor a copy of SQLite's.
 int bindUtf8(sqlite3_stmt* stmt, int i, QStringView text, QByteArray& buf)
 {
     QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     buf.resize(utf8.requiredSpace(text.size()));
     const char* end = utf8.appendToBuffer(buf.data(), text);
-    return sqlite3_bind_text(stmt, i, buf.constData(), int(end - buf.constData()), SQLITE_TRANSIENT);
+    return sqlite3_bind_text(stmt, i, buf.constData(), int(end - buf.constData()), SQLITE_STATIC);
 }
 
 int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v, QByteArray& buf)
@@ -76,14 +79,14 @@ class SqliteStatement final : public EngineStatement {
         startValue(position);
         // Every value of a new run starts as Null: a Null needs no call.
         if (!isNullValue(v))
-            bound(bindValue(m_stmt, position, v, m_buf));
+            bound(bindValue(m_stmt, position, v, bufferOf(position)));
     }
 
     void bindText(int position, const QString& text) override
     {
         startValue(position);
         if (!text.isNull())
-            bound(bindUtf8(m_stmt, position, text, m_buf));
+            bound(bindUtf8(m_stmt, position, text, bufferOf(position)));
     }
 
     void bindInteger(int position, qint64 n) override
@@ -184,6 +187,13 @@ class SqliteStatement final : public EngineStatement {
         m_runValues = position;
     }
 
+    QByteArray& bufferOf(int position)
+    {
+        if (size_t(position) > m_bufs.size())
+            m_bufs.resize(size_t(position));
+        return m_bufs[size_t(position - 1)];
+    }
+
     void bound(int rc)
     {
         if (rc != SQLITE_OK && error.ok())
@@ -216,7 +226,9 @@ class SqliteStatement final : public EngineStatement {
     bool m_onRow = false;
     int m_runValues = 0;
     int m_changes = 0;
-    QByteArray m_buf; // a text's UTF-8, until SQLite has copied it
+    // The UTF-8 of the text bound at each position, read by SQLite in place; the cache's
+    // giveBack and finalize clear the bindings before these go.
+    std::vector<QByteArray> m_bufs;
 };
 
 } // namespace
