@@ -144,12 +144,12 @@ store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QS
 
 } // namespace
 
-store::Error resetLines(const QSqlDatabase& work)
+store::Error resetLines(const QSqlDatabase& work, bool shownFilled)
 {
     // Usually blank already (start-up, a second クリア): then nothing is written. 行番号 is the
     // rowid, so 100 rows from 1 to 100 are the rows 1..100.
     bool blank = false;
-    {
+    if (!shownFilled) {
         static const QString sql =
             QStringLiteral("SELECT count(*) = ?1 AND min(行番号) = 1 AND max(行番号) = ?1 AND "
                            "total(チェック IS NOT 0 OR coalesce(%1) IS NOT NULL) = 0 FROM %2")
