@@ -38,44 +38,66 @@ const QStringList& workLineFields()
     return fields;
 }
 
-// Blank rows numbered from ?1 to kLineRows, in one statement: a row a statement costs more in
-// binding and stepping than the rows themselves.
+// Blank rows numbered from `from` to kLineRows, a prepared statement each: one statement making
+// them all (a recursive select) takes an ephemeral table, which costs more than the rows.
 store::Error addBlankLines(const QSqlDatabase& work, qsizetype from)
 {
     static const QString sql =
-        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT ?1 UNION ALL SELECT i + 1 FROM n WHERE i < ?2) "
-                       "INSERT INTO %1 (行番号, チェック) SELECT i, 0 FROM n WHERE i <= ?2")
-            .arg(store::tbl::w営業日報);
-    return store::run(work, sql, {int(from), kLineRows});
+        QStringLiteral("INSERT INTO %1 (行番号, チェック) VALUES (?, 0)").arg(store::tbl::w営業日報);
+    store::Statement ins(work, sql);
+    for (qsizetype n = from; n <= kLineRows && ins.ok(); ++n)
+        ins.bind(n).exec();
+    return ins.error();
 }
 
-// The grid's kLineRows rows: the lines first, then blank rows. Opens no transaction.
-store::Error replaceLines(const QSqlDatabase& work, const QList<store::Row>& lines)
+// The grid's kLineRows rows: the current rows of lines (kFieldCount values each, as stored in
+// the main database) first, then blank rows. Opens no transaction. More than kLineRows lines set
+// tooLong and leave the table part-written: the caller rolls back.
+store::Error replaceLines(const QSqlDatabase& work, store::Statement* lines, bool& tooLong, int& count)
 {
     static const QString clear = QStringLiteral("DELETE FROM %1").arg(store::tbl::w営業日報);
     if (store::Error e = store::run(work, clear); e.failed())
         return e;
-    if (!lines.isEmpty()) {
+    count = 0;
+    tooLong = false;
+    if (lines) {
         static const QString insert =
             QStringLiteral("INSERT INTO %1 (%2) VALUES (?, 0, %3)")
                 .arg(store::tbl::w営業日報, workLineFields().join(QStringLiteral(", ")),
                      store::placeholders(kFieldCount));
         store::Statement ins(work, insert);
-        for (qsizetype i = 0; i < lines.size() && ins.ok(); ++i) {
-            ins.bind(int(i + 1));
-            for (const QVariant& v : lines[i])
-                ins.bind(v);
-            ins.exec();
-        }
+        // Each value goes over as read: between two local files without a conversion.
+        const store::Error e = store::forEachRow(*lines, [&](store::Statement& line) {
+            if (++count > kLineRows) {
+                tooLong = true;
+                return false;
+            }
+            ins.bind(count);
+            for (int i = 0; i < kFieldCount; ++i)
+                ins.bindColumn(line, i);
+            return ins.exec();
+        });
+        if (e.failed())
+            return e;
         if (ins.error().failed())
             return ins.error();
+        if (tooLong)
+            return {};
     }
-    return addBlankLines(work, lines.size() + 1);
+    return addBlankLines(work, count + 1);
 }
 
-store::Error writeLines(const QSqlDatabase& work, const QList<store::Row>& lines)
+// replaceLines in one work transaction, which tooLong rolls back as a failure does.
+store::Error writeLines(const QSqlDatabase& work, store::Statement* lines, bool& tooLong, int& count)
 {
-    return store::inTransaction(work, [&] { return replaceLines(work, lines); });
+    store::Transaction tx(work);
+    if (!tx.ok())
+        return tx.error();
+    if (store::Error e = replaceLines(work, lines, tooLong, count); e.failed() || tooLong)
+        return e;
+    if (!tx.commit())
+        return tx.error();
+    return {};
 }
 
 // The insert of n lines at once, n a power of two up to kLineRows.
@@ -122,12 +144,12 @@ store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QS
 
 } // namespace
 
-store::Error resetLines(const QSqlDatabase& work)
+store::Error resetLines(const QSqlDatabase& work, bool shownFilled)
 {
     // Usually blank already (start-up, a second クリア): then nothing is written. 行番号 is the
     // rowid, so 100 rows from 1 to 100 are the rows 1..100.
     bool blank = false;
-    {
+    if (!shownFilled) {
         static const QString sql =
             QStringLiteral("SELECT count(*) = ?1 AND min(行番号) = 1 AND max(行番号) = ?1 AND "
                            "total(チェック IS NOT 0 OR coalesce(%1) IS NOT NULL) = 0 FROM %2")
@@ -141,7 +163,9 @@ store::Error resetLines(const QSqlDatabase& work)
     }
     if (blank)
         return {};
-    return writeLines(work, {});
+    bool tooLong = false;
+    int count = 0;
+    return writeLines(work, nullptr, tooLong, count);
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)
@@ -163,37 +187,33 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
         return r;
     const QVariant key = store::dateValue(date);
 
-    QList<store::Row> head;
     static const QString headSql = QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM 営業日報ヘッダ "
                                                   "WHERE 作成日 = ? AND 氏名 = ?");
-    r.error = store::readRows(main, headSql, {key, name}, head);
+    store::Statement head(main, headSql);
+    head.bind(key).bind(name);
+    r.error = store::forEachRow(head, [&](store::Statement& h) {
+        r.found = true;
+        r.header.作成日 = store::toDate(h.value(0));
+        r.header.氏名 = h.text(1);
+        r.header.所属 = h.text(2);
+        r.header.タイトル = h.text(3);
+        return false;
+    });
     if (r.error.failed())
         return r;
-    if (!head.isEmpty()) {
-        r.found = true;
-        r.header.作成日 = store::toDate(head[0][0]);
-        r.header.氏名 = head[0][1].toString();
-        r.header.所属 = head[0][2].toString();
-        r.header.タイトル = head[0][3].toString();
-    }
 
     // The grid has kLineRows rows: a longer report (written by another program) would lose its
     // later lines at the next 登録, so it is not opened at all.
-    QList<store::Row> lines;
     static const QString linesSql = QStringLiteral("SELECT %1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? "
                                                    "ORDER BY 行番号 LIMIT %2")
                                         .arg(kLineFieldList)
                                         .arg(kLineRows + 1);
-    r.error = store::readRows(main, linesSql, {key, name}, lines);
-    if (r.error.failed())
-        return r;
-    if (lines.size() > kLineRows) {
-        r.tooLong = true;
-        return r;
-    }
-    r.error = writeLines(work, lines);
-    if (r.error.ok())
-        r.lines = int(lines.size());
+    store::Statement lines(main, linesSql);
+    lines.bind(key).bind(name);
+    int count = 0;
+    r.error = writeLines(work, &lines, r.tooLong, count);
+    if (r.error.ok() && !r.tooLong)
+        r.lines = count;
     return r;
 }
 

@@ -20,8 +20,9 @@ struct Header {
 };
 
 // w営業日報 becomes exactly kLineRows rows, 行番号 1..kLineRows, チェック 0, every other field
-// Null. One work transaction: on failure the table stays as it was.
-store::Error resetLines(const QSqlDatabase& work);
+// Null. One work transaction: on failure the table stays as it was. A table that is blank
+// already is not written; shownFilled (the caller's grid shows something in it) skips that check.
+store::Error resetLines(const QSqlDatabase& work, bool shownFilled = false);
 
 // Deletes the ticked rows of w営業日報; the others keep their 行番号.
 store::Error deleteTickedLines(const QSqlDatabase& work);

@@ -6,6 +6,7 @@
 #include "ui/grid/ColumnTable.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
+#include "store/ReportLines.h"
 #include "store/Schema.h"
 #include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
@@ -28,6 +29,28 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+
+namespace {
+
+// Whether the grid shows anything on its lines (a tick or a value): then クリア has something to
+// write for certain, and need not read the table to find out.
+bool showsSomething(const DataSource& lines)
+{
+    QList<int> fields;
+    for (const QString& f : store::reportLineFields())
+        fields << lines.fieldIndex(f);
+    const int tick = lines.fieldIndex(QStringLiteral("チェック"));
+    for (int r = 0; r < lines.rowCount(); ++r) {
+        if (tick >= 0 && lines.valueAt(r, tick).toLongLong() != 0)
+            return true;
+        for (const int f : fields)
+            if (f >= 0 && !store::isNullValue(lines.valueAt(r, f)))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void ReportTab::connectCommands()
 {
@@ -199,7 +222,7 @@ bool ReportTab::commitGrid()
 void ReportTab::Clear日報リスト()
 {
     lbl登録結果->clearAll();
-    if (const store::Error e = report::resetLines(m_context->workDb()); e.failed())
+    if (const store::Error e = report::resetLines(m_context->workDb(), showsSomething(*dat日報)); e.failed())
         app::tellFailure(QStringLiteral("日報の明細をクリア"), e);
     refreshLines();
     toFirstLine();

@@ -142,22 +142,69 @@ Statement::Statement(const QSqlDatabase& db, const QString& sql) : m_engine(engi
 
 Statement::~Statement() = default;
 
-Statement& Statement::bind(const QVariant& v)
+int Statement::nextPosition()
 {
     const int position = ++m_bound;
-    if (!m_impl)
-        return *this;
-    if (v.metaType().id() == QMetaType::QString && !isNullValue(v)) {
-        const QString text = cleanText(*static_cast<const QString*>(v.constData()));
-        if (text.contains(QChar(u'\0')) && m_error.ok())
-            m_error = Error(nulRefused());
-        m_impl->bind(position, text);
-    } else {
-        m_impl->bind(position, v);
-    }
+    return m_impl ? position : 0;
+}
+
+void Statement::keepImplError()
+{
     if (m_impl->error.failed() && m_error.ok())
         m_error = m_impl->error;
+}
+
+Statement& Statement::bind(const QVariant& v)
+{
+    if (v.metaType().id() == QMetaType::QString)
+        return bind(*static_cast<const QString*>(v.constData()));
+    const int position = nextPosition();
+    if (!position)
+        return *this;
+    m_impl->bind(position, v);
+    keepImplError();
     return *this;
+}
+
+Statement& Statement::bind(const QString& text)
+{
+    const int position = nextPosition();
+    if (!position)
+        return *this;
+    // Most texts hold neither a surrogate nor U+0000: one look at each unit finds that.
+    const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() == 0 || QChar::isSurrogate(c.unicode());
+    });
+    if (plain) {
+        m_impl->bindText(position, text);
+    } else {
+        const QString clean = cleanText(text);
+        if (clean.contains(QChar(u'\0')) && m_error.ok())
+            m_error = Error(nulRefused());
+        m_impl->bindText(position, clean);
+    }
+    keepImplError();
+    return *this;
+}
+
+Statement& Statement::bindInteger(qint64 n)
+{
+    const int position = nextPosition();
+    if (!position)
+        return *this;
+    m_impl->bindInteger(position, n);
+    keepImplError();
+    return *this;
+}
+
+Statement& Statement::bindColumn(const Statement& from, int column)
+{
+    if (m_impl && from.m_impl && m_impl->bindColumn(m_bound + 1, *from.m_impl, column)) {
+        ++m_bound;
+        keepImplError();
+        return *this;
+    }
+    return bind(from.value(column));
 }
 
 bool Statement::exec()

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <concepts>
 #include <memory>
 
 namespace store {
@@ -64,6 +65,19 @@ class Statement {
     Statement& operator=(const Statement&) = delete;
     // The values of one run, in placeholder order; a run without new values repeats the last.
     Statement& bind(const QVariant& v);
+    // The same for a text and a whole number, without a QVariant on the way (a null text binds
+    // Null); a bool goes as a QVariant, as every engine has always taken it.
+    Statement& bind(const QString& text);
+    template <std::integral T>
+    requires(!std::same_as<T, bool> &&
+             (std::signed_integral<T> || sizeof(T) < sizeof(qint64))) Statement& bind(T n)
+    {
+        return bindInteger(qint64(n));
+    }
+    Statement& bindInteger(qint64 n);
+    // The current row's value of column of from: between two local files copied as it is stored,
+    // without a conversion on the way; otherwise bound as from.value(column).
+    Statement& bindColumn(const Statement& from, int column);
     bool exec();
     bool next();
     // The current row's value: Null, a whole number, a real, a text or bytes. A date comes out
@@ -85,6 +99,9 @@ class Statement {
   private:
     std::shared_ptr<Engine> m_engine; // keeps a server session alive as long as its statement
     std::unique_ptr<EngineStatement> m_impl;
+    // The next value's position, or 0 when there is nothing to bind to.
+    int nextPosition();
+    void keepImplError();
     int m_bound = 0; // values bound since the last exec
     Error m_error;
 };

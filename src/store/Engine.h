@@ -22,6 +22,16 @@ class EngineStatement {
     virtual ~EngineStatement() = default;
     // v may be a Null of any kind (isNullValue); a text holds no lone surrogate.
     virtual void bind(int position, const QVariant& v) = 0;
+    // The same for a text (a null text binds Null) and a whole number, without a QVariant on the
+    // way where the engine can take them as they are.
+    virtual void bindText(int position, const QString& text) { bind(position, QVariant(text)); }
+    virtual void bindInteger(int position, qint64 n) { bind(position, QVariant(n)); }
+    // The current row's value of column of from, bound as from holds it; false when this engine
+    // cannot take it so (another engine), and nothing is bound.
+    virtual bool bindColumn(int /*position*/, const EngineStatement& /*from*/, int /*column*/)
+    {
+        return false;
+    }
     // A new run with the given number of values bound since the last one (0: the last values
     // again). Steps onto the first row, if any.
     virtual bool exec(int values) = 0;

@@ -5,7 +5,10 @@
 #include <QDateTime>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QStringEncoder>
 #include <sqlite3.h>
+
+#include <vector>
 
 namespace store {
 namespace {
@@ -17,13 +20,18 @@ Error sqliteError(sqlite3* handle, const char* what, int code)
                                QSqlError::StatementError, QString::number(code & 0xff)));
 }
 
-int bindText(sqlite3_stmt* stmt, int i, const QString& text)
+// Encoded into buf, the statement's own buffer for position i, which SQLite reads in place
+// (SQLITE_STATIC) until the position is bound again or the bindings are cleared: a text then
+// costs neither an allocation of ours nor a copy of SQLite's.
+int bindUtf8(sqlite3_stmt* stmt, int i, QStringView text, QByteArray& buf)
 {
-    const QByteArray utf8 = text.toUtf8();
-    return sqlite3_bind_text(stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    buf.resize(utf8.requiredSpace(text.size()));
+    const char* end = utf8.appendToBuffer(buf.data(), text);
+    return sqlite3_bind_text(stmt, i, buf.constData(), int(end - buf.constData()), SQLITE_STATIC);
 }
 
-int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v)
+int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v, QByteArray& buf)
 {
     switch (v.metaType().id()) {
     case QMetaType::QByteArray: {
@@ -42,13 +50,13 @@ int bindValue(sqlite3_stmt* stmt, int i, const QVariant& v)
     case QMetaType::Float:
         return sqlite3_bind_double(stmt, i, v.toDouble());
     case QMetaType::QDateTime:
-        return bindText(stmt, i, v.toDateTime().toString(Qt::ISODateWithMs));
+        return bindUtf8(stmt, i, v.toDateTime().toString(Qt::ISODateWithMs), buf);
     case QMetaType::QTime:
-        return bindText(stmt, i, v.toTime().toString(QStringLiteral("hh:mm:ss.zzz")));
+        return bindUtf8(stmt, i, v.toTime().toString(QStringLiteral("hh:mm:ss.zzz")), buf);
     case QMetaType::QString:
-        return bindText(stmt, i, *static_cast<const QString*>(v.constData()));
+        return bindUtf8(stmt, i, *static_cast<const QString*>(v.constData()), buf);
     default:
-        return bindText(stmt, i, v.toString());
+        return bindUtf8(stmt, i, v.toString(), buf);
     }
 }
 
@@ -68,17 +76,33 @@ class SqliteStatement final : public EngineStatement {
 
     void bind(int position, const QVariant& v) override
     {
-        if (position == 1) {
-            // The values of a new run: the last run's read ends first.
-            sqlite3_reset(m_stmt);
-            sqlite3_clear_bindings(m_stmt);
-            m_stepped = m_rowWaiting = m_onRow = false;
-        }
-        m_runValues = position;
+        startValue(position);
         // Every value of a new run starts as Null: a Null needs no call.
-        const int rc = isNullValue(v) ? SQLITE_OK : bindValue(m_stmt, position, v);
-        if (rc != SQLITE_OK && error.ok())
-            error = sqliteError(m_handle, "Unable to bind parameters", rc);
+        if (!isNullValue(v))
+            bound(bindValue(m_stmt, position, v, bufferOf(position)));
+    }
+
+    void bindText(int position, const QString& text) override
+    {
+        startValue(position);
+        if (!text.isNull())
+            bound(bindUtf8(m_stmt, position, text, bufferOf(position)));
+    }
+
+    void bindInteger(int position, qint64 n) override
+    {
+        startValue(position);
+        bound(sqlite3_bind_int64(m_stmt, position, n));
+    }
+
+    bool bindColumn(int position, const EngineStatement& from, int column) override
+    {
+        const auto* source = dynamic_cast<const SqliteStatement*>(&from);
+        if (!source || !source->m_onRow)
+            return false;
+        startValue(position);
+        bound(sqlite3_bind_value(m_stmt, position, sqlite3_column_value(source->m_stmt, column)));
+        return true;
     }
 
     bool exec(int values) override
@@ -152,6 +176,30 @@ class SqliteStatement final : public EngineStatement {
     }
 
   private:
+    void startValue(int position)
+    {
+        if (position == 1) {
+            // The values of a new run: the last run's read ends first.
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+            m_stepped = m_rowWaiting = m_onRow = false;
+        }
+        m_runValues = position;
+    }
+
+    QByteArray& bufferOf(int position)
+    {
+        if (size_t(position) > m_bufs.size())
+            m_bufs.resize(size_t(position));
+        return m_bufs[size_t(position - 1)];
+    }
+
+    void bound(int rc)
+    {
+        if (rc != SQLITE_OK && error.ok())
+            error = sqliteError(m_handle, "Unable to bind parameters", rc);
+    }
+
     bool step(const char* what)
     {
         const int rc = sqlite3_step(m_stmt);
@@ -178,6 +226,9 @@ class SqliteStatement final : public EngineStatement {
     bool m_onRow = false;
     int m_runValues = 0;
     int m_changes = 0;
+    // The UTF-8 of the text bound at each position, read by SQLite in place; the cache's
+    // giveBack and finalize clear the bindings before these go.
+    std::vector<QByteArray> m_bufs;
 };
 
 } // namespace

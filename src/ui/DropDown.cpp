@@ -50,16 +50,24 @@ void DropDown::reload()
 {
     const QString keep = currentText();
     QStringList items;
-    if (m_source && !m_field.isEmpty()) {
+    const int field = m_source && !m_field.isEmpty() ? m_source->fieldIndex(m_field) : -1;
+    if (field >= 0) {
+        items.reserve(m_source->rowCount());
         for (int r = 0; r < m_source->rowCount(); ++r) {
-            const QVariant v = m_source->value(r, m_field);
-            if (!v.isNull() && !v.toString().isEmpty())
-                items << v.toString();
+            const QString t = m_source->valueAt(r, field).toString();
+            if (!t.isEmpty())
+                items << t;
         }
     }
     const QSignalBlocker block(this);
-    clear();
-    addItems(items);
+    // Read again mostly unchanged (each cell edit reads the list): the items stay.
+    bool same = count() == items.size();
+    for (int i = 0; same && i < items.size(); ++i)
+        same = itemText(i) == items[i];
+    if (!same) {
+        clear();
+        addItems(items);
+    }
     setCurrentIndex(findText(keep, Qt::MatchExactly));
     if (currentText() != keep)
         setEditText(keep);

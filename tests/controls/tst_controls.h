@@ -17,6 +17,8 @@ class TstControls : public ControlsFixture {
     void failedRefreshKeepsRows();
     void readDoesNotBlockOtherConnection();
     void modelFollowsSourceFields();
+    void rereadEqualsFreshRead_data();
+    void rereadEqualsFreshRead();
 
     // DataGrid: display, refresh, writes and lifetime (typing and keys: tst_gridediting)
     void modelPassesTester();

@@ -199,3 +199,64 @@ void TstControls::modelFollowsSourceFields()
     QVERIFY(run("DROP TABLE t_fields"));
     QVERIFY(run("DROP TABLE t_fields2"));
 }
+
+// A source read again after its table changed holds what a source reading it for the first time
+// holds: every value with its kind, every rowid, whether the rows kept their number or not.
+void TstControls::rereadEqualsFreshRead_data()
+{
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<bool>("sameShape");
+    QTest::newRow("values blanked, as クリア after 読込")
+        << QStringList{"UPDATE t_reread SET t = NULL, n = NULL, c = 0"} << true;
+    QTest::newRow("values of every kind written")
+        << QStringList{"UPDATE t_reread SET t = 'x' || rowid, n = rowid * 1099511627776, r = 0.5, c = 1"}
+        << true;
+    QTest::newRow("empty texts where Null was")
+        << QStringList{"UPDATE t_reread SET t = '' WHERE t IS NULL"} << true;
+    QTest::newRow("rows added") << QStringList{"INSERT INTO t_reread (t, c) SELECT t || '+', 0 FROM t_reread"}
+                                << false;
+    QTest::newRow("rows removed") << QStringList{"DELETE FROM t_reread WHERE rowid % 3 = 0"} << false;
+    QTest::newRow("every row removed") << QStringList{"DELETE FROM t_reread"} << false;
+    QTest::newRow("a column added in front")
+        << QStringList{"ALTER TABLE t_reread RENAME TO t_old",
+                       "CREATE TABLE t_reread (z TEXT, t TEXT, n INTEGER, r REAL, c INTEGER)",
+                       "INSERT INTO t_reread SELECT 'z' || rowid, t, n, r, c FROM t_old", "DROP TABLE t_old"}
+        << false;
+}
+
+void TstControls::rereadEqualsFreshRead()
+{
+    QFETCH(QStringList, changes);
+    QFETCH(bool, sameShape);
+    QVERIFY(run("DROP TABLE IF EXISTS t_reread"));
+    QVERIFY(run("CREATE TABLE t_reread (t TEXT, n INTEGER, r REAL, c INTEGER)"));
+    QVERIFY(run("WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 40) "
+                "INSERT INTO t_reread SELECT CASE WHEN i % 4 THEN '値' || i END, i, i / 4.0, i % 2 FROM k"));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("t_reread");
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(src.rowCount(), 40);
+    for (const QString& sql : changes)
+        QVERIFY2(run(sql), qPrintable(sql));
+    bool keptShape = false;
+    connect(&src, &DataSource::refreshed, this, [&] { keptShape = src.keepsShape(); });
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(keptShape, sameShape);
+    DataSource fresh;
+    fresh.setDatabase("ctlWork");
+    fresh.setRecordSource("t_reread");
+    QCOMPARE(fresh.refresh(), QString());
+    QCOMPARE(src.fieldNames(), fresh.fieldNames());
+    QCOMPARE(src.rowCount(), fresh.rowCount());
+    for (int r = 0; r <= fresh.rowCount(); ++r) {
+        QCOMPARE(src.rowId(r), fresh.rowId(r));
+        for (int f = 0; f <= fresh.fieldNames().size(); ++f) {
+            const QVariant a = src.valueAt(r, f), b = fresh.valueAt(r, f);
+            QCOMPARE(a, b);
+            QCOMPARE(a.metaType(), b.metaType());
+            QCOMPARE(a.isNull(), b.isNull());
+        }
+    }
+    QVERIFY(run("DROP TABLE t_reread"));
+}

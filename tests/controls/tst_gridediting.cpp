@@ -37,6 +37,8 @@ class TstGridEditing : public ControlsFixture {
     void imeStatusFollowsGrid();
     void externalDateEditor();
     void dropDownPickAndType();
+    void dropDownFollowsItsList_data();
+    void dropDownFollowsItsList();
 };
 
 void TstGridEditing::typedEditIsWritten()
@@ -428,6 +430,47 @@ void TstGridEditing::dropDownPickAndType()
     dd->clearEditText();
     QTest::keyClick(dd, Qt::Key_Return);
     QVERIFY(cell("訪問先", 1).isNull());
+}
+
+// Read again, the list shows the table's names in order (Null and '' left out), whether they
+// changed or not, and keeps the text in its box.
+void TstGridEditing::dropDownFollowsItsList_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("unchanged") << "" << QStringList{"青木工業", "山田商事", "佐藤"};
+    QTest::newRow("renamed in place") << "UPDATE w訪問先 SET sname = '山田物産' WHERE sname = '山田商事'"
+                                      << QStringList{"青木工業", "山田物産", "佐藤"};
+    QTest::newRow("blanked: left out")
+        << "UPDATE w訪問先 SET sname = '' WHERE sname = '山田商事'" << QStringList{"青木工業", "佐藤"};
+    QTest::newRow("removed") << "DELETE FROM w訪問先 WHERE sname = '青木工業'"
+                             << QStringList{"山田商事", "佐藤"};
+    QTest::newRow("added, and a Null row") << "INSERT INTO w訪問先 (sname) VALUES ('新規'), (NULL)"
+                                           << QStringList{"青木工業", "山田商事", "佐藤", "新規"};
+}
+
+void TstGridEditing::dropDownFollowsItsList()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, items);
+    QVERIFY(run("INSERT INTO w訪問先 (sname) VALUES ('青木工業'), ('山田商事'), ('佐藤')"));
+    DataSource src;
+    src.setDatabase("ctlWork");
+    src.setRecordSource("w訪問先");
+    DropDown dd;
+    dd.setDataSource(&src);
+    dd.setListField("SNAME");
+    QCOMPARE(src.refresh(), QString());
+    QCOMPARE(dd.count(), 3);
+    dd.setEditText("打ちかけ");
+    if (!change.isEmpty())
+        QVERIFY(run(change));
+    QCOMPARE(src.refresh(), QString());
+    QStringList shown;
+    for (int i = 0; i < dd.count(); ++i)
+        shown << dd.itemText(i);
+    QCOMPARE(shown, items);
+    QCOMPARE(dd.currentText(), QString("打ちかけ"));
 }
 
 QTEST_MAIN(TstGridEditing)

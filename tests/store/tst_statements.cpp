@@ -31,6 +31,8 @@ class TestStatements : public QObject {
     void lockToldByTheEnginesCode();
     void serialiseHoldsEveryKey_data();
     void serialiseHoldsEveryKey();
+    void typedBindsAsTheVariantBind_data();
+    void typedBindsAsTheVariantBind();
 };
 
 namespace {
@@ -349,6 +351,81 @@ void TestStatements::serialiseHoldsEveryKey()
                    u"SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid()"_s),
              0);
     testing::closeFreshFiles(u"ser"_s, main, work);
+}
+
+// A text or a whole number bound by its own overload, or copied from another statement's row,
+// is stored exactly as the same value bound as a QVariant: Null, '' and the value's kind kept.
+void TestStatements::typedBindsAsTheVariantBind_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("Null text") << QVariant(QString());
+    QTest::newRow("empty text") << QVariant(u""_s);
+    QTest::newRow("text of every width") << QVariant(u"a 訪問先 😀 é"_s);
+    QTest::newRow("lone surrogate: stored as U+FFFD") << QVariant(u"前"_s + QChar(0xD800) + u"後"_s);
+    QTest::newRow("long text") << QVariant(QString(5000, u'長') + u"x"_s);
+    QTest::newRow("zero") << QVariant(0);
+    QTest::newRow("whole number") << QVariant(42);
+    QTest::newRow("beyond 32 bits, negative") << QVariant(-(qlonglong(1) << 40));
+}
+
+void TestStatements::typedBindsAsTheVariantBind()
+{
+    QFETCH(QVariant, value);
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"typed"_s, main, work), QString());
+    QVERIFY(store::run(work, u"CREATE TABLE kinds (how TEXT, v)"_s).ok());
+    const bool isText = value.metaType().id() == QMetaType::QString;
+    const bool null = store::isNullValue(value);
+    {
+        store::Statement ins(work, u"INSERT INTO kinds (how, v) VALUES (?, ?)"_s);
+        QVERIFY2(ins.bind(u"variant"_s).bind(value).exec(), qPrintable(ins.error().reason()));
+        if (isText)
+            ins.bind(u"typed"_s).bind(value.toString());
+        else
+            ins.bind(u"typed"_s).bind(value.toLongLong());
+        QVERIFY2(ins.exec(), qPrintable(ins.error().reason()));
+        // Copied from a row of the same file, and from the main database (a server in the
+        // suite's second run): the text the code master holds.
+        store::Statement same(work, u"SELECT v FROM kinds WHERE how = 'variant'"_s);
+        QVERIFY(same.exec() && same.next());
+        QVERIFY2(ins.bind(u"copied"_s).bindColumn(same, 0).exec(), qPrintable(ins.error().reason()));
+        same.finish();
+        if (isText) {
+            QCOMPARE(store::run(
+                         main, u"UPDATE コードマスタ SET sname = ? WHERE kcode = '訪問先' AND code = '001'"_s,
+                         {value}),
+                     QString());
+            store::Statement there(
+                main, u"SELECT sname FROM コードマスタ WHERE kcode = '訪問先' AND code = '001'"_s);
+            QVERIFY(there.exec() && there.next());
+            QVERIFY2(ins.bind(u"from main"_s).bindColumn(there, 0).exec(), qPrintable(ins.error().reason()));
+            there.finish();
+        }
+    }
+    store::Statement read(work, u"SELECT how, v, typeof(v) FROM kinds ORDER BY rowid"_s);
+    QVERIFY(read.exec() && read.next());
+    const QVariant first = read.value(1);
+    const QString kind = read.value(2).toString();
+    QCOMPARE(kind, null ? u"null"_s : isText ? u"text"_s : u"integer"_s);
+    if (isText && !null)
+        QCOMPARE(first.toString(), store::cleanText(value.toString()));
+    else if (!isText)
+        QCOMPARE(first.toLongLong(), value.toLongLong());
+    int rows = 1;
+    while (read.next()) {
+        ++rows;
+        const QString how = read.text(0);
+        QCOMPARE(read.value(1), first);
+        QCOMPARE(read.value(1).metaType(), first.metaType());
+        QCOMPARE(read.value(2).toString() + how, kind + how);
+        QCOMPARE(read.text(1).isNull(), null);
+        QCOMPARE(read.integer(1), first.toLongLong());
+    }
+    QVERIFY(read.ok());
+    QCOMPARE(rows, isText ? 4 : 3);
+    read.finish();
+    testing::closeFreshFiles(u"typed"_s, main, work);
 }
 
 QTEST_GUILESS_MAIN(TestStatements)

@@ -89,7 +89,6 @@ store::Error DataSource::refresh()
         }
         emit aboutToRefresh();
         adoptFields(fields);
-        m_rowIds.clear();
         m_rows.clear();
         m_pages.clear();
         m_fetchError = {};
@@ -99,40 +98,43 @@ store::Error DataSource::refresh()
     }
 
     QStringList fields;
-    QList<qint64> ids;
-    QList<QVariantList> rows;
     {
         store::Statement q(db,
                            QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), order));
         // A read that stops on an error part-way fails as a whole; finished, it holds no lock.
-        int width = -1;
-        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
-            if (width < 0)
-                width = r.columnCount();
-            ids << r.integer(0);
-            QVariantList row;
-            row.reserve(width - 1);
-            for (int i = 1; i < width; ++i)
-                row << r.value(i);
-            rows << row;
-        });
-        if (e.failed())
+        // Read into the room of the rows before the last refresh.
+        const store::Error e = readInto(q, -1, m_spare);
+        if (e.failed()) {
+            m_spare.clear();
             return e;
+        }
         // The columns as run: a kept statement is prepared again, with the table's new columns,
         // only when it runs after the table changed.
         for (int i = 1; i < q.columnCount(); ++i)
             fields << q.columnName(i);
     }
 
-    m_keepsShape = fields == m_fields && rows.size() == m_rows.size();
+    m_keepsShape = fields == m_fields && m_spare.ids.size() == m_rows.ids.size();
     emit aboutToRefresh();
     if (!m_keepsShape)
         adoptFields(fields);
-    m_rowIds = ids;
-    m_rows = rows;
+    std::swap(m_rows, m_spare);
+    m_spare.clear();
     emit refreshed();
     m_keepsShape = false;
     return {};
+}
+
+store::Error DataSource::readInto(store::Statement& q, int width, Rows& into)
+{
+    into.clear();
+    return store::forEachRow(q, [&](store::Statement& r) {
+        if (width < 0)
+            width = r.columnCount() - 1;
+        into.ids << r.integer(0);
+        for (int i = 1; i <= width; ++i)
+            into.cells << r.value(i);
+    });
 }
 
 void DataSource::adoptFields(const QStringList& fields)
@@ -146,7 +148,7 @@ void DataSource::adoptFields(const QStringList& fields)
 
 int DataSource::rowCount() const
 {
-    return m_onDemand ? m_count : int(m_rows.size());
+    return m_onDemand ? m_count : int(m_rows.ids.size());
 }
 
 DataSource::Page* DataSource::pageOf(int row) const
@@ -183,23 +185,18 @@ DataSource::Page* DataSource::pageOf(int row) const
         store::Statement q(db, sql);
         for (const QVariant& a : args)
             q.bind(a);
-        const int width = int(m_fields.size());
-        const store::Error e = store::forEachRow(q, [&](store::Statement& r) {
-            page.ids << r.value(0).toLongLong();
-            QVariantList row;
-            row.reserve(width);
-            for (int i = 1; i <= width; ++i)
-                row << r.value(i);
-            page.rows << row;
-        });
-        if (e.failed()) {
+        if (const store::Error e = readInto(q, int(m_fields.size()), page); e.failed()) {
             m_fetchError = e;
             return nullptr;
         }
     }
     if (backwards) {
         std::reverse(page.ids.begin(), page.ids.end());
-        std::reverse(page.rows.begin(), page.rows.end());
+        // Row by row: the values of a row keep their order.
+        const qsizetype width = m_fields.size();
+        std::reverse(page.cells.begin(), page.cells.end());
+        for (qsizetype r = 0; r < page.ids.size(); ++r)
+            std::reverse(page.cells.begin() + r * width, page.cells.begin() + (r + 1) * width);
     }
     m_fetchError = {};
     // Keep the pages nearest to this one.
@@ -213,22 +210,22 @@ DataSource::Page* DataSource::pageOf(int row) const
     return &*m_pages.insert(p, page);
 }
 
-QVariantList* DataSource::cachedRow(int row, qint64* id) const
+QVariant* DataSource::cachedRow(int row, qint64* id) const
 {
     if (row < 0 || row >= rowCount())
         return nullptr;
-    if (!m_onDemand) {
-        if (id)
-            *id = m_rowIds[row];
-        return const_cast<QVariantList*>(&m_rows[row]);
+    const qsizetype width = m_fields.size();
+    Rows* rows = &const_cast<Rows&>(m_rows);
+    qsizetype i = row;
+    if (m_onDemand) {
+        rows = pageOf(row);
+        i = row % kPageRows;
     }
-    Page* page = pageOf(row);
-    const int i = row % kPageRows;
-    if (!page || i >= page->rows.size())
+    if (!rows || i >= rows->ids.size() || (i + 1) * width > rows->cells.size())
         return nullptr;
     if (id)
-        *id = page->ids[i];
-    return &page->rows[i];
+        *id = rows->ids[i];
+    return rows->cells.data() + i * width;
 }
 
 QStringList DataSource::fieldNames() const
@@ -251,8 +248,8 @@ QVariant DataSource::valueAt(int row, int f) const
 {
     if (f < 0)
         return QVariant();
-    const QVariantList* r = cachedRow(row, nullptr);
-    return (r && f < r->size()) ? r->at(f) : QVariant();
+    const QVariant* r = f < m_fields.size() ? cachedRow(row, nullptr) : nullptr;
+    return r ? r[f] : QVariant();
 }
 
 qint64 DataSource::rowId(int row) const
@@ -264,7 +261,7 @@ qint64 DataSource::rowId(int row) const
 store::Error DataSource::setValue(int row, const QString& field, const QVariant& v)
 {
     qint64 id = -1;
-    QVariantList* cached = cachedRow(row, &id);
+    QVariant* cached = cachedRow(row, &id);
     if (!cached) {
         if (row < 0 || row >= rowCount())
             return store::Error(QStringLiteral("行 %1 はありません。").arg(row + 1));
@@ -304,7 +301,7 @@ store::Error DataSource::setValue(int row, const QString& field, const QVariant&
         if (!tx.commit())
             return tx.error();
     }
-    (*cached)[f] = stored;
+    cached[f] = stored;
     emit valueChanged(row, m_fields[f]);
     return {};
 }

@@ -3,6 +3,10 @@
 // table of many thousand rows, counted at refresh and fetched a page at a time as rows are asked for.
 #include "store/Error.h"
 
+namespace store {
+class Statement;
+}
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -53,14 +57,25 @@ class DataSource : public QObject {
   private:
     void adoptFields(const QStringList& fields);
     bool m_keepsShape = false;
-    struct Page {
+    // Rows read together: their rowids, and their values one row after another in one list (a
+    // list per row would cost an allocation per row at every refresh).
+    struct Rows {
         QList<qint64> ids;
-        QList<QVariantList> rows;
+        QList<QVariant> cells;
+        void clear()
+        {
+            ids.clear();
+            cells.clear();
+        }
     };
+    using Page = Rows;
     QString orderClause() const;
+    // Reads the rows of q (rowid first, then the fields) into into, cleared first.
+    static store::Error readInto(store::Statement& q, int width, Rows& into);
     // The page holding row, fetched when not cached; nullptr when it cannot be read.
     Page* pageOf(int row) const;
-    QVariantList* cachedRow(int row, qint64* id) const;
+    // The first of row's values (m_fields.size() of them), or nullptr.
+    QVariant* cachedRow(int row, qint64* id) const;
 
     QString m_connection;
     QString m_table;
@@ -68,8 +83,8 @@ class DataSource : public QObject {
     QStringList m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name → index
     int m_fieldsVersion = 0;
-    QList<qint64> m_rowIds;
-    QList<QVariantList> m_rows;
+    Rows m_rows;
+    Rows m_spare; // the rows before the last refresh, kept for their lists' room
     bool m_onDemand = false;
     int m_count = 0;
     mutable QHash<int, Page> m_pages;
