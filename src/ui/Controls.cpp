@@ -36,16 +36,23 @@ Combo::Combo(QWidget* parent) : QComboBox(parent)
     connect(model(), &QAbstractItemModel::layoutChanged, this, touched);
 }
 
+bool holdsItems(const QComboBox* combo, const QStringList& items)
+{
+    if (combo->count() != items.size())
+        return false;
+    for (int i = 0; i < items.size(); ++i)
+        if (combo->itemText(i) != items[i])
+            return false;
+    return true;
+}
+
 void Combo::setItems(const QStringList& items)
 {
     // Pick lists are set again at every クリア, and mostly hold these names already. A list
     // given out again unchanged shares its data, so the first test is mostly one comparison.
     if (m_itemsKnown && m_items == items)
         return;
-    bool same = count() == items.size();
-    for (int i = 0; same && i < items.size(); ++i)
-        same = itemText(i) == items[i];
-    if (!same) {
+    if (!holdsItems(this, items)) {
         clear();
         addItems(items);
     }

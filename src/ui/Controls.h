@@ -9,6 +9,9 @@
 // complete nothing) and the drop-down list, made when it first opens. For the window's five
 // combos the two were 8 % of the work before the window showed.
 void makeEditable(QComboBox* combo);
+// Whether combo's items are items, in order. Lists are given again mostly unchanged (at every
+// クリア, at each cell edit); leaving such a combo alone keeps its typed text and popup as they are.
+bool holdsItems(const QComboBox* combo, const QStringList& items);
 
 class Combo : public QComboBox {
     Q_OBJECT

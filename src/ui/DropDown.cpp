@@ -61,10 +61,7 @@ void DropDown::reload()
     }
     const QSignalBlocker block(this);
     // Read again mostly unchanged (each cell edit reads the list): the items stay.
-    bool same = count() == items.size();
-    for (int i = 0; same && i < items.size(); ++i)
-        same = itemText(i) == items[i];
-    if (!same) {
+    if (!holdsItems(this, items)) {
         clear();
         addItems(items);
     }
