@@ -5,6 +5,7 @@
 #include "store/TextIndex.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace search {
 namespace {
@@ -299,16 +300,18 @@ namespace {
 store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
                              QList<Hit>* out, bool* done)
 {
-    // A keyword is common when it is in one line of every `spacing` or more: twice the count
-    // that makes it common, so that one just past it still goes the measured way.
-    const double spacing = kMeasuredLines / (2.0 * commonCount);
+    // A keyword walks on when it is in one line of every `spacing` or more: four times the
+    // count that makes it common, so that one near it still goes the measured way, and a walk that
+    // gives up (its lines read for nothing) gives up soon: after 62 lines at 4,000.
+    const double spacing = kMeasuredLines / (4.0 * commonCount);
     if (spacing < 1)
         return {};
     // Deciding by the index alone means reading up to commonCount of its matches, which for a
     // word in most lines costs more than the screen. The walk itself tells, from the lines it
     // has read and the matches among them, looked at after 16, 32, 64 … lines: it goes on while
     // there are at least as many matches as those lines hold spacings, and otherwise gives up
-    // (having read at most about twice the lines a screen at that density needs).
+    // (having read at most about twice the lines a screen at that density needs). Whichever
+    // way it goes, the lines are the same: only what they cost changes.
     LineSource src;
     if (store::Error e = linesOf(main, c, after, Want::Walk, &src); e.failed())
         return e;
@@ -329,7 +332,12 @@ store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const 
                 return false;
         }
         if (lines == look) {
-            if (double(found.size()) * spacing < double(lines)) {
+            // Without a name a stretch of one spacing without the keywords is not yet enough
+            // to give up on (a keyword in one line of 50 is absent from 16 lines as often as
+            // not), and the index's matches to read instead are all of the file's; with a name
+            // only that name's are taken from them.
+            const double due = double(lines) / spacing;
+            if (double(found.size()) < (c.name.isEmpty() ? std::floor(due) : due)) {
                 gaveUp = true;
                 return false;
             }

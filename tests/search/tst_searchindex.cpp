@@ -162,9 +162,9 @@ class TestSearchIndex : public QObject, SearchFixture {
         for (const Line& l : expectedLines(c))
             expected << lineLabel(l);
         QVERIFY(!expected.isEmpty());
-        // 4000 (1 in 250 lines makes a keyword common: walks give up), 20000 (1 in 25: the
-        // index's matches, read once, are under the cap), 2 and 20 (matches over the cap after a
-        // walk gave up), a million (the index only) and 1 (the walk only).
+        // 4000 (a walk goes on at 1 line in 62: here it gives up), 20000 (1 in 12: the
+        // index's matches are under the cap), 2 and 20 (a walk gives up only with a name, then
+        // the matches are over the cap), a million (the index only) and 1 (the walk only).
         for (const int common : {4000, 20000, 2, 20, 1000000, 1}) {
             search::setCommonCount(common);
             for (const int size : {1, 7, 40, 1000}) {
