@@ -370,23 +370,24 @@ store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit*
     // again).
     if (c.name.isEmpty() && words.size() == 1 && store::textIndexTokens(words[0]).size() == 1)
         return {};
+    // With a name, only its matches are read: its number is the top of each row number, so they
+    // are one range of them, which the index reads alone. Then a keyword is common when that name
+    // alone has the cap's matches, the index's lines being only those.
+    const QString number = QStringLiteral("(SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
     store::Statement m(
-        main, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? LIMIT ?").arg(store::kTextIndex));
-    m.bind(store::textIndexQuery(words)).bind(commonCount);
+        main, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?")
+                  .arg(store::kTextIndex, c.name.isEmpty() ? QString()
+                                                           : QStringLiteral(" AND rowid BETWEEN %1 << 42 AND "
+                                                                            "(%1 << 42) + 4398046511103")
+                                                                 .arg(number)));
+    m.bind(store::textIndexQuery(words));
+    if (!c.name.isEmpty())
+        m.bind(c.name).bind(c.name);
+    m.bind(commonCount);
     QList<qint64> ids;
     if (store::Error e = store::forEachRow(m, [&ids](store::Statement& r) { ids << r.integer(0); });
         e.failed())
         return e;
-    if (ids.size() < commonCount && !c.name.isEmpty()) {
-        // Only the name's: its number is the top of each row number.
-        qint64 number = -1;
-        store::Statement n(main, QStringLiteral("SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?"));
-        n.bind(c.name);
-        if (store::Error e = store::forEachRow(n, [&number](store::Statement& r) { number = r.integer(0); });
-            e.failed())
-            return e;
-        ids.removeIf([number](qint64 id) { return (id >> 42) != number; });
-    }
     LineSource src;
     if (store::Error e = linesOf(main, c, after, Want::First, &src, &ids); e.failed())
         return e;
