@@ -5,6 +5,7 @@
 #include "store/TextIndex.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace search {
 namespace {
@@ -14,6 +15,11 @@ namespace {
 // 4 µs a line read, and a screen of 40 needs about 40 × lines / matches lines read; both are
 // near 40 ms where they meet, at about 4,000 matches.
 int commonCount = 4000;
+
+// The lines commonCount was measured on.
+constexpr double kMeasuredLines = 1000000;
+// The lines a walk reads before it first asks whether its keywords are common enough to go on.
+constexpr qint64 kFirstLook = 16;
 
 // The first part of the order key of a line's date.
 QVariant dateKey(const QDate& d, bool server)
@@ -165,7 +171,7 @@ store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVaria
 }
 
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
-                     LineSource* out)
+                     LineSource* out, const QList<qint64>* matches)
 {
     const bool server = store::isServer(main);
     const QStringList words = keywordsOf(c);
@@ -174,7 +180,9 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     QString from = QStringLiteral("FROM 営業日報 l");
     QString plan = QStringLiteral("scan");
     bool indexed = false;
-    const bool hasIndex = !words.isEmpty() && store::hasTextIndex(main);
+    const bool hasIndex = want != Want::Walk && !words.isEmpty() && (matches || store::hasTextIndex(main));
+    if (want == Want::Walk)
+        plan = QStringLiteral("walk");
     if (hasIndex) {
         // The index's condition: FTS5's query locally, the containment of every token in the
         // line's characters and pairs on a server.
@@ -183,7 +191,9 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
                    : QStringLiteral("f.営業日報検索 MATCH ?");
         const QVariant match = server ? arrayOf(words) : QVariant(store::textIndexQuery(words));
         bool common = false;
-        if (want == Want::First) {
+        if (want == Want::First && matches) {
+            common = matches->size() >= commonCount;
+        } else if (want == Want::First) {
             // A server's GIN index cannot stop counting early (it gathers every match first), so
             // there the statistics of the index say how common the rarest token is, when it has
             // them.
@@ -216,15 +226,28 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
         } else {
             indexed = true;
             plan = QStringLiteral("index");
-            where << condition;
-            values << match;
+            QString key = QStringLiteral("f.rowid");
+            if (matches && !server) {
+                // The matches read already, as a JSON array: the index is not read again.
+                from = QStringLiteral("FROM json_each(?) f");
+                key = QStringLiteral("f.value");
+                QStringList ids;
+                ids.reserve(matches->size());
+                for (const qint64 id : *matches)
+                    ids << QString::number(id);
+                values << QVariant(u'[' + ids.join(u',') + u']');
+            } else {
+                where << condition;
+                values << match;
+                if (!server)
+                    from = QStringLiteral("FROM 営業日報検索 f");
+            }
             if (!server) {
                 // The index's rows, each joined to its line by the key its number holds.
-                from =
-                    QStringLiteral("FROM 営業日報検索 f CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
-                where << QStringLiteral("n.番号 = f.rowid >> 42") << QStringLiteral("l.氏名 = n.氏名")
-                      << QStringLiteral("l.作成日 = date(((f.rowid >> 20) & 4194303) + 0.5)")
-                      << QStringLiteral("l.行番号 = (f.rowid & 1048575)");
+                from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
+                where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
+                      << QStringLiteral("l.作成日 = date(((%1 >> 20) & 4194303) + 0.5)").arg(key)
+                      << QStringLiteral("l.行番号 = (%1 & 1048575)").arg(key);
             }
         }
     }
@@ -253,13 +276,129 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     const ServerFold fold = server && !words.isEmpty() ? serverFoldOf(main, hasIndex) : ServerFold::Plain;
     // The index finds exactly the lines holding a word of one or two characters; longer words
     // it narrows down to lines holding all their pairs, and the text itself decides.
+    QStringList tests;
     for (const QString& w : words)
-        if (!indexed || charCount(w) > 2)
+        if (want == Want::Walk)
+            tests << holdsCondition(server, fold, w, out->testValues);
+        else if (!indexed || charCount(w) > 2)
             where << holdsCondition(server, fold, w, values);
+    // Nested, so that a line failing one keyword is not searched for the next.
+    out->test = tests.isEmpty() ? QStringLiteral("1") : tests.takeLast();
+    while (!tests.isEmpty())
+        out->test = QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END").arg(tests.takeLast(), out->test);
     out->sql = from + (where.isEmpty() ? QString()
                                        : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
     out->values = values;
     out->plan = plan;
+    return {};
+}
+
+namespace {
+
+// The first screen by walking the lines in order, for as long as the keywords keep proving
+// common on the way.
+store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
+                             QList<Hit>* out, bool* done)
+{
+    // A keyword walks on when it is in one line of every `spacing` or more: four times the
+    // count that makes it common, so that one near it still goes the measured way, and a walk that
+    // gives up (its lines read for nothing) gives up soon: after 62 lines at 4,000.
+    const double spacing = kMeasuredLines / (4.0 * commonCount);
+    if (spacing < 1)
+        return {};
+    // Deciding by the index alone means reading up to commonCount of its matches, which for a
+    // word in most lines costs more than the screen. The walk itself tells, from the lines it
+    // has read and the matches among them, looked at after 16, 32, 64 … lines: it goes on while
+    // there are at least as many matches as those lines hold spacings, and otherwise gives up
+    // (having read at most about twice the lines a screen at that density needs). Whichever
+    // way it goes, the lines are the same: only what they cost changes.
+    LineSource src;
+    if (store::Error e = linesOf(main, c, after, Want::Walk, &src); e.failed())
+        return e;
+    store::Statement s(
+        main,
+        QStringLiteral("SELECT %1, %2 %3 ORDER BY %4").arg(hitColumns(), src.test, src.sql, orderKey(false)));
+    for (const QVariant& v : src.testValues + src.values)
+        s.bind(v);
+    const int flag = 9; // the column after hitColumns
+    QList<Hit> found;
+    qint64 lines = 0, look = kFirstLook;
+    bool gaveUp = false;
+    const store::Error e = store::forEachRow(s, [&](store::Statement& r) {
+        ++lines;
+        if (r.integer(flag) != 0) {
+            found << hitOf(r);
+            if (found.size() >= limit)
+                return false;
+        }
+        if (lines == look) {
+            // Without a name a stretch of one spacing without the keywords is not yet enough
+            // to give up on (a keyword in one line of 50 is absent from 16 lines as often as
+            // not), and the index's matches to read instead are all of the file's; with a name
+            // only that name's are taken from them.
+            const double due = double(lines) / spacing;
+            if (double(found.size()) < (c.name.isEmpty() ? std::floor(due) : due)) {
+                gaveUp = true;
+                return false;
+            }
+            look *= 2;
+        }
+        return true;
+    });
+    if (e.failed() || gaveUp)
+        return e;
+    *out += found;
+    *done = true;
+    return {};
+}
+
+} // namespace
+
+store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
+                         QList<Hit>* out, bool* done)
+{
+    *done = false;
+    const QStringList words = keywordsOf(c);
+    if (limit <= 0 || words.isEmpty() || store::isServer(main) || !store::hasTextIndex(main))
+        return {};
+    if (store::Error e = walkWhileCommon(main, c, after, limit, out, done); e.failed() || *done)
+        return e;
+    // For a single token without a name, the check that skips to the cap's match and a second
+    // reading of the index (linesOf's way) cost less than taking the matches out and passing
+    // them back. Otherwise the index's matches up to the cap are read once: under it they are
+    // the lines to take (a name leaves few of them; several tokens' matches cost more to find
+    // again).
+    if (c.name.isEmpty() && words.size() == 1 && store::textIndexTokens(words[0]).size() == 1)
+        return {};
+    // With a name, only its matches are read: its number is the top of each row number, so they
+    // are one range of them, which the index reads alone. Then a keyword is common when that name
+    // alone has the cap's matches, the index's lines being only those.
+    const QString number = QStringLiteral("(SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
+    store::Statement m(
+        main, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?")
+                  .arg(store::kTextIndex, c.name.isEmpty() ? QString()
+                                                           : QStringLiteral(" AND rowid BETWEEN %1 << 42 AND "
+                                                                            "(%1 << 42) + 4398046511103")
+                                                                 .arg(number)));
+    m.bind(store::textIndexQuery(words));
+    if (!c.name.isEmpty())
+        m.bind(c.name).bind(c.name);
+    m.bind(commonCount);
+    QList<qint64> ids;
+    if (store::Error e = store::forEachRow(m, [&ids](store::Statement& r) { ids << r.integer(0); });
+        e.failed())
+        return e;
+    LineSource src;
+    if (store::Error e = linesOf(main, c, after, Want::First, &src, &ids); e.failed())
+        return e;
+    QList<Hit> found;
+    const store::Error e = readRows(
+        main, QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?").arg(hitColumns(), src.sql, orderKey(false)),
+        src.values + QVariantList{limit}, [&found](const store::Statement& r) { found << hitOf(r); });
+    if (e.failed())
+        return e;
+    *out += found;
+    *done = true;
     return {};
 }
 

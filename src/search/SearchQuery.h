@@ -11,22 +11,37 @@ struct LineSource {
     QString sql; // "FROM … WHERE …"
     QVariantList values;
     QString plan; // how it reads: "scan", "index", "walk" (for the tests and the benchmark)
+    // With Want::Walk: the keywords' test, an expression over l that is 1 when the line holds
+    // every keyword, and the values of its placeholders (they come before the ones of sql).
+    QString test;
+    QVariantList testValues;
 };
 
 enum class Want {
     First, // the first lines in the result order (a screen)
     All,   // every matching line, in no particular order
+    Walk,  // every line the other bounds allow, in the result order; the keywords as a test
 };
 
 // The lines of c, after `after` (null: from the start). Reading a screen of lines, a keyword
 // that occurs in many lines is best served by walking the lines in order and stopping at the
 // screen; a rare one by taking the index's few lines and sorting them. Which is decided by
-// counting the index's matches up to a cap.
+// counting the index's matches up to a cap; matches, on a local file: those matches read
+// already (up to the cap; the name's only when c has one), which decide and are then the lines.
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
-                     LineSource* out);
+                     LineSource* out, const QList<qint64>* matches = nullptr);
 
-// How many index matches make a keyword common (4000; the tests lower it to walk).
+// How many index matches make a keyword common (4000 on a million lines; the tests lower it to
+// walk, raise it to a million to take the index's lines always).
 void setCommonCount(int n);
+
+// The first screen of c after `after` (null: from the start), up to limit lines, on a local
+// file with the index and keywords (done tells whether it did; otherwise out is left as it
+// was). It walks the lines in order for as long as the keywords keep proving common on the
+// way, and otherwise reads the index's matches once, up to the cap, to decide as linesOf does
+// and, under it, to take those lines.
+store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
+                         QList<Hit>* out, bool* done);
 
 // The result order over l.
 QString orderKey(bool server);

@@ -46,6 +46,9 @@ store::Error findLines(const QSqlDatabase& main, const Criteria& c, const Hit* a
 {
     if (limit <= 0)
         return {};
+    bool walked = false;
+    if (store::Error e = firstScreen(main, c, after, limit, out, &walked); e.failed() || walked)
+        return e;
     LineSource src;
     if (store::Error e = linesOf(main, c, after, Want::First, &src); e.failed())
         return e;

@@ -265,7 +265,7 @@ struct SearchFixture {
     QStringList modes() const { return QStringList{u"index"_s, u"walk"_s, u"no index"_s}; }
     void enter(const QString& mode)
     {
-        search::setCommonCount(mode == u"walk"_s ? 1 : 4000);
+        search::setCommonCount(mode == u"walk"_s ? 1 : 1000000);
         if (mode == u"no index"_s)
             QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }),
                      QString());

@@ -109,6 +109,80 @@ class TestSearchIndex : public QObject, SearchFixture {
         c.keywords = u"最後の一文"_s;
         QCOMPARE(found(c).size(), 1);
     }
+    // How the first screen is read (walking while the keyword proves common, giving up after a
+    // stretch without it, the index's matches read once and passed back, under or over the
+    // count that makes a keyword common) never changes which lines come, nor in what order,
+    // screen after screen.
+    void firstScreenByDensity_data()
+    {
+        QTest::addColumn<int>("every"); // the keyword in one line of this many, in line order
+        QTest::addColumn<int>("from");  // … from this line on, in line order
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("period");
+        QTest::addColumn<QString>("keyword");
+        for (const QString& keyword : {u"見積"_s, u"見積書"_s, u"見積 提出"_s}) {
+            QTest::addRow("%s in every line", qPrintable(keyword)) << 1 << 0 << QString() << false << keyword;
+            QTest::addRow("%s in one of 6", qPrintable(keyword)) << 6 << 0 << QString() << false << keyword;
+            QTest::addRow("%s in one of 37", qPrintable(keyword)) << 37 << 0 << QString() << false << keyword;
+            QTest::addRow("%s dense after 150 without", qPrintable(keyword))
+                << 2 << 150 << QString() << false << keyword;
+            QTest::addRow("%s in 3 lines late", qPrintable(keyword))
+                << 97 << 200 << QString() << false << keyword;
+            QTest::addRow("%s, a name", qPrintable(keyword)) << 3 << 0 << u"鈴木"_s << false << keyword;
+            QTest::addRow("%s, a name and a period, rare", qPrintable(keyword))
+                << 41 << 20 << u"佐藤"_s << true << keyword;
+            QTest::addRow("%s, a name and a period, common", qPrintable(keyword))
+                << 2 << 0 << u"佐藤"_s << true << keyword;
+        }
+    }
+    void firstScreenByDensity()
+    {
+        QFETCH(int, every);
+        QFETCH(int, from);
+        QFETCH(QString, name);
+        QFETCH(bool, period);
+        QFETCH(QString, keyword);
+        // 300 lines, one a report, one a day, the keyword placed by their order.
+        QList<Line> lines;
+        const QDate first(2024, 1, 1);
+        for (int i = 0; i < 300; ++i) {
+            const QString day = first.addDays(i).toString(Qt::ISODate);
+            const bool holds = i >= from && (i - from) % every == 0;
+            lines << Line{day,       i % 3 ? u"佐藤"_s : u"鈴木"_s,
+                          1,         day,
+                          u"0900"_s, u"東京商事"_s,
+                          QString(), holds ? u"見積書を提出した"_s : u"新製品の説明を行った"_s,
+                          QString()};
+        }
+        store(lines);
+        reloadLines();
+        const Criteria c = criteria(period ? u"2024-02-01"_s : QString(),
+                                    period ? u"2024-08-31"_s : QString(), name, keyword);
+        QStringList expected;
+        for (const Line& l : expectedLines(c))
+            expected << lineLabel(l);
+        QVERIFY(!expected.isEmpty());
+        // 4000 (a walk goes on at 1 line in 62: here it gives up), 20000 (1 in 12: the
+        // index's matches are under the cap), 2 and 20 (a walk gives up only with a name, then
+        // the matches are over the cap), a million (the index only) and 1 (the walk only).
+        for (const int common : {4000, 20000, 2, 20, 1000000, 1}) {
+            search::setCommonCount(common);
+            for (const int size : {1, 7, 40, 1000}) {
+                QList<Hit> all;
+                for (int pages = 0; pages < 1000; ++pages) {
+                    const qsizetype before = all.size();
+                    QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
+                             QString());
+                    if (all.size() - before < size)
+                        break;
+                }
+                QStringList got;
+                for (const Hit& h : all)
+                    got << labelOf(h);
+                QVERIFY2(got == expected, qPrintable(u"common at %1, screens of %2"_s.arg(common).arg(size)));
+            }
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchIndex)
