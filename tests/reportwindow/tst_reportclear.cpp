@@ -1,4 +1,4 @@
-// クリア on the 営業日報 tab, from every state the lines can be in.
+// クリア on the 営業日報 tab, from every state the lines can be in, and the pick lists it keeps.
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
 #include "report/ReportTab.h"
@@ -7,6 +7,9 @@
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
 #include "ui/Controls.h"
+#include "ui/DropDown.h"
+#include "codes/PickLists.h"
+#include "app/DataFolder.h"
 
 #include <QPushButton>
 #include <QSqlQuery>
@@ -27,6 +30,8 @@ class TstReportClear : public QObject {
     void cleanup() { m_fx.stop(); }
     void clearShowsWhatAFreshReadShows_data();
     void clearShowsWhatAFreshReadShows();
+    void dropDownOffersItsListAtFirstEdit_data();
+    void dropDownOffersItsListAtFirstEdit();
 
   private:
     void setHeader(const QDate& d, const QString& name)
@@ -94,6 +99,51 @@ void TstReportClear::clearShowsWhatAFreshReadShows()
             QCOMPARE(model->text(row, c), QString());
         QVERIFY(!model->isTicked(row, ReportTab::ColCheck));
     }
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+// The grid's drop-downs are not filled at start: each reads its list as it opens on a cell. A
+// window started on files whose lists are already in place offers them at the first edit, and
+// a name the code master gained meanwhile too.
+void TstReportClear::dropDownOffersItsListAtFirstEdit_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("category");
+    QTest::newRow("訪問先") << int(ReportTab::ColPlace) << "訪問先";
+    QTest::newRow("備考") << int(ReportTab::ColNote) << "備考";
+}
+
+void TstReportClear::dropDownOffersItsListAtFirstEdit()
+{
+    QFETCH(int, column);
+    QFETCH(QString, category);
+    QVERIFY(codes::addCodeMaster(m_w->MainDb(), category, "先に覚えた名前").added);
+    r->cmdクリア->click();
+    // Started again on the same files: the work file's list already holds the name.
+    const QString folder = m_fx.tmp->path() + QStringLiteral("/data/");
+    m_fx.window.reset();
+    m_fx.window = std::make_unique<FrmTesvan>();
+    m_w = m_fx.window.get();
+    QVERIFY(m_w->loadFrom(app::dataPathsIn(folder)));
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w));
+    r = m_w->reportTab();
+    QVERIFY(codes::addCodeMaster(m_w->MainDb(), category, "後で覚えた名前").added);
+    QSqlQuery w(m_w->WorkDb());
+    QVERIFY(w.exec(QString("INSERT INTO w%1 (sname) VALUES ('後で覚えた名前')").arg(category)));
+
+    DataGrid* g = r->Grid日報;
+    g->setFocus();
+    g->setRow(0);
+    g->setCol(column);
+    QTest::keyClick(g, Qt::Key_F2);
+    DropDown* dd = column == ReportTab::ColPlace ? r->DD訪問先 : r->DD備考;
+    QTRY_VERIFY(dd->isVisible());
+    QStringList offered;
+    for (int i = 0; i < dd->count(); ++i)
+        offered << dd->itemText(i);
+    QVERIFY2(offered.contains("先に覚えた名前"), qPrintable(offered.join(',')));
+    QVERIFY2(offered.contains("後で覚えた名前"), qPrintable(offered.join(',')));
     QVERIFY(m_boxes->shown.isEmpty());
 }
 
