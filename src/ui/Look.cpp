@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QPixmap>
 #include <QWidget>
 
@@ -27,8 +28,13 @@ CommandButton* makeButton(const QString& name, const QString& caption, QWidget* 
 
 QIcon hintIcon()
 {
-    // A light bulb drawn at run time, so no picture file has to travel with the program.
-    QPixmap pm(32, 32);
+    // A light bulb drawn at run time, so no picture file has to travel with the program; once,
+    // for the three tabs' buttons.
+    const QString key = QStringLiteral("tesvan-hint-bulb");
+    QPixmap pm;
+    if (QPixmapCache::find(key, &pm))
+        return QIcon(pm);
+    pm = QPixmap(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -58,6 +64,7 @@ QIcon hintIcon()
     p.setBrush(QColor(120, 80, 0));
     p.drawEllipse(QPointF(16, 17.6), 1.3, 1.3);
     p.end();
+    QPixmapCache::insert(key, pm);
     return QIcon(pm);
 }
 
