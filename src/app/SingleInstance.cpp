@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -108,6 +109,8 @@ SingleInstance::~SingleInstance()
         ::close(m_listener);
         QFile::remove(m_socketPath);
     }
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 QString SingleInstance::defaultKey()
@@ -134,10 +137,18 @@ bool SingleInstance::claim()
     const QString lockPath = QDir(m_folder).filePath(m_key + QStringLiteral(".lock"));
     removeIfNotOurs(lockPath);
     removeIfNotOurs(m_socketPath);
-    m_lock = std::make_unique<QLockFile>(lockPath);
-    m_lock->setStaleLockTime(0); // stale only when its process is gone
-    if (!m_lock->tryLock(0))
-        return false;
+    const int lock =
+        ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0)
+        return true; // as without a private folder
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(lock);
+        if (held)
+            return false;
+        return true;
+    }
+    m_lockFd = lock;
     QFile::remove(m_socketPath); // a socket left by a crashed run
     sockaddr_un a;
     if (!addressOf(m_socketPath, a))

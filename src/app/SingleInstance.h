@@ -1,7 +1,5 @@
 #pragma once
-#include <QLockFile>
 #include <QObject>
-#include <memory>
 
 namespace app {
 
@@ -34,7 +32,9 @@ class SingleInstance : public QObject {
   private:
     QString m_key;
     QString m_folder;
-    std::unique_ptr<QLockFile> m_lock;
+    // The lock file, held with flock for as long as this process lives: the kernel lets it go
+    // however the process ends, so nothing is written in it and it is never stale.
+    int m_lockFd = -1;
     int m_listener = -1; // the listening Unix socket of the first instance
     QString m_socketPath;
 };
