@@ -114,10 +114,10 @@ class ReportTab : public QWidget {
 
     TabContext* m_context = nullptr;
     PlacedLayout* m_headerPlaces = nullptr;
-    int m_popupRow = -1;            // the line the 内容 panel was opened on
-    QList<QWidget*> m_panelBlocks;  // what does not act while the panel is open
+    int m_popupRow = -1;           // the line the 内容 panel was opened on
+    QList<QWidget*> m_panelBlocks; // what does not act while the panel is open
     // The grid's pick lists hold their work tables, or have not been read yet: a drop-down reads
     // its list as it opens on a cell, so none is read at start.
     bool m_pickSourcesRead = true;
-    bool m_readRefused = false;     // the last 読込 found a report longer than the grid
+    bool m_readRefused = false; // the last 読込 found a report longer than the grid
 };
