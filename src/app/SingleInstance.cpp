@@ -142,11 +142,10 @@ bool SingleInstance::claim()
     if (lock < 0)
         return true; // as without a private folder
     if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        // Held: another instance runs. Any other failure: as without a private folder.
         const bool held = errno == EWOULDBLOCK;
         ::close(lock);
-        if (held)
-            return false;
-        return true;
+        return !held;
     }
     m_lockFd = lock;
     QFile::remove(m_socketPath); // a socket left by a crashed run

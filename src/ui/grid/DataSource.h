@@ -3,15 +3,15 @@
 // table of many thousand rows, counted at refresh and fetched a page at a time as rows are asked for.
 #include "store/Error.h"
 
-namespace store {
-class Statement;
-}
-
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+
+namespace store {
+class Statement;
+}
 
 class DataSource : public QObject {
     Q_OBJECT
