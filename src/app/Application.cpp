@@ -1,20 +1,19 @@
 #include "app/Application.h"
 
 #include "app/AfterShown.h"
+#include "app/EndSignals.h"
 #include "app/FirstStart.h"
+#include "app/FolderLock.h"
 #include "app/FrmTesvan.h"
 #include "app/ShownProbe.h"
 #include "app/SingleInstance.h"
+#include "app/StartupMessages.h"
+#include "msg/Msg.h"
 #include "app/Version.h"
-#include "store/TextIndex.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QIcon>
-#include <QLabel>
-#include <QScreen>
-#include <QWindow>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
@@ -49,34 +48,22 @@ bool loadQtTranslation(QCoreApplication& qapp)
     return QCoreApplication::installTranslator(tr);
 }
 
-void TerminateWindowProcess(QWidget* window)
+bool holdFolder(FolderLock& lock, const DataPaths& paths)
 {
-    if (window)
-        QCoreApplication::exit(0);
-}
-
-std::unique_ptr<QWidget> showIndexBuildNote()
-{
-    auto note = std::make_unique<QLabel>(QStringLiteral("検索用の索引を作成しています。\n"
-                                                        "この版で初めて開くときだけで、日報の多いファイルでは"
-                                                        "1分ほどかかります。\nそのままお待ちください。"));
-    note->setObjectName(QStringLiteral("lbl索引作成中"));
-    note->setWindowTitle(kCaption);
-    note->setWindowFlag(Qt::SplashScreen);
-    note->setFrameShape(QFrame::Box);
-    note->setMargin(24);
-    note->setAlignment(Qt::AlignCenter);
-    note->adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        note->move(screen->availableGeometry().center() - note->rect().center());
-    note->show();
-    // The work holds the event loop until it is done: the note is painted before it starts.
-    QElapsedTimer waited;
-    waited.start();
-    while (note->windowHandle() && !note->windowHandle()->isExposed() && waited.elapsed() < 1000)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    note->repaint();
-    return note;
+    switch (lock.take()) {
+    case FolderLock::State::Held:
+    case FolderLock::State::Unlockable:
+        return true;
+    case FolderLock::State::Taken:
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
+                     folderInUseText(paths.dataFolder, lock.holder()));
+        return false;
+    case FolderLock::State::Refused:
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
+                     folderLockRefusedText(lock.path(), lock.error()));
+        return false;
+    }
+    return false;
 }
 
 int runTesvan(QApplication& qapp)
@@ -102,18 +89,28 @@ int runTesvan(QApplication& qapp, const DataPaths& paths)
 
     applyLook(qapp);
     loadQtTranslation(qapp);
+    // Declared before the window: held until the window has closed the files.
+    FolderLock folder(paths.dataFolder);
     FrmTesvan window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { window.bringToFront(); });
+    // A logout, a shutdown or a service manager ends the session as 閉じる does, asking nothing.
+    EndSignals ending;
+    QObject::connect(&ending, &EndSignals::received, &window, [&window] { window.endSession(); });
     const FirstStart first = prepareDataFolder(paths);
-    // A main file from before the search index gets it while it opens, once.
-    std::unique_ptr<QWidget> indexNote;
-    store::onTextIndexBuild([&indexNote] { indexNote = showIndexBuildNote(); });
-    const bool loaded = first != FirstStart::Failed && window.loadFrom(paths);
-    store::onTextIndexBuild({});
-    indexNote.reset();
-    if (!loaded)
+    if (first == FirstStart::Failed)
         return 1;
+    // One program on the data folder, whoever started it and by whatever path: the single
+    // instance above only meets this user's starts on this machine.
+    if (!holdFolder(folder, paths))
+        return 1;
+    if (!window.loadFrom(paths))
+        return 1;
+    if (window.isEnding()) {
+        // Ended while it started (a question of the start was open): never shown.
+        window.close();
+        return 0;
+    }
     window.showNormal();
     // The menu entry's icon on the window as well, where it is installed in the icon theme.
     // Looking it up walks the theme's folders (a tenth of the start): done once the window is

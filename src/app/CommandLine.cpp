@@ -26,8 +26,10 @@ namespace {
 QString usageLine(Language lang)
 {
     return lang == Language::Japanese
-               ? QStringLiteral("使い方: tesvan [--data フォルダ | --help | --version]\n")
-               : QStringLiteral("Usage: tesvan [--data DIR | --help | --version]\n");
+               ? QStringLiteral("使い方: tesvan [--data フォルダ] [--log ファイル] [--backup ファイル | "
+                                "--help | --version]\n")
+               : QStringLiteral(
+                     "Usage: tesvan [--data DIR] [--log FILE] [--backup FILE | --help | --version]\n");
 }
 
 QString help(Language lang)
@@ -36,25 +38,43 @@ QString help(Language lang)
         return usageLine(lang) +
                QStringLiteral(
                    "営業日報を入力・登録・印刷するアプリケーションです。\n\n"
-                   "  --data フォルダ  このフォルダのデータを使います（Tesvan.mdb、TesvanWork.mdb、\n"
-                   "                   チームのサーバーを使うときは TesvanServer.conf）\n"
-                   "  --help           この説明を表示して終了します\n"
-                   "  --version        バージョンを表示して終了します\n\n"
+                   "  --data フォルダ    このフォルダのデータを使います（Tesvan.mdb、TesvanWork.mdb、\n"
+                   "                     チームのサーバーを使うときは TesvanServer.conf）\n"
+                   "  --backup ファイル  Tesvan.mdb（日報とコードマスタ）のバックアップを1つのファイルに\n"
+                   "                     書いて終了します。プログラムが動いている間でもかまいません。\n"
+                   "                     フォルダを指定すると、その中に Tesvan-年-月-日.mdb を作ります。\n"
+                   "                     画面を使わないので cron からも実行できます\n"
+                   "  --log ファイル     動作の記録（開いたファイル、失敗した検査、あえて無視した\n"
+                   "                     エラー）をこのファイルに追記します。パスワードや日報の\n"
+                   "                     内容は書きません\n"
+                   "  --help             この説明を表示して終了します\n"
+                   "  --version          バージョンを表示して終了します\n\n"
                    "データフォルダは、--data で指定したフォルダ、なければプログラムの横の data/\n"
                    "（ビルドフォルダや持ち運び用のコピー）、それもなければ ~/.local/share/tesvan\n"
                    "（$XDG_DATA_HOME/tesvan）です。最後のフォルダは、まったくないときに限り、\n"
                    "初めての起動で初期状態のファイルとともに作成されます。\n"
+                   "バックアップから戻すには、プログラムを閉じ、そのファイルを Tesvan.mdb という名前で\n"
+                   "データフォルダに置きます。\n"
                    "ほかのフォルダに初期状態のファイルを作るには: tesvan-initdb フォルダ\n");
     return usageLine(lang) +
            QStringLiteral("Sales daily reports (営業日報): enter, register, list and print them.\n\n"
-                          "  --data DIR   use the data in DIR (Tesvan.mdb, TesvanWork.mdb and, for a\n"
-                          "               team server, TesvanServer.conf)\n"
-                          "  --help       show this help and exit\n"
-                          "  --version    show the version and exit\n\n"
+                          "  --data DIR     use the data in DIR (Tesvan.mdb, TesvanWork.mdb and, for a\n"
+                          "                 team server, TesvanServer.conf)\n"
+                          "  --backup FILE  write a backup of Tesvan.mdb (the reports and the code master)\n"
+                          "                 into one file and exit; the program may be running meanwhile.\n"
+                          "                 Given a folder, writes Tesvan-YYYY-MM-DD.mdb into it. Needs no\n"
+                          "                 display, so cron can run it\n"
+                          "  --log FILE     append a record of what the program did (files opened, failed\n"
+                          "                 checks, errors it went past) to FILE; never a password nor\n"
+                          "                 what a report says\n"
+                          "  --help         show this help and exit\n"
+                          "  --version      show the version and exit\n\n"
                           "The data folder is DIR given with --data; else data/ beside the program (a\n"
                           "build folder or a portable copy); else ~/.local/share/tesvan\n"
                           "($XDG_DATA_HOME/tesvan), which the very first start creates with the initial\n"
                           "files when it does not exist at all.\n"
+                          "To restore a backup, close the program and put the file into the data folder\n"
+                          "as Tesvan.mdb.\n"
                           "Initial files for another folder: tesvan-initdb DIR\n");
 }
 
@@ -94,6 +114,26 @@ CommandLine parseCommandLine(const QStringList& args, Language lang)
             return done(CommandLine::Action::Help, help(lang));
         if (a == QLatin1String("--version"))
             return done(CommandLine::Action::Version, version());
+        if (a == QLatin1String("--backup") || a.startsWith(QLatin1String("--backup="))) {
+            const bool joined = a.startsWith(QLatin1String("--backup="));
+            if (!joined && i + 1 >= args.size())
+                return refuse(ja ? QStringLiteral("--backup には保存先のファイルを指定してください")
+                                 : QStringLiteral("option '--backup' needs a file"));
+            run.backup = joined ? a.mid(9) : args.at(++i);
+            if (run.backup.isEmpty())
+                return refuse(ja ? QStringLiteral("--backup には保存先のファイルを指定してください")
+                                 : QStringLiteral("option '--backup' needs a file"));
+            run.action = CommandLine::Action::Backup;
+            continue;
+        }
+        if (a == QLatin1String("--log") || a.startsWith(QLatin1String("--log="))) {
+            const bool joined = a.startsWith(QLatin1String("--log="));
+            run.logFile = joined ? a.mid(6) : i + 1 < args.size() ? args.at(++i) : QString();
+            if (run.logFile.isEmpty())
+                return refuse(ja ? QStringLiteral("--log には記録するファイルを指定してください")
+                                 : QStringLiteral("option '--log' needs a file"));
+            continue;
+        }
         QString dir;
         if (a == QLatin1String("--data")) {
             if (i + 1 >= args.size())

@@ -14,9 +14,11 @@ Language languageOf(const QString& lcAll, const QString& lcMessages, const QStri
 Language messageLanguage(); // from the environment
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error };
+    enum class Action { Run, Backup, Help, Version, Error };
     Action action = Action::Run;
     QString dataFolder; // --data DIR; empty for the usual rule
+    QString backup;     // --backup FILE: the file (or folder) a backup of the main file goes to
+    QString logFile;    // --log FILE: where the program's log goes (app/LogFile.h)
     QString output;     // what to print for Help, Version (stdout) and Error (stderr)
     int exitCode = 0;   // for everything but Run: 0, or 2 for a command line not understood
 };

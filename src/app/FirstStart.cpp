@@ -24,8 +24,8 @@ void tellFirstStart(const DataPaths& paths)
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("お知らせ"),
                  QStringLiteral("初めての起動のため、データフォルダを作成し、初期状態のデータベースファイルを"
                                 "置きました。日報とコードマスタはこのフォルダに保存されます。\n\n%1\n\n"
-                                "バックアップは、このアプリケーションを終了してから、このフォルダの "
-                                "Tesvan.mdb をコピーしてください。")
+                                "バックアップは、設定・情報の「バックアップ」ボタンで作成できます"
+                                "（動いている間でも作成できます）。")
                      .arg(QDir::toNativeSeparators(paths.dataFolder)));
 }
 

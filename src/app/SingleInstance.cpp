@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
 
@@ -118,14 +119,33 @@ QString SingleInstance::defaultKey()
     return keyFor(QCoreApplication::applicationDirPath());
 }
 
-QString SingleInstance::keyFor(const QString& installation)
+QString SingleInstance::realFolder(const QString& path)
 {
-    // Per user, so two accounts on one machine do not see each other, and per installation,
-    // so another copy of the program with its own data folder is not taken for this one.
+    // The nearest folder that exists, with its links resolved, and the rest as written: a
+    // folder the first start is about to make keeps its key once it is made.
+    QString known = QDir::cleanPath(QDir(path).absolutePath());
+    QString rest;
+    while (true) {
+        const QString real = QFileInfo(known).canonicalFilePath();
+        if (!real.isEmpty())
+            return real == QLatin1String("/") && !rest.isEmpty() ? rest : real + rest;
+        const qsizetype slash = known.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0)
+            return QDir::cleanPath(QDir(path).absolutePath());
+        rest = known.mid(slash) + rest;
+        known = slash == 0 ? QStringLiteral("/") : known.left(slash);
+    }
+}
+
+QString SingleInstance::keyFor(const QString& folder)
+{
+    // Per user, so two accounts on one machine do not see each other (the data folder's own
+    // lock keeps them apart), and per data folder by its real path, so a link to it or another
+    // spelling of it is the same folder.
     const QByteArray user = qgetenv("USER").isEmpty() ? qgetenv("USERNAME") : qgetenv("USER");
-    const QByteArray folder = QDir::cleanPath(QDir(installation).absolutePath()).toUtf8();
+    const QByteArray real = realFolder(folder).toUtf8();
     const QByteArray h =
-        QCryptographicHash::hash("PrjTesvan/" + user + '/' + folder, QCryptographicHash::Sha1).toHex();
+        QCryptographicHash::hash("PrjTesvan/" + user + '/' + real, QCryptographicHash::Sha1).toHex();
     return QStringLiteral("PrjTesvan-") + QString::fromLatin1(h.left(12));
 }
 

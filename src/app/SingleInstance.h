@@ -3,7 +3,7 @@
 
 namespace app {
 
-// One running instance per user and installation: the first start holds a lock file and
+// One running instance per user and data folder: the first start holds a lock file and
 // listens on a Unix socket, both in the user's private runtime folder; a later start asks it
 // to come forward and leaves. Plain sockets, not QtNetwork, keep ten libraries out of every start.
 class SingleInstance : public QObject {
@@ -19,7 +19,10 @@ class SingleInstance : public QObject {
 
     // The key of this installation (the executable's folder) for the current user.
     static QString defaultKey();
-    static QString keyFor(const QString& installation);
+    // The key of a data folder for the current user: the same for every path that reaches it.
+    static QString keyFor(const QString& folder);
+    // The folder's path with every link resolved, as far as it exists.
+    static QString realFolder(const QString& path);
     // Where the lock and the socket live: XDG_RUNTIME_DIR when it is the user's own and closed
     // to others (0700), otherwise a 0700 folder in the user's home; empty when neither is safe.
     static QString privateFolder();

@@ -13,8 +13,13 @@ QString openFailureText(const QString& path, const store::FileOpen& why, const Q
 // The text shown when the full check finds the open file at path damaged.
 QString damageText(const QString& path, const store::Error& found, const QString& dataFolder);
 
-// What to do with a damaged file: put back a copy (without the old log files), or make the
-// initial files.
+// What to do with a damaged file: put back a backup (with the old log files moved aside, never
+// deleted), or make the initial files.
 QString restoreAdvice(const QString& path, const QString& dataFolder);
+
+// The data folder is in use by another program (holder: who, as its lock file says, or empty).
+QString folderInUseText(const QString& dataFolder, const QString& holder);
+// The data folder's lock file cannot be opened by this user.
+QString folderLockRefusedText(const QString& lockFile, const QString& reason);
 
 } // namespace app

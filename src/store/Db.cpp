@@ -1,68 +1,24 @@
 #include "store/Db.h"
 
-#include "store/Integrity.h"
-#include "store/LocalFile.h"
-#include "store/Schema.h"
-#include "store/Dates.h"
-#include "store/Server.h"
+#include "store/PageChecks.h"
 #include "store/PgDriver.h"
 #include "store/SqliteEngine.h"
-#include "store/StatementCache.h"
-
-#include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlDriver>
-#include <QSqlRecord>
-#include <QUrl>
 
 #include <algorithm>
 #include <bit>
 
 namespace store {
 
-Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
-{
-    // Write-ahead log: a commit appends to one file instead of journalling and rewriting pages.
-    // The main file syncs the log on every commit, so a registration reported done survives a
-    // power cut; the work file (what is being typed) may lose its last commits then, never its
-    // consistency. Another driver simply keeps its own behaviour.
-    if (db.driverName() != QLatin1String("QSQLITE"))
-        return {};
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        return Error::of(q.lastError());
-    q.finish();
-    const QString sync = kind == DbKind::Main ? QStringLiteral("FULL") : QStringLiteral("NORMAL");
-    if (!q.exec(QStringLiteral("PRAGMA synchronous = ") + sync))
-        return Error::of(q.lastError());
-    return {};
-}
-
-Error openDatabase(const QString& connection, const QString& path, DbKind kind)
-{
-    return openLocalFile(connection, path, kind).error;
-}
-
-void closeDatabase(const QString& connection)
-{
-    const bool damaged = forgetPageCheck(connection).failed();
-    StatementCache::forget(connection);
-    sealLocalFile(connection, damaged);
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection, false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    recordLocalClose(connection);
-}
-
 std::shared_ptr<Engine> engineOf(const QSqlDatabase& db)
 {
     if (std::shared_ptr<PgSession> server = PgDriver::sessionOf(db))
         return server;
     return SqliteEngine::of(db);
+}
+
+bool isServer(const QSqlDatabase& db)
+{
+    return PgDriver::sessionOf(db) != nullptr;
 }
 
 std::optional<ChangeMark> changeMark(const QSqlDatabase& db)
@@ -100,10 +56,21 @@ Transaction::~Transaction()
         m_engine->rollback();
 }
 
+namespace {
+void (*beforeCommit)(const QString&) = nullptr;
+} // namespace
+
+void setBeforeCommit(void (*step)(const QString& connection))
+{
+    beforeCommit = step;
+}
+
 bool Transaction::commit()
 {
     if (!m_open)
         return false;
+    if (beforeCommit)
+        beforeCommit(m_connection);
     m_error = m_engine->commit();
     if (m_error.failed())
         return false;

@@ -1,6 +1,6 @@
 #pragma once
-// Connections to the two database files, the transaction guard, bound statements and the
-// one shape every database operation takes.
+// The engine behind a connection, the transaction guard, bound statements and the one shape
+// every database operation takes. Opening and closing the connections is Connection.h.
 #include "store/Engine.h"
 #include "store/Error.h"
 
@@ -21,18 +21,13 @@ class EngineStatement;
 // The engine behind an open connection (SQLite for a file, libpq for a server), or nullptr.
 std::shared_ptr<Engine> engineOf(const QSqlDatabase& db);
 
+// True when db is a connection to the team's server rather than a local file.
+bool isServer(const QSqlDatabase& db);
+
 enum class DbKind { Main, Work };
 
 inline constexpr const char* kMainConnection = "MainDb";
 inline constexpr const char* kWorkConnection = "WorkDb";
-
-// Opens an existing database file read-write and checks that it holds our tables.
-// Never creates a file.
-Error openDatabase(const QString& connection, const QString& path, DbKind kind);
-void closeDatabase(const QString& connection);
-
-// The journal and sync settings of an open file of the kind (openDatabase applies them).
-Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
 
 // Begins a transaction on construction; rolls back unless commit() succeeded. A file whose
 // page check failed (or has not finished) refuses the transaction before anything is written.
@@ -52,6 +47,11 @@ class Transaction {
     bool m_open = false;
     Error m_error;
 };
+
+// A step every Transaction on a local file takes just before it commits, given the connection's
+// name (the search index brings itself up to the lines written). It may write within the
+// transaction and never fails it.
+void setBeforeCommit(void (*step)(const QString& connection));
 
 // A prepared statement with positional bound values, on the connection's own engine (Engine.h);
 // the first failure is kept, including a read that stops on an error part-way (next() then

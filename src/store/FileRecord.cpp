@@ -1,5 +1,7 @@
 #include "store/FileRecord.h"
 
+#include "store/FileBytes.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -76,14 +78,7 @@ FileIdentity identityOf(const QString& path)
 
 quint32 markOnDisk(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray h = f.read(64);
-    if (h.size() < 64)
-        return 0;
-    return (quint32(uchar(h[60])) << 24) | (quint32(uchar(h[61])) << 16) | (quint32(uchar(h[62])) << 8) |
-           quint32(uchar(h[63]));
+    return markIn(readFileBytes(path, 0, 64));
 }
 
 } // namespace store

@@ -38,7 +38,8 @@ Error writeRecord(const QString& path, const FileRecord& r);
 
 FileIdentity identityOf(const QString& path);
 
-// The mark in the header of the file at path, read from the disk; 0 when there is none.
+// The mark in the header of the file at path as the file holds it (FileBytes.h: never costs a
+// connection of the process its locks); 0 when there is none.
 quint32 markOnDisk(const QString& path);
 
 } // namespace store

@@ -4,12 +4,13 @@
 // every write to its file until it has passed; a background one holds none. A check that
 // fails refuses every later write, so a damaged file is never written to.
 #include "store/Error.h"
+#include "store/PageChecks.h"
 
 #include <QFuture>
 
-namespace store {
+#include <optional>
 
-enum class CheckNeed { None, Background, Required };
+namespace store {
 
 // Runs the full check on the file at path through a read-only connection of its own. Success,
 // or a reason that names what the check found.
@@ -20,17 +21,5 @@ Error checkPages(const QString& path);
 // result is in; a check stopped by forgetPageCheck reports success and proves nothing.
 QFuture<Error> startPageCheck(const QString& connection, const QString& path,
                               CheckNeed need = CheckNeed::Required);
-
-// The file behind connection is known to be damaged: every write is refused.
-void refuseWrites(const QString& connection, const Error& reason);
-
-// Success when nothing may stop a write through connection: no check was started, a
-// background one is still running, or it passed (waiting for a required one while it runs).
-// Otherwise the check's failure.
-Error writeAllowed(const QString& connection);
-
-// Stops a running check of connection at once and forgets it; the connection is being closed.
-// Returns the damage a finished check found, if any.
-Error forgetPageCheck(const QString& connection);
 
 } // namespace store

@@ -1,7 +1,10 @@
 #include "store/LocalFile.h"
 
+#include "store/FileBytes.h"
 #include "store/FileRecord.h"
+#include "store/FullCheck.h"
 #include "store/Schema.h"
+#include "store/SqliteEngine.h"
 #include "store/StatementCache.h"
 #include "store/TextIndex.h"
 
@@ -13,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 #include <memory>
 #include <sqlite3.h>
@@ -39,6 +43,8 @@ struct Entry {
     bool abandoned = false;
     bool dirty = false; // the log holds something not yet folded into the file
     bool inHook = false;
+    bool sessionMarked = false; // the session's first write gave the file a mark of its own
+    quint64 generation = 0;     // the log's generation known to hold the file's mark
 };
 
 QMutex& registryLock()
@@ -115,19 +121,38 @@ quint32 freshMark(quint32 notThis)
     return m;
 }
 
+// Writes the mark into the log as a copy of page 1, whatever it holds already. The stamp is
+// not synced on its own: the checkpoint that follows it in a fold syncs the log first, and
+// otherwise the next commit of the file syncs it along.
+bool stampMark(sqlite3* h, quint32 mark)
+{
+    int level = -1;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(h, "PRAGMA synchronous", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        level = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    const QByteArray stamp = (level > 1 ? "PRAGMA synchronous = NORMAL; " : "") +
+                             QByteArray("PRAGMA user_version = ") + QByteArray::number(qint32(mark));
+    const bool ok = sqlite3_exec(h, stamp.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (level > 1)
+        sqlite3_exec(h, ("PRAGMA synchronous = " + QByteArray::number(level)).constData(), nullptr, nullptr,
+                     nullptr);
+    return ok;
+}
+
 // Folds the log into the file under a new mark. The record names the new mark before the file
 // can carry it, and keeps the old one until the file certainly carries the new.
 void foldMarked(Entry& e, sqlite3* h, int mode)
 {
     FileRecord r = e.record;
-    r.previousMark = markOnDisk(e.path);
+    r.previousMark = markOf(h);
     r.mark = freshMark(r.previousMark);
     r.checkpointing = true;
     if (writeRecord(e.path, r).failed())
         return;
     e.record = r;
-    const QByteArray stamp = "PRAGMA user_version = " + QByteArray::number(qint32(r.mark));
-    if (sqlite3_exec(h, stamp.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!stampMark(h, r.mark))
         return;
     int inLog = -1, folded = -1;
     const int rc = sqlite3_wal_checkpoint_v2(h, "main", mode, &inLog, &folded);
@@ -145,23 +170,22 @@ int walHook(void* ctx, sqlite3* h, const char*, int pages)
 {
     auto* e = static_cast<Entry*>(ctx);
     e->dirty = true;
-    if (pages >= kFoldAfterPages && !e->inHook) {
-        e->inHook = true;
-        QMutexLocker guard(&registryLock());
+    if (e->inHook)
+        return SQLITE_OK;
+    e->inHook = true;
+    QMutexLocker guard(&registryLock());
+    // The session's first write gives the file a new mark: a copy of the file taken before this
+    // session never carries a mark that this session's log holds.
+    if (!e->sessionMarked || pages >= kFoldAfterPages) {
         foldMarked(*e, h, SQLITE_CHECKPOINT_PASSIVE);
-        e->inHook = false;
+        e->sessionMarked = true;
     }
+    // Every generation of the log holds the mark of the file it was written on, so that a file
+    // and its log copied together are told from a file put beside another one's log.
+    if (logGenerationOf(h) != e->generation && stampMark(h, markOf(h)))
+        e->generation = logGenerationOf(h);
+    e->inHook = false;
     return SQLITE_OK;
-}
-
-sqlite3* handleOf(const QSqlDatabase& db)
-{
-    if (!db.driver() || !db.isOpen())
-        return nullptr;
-    const QVariant h = db.driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(h.constData());
 }
 
 std::shared_ptr<Entry> entryOf(const QString& connection)
@@ -170,16 +194,27 @@ std::shared_ptr<Entry> entryOf(const QString& connection)
     return entries().value(connection);
 }
 
-// Whether a log beside the file belongs to it: the file carries a mark the record knows and
-// was not replaced since the program last wrote it.
-bool logBelongs(const QString& path, const FileRecord& r)
+// Whether the log beside a file belongs to it. The program's own log after an end that was not
+// clean: the file carries a mark the record knows and was not replaced since the program last
+// wrote it. A file and its log copied together (a restore of both): the log holds the file's
+// mark, since every generation of a log the program writes holds the mark of the file under it.
+// Every session gives the main file a new mark with its first write, so a copy of it taken
+// before the session is never taken for the file the session's log was written on.
+LogState judgeLog(const QString& file, quint32 mark, const FileRecord& r, const LogContent& log)
 {
-    const quint32 mark = markOnDisk(path);
-    if (!r.present)
-        return mark == 0; // a file never marked, from before the record was kept
-    if (mark != r.mark && mark != r.previousMark)
-        return false;
-    return r.checkpointing || identityOf(path) == r.identity;
+    if (log.frames == 0)
+        return LogState::None;
+    if (r.present && (mark == r.mark || mark == r.previousMark) &&
+        (r.checkpointing || identityOf(file) == r.identity))
+        return LogState::Belongs;
+    if (log.firstPageMarks.contains(mark))
+        return LogState::Belongs;
+    if (!log.firstPageMarks.isEmpty())
+        return LogState::Foreign;
+    // A log naming no mark (from an older version or another program): in a folder of the
+    // program's, where its record lies, it may be one left beside a replaced file; a file and
+    // log brought into a folder of their own are taken as a pair.
+    return r.present ? LogState::Uncertain : LogState::Belongs;
 }
 
 } // namespace
@@ -199,10 +234,37 @@ FileProblem problemOf(const Error& e)
     return FileProblem::Other;
 }
 
+LogState logBesideFile(const QString& path)
+{
+    const QString file = QFileInfo(path).absoluteFilePath();
+    const QString log = file + QStringLiteral("-wal");
+    if (QFileInfo(log).size() <= 32)
+        return LogState::None;
+    return judgeLog(file, markIn(readFileBytes(file, 0, 64)), readRecord(file), readLog(readFileBytes(log)));
+}
+
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind)
+{
+    // Write-ahead log: a commit appends to one file instead of journalling and rewriting pages.
+    // The main file syncs the log on every commit, so a registration reported done survives a
+    // power cut; the work file (what is being typed) may lose its last commits then, never its
+    // consistency. Another driver simply keeps its own behaviour.
+    if (db.driverName() != QLatin1String("QSQLITE"))
+        return {};
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        return Error::of(q.lastError());
+    q.finish();
+    const QString sync = kind == DbKind::Main ? QStringLiteral("FULL") : QStringLiteral("NORMAL");
+    if (!q.exec(QStringLiteral("PRAGMA synchronous = ") + sync))
+        return Error::of(q.lastError());
+    return {};
+}
+
 FileOpen openLocalFile(const QString& connection, const QString& path, DbKind kind)
 {
-    // Before any connection: the search index's triggers need its tokenizer to write lines.
-    registerTextTokenizer();
+    // Before any connection: the search function, and the index brought up to its queue at commits.
+    registerTextFunctions();
     const QFileInfo fi(path);
     if (!QFileInfo(fi.absolutePath()).isDir())
         return fail(FileProblem::Missing, QStringLiteral("フォルダがありません。"), fi.absolutePath());
@@ -212,12 +274,8 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
         return fail(FileProblem::NotOurs, QStringLiteral("通常のファイルではありません。"));
     if (FileOpen a = checkAccess(fi); a.error.failed())
         return a;
-    QByteArray header;
-    {
-        QFile f(fi.absoluteFilePath());
-        if (f.open(QIODevice::ReadOnly))
-            header = f.read(100);
-    }
+    const QString file = fi.absoluteFilePath();
+    const QByteArray header = readFileBytes(file, 0, 100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return fail(
             FileProblem::NotOurs,
@@ -225,22 +283,36 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
                 "このプログラムのデータベースファイルではありません（SQLite のファイルではありません）。"));
 
     // A log left beside the file is applied by SQLite at the first read: look at it before.
-    const QString file = fi.absoluteFilePath();
     const QString log = file + QStringLiteral("-wal");
     const FileRecord record = readRecord(file);
+    const quint32 mark = markIn(header);
     const bool hasLog = QFileInfo(log).size() > 32; // more than the log's own header
-    if (hasLog && !logBelongs(file, record))
+    switch (hasLog ? judgeLog(file, mark, record, readLog(readFileBytes(log))) : LogState::None) {
+    case LogState::Foreign:
         return fail(FileProblem::ForeignLog,
                     QStringLiteral("ファイルの横に、このファイルのものではない書き込みログがあります。"),
                     log);
+    case LogState::Uncertain:
+        return fail(
+            FileProblem::UncertainLog,
+            QStringLiteral("ファイルの横に、このファイルのものか確かめられない書き込みログがあります。"),
+            log);
+    case LogState::None:
+    case LogState::Belongs:
+        break;
+    }
 
     auto entry = std::make_shared<Entry>();
     entry->path = file;
     entry->record = record;
     entry->before = record;
+    // The work file is written at every start (the grids' tables): a new mark there would cost
+    // each start a checkpoint and two records, to tell apart an older copy of a scratch file
+    // that is byte for byte the file its log was written on (nothing of it is mixed then).
+    entry->sessionMarked = kind == DbKind::Work;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const bool outsideChange = !record.present || !record.clean || hasLog ||
-                               identityOf(file) != record.identity || markOnDisk(file) != record.mark;
+                               identityOf(file) != record.identity || mark != record.mark;
     entry->need = outsideChange                                                     ? CheckNeed::Required
                   : now - record.checkedAt >= kCheckEvery || record.checkedAt > now ? CheckNeed::Background
                                                                                     : CheckNeed::None;
@@ -249,7 +321,7 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
     const bool rollbackMode = uchar(header[18]) == 1 && uchar(header[19]) == 1;
     Error damage;
     if (rollbackMode) {
-        damage = checkPages(file);
+        damage = runFullCheck(file, nullptr).error; // the entry keeps the time, below
         if (damage.failed() && problemOf(damage) != FileProblem::Damaged)
             return fail(problemOf(damage), damage.reason());
         if (damage.ok()) {
@@ -278,7 +350,7 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
         if (err.ok()) {
             // The record says "not closed" before anything can be written to the file.
             FileRecord r = entry->record;
-            r.mark = r.previousMark = markOnDisk(file);
+            r.mark = r.previousMark = markOf(SqliteEngine::handleOf(db));
             r.identity = identityOf(file);
             r.checkpointing = false;
             r.clean = false;
@@ -297,8 +369,10 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
             problem = problemOf(err);
         }
         if (err.ok()) {
-            if (sqlite3* h = handleOf(db))
+            if (sqlite3* h = SqliteEngine::handleOf(db)) {
+                entry->generation = logGenerationOf(h);
                 sqlite3_wal_hook(h, walHook, entry.get());
+            }
             StatementCache::manage(connection);
             {
                 QMutexLocker guard(&registryLock());
@@ -307,9 +381,10 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
             if (damage.failed())
                 refuseWrites(connection, damage);
             else if (kind == DbKind::Main)
-                // A file made before the search index gets it now, once. When that cannot be done
-                // (a check still due, a full disk) the file works as before and searches read
-                // every line; the next start tries again.
+                // A file made before the search index, or with an earlier version's, gets this
+                // version's now, once, to be filled from the lines while the window is shown.
+                // When that cannot be done (a check still due, a full disk) the file works as
+                // before and searches read every line; the next start tries again.
                 addTextIndex(db);
             return {};
         }
@@ -349,7 +424,7 @@ void sealLocalFile(const QString& connection, bool damaged)
     const auto e = entryOf(connection);
     if (!e)
         return;
-    sqlite3* h = handleOf(QSqlDatabase::database(connection, false));
+    sqlite3* h = SqliteEngine::handleOf(QSqlDatabase::database(connection, false));
     if (!h)
         return;
     sqlite3_wal_hook(h, nullptr, nullptr);

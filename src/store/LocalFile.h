@@ -4,16 +4,30 @@
 // by another copy of the file is never applied, and the file's record (FileRecord.h) says when
 // its full check is due.
 #include "store/Db.h"
-#include "store/Integrity.h"
+#include "store/PageChecks.h"
 
 namespace store {
 
-enum class FileProblem { None, Missing, NotOurs, NoAccess, DiskFull, Damaged, ForeignLog, Other };
+enum class FileProblem {
+    None,
+    Missing,
+    NotOurs,
+    NoAccess,
+    DiskFull,
+    Damaged,
+    ForeignLog,
+    UncertainLog,
+    Other
+};
+
+// A write-ahead log beside a file: none (or nothing in it), the file's own, one written on
+// another file (left beside a copy put in the file's place), or one the program cannot place.
+enum class LogState { None, Belongs, Foreign, Uncertain };
 
 struct FileOpen {
     Error error;
     FileProblem problem = FileProblem::None;
-    QString place{}; // NoAccess: the folder or file lacking a right; ForeignLog: the log
+    QString place{}; // NoAccess: the folder or file lacking a right; ForeignLog, UncertainLog: the log
     QString right{}; // NoAccess: the right that is missing, in the user's words
 };
 
@@ -21,6 +35,9 @@ struct FileOpen {
 // journal mode is checked before it is switched to the write-ahead log; when that check fails
 // the file stays as it is, opened, and every write to it is refused.
 FileOpen openLocalFile(const QString& connection, const QString& path, DbKind kind);
+
+// The journal and sync settings of an open file of the kind (openDatabase applies them).
+Error applyFileSettings(const QSqlDatabase& db, DbKind kind);
 
 // The full check the file opened as connection needs, decided when it was opened: required
 // after an end that was not clean or a change from outside, otherwise at most about daily.
@@ -36,6 +53,10 @@ void recordLocalClose(const QString& connection);
 
 // A full check of the file at path passed: the record keeps the time.
 void notePagesChecked(const QString& path);
+
+// The log beside the file at path, judged as a start judges it; only while no connection
+// holds the file, since a log in use changes under the judgement.
+LogState logBesideFile(const QString& path);
 
 // What kind of problem a database error names (disk full, no access, damage).
 FileProblem problemOf(const Error& e);

@@ -1,6 +1,5 @@
 #include "store/Schema.h"
 
-#include "store/Server.h"
 #include "store/TextIndex.h"
 
 #include <QFile>
@@ -22,7 +21,8 @@ struct Table {
     QList<Field> fields;
     QString key; // table constraint, e.g. "PRIMARY KEY (作成日, 氏名)"
     bool withoutRowid = false;
-    QString extra; // a further statement (an index), or empty
+    QStringList extra;       // further statements (an index, a first row, a trigger)
+    bool addedLater = false; // files made before it lack it until addMissingTables
 };
 
 // What a report line holds, stored and in the entry grid alike, after its key.
@@ -39,6 +39,22 @@ QList<Field> lineFields()
            lineValueFields();
 }
 
+// Marks the kept report's lines changed when a value of a line of w営業日報 changes; an update
+// that writes the same values (a tick, a cell left as it was) marks nothing.
+QString lineChangeTrigger()
+{
+    QStringList changed;
+    for (const Field& f : lineValueFields())
+        changed << QStringLiteral("OLD.%1 IS NOT NEW.%1").arg(f.name);
+    QStringList fields;
+    for (const Field& f : lineValueFields())
+        fields << f.name;
+    return QStringLiteral("CREATE TRIGGER %1_明細変更 AFTER UPDATE OF %2 ON %1 WHEN %3 BEGIN "
+                          "UPDATE %4 SET 明細変更 = 1 WHERE 明細変更 = 0; END")
+        .arg(tbl::w営業日報, fields.join(QStringLiteral(", ")), changed.join(QStringLiteral(" OR ")),
+             tbl::w営業日報ヘッダ);
+}
+
 QList<Field> codeFields()
 {
     return {{"code", "TEXT"}, {"sname", "TEXT"}, {"チェック", "INTEGER NOT NULL DEFAULT 0"}};
@@ -53,7 +69,7 @@ const QList<Table>& tables()
          {{"作成日", "TEXT NOT NULL"}, {"氏名", "TEXT NOT NULL"}, {"所属", "TEXT"}, {"タイトル", "TEXT"}},
          "PRIMARY KEY (作成日, 氏名)",
          true,
-         "CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"},
+         {"CREATE INDEX 営業日報ヘッダ_氏名 ON 営業日報ヘッダ (氏名, 作成日)"}},
         {DbKind::Main,
          tbl::営業日報,
          QList<Field>{
@@ -93,6 +109,22 @@ const QList<Table>& tables()
          "PRIMARY KEY (FormName, CtlName)",
          false,
          {}},
+        // The report on the entry tab between runs: its header as typed (the controls hold it
+        // otherwise) and what of it is not registered, in one row. A line's value that changes
+        // marks the lines in the same statement, so that a kill cannot separate the two.
+        {DbKind::Work,
+         tbl::w営業日報ヘッダ,
+         {{"作成日", "TEXT"},
+          {"氏名", "TEXT"},
+          {"所属", "TEXT"},
+          {"タイトル", "TEXT"},
+          {"明細変更", "INTEGER NOT NULL DEFAULT 0"},
+          {"見出し変更", "INTEGER NOT NULL DEFAULT 0"},
+          {"キー変更", "INTEGER NOT NULL DEFAULT 0"}},
+         {},
+         false,
+         {QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tbl::w営業日報ヘッダ), lineChangeTrigger()},
+         true},
     };
     return all;
 }
@@ -143,9 +175,7 @@ QStringList schemaStatements(DbKind kind)
     for (const Table& t : tables()) {
         if (t.kind != kind)
             continue;
-        out << createStatement(t);
-        if (!t.extra.isEmpty())
-            out << t.extra;
+        out << createStatement(t) << t.extra;
     }
     return out;
 }
@@ -157,7 +187,7 @@ Error checkSchema(const QSqlDatabase& db, DbKind kind)
                                                   "WHERE table_schema = current_schema() AND table_name = ?")
                                  : QStringLiteral("SELECT name FROM pragma_table_info(?)"));
     for (const Table& t : tables()) {
-        if (t.kind != kind)
+        if (t.kind != kind || t.addedLater)
             continue;
         // The first read also tells a file that is not a database at all.
         s.bind(t.name);
@@ -176,13 +206,40 @@ Error checkSchema(const QSqlDatabase& db, DbKind kind)
     return {};
 }
 
+Error addMissingTables(const QSqlDatabase& db, DbKind kind)
+{
+    if (isServer(db))
+        return {};
+    QStringList missing;
+    Statement has(db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?"));
+    for (const Table& t : tables()) {
+        if (t.kind != kind || !t.addedLater)
+            continue;
+        has.bind(t.name);
+        bool there = false;
+        if (const Error e = forEachRow(has, [&there](Statement& r) { there = r.value(0).toInt() > 0; });
+            e.failed())
+            return e;
+        if (!there)
+            missing << createStatement(t) << t.extra;
+    }
+    if (missing.isEmpty())
+        return {};
+    return inTransaction(db, [&]() -> Error {
+        for (const QString& sql : missing)
+            if (Error e = run(db, sql); e.failed())
+                return e;
+        return {};
+    });
+}
+
 Error createInitialFile(const QString& path, DbKind kind)
 {
     if (QFileInfo::exists(path))
         return Error(QStringLiteral("ファイルが既にあります。"));
     const QString temp = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
     const QString conn = QStringLiteral("initdb-") + QUuid::createUuid().toString(QUuid::Id128);
-    registerTextTokenizer();
+    registerTextFunctions();
     Error err;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);

@@ -15,6 +15,7 @@ inline const QString 営業日報ヘッダ = QStringLiteral("営業日報ヘッ�
 inline const QString 営業日報 = QStringLiteral("営業日報");
 inline const QString コードマスタ = QStringLiteral("コードマスタ");
 inline const QString w営業日報 = QStringLiteral("w営業日報");
+inline const QString w営業日報ヘッダ = QStringLiteral("w営業日報ヘッダ");
 inline const QString w営業日報印刷 = QStringLiteral("w営業日報印刷");
 inline const QString w一覧 = QStringLiteral("w一覧");
 inline const QString wコードマスタ = QStringLiteral("wコードマスタ");
@@ -46,8 +47,13 @@ QStringList fieldsOf(const QString& table);
 // CREATE statements of one file, in order.
 QStringList schemaStatements(DbKind kind);
 
-// Success when db holds every table and field of the kind, else the reason.
+// Success when db holds every table and field of the kind, else the reason. Tables a later
+// version added are not asked for: addMissingTables gives them to an earlier version's file.
 Error checkSchema(const QSqlDatabase& db, DbKind kind);
+
+// The tables (with their rows and triggers) that a file made by an earlier version lacks, added
+// in one transaction; nothing else is changed, and a file that has them all is not written.
+Error addMissingTables(const QSqlDatabase& db, DbKind kind);
 
 // Writes a new initial database file at path (which must not exist yet), atomically:
 // the file appears complete or not at all.

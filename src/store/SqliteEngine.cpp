@@ -233,14 +233,19 @@ class SqliteStatement final : public EngineStatement {
 
 } // namespace
 
-std::unique_ptr<SqliteEngine> SqliteEngine::of(const QSqlDatabase& db)
+sqlite3* SqliteEngine::handleOf(const QSqlDatabase& db)
 {
     if (!db.driver() || !db.isOpen())
         return nullptr;
     const QVariant h = db.driver()->handle();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
         return nullptr;
-    sqlite3* handle = *static_cast<sqlite3* const*>(h.constData());
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+std::unique_ptr<SqliteEngine> SqliteEngine::of(const QSqlDatabase& db)
+{
+    sqlite3* handle = handleOf(db);
     return handle ? std::make_unique<SqliteEngine>(handle, db.connectionName()) : nullptr;
 }
 

@@ -15,6 +15,8 @@ class SqliteEngine final : public Engine {
     SqliteEngine(sqlite3* handle, const QString& connection) : m_handle(handle), m_connection(connection) {}
     // The engine of db when it is an open SQLite connection, else nullptr.
     static std::unique_ptr<SqliteEngine> of(const QSqlDatabase& db);
+    // The SQLite connection behind db when it is an open SQLite connection, else nullptr.
+    static sqlite3* handleOf(const QSqlDatabase& db);
 
     std::unique_ptr<EngineStatement> prepare(const QString& sql, Error& error) override;
     Error begin() override;

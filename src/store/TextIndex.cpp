@@ -1,72 +1,66 @@
 #include "store/TextIndex.h"
+#include "store/Log.h"
+#include "store/TextIndexTables.h"
 
-#include "store/Server.h"
+#include "store/SqliteEngine.h"
 #include "store/TextFold.h"
 
+#include <QDate>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QSet>
 #include <sqlite3.h>
 
+#include <array>
+#include <functional>
 #include <mutex>
+#include <optional>
 
 namespace store {
 namespace {
 
-// ---- the tokenizer ---------------------------------------------------------------------------
+// A line's key in the index's row number: name number (21 bits), report date as a Julian day
+// (22 bits), line number (20 bits). A line whose key does not fit (a date not written as a
+// date, a line number out of range) is left out.
+constexpr int kLineBits = 20, kDayBits = 22;
+constexpr qint64 kLineMask = (qint64(1) << kLineBits) - 1, kDayMask = (qint64(1) << kDayBits) - 1;
 
-int tokCreate(void*, const char**, int, Fts5Tokenizer** out)
+std::optional<qint64> dayOf(const QVariant& date)
 {
-    static int dummy = 0;
-    *out = reinterpret_cast<Fts5Tokenizer*>(&dummy);
-    return SQLITE_OK;
-}
-
-void tokDelete(Fts5Tokenizer*)
-{
-}
-
-using TokenFn = int (*)(void*, int, const char*, int, int, int);
-
-int tokTokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int size, TokenFn token)
-{
-    if (size <= 0)
-        return SQLITE_OK;
-    // A query's strings are tokens already (textIndexQuery made them).
-    if (flags & FTS5_TOKENIZE_QUERY)
-        return token(ctx, 0, text, size, 0, size);
-    const QString folded = foldText(QString::fromUtf8(text, size));
-    // The characters of the text, each as UTF-8; a blank ends a run (no keyword holds one).
-    QByteArray prev;
-    QByteArray pair;
-    for (qsizetype i = 0; i < folded.size();) {
-        const qsizetype n = folded[i].isHighSurrogate() && i + 1 < folded.size() ? 2 : 1;
-        const QStringView ch = QStringView(folded).mid(i, n);
-        i += n;
-        if (ch.size() == 1 && ch[0].isSpace()) {
-            prev.clear();
-            continue;
+    if (date.metaType().id() != QMetaType::QString)
+        return std::nullopt;
+    // Only "yyyy-MM-dd" exactly, read digit by digit (Qt's parser and a check by writing the
+    // date again were a tenth of making the index).
+    const QString t = date.toString();
+    if (t.size() != 10 || t[4] != u'-' || t[7] != u'-')
+        return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    for (const auto [part, from, to] : {std::array{0, 0, 4}, std::array{1, 5, 7}, std::array{2, 8, 10}})
+        for (int i = from; i < to; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            parts[part] = parts[part] * 10 + (c - u'0');
         }
-        const QByteArray cur = ch.toUtf8();
-        if (int rc = token(ctx, 0, cur.constData(), int(cur.size()), 0, size); rc != SQLITE_OK)
-            return rc;
-        if (!prev.isEmpty()) {
-            pair = prev + cur;
-            if (int rc = token(ctx, 0, pair.constData(), int(pair.size()), 0, size); rc != SQLITE_OK)
-                return rc;
-        }
-        prev = cur;
-    }
-    return SQLITE_OK;
+    const QDate d(parts[0], parts[1], parts[2]);
+    if (!d.isValid() || parts[0] < 1)
+        return std::nullopt;
+    // SQLite's julianday() of a date is its Julian day number less a half, cast down.
+    const qint64 day = d.toJulianDay() - 1;
+    if (day < 0 || day > kDayMask)
+        return std::nullopt;
+    return day;
 }
 
-fts5_api* fts5Of(sqlite3* db)
+std::optional<qint64> lineOf(const QVariant& line)
 {
-    fts5_api* api = nullptr;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK)
-        return nullptr;
-    sqlite3_bind_pointer(s, 1, reinterpret_cast<void*>(&api), "fts5_api_ptr", nullptr);
-    sqlite3_step(s);
-    sqlite3_finalize(s);
-    return api;
+    if (line.metaType().id() != QMetaType::LongLong && line.metaType().id() != QMetaType::Int)
+        return std::nullopt;
+    const qint64 n = line.toLongLong();
+    if (n < 0 || n > kLineMask)
+        return std::nullopt;
+    return n;
 }
 
 // tesvan_holds(word, text...): whether one of the texts, folded, holds word (folded already).
@@ -84,68 +78,172 @@ void holds(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_result_int(ctx, found);
 }
 
+// tesvan_runs(x): how many runs of equal values x takes, in the order given (the distinct values
+// of a sorted input, without a table to keep them in); NULL when a value came smaller than the
+// one before it (the input was not sorted).
+struct Runs {
+    qint64 last = 0;
+    qint64 runs = 0;
+    bool unsorted = false;
+};
+
+void runsStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* r = static_cast<Runs*>(sqlite3_aggregate_context(ctx, sizeof(Runs)));
+    if (!r || sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    const qint64 v = sqlite3_value_int64(argv[0]);
+    if (r->runs > 0 && v < r->last)
+        r->unsorted = true;
+    if (r->runs == 0 || v != r->last)
+        ++r->runs;
+    r->last = v;
+}
+
+void runsFinal(sqlite3_context* ctx)
+{
+    auto* r = static_cast<Runs*>(sqlite3_aggregate_context(ctx, 0));
+    if (r && r->unsorted)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_int64(ctx, r ? r->runs : 0);
+}
+
+// The earlier version's tokenizer, known by name only, so that its index can be dropped.
+int oldTokCreate(void*, const char**, int, Fts5Tokenizer** out)
+{
+    static int dummy = 0;
+    *out = reinterpret_cast<Fts5Tokenizer*>(&dummy);
+    return SQLITE_OK;
+}
+void oldTokDelete(Fts5Tokenizer*)
+{
+}
+int oldTokTokenize(Fts5Tokenizer*, void*, int, const char*, int,
+                   int (*)(void*, int, const char*, int, int, int))
+{
+    return SQLITE_OK;
+}
+
+fts5_api* fts5Of(sqlite3* db)
+{
+    fts5_api* api = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK)
+        return nullptr;
+    sqlite3_bind_pointer(s, 1, reinterpret_cast<void*>(&api), "fts5_api_ptr", nullptr);
+    sqlite3_step(s);
+    sqlite3_finalize(s);
+    return api;
+}
+
 int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*)
 {
     sqlite3_create_function_v2(db, "tesvan_holds", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, holds,
                                nullptr, nullptr, nullptr);
-    fts5_api* api = fts5Of(db);
-    if (!api)
-        return SQLITE_OK; // a library without FTS5: the index cannot be made, searches scan
-    fts5_tokenizer t{tokCreate, tokDelete, tokTokenize};
-    return api->xCreateTokenizer(api, "tesvan", nullptr, &t, nullptr);
+    sqlite3_create_function_v2(db, "tesvan_runs", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               runsStep, runsFinal, nullptr);
+    if (fts5_api* api = fts5Of(db)) {
+        fts5_tokenizer t{oldTokCreate, oldTokDelete, oldTokTokenize};
+        api->xCreateTokenizer(api, "tesvan", nullptr, &t, nullptr);
+    }
+    return SQLITE_OK;
 }
 
-// The line's key as the FTS row number: name number (21 bits), report date as a Julian day
-// (22 bits), line number (20 bits).
-QString keyOf(const QString& row)
+// What the session knows of a connection's index: whether it keeps a queue, and whether it was
+// found damaged (kept here as well when the file cannot be marked).
+struct Known {
+    bool queue = false;
+    bool damaged = false;
+    int percent = 0;              // of a rebuild, as its last step left it
+    qint64 done = -1, total = -1; // lines of a rebuild, counted once a session
+    // This session began the rebuild from an empty index: past its mark the index holds no line
+    // (the queue takes in only the lines up to it), so nothing is looked for to take out.
+    bool freshWalk = false;
+};
+
+QMutex& knownLock()
 {
-    return QStringLiteral("(((SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = %1.氏名) << 42) | "
-                          "(CAST(julianday(%1.作成日) AS INTEGER) << 20) | %1.行番号)")
-        .arg(row);
+    static QMutex m;
+    return m;
 }
-
-QString indexable(const QString& row)
+QHash<QString, Known>& known()
 {
-    return QStringLiteral("julianday(%1.作成日) IS NOT NULL AND %1.行番号 BETWEEN 0 AND 1048575").arg(row);
+    static QHash<QString, Known> h;
+    return h;
 }
-
-QString addRow(const QString& row)
+QSet<QString>& damagedPaths()
 {
-    return QStringLiteral("INSERT OR IGNORE INTO 営業日報検索氏名 (氏名) VALUES (%1.氏名); "
-                          "INSERT INTO 営業日報検索 (rowid, 内容, 訪問先, 担当, 備考) "
-                          "VALUES (%2, %1.内容, %1.訪問先, %1.担当, %1.備考);")
-        .arg(row, keyOf(row));
+    static QSet<QString> s;
+    return s;
 }
 
-QString removeRow(const QString& row)
+Known knownOf(const QSqlDatabase& db)
 {
-    return QStringLiteral("INSERT INTO 営業日報検索 (営業日報検索, rowid, 内容, 訪問先, 担当, 備考) "
-                          "VALUES ('delete', %2, %1.内容, %1.訪問先, %1.担当, %1.備考);")
-        .arg(row, keyOf(row));
+    QMutexLocker guard(&knownLock());
+    return known().value(db.connectionName());
 }
 
-} // namespace
-
-void registerTextTokenizer()
+void setKnown(const QSqlDatabase& db, Known k)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&onOpen)); });
+    QMutexLocker guard(&knownLock());
+    known().insert(db.connectionName(), k);
 }
 
-QStringList textIndexStatements()
+QString pathOf(const QSqlDatabase& db)
+{
+    sqlite3* h = SqliteEngine::handleOf(db);
+    const char* f = h ? sqlite3_db_filename(h, "main") : nullptr;
+    return f ? QFileInfo(QString::fromUtf8(f)).canonicalFilePath() : QString();
+}
+
+QString triggerOf(const char* name, const char* event, const QString& rows)
+{
+    return QStringLiteral(
+               "CREATE TRIGGER %1 AFTER %2 ON 営業日報 BEGIN INSERT INTO %3 (作成日, 氏名, 行番号) "
+               "VALUES %4; END")
+        .arg(QString::fromUtf8(name), QString::fromUtf8(event), kQueue, rows);
+}
+
+QStringList queueTriggers()
 {
     return {
-        QStringLiteral("CREATE TABLE 営業日報検索氏名 (番号 INTEGER PRIMARY KEY, 氏名 TEXT NOT NULL UNIQUE)"),
-        QStringLiteral("CREATE VIRTUAL TABLE 営業日報検索 USING fts5(内容, 訪問先, 担当, 備考, content='', "
-                       "detail='none', columnsize=0, tokenize='tesvan')"),
-        QStringLiteral("CREATE TRIGGER 営業日報検索_追加 AFTER INSERT ON 営業日報 WHEN %1 BEGIN %2 END")
-            .arg(indexable(QStringLiteral("new")), addRow(QStringLiteral("new"))),
-        QStringLiteral("CREATE TRIGGER 営業日報検索_削除 AFTER DELETE ON 営業日報 WHEN %1 BEGIN %2 END")
-            .arg(indexable(QStringLiteral("old")), removeRow(QStringLiteral("old"))),
-        QStringLiteral("CREATE TRIGGER 営業日報検索_変更前 BEFORE UPDATE ON 営業日報 WHEN %1 BEGIN %2 END")
-            .arg(indexable(QStringLiteral("old")), removeRow(QStringLiteral("old"))),
-        QStringLiteral("CREATE TRIGGER 営業日報検索_変更後 AFTER UPDATE ON 営業日報 WHEN %1 BEGIN %2 END")
-            .arg(indexable(QStringLiteral("new")), addRow(QStringLiteral("new"))),
+        triggerOf("営業日報検索_待ち追加", "INSERT", QStringLiteral("(new.作成日, new.氏名, new.行番号)")),
+        triggerOf("営業日報検索_待ち削除", "DELETE", QStringLiteral("(old.作成日, old.氏名, old.行番号)")),
+        triggerOf("営業日報検索_待ち変更", "UPDATE OF 作成日, 氏名, 行番号, 内容, 訪問先, 担当, 備考",
+                  QStringLiteral("(old.作成日, old.氏名, old.行番号), (new.作成日, new.氏名, new.行番号)")),
+    };
+}
+
+QString ftsStatement()
+{
+    return QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(語, content='', detail='none', columnsize=0, "
+                          "tokenize='ascii')")
+        .arg(kTextIndex);
+}
+
+QString sourceStatement()
+{
+    return QStringLiteral("CREATE TABLE %1 (番号 INTEGER PRIMARY KEY, 文 TEXT NOT NULL)").arg(kSource);
+}
+
+// The index's own tables and triggers (the line orders aside).
+QStringList indexStatements()
+{
+    return QStringList{
+               QStringLiteral("CREATE TABLE %1 (番号 INTEGER PRIMARY KEY, 氏名 TEXT NOT NULL UNIQUE)")
+                   .arg(kNames),
+               ftsStatement(),
+               sourceStatement(),
+               QStringLiteral("CREATE TABLE %1 (作成日, 氏名, 行番号)").arg(kQueue),
+               QStringLiteral("CREATE TABLE %1 (作成日, 氏名, 行番号)").arg(kRebuild),
+           } +
+           queueTriggers();
+}
+
+QStringList orderStatements()
+{
+    return {
         QStringLiteral("CREATE INDEX 営業日報_日時 ON 営業日報 "
                        "(coalesce(日付, ''), coalesce(時間, ''), 氏名, 作成日, 行番号)"),
         QStringLiteral("CREATE INDEX 営業日報_氏名日時 ON 営業日報 "
@@ -153,100 +251,398 @@ QStringList textIndexStatements()
     };
 }
 
-QStringList serverTextIndexStatements()
+// The folded text a line is indexed by: its four texts, folded, blanks and control characters
+// (a NUL among them) made blanks, one line apart. Bytes that are not UTF-8 read as U+FFFD.
+QString indexedText(const Statement& s, int first)
 {
-    // Folded as the program folds: NFKC, then lower case by Unicode's rules (the text columns'
-    // "C" collation would lower ASCII letters only), with the ICU collation every usual build
-    // has; a server without ICU lowers by its default collation. Then split into characters and
-    // neighbouring pairs, none holding a blank, in time linear in the text's length (a
-    // substr() at each place would read a long text from its start every time). Its cost tells the planner
-    // what it is: worth computing for the few rows the index gives, never for every row walked or scanned.
-    const QString fold = QStringLiteral(
-        "CREATE FUNCTION tesvan_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE "
-        "AS $f$ SELECT lower(normalize(t, NFKC)%1) $f$");
-    return {
-        QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'und-x-icu') THEN "
-                       "EXECUTE '%1'; ELSE EXECUTE '%2'; END IF; END $$")
-            .arg(fold.arg(QStringLiteral(" COLLATE \"und-x-icu\"")), fold.arg(QString())),
-        QStringLiteral(
-            "CREATE FUNCTION tesvan_grams(a text, b text, c text, d text) RETURNS text[] LANGUAGE sql "
-            "IMMUTABLE "
-            "PARALLEL SAFE COST 5000 AS $$ SELECT coalesce(array_agg(DISTINCT v.g), '{}') FROM (SELECT x.ch, "
-            "lead(x.ch) OVER (PARTITION BY f.k ORDER BY x.n) AS nx FROM unnest(ARRAY[a, b, c, d]) WITH "
-            "ORDINALITY "
-            "AS f(t, k), unnest(string_to_array(tesvan_fold(f.t), NULL)) WITH ORDINALITY AS x(ch, n)) p, "
-            "LATERAL (VALUES (p.ch), (p.ch || p.nx)) AS v(g) WHERE v.g IS NOT NULL AND v.g !~ '[[:space:]]' "
-            "$$"),
-        QStringLiteral("CREATE INDEX 営業日報_検索 ON 営業日報 USING gin (%1)").arg(serverGramsOf(QString())),
-        QStringLiteral("CREATE INDEX 営業日報_日時 ON 営業日報 "
-                       "(coalesce(日付, '-infinity'::date), coalesce(時間, ''), 氏名, 作成日, 行番号)"),
-        QStringLiteral("CREATE INDEX 営業日報_氏名日時 ON 営業日報 "
-                       "(氏名, coalesce(日付, '-infinity'::date), coalesce(時間, ''), 作成日, 行番号)"),
-    };
+    QString out;
+    for (int i = first; i < first + 4; ++i) {
+        const QVariant v = s.value(i);
+        if (v.isNull())
+            continue;
+        const QString t =
+            v.metaType().id() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
+        if (!out.isEmpty())
+            out += u'\n';
+        out += foldText(t);
+    }
+    for (QChar& ch : out)
+        if (ch.category() == QChar::Other_Control || (ch.isSpace() && ch != u'\n'))
+            ch = u' ';
+    return out;
 }
 
-QString serverGramsOf(const QString& row)
+Statement& bindAll(Statement& s, const QVariantList& values)
 {
-    const QString p = row.isEmpty() ? QString() : row + u'.';
-    return QStringLiteral("tesvan_grams(%1内容, %1訪問先, %1担当, %1備考)").arg(p);
+    for (const QVariant& v : values)
+        s.bind(v);
+    return s;
 }
+
+Error exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+{
+    Statement s(db, sql);
+    bindAll(s, values);
+    s.exec();
+    return s.error();
+}
+
+// The row number of the name, made when `make`; none when it has none.
+std::optional<qint64> nameNumber(const QSqlDatabase& db, const QVariant& name, bool make, Error* e)
+{
+    if (name.metaType().id() != QMetaType::QString || name.toString().isEmpty())
+        return std::nullopt;
+    for (int round = 0; round < 2; ++round) {
+        Statement s(db, QStringLiteral("SELECT 番号 FROM %1 WHERE 氏名 = ?").arg(kNames));
+        std::optional<qint64> n;
+        *e = forEachRow(s.bind(name), [&n](Statement& r) { n = r.integer(0); });
+        if (e->failed() || n || !make || round > 0)
+            return n;
+        if ((*e = exec(db, QStringLiteral("INSERT INTO %1 (氏名) VALUES (?)").arg(kNames), {name})).failed())
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Within one transaction, the names' numbers known already.
+using NameNumbers = QHash<QString, qint64>;
+
+// Takes the index row out (by the text it was made from), then puts the line in again as it now
+// stands, when it exists. `read`: the line's indexed text read already (a walk over the lines),
+// or none (then read by its key). `fresh`: the index holds nothing of the line yet (it is being
+// filled from empty), so there is nothing to take out.
+Error reindexKey(const QSqlDatabase& db, const QVariant& date, const QVariant& name, const QVariant& line,
+                 const QString* read = nullptr, bool fresh = false, NameNumbers* names = nullptr)
+{
+    const std::optional<qint64> day = dayOf(date), no = lineOf(line);
+    if (!day || !no)
+        return {};
+    Error e;
+    std::optional<qint64> number;
+    if (names && name.metaType().id() == QMetaType::QString)
+        if (const auto it = names->constFind(name.toString()); it != names->constEnd())
+            number = *it;
+    if (!number)
+        number = nameNumber(db, name, false, &e);
+    if (e.failed())
+        return e;
+    if (number && !fresh) {
+        const qint64 key = (*number << (kDayBits + kLineBits)) | (*day << kLineBits) | *no;
+        Statement old(db, QStringLiteral("SELECT 文 FROM %1 WHERE 番号 = ?").arg(kSource));
+        std::optional<QString> was;
+        if ((e = forEachRow(old.bind(key), [&was](Statement& r) { was = r.text(0); })).failed())
+            return e;
+        if (was) {
+            if ((e = exec(
+                     db,
+                     QStringLiteral("INSERT INTO %1 (%1, rowid, 語) VALUES ('delete', ?, ?)").arg(kTextIndex),
+                     {key, textIndexWords(*was)}))
+                    .failed())
+                return e;
+            if ((e = exec(db, QStringLiteral("DELETE FROM %1 WHERE 番号 = ?").arg(kSource), {key})).failed())
+                return e;
+        }
+    }
+    QString text;
+    bool exists = false;
+    if (read) {
+        exists = true;
+        text = *read;
+    } else {
+        Statement now(db, QStringLiteral("SELECT 内容, 訪問先, 担当, 備考 FROM 営業日報 WHERE 作成日 = ? AND "
+                                         "氏名 = ? AND 行番号 = ?"));
+        if ((e = forEachRow(bindAll(now, {date, name, line}), [&](Statement& r) {
+                 exists = true;
+                 text = indexedText(r, 0);
+             })).failed())
+            return e;
+    }
+    const QString words = exists ? textIndexWords(text) : QString();
+    if (words.isEmpty())
+        return {};
+    if (!number && !(number = nameNumber(db, name, true, &e)))
+        return e;
+    if (names)
+        names->insert(name.toString(), *number);
+    const qint64 key = (*number << (kDayBits + kLineBits)) | (*day << kLineBits) | *no;
+    if ((e = exec(db, QStringLiteral("INSERT INTO %1 (rowid, 語) VALUES (?, ?)").arg(kTextIndex),
+                  {key, words}))
+            .failed())
+        return e;
+    return exec(db, QStringLiteral("INSERT INTO %1 (番号, 文) VALUES (?, ?)").arg(kSource), {key, text});
+}
+
+// Whether the index is being made again: 0 no, 1 marked (not started: its rows may be
+// damaged), 2 started (the lines up to the mark's key are in).
+int rebuildStage(const QSqlDatabase& db, QVariantList* after = nullptr)
+{
+    Statement s(db, QStringLiteral("SELECT 作成日, 氏名, 行番号 FROM %1 LIMIT 1").arg(kRebuild));
+    int stage = 0;
+    forEachRow(s, [&](Statement& r) {
+        stage = r.value(0).isNull() && r.value(1).isNull() && r.value(2).isNull() ? 1 : 2;
+        if (after)
+            *after = {r.value(0), r.value(1), r.value(2)};
+    });
+    return stage;
+}
+
+Error markInFile(const QSqlDatabase& db);
+
+// Past this many keys queued (another program wrote many lines) the index is made again a part
+// at a time instead, with the window shown, rather than within one write or search.
+constexpr int kMostQueued = 20000;
+
+std::function<void(const QString&)>& markedNotice()
+{
+    static std::function<void(const QString&)> notice;
+    return notice;
+}
+
+// Within the caller's transaction: the keys queued, each brought into the index, then taken
+// from the queue. Nothing while a rebuild is marked and not started (its start empties both).
+Error applyQueue(const QSqlDatabase& db)
+{
+    QVariantList mark;
+    const int stage = rebuildStage(db, &mark);
+    if (stage == 1)
+        return {};
+    Statement many(
+        db,
+        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 LIMIT %2)").arg(kQueue).arg(kMostQueued + 1));
+    qint64 queued = 0;
+    if (Error e = forEachRow(many, [&queued](Statement& r) { queued = r.integer(0); }); e.failed())
+        return e;
+    if (queued > kMostQueued) {
+        const Error e = markInFile(db);
+        if (e.ok() && markedNotice())
+            markedNotice()(db.connectionName());
+        return e;
+    }
+    Statement last(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(kQueue));
+    qint64 upTo = -1;
+    if (Error e = forEachRow(last,
+                             [&upTo](Statement& r) {
+                                 if (!r.value(0).isNull())
+                                     upTo = r.integer(0);
+                             });
+        e.failed() || upTo < 0)
+        return e;
+    // While a rebuild walks the lines, those past its mark are left to the walk, which reads
+    // them as they are then (compared as the walk compares them).
+    Statement keys(db,
+                   QStringLiteral("SELECT DISTINCT 作成日, 氏名, 行番号 FROM %1 WHERE rowid <= ?%2")
+                       .arg(kQueue, stage == 2 ? QStringLiteral(" AND (作成日, 氏名, 行番号) <= (?, ?, ?)")
+                                               : QString()));
+    keys.bind(upTo);
+    if (stage == 2)
+        bindAll(keys, mark);
+    QList<QVariantList> all;
+    if (Error e = forEachRow(keys,
+                             [&all](Statement& r) {
+                                 all << QVariantList{r.value(0), r.value(1), r.value(2)};
+                             });
+        e.failed())
+        return e;
+    for (const QVariantList& k : std::as_const(all))
+        if (Error e = reindexKey(db, k[0], k[1], k[2]); e.failed())
+            return e;
+    return exec(db, QStringLiteral("DELETE FROM %1 WHERE rowid <= ?").arg(kQueue), {upTo});
+}
+
+Error markInFile(const QSqlDatabase& db)
+{
+    return exec(db,
+                QStringLiteral("INSERT INTO %1 SELECT NULL, NULL, NULL WHERE NOT EXISTS (SELECT 1 FROM %1)")
+                    .arg(kRebuild));
+}
+
+// Before a local file's transaction commits: the queue into the index, in a savepoint of its own,
+// so that an index that cannot take it never fails the caller's write. Then the keys stay
+// queued, and the index is marked to be made again.
+void settleQueue(const QString& connection)
+{
+    {
+        QMutexLocker guard(&knownLock());
+        const auto it = known().constFind(connection);
+        if (it == known().constEnd() || !it->queue)
+            return;
+    }
+    const QSqlDatabase db = QSqlDatabase::database(connection, false);
+    if (const Error e = exec(db, QStringLiteral("SAVEPOINT 営業日報検索")); e.failed()) {
+        qCInfo(lcStore).noquote() << "search index of" << connection
+                                  << "not brought up to date:" << e.reason();
+        return;
+    }
+    const Error applied = applyQueue(db);
+    if (applied.ok() && exec(db, QStringLiteral("RELEASE 営業日報検索")).ok())
+        return;
+    qCWarning(lcStore).noquote() << "search index of" << connection
+                                 << "to be made again:" << applied.reason();
+    exec(db, QStringLiteral("ROLLBACK TO 営業日報検索"));
+    exec(db, QStringLiteral("RELEASE 営業日報検索"));
+    Known k = knownOf(db);
+    k.damaged = true;
+    setKnown(db, k);
+    markInFile(db);
+    if (markedNotice())
+        markedNotice()(connection);
+}
+
+} // namespace
+
+void registerTextFunctions()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&onOpen));
+        setBeforeCommit(&settleQueue);
+    });
+}
+
+QStringList textIndexStatements()
+{
+    return indexStatements() + orderStatements();
+}
+
+namespace {
+
+// A larger page cache for a connection while it fills the index (FTS5's segments and the kept
+// texts are written all over the file), its own size given back after.
+class BuildCache {
+  public:
+    explicit BuildCache(const QSqlDatabase& db) : m_h(SqliteEngine::handleOf(db))
+    {
+        if (!m_h)
+            return;
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(m_h, "PRAGMA cache_size", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            m_was = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        if (m_was)
+            sqlite3_exec(m_h, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+    }
+    ~BuildCache()
+    {
+        if (m_h && m_was)
+            sqlite3_exec(m_h, ("PRAGMA cache_size = " + QByteArray::number(*m_was)).constData(), nullptr,
+                         nullptr, nullptr);
+    }
+    BuildCache(const BuildCache&) = delete;
+    BuildCache& operator=(const BuildCache&) = delete;
+
+  private:
+    sqlite3* m_h;
+    std::optional<qint64> m_was;
+};
+
+// One step of a rebuild inside the caller's transaction (see rebuildTextIndexStep). `fresh`: the
+// index was made empty in this transaction.
+Error rebuildStep(const QSqlDatabase& db, int lines, RebuildStep& out, bool fresh = false)
+{
+    QVariantList after;
+    int stage = rebuildStage(db, &after);
+    if (stage == 0 && knownOf(db).damaged) {
+        if (Error e = markInFile(db); e.failed())
+            return e;
+        stage = 1;
+    }
+    if (stage == 0) {
+        out.finished = true;
+        out.done = out.total = qMax(out.total, qint64(0));
+        return {};
+    }
+    if (stage == 1) {
+        // The index and what it was made from go whole (their rows may be damaged), and with
+        // them the queue: every line is walked.
+        for (const QString& sql : {QStringLiteral("DROP TABLE IF EXISTS %1").arg(kTextIndex),
+                                   QStringLiteral("DROP TABLE IF EXISTS %1").arg(kSource), ftsStatement(),
+                                   sourceStatement(), QStringLiteral("DELETE FROM %1").arg(kQueue)})
+            if (Error e = run(db, sql); e.failed())
+                return e;
+        after = {QStringLiteral(""), QStringLiteral(""), -1};
+        fresh = true;
+        Known k = knownOf(db);
+        k.freshWalk = true;
+        setKnown(db, k);
+        out.done = 0;
+        out.total = -1;
+    } else if (out.done < 0) {
+        // Going on with a rebuild an earlier session began: how far it came.
+        Statement done(
+            db, QStringLiteral("SELECT count(*) FROM 営業日報 WHERE (作成日, 氏名, 行番号) <= (?, ?, ?)"));
+        if (Error e = forEachRow(bindAll(done, after), [&out](Statement& r) { out.done = r.integer(0); });
+            e.failed())
+            return e;
+    }
+    if (out.total < 0) {
+        Statement total(db, QStringLiteral("SELECT count(*) FROM 営業日報"));
+        if (Error e = forEachRow(total, [&out](Statement& r) { out.total = r.integer(0); }); e.failed())
+            return e;
+    }
+    Statement walk(db,
+                   QStringLiteral("SELECT 作成日, 氏名, 行番号, 内容, 訪問先, 担当, 備考 FROM 営業日報 "
+                                  "WHERE (作成日, 氏名, 行番号) > (?, ?, ?) ORDER BY 作成日, 氏名, 行番号 "
+                                  "LIMIT ?"));
+    struct Row {
+        QVariant date, name, line;
+        QString text;
+    };
+    QList<Row> rows;
+    if (Error e = forEachRow(bindAll(walk, after).bind(lines),
+                             [&rows](Statement& r) {
+                                 rows << Row{r.value(0), r.value(1), r.value(2), indexedText(r, 3)};
+                             });
+        e.failed())
+        return e;
+    NameNumbers names;
+    fresh = fresh || knownOf(db).freshWalk;
+    for (const Row& r : std::as_const(rows))
+        if (Error e = reindexKey(db, r.date, r.name, r.line, &r.text, fresh, &names); e.failed())
+            return e;
+    out.done = qMin(out.done + rows.size(), qMax(out.total, qint64(0)));
+    if (rows.size() < lines) {
+        out.finished = true;
+        out.done = out.total;
+        return run(db, QStringLiteral("DELETE FROM %1").arg(kRebuild));
+    }
+    return run(db, QStringLiteral("UPDATE %1 SET 作成日 = ?, 氏名 = ?, 行番号 = ?").arg(kRebuild),
+               {rows.last().date, rows.last().name, rows.last().line});
+}
+
+void noteFinished(const QSqlDatabase& db)
+{
+    Known k = knownOf(db);
+    k.damaged = false;
+    k.freshWalk = false;
+    setKnown(db, k);
+}
+
+} // namespace
 
 bool hasTextIndex(const QSqlDatabase& db)
 {
     Statement s(db, isServer(db) ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
                                                   "current_schema() AND indexname IN (?, ?)")
                                  : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN (?, ?)"));
-    s.bind(isServer(db) ? QStringLiteral("営業日報_検索") : kTextIndex)
-        .bind(QStringLiteral("営業日報_氏名日時"));
+    s.bind(isServer(db) ? QStringLiteral("営業日報_検索") : kQueue).bind(QStringLiteral("営業日報_氏名日時"));
     bool have = false;
     forEachRow(s, [&have](Statement& r) { have = r.value(0).toInt() == 2; });
     return have;
 }
 
-Error makeTextIndex(const QSqlDatabase& db)
+QStringList textIndexDropStatements()
 {
-    if (isServer(db)) {
-        for (const QString& sql : serverTextIndexStatements())
-            if (Error e = run(db, sql); e.failed())
-                return e;
-        return {};
-    }
-    for (const QString& sql : textIndexStatements())
-        if (Error e = run(db, sql); e.failed())
-            return e;
-    if (Error e = run(db, QStringLiteral("INSERT INTO 営業日報検索氏名 (氏名) "
-                                         "SELECT DISTINCT 氏名 FROM 営業日報 ORDER BY 氏名"));
-        e.failed())
-        return e;
-    return run(db, QStringLiteral("INSERT INTO 営業日報検索 (rowid, 内容, 訪問先, 担当, 備考) "
-                                  "SELECT %1, l.内容, l.訪問先, l.担当, l.備考 FROM 営業日報 l WHERE %2")
-                       .arg(keyOf(QStringLiteral("l")), indexable(QStringLiteral("l"))));
-}
-
-namespace {
-std::function<void()>& buildNotice()
-{
-    static std::function<void()> notice;
-    return notice;
-}
-} // namespace
-
-void onTextIndexBuild(std::function<void()> before)
-{
-    buildNotice() = std::move(before);
-}
-
-Error addTextIndex(const QSqlDatabase& db)
-{
-    if (hasTextIndex(db))
-        return {};
-    if (buildNotice())
-        buildNotice()();
-    // Anything of ours a hand or another tool left half is taken away first.
-    return inTransaction(db, [&db] {
-        const Error e = dropTextIndex(db);
-        return e.failed() ? e : makeTextIndex(db);
-    });
+    QStringList out;
+    for (const char* t :
+         {"営業日報検索_追加", "営業日報検索_削除", "営業日報検索_変更前", "営業日報検索_変更後",
+          "営業日報検索_待ち追加", "営業日報検索_待ち削除", "営業日報検索_待ち変更"})
+        out << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QString::fromUtf8(t));
+    for (const QString& t : {kTextIndex, kNames, kSource, kQueue, kRebuild})
+        out << QStringLiteral("DROP TABLE IF EXISTS %1").arg(t);
+    out << QStringLiteral("DROP INDEX IF EXISTS 営業日報_日時")
+        << QStringLiteral("DROP INDEX IF EXISTS 営業日報_氏名日時");
+    return out;
 }
 
 Error dropTextIndex(const QSqlDatabase& db)
@@ -260,40 +656,168 @@ Error dropTextIndex(const QSqlDatabase& db)
             return e;
         return run(db, QStringLiteral("DROP FUNCTION IF EXISTS tesvan_fold"));
     }
-    for (const char* sql :
-         {"DROP TRIGGER IF EXISTS 営業日報検索_追加", "DROP TRIGGER IF EXISTS 営業日報検索_削除",
-          "DROP TRIGGER IF EXISTS 営業日報検索_変更前", "DROP TRIGGER IF EXISTS 営業日報検索_変更後",
-          "DROP TABLE IF EXISTS 営業日報検索", "DROP TABLE IF EXISTS 営業日報検索氏名",
-          "DROP INDEX IF EXISTS 営業日報_日時", "DROP INDEX IF EXISTS 営業日報_氏名日時"})
-        if (Error e = run(db, QString::fromUtf8(sql)); e.failed())
+    setKnown(db, {});
+    for (const QString& sql : textIndexDropStatements())
+        if (Error e = run(db, sql); e.failed())
             return e;
     return {};
 }
 
-QStringList textIndexTokens(const QString& foldedWord)
+Error makeTextIndex(const QSqlDatabase& db)
 {
-    QStringList chars;
-    for (qsizetype i = 0; i < foldedWord.size();) {
-        const qsizetype n = foldedWord[i].isHighSurrogate() && i + 1 < foldedWord.size() ? 2 : 1;
-        chars << foldedWord.mid(i, n);
-        i += n;
-    }
-    if (chars.size() <= 1)
-        return chars;
-    QStringList pairs;
-    for (qsizetype i = 0; i + 1 < chars.size(); ++i)
-        if (!pairs.contains(chars[i] + chars[i + 1]))
-            pairs << chars[i] + chars[i + 1];
-    return pairs;
+    const QStringList all = isServer(db) ? serverTextIndexStatements() : textIndexStatements();
+    for (const QString& sql : all)
+        if (Error e = run(db, sql); e.failed())
+            return e;
+    if (isServer(db))
+        return {};
+    setKnown(db, {true, false});
+    const BuildCache cache(db);
+    // Every line, as a rebuild walks them, inside the caller's transaction; started past its
+    // first stage, which would drop the tables just made and leave their pages free in the file.
+    if (Error e = run(db, QStringLiteral("INSERT INTO %1 VALUES ('', '', -1)").arg(kRebuild)); e.failed())
+        return e;
+    RebuildStep s;
+    s.done = 0;
+    s.total = -1;
+    if (Error e = rebuildStep(db, 1 << 30, s, true); e.failed())
+        return e;
+    noteFinished(db);
+    return {};
 }
 
-QString textIndexQuery(const QStringList& foldedWords)
+Error addTextIndex(const QSqlDatabase& db)
 {
-    QStringList parts;
-    for (const QString& w : foldedWords)
-        for (QString t : textIndexTokens(w))
-            parts << u'"' + t.replace(u'"', QStringLiteral("\"\"")) + u'"';
-    return parts.join(QStringLiteral(" AND "));
+    // What the file holds of ours, by name, as it was made.
+    QHash<QString, QString> have;
+    Statement s(db, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE name LIKE '営業日報検索%' OR "
+                                   "name IN ('営業日報_日時', '営業日報_氏名日時')"));
+    if (Error e = forEachRow(s, [&have](Statement& r) { have.insert(r.text(0), r.text(1)); }); e.failed())
+        return e;
+    QStringList wanted = textIndexStatements();
+    QStringList missing;
+    for (const QString& sql : std::as_const(wanted))
+        if (std::none_of(have.cbegin(), have.cend(), [&sql](const QString& v) { return v == sql; }))
+            missing << sql;
+    if (missing.isEmpty()) {
+        setKnown(db, {true, false}); // what an earlier connection of the name knew is no more
+        return {};
+    }
+    // Made again in one transaction: the parts that differ from this version's, and the index
+    // marked to be filled from the lines (a part at a time, while the program works).
+    return inTransaction(db, [&]() -> Error {
+        const QSet<QString> orders{QStringLiteral("営業日報_日時"), QStringLiteral("営業日報_氏名日時")};
+        for (const QString& sql : textIndexDropStatements()) {
+            const QString name = sql.section(u' ', -1);
+            // The line orders stay when they are as this version makes them.
+            if (orders.contains(name) && std::any_of(wanted.cbegin(), wanted.cend(),
+                                                     [&](const QString& w) { return w == have.value(name); }))
+                continue;
+            if (Error e = run(db, sql); e.failed())
+                return e;
+            if (orders.contains(name))
+                have.remove(name);
+        }
+        for (const QString& sql : std::as_const(wanted)) {
+            if (std::any_of(orders.cbegin(), orders.cend(),
+                            [&](const QString& o) { return have.value(o) == sql; }))
+                continue;
+            if (Error e = run(db, sql); e.failed())
+                return e;
+        }
+        setKnown(db, {true, false});
+        return markInFile(db);
+    });
+}
+
+void catchUpTextIndex(const QSqlDatabase& db)
+{
+    if (isServer(db) || !knownOf(db).queue)
+        return;
+    Statement s(db, QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(kQueue));
+    bool queued = false;
+    forEachRow(s, [&queued](Statement& r) { queued = r.integer(0) != 0; });
+    if (queued) // the commit brings the index up to the queue
+        inTransaction(db, [] { return Error(); });
+}
+
+bool textIndexReady(const QSqlDatabase& db)
+{
+    if (isServer(db))
+        return hasTextIndex(db);
+    catchUpTextIndex(db);
+    return hasTextIndex(db) && !textIndexRebuilding(db);
+}
+
+void markTextIndexDamaged(const QSqlDatabase& db)
+{
+    Known k = knownOf(db);
+    k.damaged = true;
+    setKnown(db, k);
+    inTransaction(db, [&db] { return markInFile(db); });
+}
+
+void onTextIndexMarked(std::function<void(const QString& connection)> notice)
+{
+    markedNotice() = std::move(notice);
+}
+
+void noteTextIndexDamaged(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    qCWarning(lcStore).noquote() << "search index of" << canonical << "damaged; it is made again";
+    QMutexLocker guard(&knownLock());
+    damagedPaths().insert(canonical);
+}
+
+bool textIndexRebuilding(const QSqlDatabase& db)
+{
+    if (isServer(db))
+        return false;
+    bool told = false;
+    if (const QString path = pathOf(db); !path.isEmpty()) {
+        QMutexLocker guard(&knownLock());
+        told = damagedPaths().remove(path);
+    }
+    if (told)
+        markTextIndexDamaged(db);
+    return knownOf(db).damaged || rebuildStage(db) != 0;
+}
+
+int textIndexPercent(const QSqlDatabase& db)
+{
+    return knownOf(db).percent;
+}
+
+RebuildStep rebuildTextIndexStep(const QSqlDatabase& db, int lines)
+{
+    RebuildStep out;
+    const Known before = knownOf(db);
+    out.done = before.done;
+    out.total = before.total;
+    {
+        const BuildCache cache(db);
+        out.error = inTransaction(db, [&] { return rebuildStep(db, lines, out); });
+    }
+    if (out.error.ok() && out.finished)
+        noteFinished(db);
+    Known k = knownOf(db);
+    if (out.error.ok()) {
+        k.done = out.finished ? -1 : out.done;
+        k.total = out.finished ? -1 : out.total;
+        k.percent = out.total > 0 ? int(out.done * 100 / out.total) : 100;
+    }
+    setKnown(db, k);
+    return out;
+}
+
+Error rebuildTextIndex(const QSqlDatabase& db)
+{
+    for (;;) {
+        const RebuildStep s = rebuildTextIndexStep(db, 20000);
+        if (s.error.failed() || s.finished)
+            return s.error;
+    }
 }
 
 } // namespace store

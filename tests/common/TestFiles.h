@@ -1,8 +1,10 @@
 #pragma once
 // Test helpers of the database work: fresh copies of the initial database files.
+#include "store/Connection.h"
 #include "store/Schema.h"
 
 #include "store/Db.h"
+#include "store/FileBytes.h"
 #include "store/Server.h"
 #include "ServerCluster.h"
 
@@ -11,6 +13,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace testing {
 
@@ -98,10 +104,59 @@ inline QString failingTrigger(const QSqlDatabase& db, const QString& name, const
         .reason();
 }
 
+// The bytes of the file at path, read through SQLite's own file layer: reading a database file
+// by path while a connection of this process holds it would drop that connection's locks.
 inline QByteArray readAll(const QString& path)
 {
+    return store::readFileBytes(path);
+}
+
+// How many POSIX locks process pid holds on the file at path, as the kernel lists them.
+inline int locksOn(qint64 pid, const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    QFile f(QStringLiteral("/proc/locks"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    int n = 0;
+    // "1: POSIX  ADVISORY  READ 1234 08:02:131090 1073741826 1073741826"; a waiter has "->".
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> w = line.simplified().split(' ');
+        if (w.size() < 8 || w[1] != "POSIX" || w[4].toLongLong() != pid)
+            continue;
+        const QList<QByteArray> id = w[5].split(':');
+        if (id.size() == 3 && id[0].toUInt(nullptr, 16) == major(st.st_dev) &&
+            id[1].toUInt(nullptr, 16) == minor(st.st_dev) && id[2].toULongLong() == st.st_ino)
+            ++n;
+    }
+    return n;
+}
+
+// Replaces the file at path with bytes (while no connection holds it).
+inline bool writeAll(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// Writes bytes at offset into the file at path through SQLite's own file layer, which never
+// costs a connection of this process its locks on the file (see readAll).
+inline bool writeThroughSqlite(const QString& path, qint64 offset, const QByteArray& bytes)
+{
+    sqlite3* h = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &h, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_file* f = nullptr;
+        ok = sqlite3_file_control(h, "main", SQLITE_FCNTL_FILE_POINTER, &f) == SQLITE_OK && f &&
+             f->pMethods &&
+             f->pMethods->xWrite(f, bytes.constData(), int(bytes.size()), offset) == SQLITE_OK &&
+             f->pMethods->xSync(f, SQLITE_SYNC_NORMAL) == SQLITE_OK;
+    }
+    sqlite3_close(h);
+    return ok;
 }
 
 // Overwrites the page of the database file at path that holds marker (its UTF-8 bytes) with
@@ -123,10 +178,7 @@ inline bool damagePageHolding(const QString& path, const QString& marker)
         }
         QSqlDatabase::removeDatabase(conn);
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite))
-        return false;
-    QByteArray bytes = f.readAll();
+    QByteArray bytes = readAll(path);
     const qsizetype at = bytes.indexOf(marker.toUtf8());
     if (at < 0 || bytes.size() < 100)
         return false;
@@ -136,14 +188,14 @@ inline bool damagePageHolding(const QString& path, const QString& marker)
     const qsizetype page = at / pageSize;
     if (page == 0)
         return false; // the first page holds the file header and the schema
-    bytes.replace(page * pageSize, pageSize, QByteArray(pageSize, char(0xA5)));
     quint32 counter =
         (uchar(bytes[24]) << 24) | (uchar(bytes[25]) << 16) | (uchar(bytes[26]) << 8) | uchar(bytes[27]);
     ++counter;
+    QByteArray bumped(4, Qt::Uninitialized);
     for (int i = 0; i < 4; ++i)
-        bytes[24 + i] = char((counter >> (24 - 8 * i)) & 0xFF);
-    f.seek(0);
-    return f.write(bytes) == bytes.size() && f.flush();
+        bumped[i] = char((counter >> (24 - 8 * i)) & 0xFF);
+    return writeThroughSqlite(path, page * pageSize, QByteArray(pageSize, char(0xA5))) &&
+           writeThroughSqlite(path, 24, bumped);
 }
 
 } // namespace testing

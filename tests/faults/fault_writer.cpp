@@ -1,13 +1,18 @@
 // A writer that a crash test kills at random moments: it repeats one operation on the data
 // folder it is given, as fast as it can, and prints the number of each finished operation.
 //
-//   fault_writer report|codes|linedelete|listdelete DATA_FOLDER
+//   fault_writer report|codes|linedelete|listdelete DATA_FOLDER [COUNT]
+//   fault_writer held DATA_FOLDER
+//
+// held registers one new report of 100 lines for each line read from its input, and waits in
+// between with both files open.
 //
 // Every operation writes a version number into what it stores, so that after a kill the test
 // can tell a whole operation (one version throughout) from a partial one.
 #include "codes/CodeStore.h"
 #include "list/ListStore.h"
 #include "report/ReportStore.h"
+#include "store/Connection.h"
 #include "store/Dates.h"
 #include "store/Db.h"
 #include "store/Rows.h"
@@ -28,6 +33,16 @@ constexpr int kListLines = 20;
 {
     std::fprintf(stderr, "%s: %s\n", what, qPrintable(e.reason()));
     std::exit(2);
+}
+
+// As the entry tab does: a registered report leaves nothing unregistered in the work file, so
+// that a kill while waiting is not offered back at the next start.
+store::Error registerAsTheTab(const QSqlDatabase& main, const QSqlDatabase& work, const report::Header& h)
+{
+    store::Error e = report::registerReport(main, work, h);
+    if (e.ok())
+        e = report::settleKept(work, h);
+    return e;
 }
 
 store::Error fillLines(const QSqlDatabase& work, int version)
@@ -66,7 +81,10 @@ store::Error addListReports(const QSqlDatabase& main, int version)
             main, QStringLiteral("INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES (?, ?, ?, ?)"));
         for (int i = 0; i < kListReports; ++i) {
             const QVariant d = store::dateValue(QDate(2026, 2, 1).addDays(i));
-            const QString name = QStringLiteral("削除%1").arg(version);
+            // A writer killed between its insert and its delete leaves its reports: the next
+            // writer's names differ from them.
+            const QString name =
+                QStringLiteral("削除%1-%2").arg(QCoreApplication::applicationPid()).arg(version);
             if (!h.bind(d).bind(name).bind(QStringLiteral("v%1").arg(version)).exec())
                 return h.error();
             for (int n = 1; n <= kListLines; ++n)
@@ -108,12 +126,21 @@ int main(int argc, char** argv)
         if (count >= 0 && version > count)
             return 0;
         store::Error e;
-        if (mode == QLatin1String("report")) {
+        if (mode == QLatin1String("held")) {
+            char line[64];
+            if (!std::fgets(line, sizeof line, stdin))
+                return 0;
             e = fillLines(work, version);
             if (e.ok())
-                e = report::registerReport(main, work,
-                                           {QDate(2026, 3, 1 + version % kReportKeys), QStringLiteral("山田"),
-                                            QStringLiteral("営業部"), QStringLiteral("v%1").arg(version)});
+                e = registerAsTheTab(main, work,
+                                     {QDate(2026, 4, 1).addDays(version), QStringLiteral("山田"),
+                                      QStringLiteral("営業部"), QStringLiteral("v%1").arg(version)});
+        } else if (mode == QLatin1String("report")) {
+            e = fillLines(work, version);
+            if (e.ok())
+                e = registerAsTheTab(main, work,
+                                     {QDate(2026, 3, 1 + version % kReportKeys), QStringLiteral("山田"),
+                                      QStringLiteral("営業部"), QStringLiteral("v%1").arg(version)});
         } else if (mode == QLatin1String("codes") || mode == QLatin1String("linedelete")) {
             // As the tab does: the grid read, edited, then written over what was read.
             codes::CategoryState read;

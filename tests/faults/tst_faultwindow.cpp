@@ -136,7 +136,8 @@ class FaultOn {
             return pages > 0 && exec(m_window.MainDb(), u"PRAGMA max_page_count = %1"_s.arg(pages));
         }
         case Fault::FullDisk:
-            return fillDisk();
+            // The log truncated first: room it kept from earlier writes would take a small write.
+            return exec(m_window.MainDb(), u"PRAGMA wal_checkpoint(TRUNCATE)"_s) && fillDisk();
         }
         return false;
     }

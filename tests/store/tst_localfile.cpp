@@ -1,9 +1,13 @@
 // The local files' full check: when it is required, what it finds that a quick look misses, and
 // that a damaged file is never written, whatever journal mode it is in.
 #include "TestFiles.h"
+#include "store/Connection.h"
+#include "store/FileBytes.h"
 #include "store/FileRecord.h"
+#include "store/Integrity.h"
 #include "store/LocalFile.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTest>
@@ -21,6 +25,9 @@ class TestLocalFile : public QObject {
     void damagedFileIsNeverWritten_data();
     void damagedFileIsNeverWritten();
     void backgroundCheckStopsAtClose();
+    void logReadAsSqliteReadsIt_data();
+    void logReadAsSqliteReadsIt();
+    void readingHeldFileKeepsItsLocks();
 };
 
 namespace {
@@ -219,6 +226,101 @@ void TestLocalFile::backgroundCheckStopsAtClose()
     const qint64 closing = t.elapsed();
     QVERIFY2(closing < whole / 2, qPrintable(u"close %1 ms, check %2 ms"_s.arg(closing).arg(whole)));
     QCOMPARE(store::readRecord(path).checkedAt, checkedBefore);
+}
+
+void TestLocalFile::logReadAsSqliteReadsIt_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("commits"); // what SQLite applies of the five
+    QTest::newRow("a whole log") << u"none"_s << 5;
+    QTest::newRow("the last commit torn off") << u"torn"_s << 4;
+    QTest::newRow("a byte changed in the third commit") << u"byte"_s << 2;
+    QTest::newRow("a header that is not its own") << u"header"_s << 0;
+    QTest::newRow("not a log at all") << u"junk"_s << 0;
+}
+
+// What the program reads of a log (the frames, the marks its copies of page 1 hold) is what
+// SQLite itself applies of it: five commits, each of one row and a new mark.
+void TestLocalFile::logReadAsSqliteReadsIt()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, commits);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"a.db"_s);
+    QByteArray file, log;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"writer"_s);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& sql : {u"PRAGMA journal_mode = WAL"_s, u"PRAGMA wal_autocheckpoint = 0"_s,
+                                   u"CREATE TABLE t (x)"_s, u"PRAGMA wal_checkpoint(TRUNCATE)"_s})
+            QVERIFY2(q.exec(sql), qPrintable(sql));
+        for (int i = 1; i <= 5; ++i) {
+            QVERIFY(db.transaction());
+            QVERIFY(q.exec(u"INSERT INTO t VALUES (%1)"_s.arg(i)));
+            QVERIFY(q.exec(u"PRAGMA user_version = %1"_s.arg(100 + i)));
+            QVERIFY(db.commit());
+        }
+        q.finish();
+        // Both read while the connection holds them.
+        file = testing::readAll(path);
+        log = testing::readAll(path + u"-wal"_s);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"writer"_s);
+    const int frameSize = 24 + 4096;
+    QCOMPARE(log.size(), 32 + 10 * frameSize);
+    if (damage == u"torn"_s)
+        log.chop(100);
+    if (damage == u"byte"_s)
+        log[32 + 4 * frameSize + 24 + 2000] = char(log[32 + 4 * frameSize + 24 + 2000] ^ 1);
+    if (damage == u"header"_s)
+        log[17] = char(log[17] ^ 1);
+    if (damage == u"junk"_s)
+        log.fill('x');
+
+    const QString copy = tmp.filePath(u"b.db"_s);
+    QVERIFY(testing::writeAll(copy, file));
+    QVERIFY(testing::writeAll(copy + u"-wal"_s, log));
+    const store::LogContent read = store::readLog(log);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
+        db.setDatabaseName(copy);
+        QVERIFY(db.open());
+        QCOMPARE(testing::firstValue(db, u"SELECT count(*) FROM t"_s).toInt(), commits);
+        const int mark = testing::firstValue(db, u"PRAGMA user_version"_s).toInt();
+        QCOMPARE(read.firstPageMarks.isEmpty() ? 0 : int(read.firstPageMarks.last()), mark);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"reader"_s);
+    QCOMPARE(read.frames, 2 * commits);
+    QList<quint32> marks;
+    for (int i = 1; i <= commits; ++i)
+        marks << quint32(100 + i);
+    QCOMPARE(read.firstPageMarks, marks);
+}
+
+// Reading a file that a connection of this process holds never drops the connection's locks
+// (as opening it by path and closing that descriptor does: the control at the end).
+void TestLocalFile::readingHeldFileKeepsItsLocks()
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    const qint64 self = QCoreApplication::applicationPid();
+    QVERIFY(testing::locksOn(self, path) > 0);
+    QCOMPARE(writeSomething(kConn), QString());
+    QVERIFY(store::readFileBytes(path).startsWith("SQLite format 3"));
+    QCOMPARE(store::markOnDisk(path), store::readRecord(path).mark);
+    QCOMPARE(store::logBesideFile(path), store::LogState::Belongs);
+    QVERIFY(testing::locksOn(self, path) > 0);
+    {
+        QFile plain(path);
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+    }
+    QCOMPARE(testing::locksOn(self, path), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLocalFile)
