@@ -32,7 +32,24 @@ namespace store {
     X(PQunescapeBytea)                                                                                       \
     X(PQconninfoParse)                                                                                       \
     X(PQconninfoFree)                                                                                        \
-    X(PQfreemem)
+    X(PQfreemem)                                                                                             \
+    X(PQgetCancel)                                                                                           \
+    X(PQfreeCancel)                                                                                          \
+    X(PQcancel)                                                                                              \
+    X(PQsendQuery)                                                                                           \
+    X(PQsendQueryPrepared)                                                                                   \
+    X(PQsendPrepare)                                                                                         \
+    X(PQsendDescribePrepared)                                                                                \
+    X(PQgetResult)                                                                                           \
+    X(PQisBusy)                                                                                              \
+    X(PQflush)                                                                                               \
+    X(PQsocket)                                                                                              \
+    X(PQhost)                                                                                                \
+    X(PQport)                                                                                                \
+    X(PQenterPipelineMode)                                                                                   \
+    X(PQexitPipelineMode)                                                                                    \
+    X(PQpipelineSync)                                                                                        \
+    X(PQsendQueryParams)
 
 struct LibPq {
 #define TESVAN_LIBPQ_MEMBER(f) decltype(&::f) f = nullptr;

@@ -1,5 +1,6 @@
 #include "store/PgDriver.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSqlError>
 #include <QSqlResult>
 
@@ -28,6 +29,11 @@ class RefusedResult final : public QSqlResult {
 
 } // namespace
 
+PgDriver::PgDriver(const QString& conninfo) : m_session(std::make_shared<PgSession>(conninfo))
+{
+    connect(&m_idle, &QTimer::timeout, this, [this] { m_session->closeIfIdle(serverIdleMs()); });
+}
+
 PgDriver::~PgDriver() = default;
 
 bool PgDriver::hasFeature(DriverFeature f) const
@@ -38,6 +44,12 @@ bool PgDriver::hasFeature(DriverFeature f) const
 bool PgDriver::open(const QString&, const QString&, const QString&, const QString&, int, const QString&)
 {
     const Error e = m_session->connect();
+    // Checked from the thread's event loop; a session is never closed inside a transaction, and
+    // closed between two statements the next one opens it again. A thread without an event loop
+    // (a short job of its own) keeps its session until it closes it.
+    const int idle = serverIdleMs();
+    if (e.ok() && idle > 0 && QAbstractEventDispatcher::instance() && !m_idle.isActive())
+        m_idle.start(qBound(20, idle / 4, 15000));
     setOpen(e.ok());
     setOpenError(e.failed());
     setLastError(e.ok() ? QSqlError() : QSqlError(e.reason(), QString(), QSqlError::ConnectionError));
@@ -46,6 +58,7 @@ bool PgDriver::open(const QString&, const QString&, const QString&, const QStrin
 
 void PgDriver::close()
 {
+    m_idle.stop();
     m_session->disconnect();
     setOpen(false);
     setOpenError(false);

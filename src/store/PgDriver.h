@@ -7,12 +7,13 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QTimer>
 
 namespace store {
 
 class PgDriver final : public QSqlDriver {
   public:
-    explicit PgDriver(const QString& conninfo) : m_session(std::make_shared<PgSession>(conninfo)) {}
+    explicit PgDriver(const QString& conninfo);
     ~PgDriver() override;
 
     bool hasFeature(DriverFeature f) const override;
@@ -27,6 +28,7 @@ class PgDriver final : public QSqlDriver {
 
   private:
     std::shared_ptr<PgSession> m_session;
+    QTimer m_idle; // closes the session once it sits unused (serverIdleMs)
 };
 
 } // namespace store

@@ -1,7 +1,14 @@
 #include "store/PgEngine.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <cerrno>
+#include <poll.h>
+#include <thread>
+
 #include "store/LibPq.h"
-#include "store/Server.h"
+#include "store/Log.h"
+#include "store/ServerSetting.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,6 +18,18 @@ namespace store {
 namespace {
 
 const ServerBounds kBounds;
+
+std::mutex& noteLock()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::function<void(const QString&)>& noteSink()
+{
+    static std::function<void(const QString&)> sink;
+    return sink;
+}
 
 // The server's type numbers of the results that are not texts (pg_type.h).
 enum : Oid {
@@ -102,12 +121,11 @@ class PgStatement final : public EngineStatement {
         }
         const int n = int(m_values.size());
         m_result = m_session.call(
-            [&](PGconn* c) -> PGresult* {
-                QByteArray name;
-                if (PGresult* failed = m_session.prepared(m_sql, name))
-                    return failed;
-                return libpq().PQexecPrepared(c, name.constData(), n, ptrs.data(), lengths.data(),
-                                              m_binary.data(), 0);
+            [&](PGconn*) -> PGresult* {
+                return m_session.flight(&m_sql, [&](PGconn* c, const QByteArray& name) {
+                    return libpq().PQsendQueryPrepared(c, name.constData(), n, ptrs.data(), lengths.data(),
+                                                       m_binary.data(), 0);
+                });
             },
             error);
         if (!m_result)
@@ -197,13 +215,15 @@ class PgStatement final : public EngineStatement {
         if (!m_description) {
             Error ignored;
             m_description.reset(m_session.call(
-                [&](PGconn* c) -> PGresult* {
-                    QByteArray name;
-                    if (PGresult* failed = m_session.prepared(m_sql, name))
-                        return failed;
-                    return libpq().PQdescribePrepared(c, name.constData());
+                [&](PGconn*) -> PGresult* {
+                    return m_session.flight(&m_sql, [](PGconn* c, const QByteArray& name) {
+                        return libpq().PQsendDescribePrepared(c, name.constData());
+                    });
                 },
                 ignored));
+            // The columns stay unnamed; the statement's own run reports what went wrong.
+            if (ignored.failed())
+                qCInfo(lcStore).noquote() << "the server did not describe a statement:" << ignored.reason();
         }
         return m_description.get();
     }
@@ -280,6 +300,12 @@ PgSession::~PgSession()
     disconnect();
 }
 
+// The deadline of a connect (whole seconds, as libpq takes it), shorter than a statement's.
+static int connectTimeoutS()
+{
+    return qBound(1, serverDeadlineMs() / 1000, 5);
+}
+
 Error PgSession::connect()
 {
     const LibPq& pq = libpq();
@@ -292,36 +318,79 @@ Error PgSession::connect()
     const char* keys[] = {
         "connect_timeout",     "application_name", "client_encoding",  "keepalives", "keepalives_idle",
         "keepalives_interval", "keepalives_count", "tcp_user_timeout", "dbname",     nullptr};
-    const char* values[] = {"5",    "tesvan", "UTF8", "1", "10", "5", "3", "20000", setting.constData(),
-                            nullptr};
+    const QByteArray connectTimeout = QByteArray::number(connectTimeoutS());
+    const char* values[] = {connectTimeout.constData(), "tesvan", "UTF8", "1", "10", "5", "3", "20000",
+                            setting.constData(),        nullptr};
+    QElapsedTimer waited;
+    waited.start();
     m_conn = pq.PQconnectdbParams(keys, values, 1);
     if (!m_conn)
         return Error(QStringLiteral("メモリ不足"));
+    // A connect that used up its connect_timeout met a server that does not answer.
+    if (pq.PQstatus(m_conn) != CONNECTION_OK && waited.elapsed() >= connectTimeoutS() * 1000 - 100) {
+        disconnect();
+        return noAnswer();
+    }
     if (pq.PQstatus(m_conn) != CONNECTION_OK) {
         const Error e(withoutSecrets(QString::fromUtf8(pq.PQerrorMessage(m_conn)).trimmed()));
         disconnect();
         return e;
     }
-    const QByteArray bounds = QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2; "
-                                             "SET idle_in_transaction_session_timeout = %3")
-                                  .arg(kBounds.lockMs)
-                                  .arg(kBounds.statementMs)
-                                  .arg(kBounds.idleInTransactionMs)
-                                  .toUtf8();
-    PGresult* r = pq.PQexec(m_conn, bounds.constData());
-    const Error e = errorOf(r);
-    pq.PQclear(r);
-    if (e.failed())
-        disconnect();
-    return e;
+    // The bounds go out with the session's first command, not in a round trip of their own.
+    m_settingsPending = true;
+    noteServer(QStringLiteral("%1:%2").arg(QString::fromUtf8(pq.PQhost(m_conn)),
+                                           QString::fromUtf8(pq.PQport(m_conn))));
+    m_lastUse.start();
+    std::lock_guard guard(m_cancelLock);
+    m_cancel = pq.PQgetCancel(m_conn);
+    return {};
+}
+
+void PgSession::noteServer(const QString& server)
+{
+    const bool moved = !m_server.isEmpty() && server != m_server;
+    m_server = server;
+    if (!moved)
+        return;
+    std::function<void(const QString&)> sink;
+    {
+        std::lock_guard guard(noteLock());
+        sink = noteSink();
+    }
+    if (sink)
+        sink(QStringLiteral("サーバーを %1 に切り替えました。").arg(server));
+}
+
+bool PgSession::closeIfIdle(qint64 idleMs)
+{
+    if (!m_conn || m_inTransaction || !m_lastUse.isValid() || m_lastUse.elapsed() < idleMs)
+        return false;
+    disconnect();
+    return true;
+}
+
+void PgSession::interrupt()
+{
+    std::lock_guard guard(m_cancelLock);
+    char why[256];
+    if (m_cancel)
+        libpq().PQcancel(m_cancel, why, sizeof why);
 }
 
 void PgSession::disconnect()
 {
+    {
+        std::lock_guard guard(m_cancelLock);
+        if (m_cancel)
+            libpq().PQfreeCancel(m_cancel);
+        m_cancel = nullptr;
+    }
     if (m_conn)
         libpq().PQfinish(m_conn);
     m_conn = nullptr;
     m_inTransaction = false;
+    m_beginPending = false;
+    m_settingsPending = false;
     m_names.clear();
 }
 
@@ -333,7 +402,9 @@ Error PgSession::ensureConnection()
     if (m_conn && pq.PQconsumeInput(m_conn) && pq.PQstatus(m_conn) == CONNECTION_OK) {
         // A transaction that ended without us (never expected) is closed before anything else.
         if (pq.PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-            pq.PQclear(pq.PQexec(m_conn, "ROLLBACK"));
+            pq.PQclear(await(pq.PQsendQuery(m_conn, "ROLLBACK")));
+        if (m_timedOut)
+            return noAnswer();
         return {};
     }
     return connect();
@@ -346,9 +417,18 @@ PGresult* PgSession::call(const std::function<PGresult*(PGconn*)>& send, Error& 
     // command that meets a loss the check could not see yet is sent once more on a new session.
     // Under a transaction a loss fails the operation: the server never committed any of it, and
     // the next operation starts on a new session.
-    const bool starts = !m_inTransaction;
+    // A transaction whose BEGIN has not gone out yet is still outside the server's: a loss met
+    // now is met before the operation started, and its BEGIN goes out again on the new session.
+    const bool beginning = m_inTransaction && m_beginPending;
+    const bool starts = !m_inTransaction || beginning;
+    const auto reopen = [this, beginning](bool always) {
+        const Error e = always ? connect() : ensureConnection();
+        if (e.ok() && beginning)
+            m_inTransaction = m_beginPending = true;
+        return e;
+    };
     if (starts) {
-        if (Error e = ensureConnection(); e.failed()) {
+        if (Error e = reopen(false); e.failed()) {
             error = e;
             return nullptr;
         }
@@ -357,16 +437,25 @@ PGresult* PgSession::call(const std::function<PGresult*(PGconn*)>& send, Error& 
         return nullptr;
     }
     const LibPq& pq = libpq();
+    m_timedOut = false;
     PGresult* r = send(m_conn);
+    if (m_timedOut) {
+        // The server did not answer in time: the session is dropped, and sending again would
+        // wait as long once more. The operation fails; the next one opens a new session.
+        pq.PQclear(r);
+        error = noAnswer();
+        return nullptr;
+    }
     if (!succeeded(r) && starts && pq.PQstatus(m_conn) == CONNECTION_BAD) {
         pq.PQclear(r);
         r = nullptr;
-        if (Error e = connect(); e.failed()) {
+        if (Error e = reopen(true); e.failed()) {
             error = e;
             return nullptr;
         }
         r = send(m_conn);
     }
+    m_lastUse.start();
     if (succeeded(r))
         return r;
     error = errorOf(r);
@@ -374,29 +463,157 @@ PGresult* PgSession::call(const std::function<PGresult*(PGconn*)>& send, Error& 
     return nullptr;
 }
 
-PGresult* PgSession::prepared(const QByteArray& sql, QByteArray& name)
+int serverIdleMs()
 {
-    name = m_names.value(sql);
-    if (!name.isEmpty())
-        return nullptr;
-    PGresult* r = prepareNow(sql);
-    if (!succeeded(r))
-        return r;
-    libpq().PQclear(r);
-    name = m_names.value(sql);
+    static const int ms = [] {
+        bool ok = false;
+        const int given = qEnvironmentVariableIntValue("TESVAN_SERVER_IDLE_MS", &ok);
+        return ok && given >= 0 ? given : 60000;
+    }();
+    return ms;
+}
+
+void setServerNoteSink(std::function<void(const QString&)> sink)
+{
+    std::lock_guard guard(noteLock());
+    noteSink() = std::move(sink);
+}
+
+int serverDeadlineMs()
+{
+    static const int ms = [] {
+        bool ok = false;
+        const int given = qEnvironmentVariableIntValue("TESVAN_SERVER_DEADLINE_MS", &ok);
+        return ok && given > 0 ? given : kBounds.statementMs + 2000;
+    }();
+    return ms;
+}
+
+namespace {
+// Waits until fd is ready for events or the deadline passes; false at the deadline.
+bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const qint64 left = deadline.remainingTime();
+        if (left == 0)
+            return false;
+        const int n = ::poll(&p, 1, int(qMin<qint64>(left, 1000)));
+        if (n > 0)
+            return true;
+        if (n < 0 && errno != EINTR)
+            return true; // let libpq meet and report the error
+    }
+}
+} // namespace
+
+Error PgSession::noAnswer() const
+{
+    return Error::busy(
+        QStringLiteral("サーバーが応答しません（%1 秒待ちました）。この操作の内容は保存されていません。")
+            .arg(qRound(serverDeadlineMs() / 1000.0)));
+}
+
+PGresult* PgSession::await(int sent)
+{
+    const LibPq& pq = libpq();
+    m_timedOut = false;
+    if (!sent || !m_conn)
+        return nullptr; // errorOf(nullptr) tells libpq's reason
+    const QDeadlineTimer deadline(serverDeadlineMs());
+    const int fd = pq.PQsocket(m_conn);
+    bool answered = true;
+    for (int f; answered && (f = pq.PQflush(m_conn)) != 0;) {
+        if (f < 0)
+            break;
+        answered = waitFor(fd, POLLIN | POLLOUT, deadline);
+        if (answered && !pq.PQconsumeInput(m_conn))
+            break;
+    }
+    PGresult* last = nullptr;
+    while (answered) {
+        while (pq.PQisBusy(m_conn)) {
+            if (!(answered = waitFor(fd, POLLIN, deadline)))
+                break;
+            if (!pq.PQconsumeInput(m_conn))
+                break; // the loss is the next result's error
+        }
+        if (!answered)
+            break;
+        PGresult* r = pq.PQgetResult(m_conn);
+        if (!r)
+            return last;
+        pq.PQclear(last);
+        last = r;
+    }
+    pq.PQclear(last);
+    giveUp();
     return nullptr;
 }
 
-PGresult* PgSession::prepareNow(const QByteArray& sql)
+bool PgSession::awaitPipeline(std::vector<PGresult*>& results)
 {
-    const QByteArray fresh = "tesvan_" + QByteArray::number(++m_nextName);
-    PGresult* r = libpq().PQprepare(m_conn, fresh.constData(), sql.constData(), 0, nullptr);
-    if (succeeded(r))
-        m_names.insert(sql, fresh);
-    return r;
+    const LibPq& pq = libpq();
+    const QDeadlineTimer deadline(serverDeadlineMs());
+    const int fd = pq.PQsocket(m_conn);
+    for (int f; (f = pq.PQflush(m_conn)) != 0;) {
+        if (f < 0)
+            return false;
+        if (!waitFor(fd, POLLIN | POLLOUT, deadline)) {
+            giveUp();
+            return false;
+        }
+        if (!pq.PQconsumeInput(m_conn))
+            return false;
+    }
+    // Each command's results end with a null; the sync's own result closes the pipeline.
+    size_t item = 0;
+    for (;;) {
+        while (pq.PQisBusy(m_conn)) {
+            if (!waitFor(fd, POLLIN, deadline)) {
+                giveUp();
+                return false;
+            }
+            if (!pq.PQconsumeInput(m_conn))
+                return false;
+        }
+        PGresult* r = pq.PQgetResult(m_conn);
+        if (!r) {
+            if (++item > results.size())
+                return false;
+            continue;
+        }
+        if (pq.PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+            pq.PQclear(r);
+            return item == results.size();
+        }
+        if (item >= results.size() || pq.PQstatus(m_conn) == CONNECTION_BAD) {
+            pq.PQclear(r);
+            return false;
+        }
+        pq.PQclear(results[item]);
+        results[item] = r;
+    }
 }
 
-std::unique_ptr<EngineStatement> PgSession::prepare(const QString& sql, Error& error)
+void PgSession::giveUp()
+{
+    const LibPq& pq = libpq();
+    // The cancel request waits for the server to take it, which a hung server never does: it
+    // goes on a thread of its own with a copy of the session's key, and the session is dropped
+    // here at once, so the server rolls back whatever the operation held once it runs again.
+    if (PGcancel* copy = pq.PQgetCancel(m_conn)) {
+        std::thread([copy] {
+            char why[256];
+            libpq().PQcancel(copy, why, sizeof why);
+            libpq().PQfreeCancel(copy);
+        }).detach();
+    }
+    disconnect();
+    m_timedOut = true;
+}
+
+std::unique_ptr<EngineStatement> PgSession::prepare(const QString& sql, Error&)
 {
     auto known = m_numbered.constFind(sql);
     if (known == m_numbered.cend()) {
@@ -404,32 +621,93 @@ std::unique_ptr<EngineStatement> PgSession::prepare(const QString& sql, Error& e
         QByteArray text = numberPlaceholders(sql, count);
         known = m_numbered.insert(sql, {std::move(text), count});
     }
-    QByteArray numbered = known->first;
-    const int params = known->second;
-    // Prepared once per session: a statement already known costs no round trip until it runs,
-    // and a session opened afresh in between prepares it again then.
-    if (!m_names.contains(numbered)) {
-        PGresult* r = call([&](PGconn*) { return prepareNow(numbered); }, error);
-        if (!r)
-            return nullptr;
-        libpq().PQclear(r);
+    // Prepared on the server with its first run, in the same round trip, and again on a session
+    // opened afresh since; a statement the server refuses fails there.
+    return std::make_unique<PgStatement>(*this, known->first, known->second);
+}
+
+PGresult* PgSession::flight(const QByteArray* sql,
+                            const std::function<int(PGconn*, const QByteArray&)>& command)
+{
+    const LibPq& pq = libpq();
+    m_timedOut = false;
+    if (!m_conn || !pq.PQenterPipelineMode(m_conn))
+        return nullptr;
+    // What waits to go first: the session's bounds, the transaction's BEGIN.
+    std::vector<int> kinds; // 0: bounds, 1: BEGIN, 2: preparation, 3: the command
+    bool sent = true;
+    const auto sendText = [&](const QByteArray& text, int kind) {
+        sent =
+            sent && pq.PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        kinds.push_back(kind);
+    };
+    if (m_settingsPending)
+        sendText(QStringLiteral("SELECT set_config('lock_timeout', '%1', false), "
+                                "set_config('statement_timeout', '%2', false), "
+                                "set_config('idle_in_transaction_session_timeout', '%3', false)")
+                     .arg(kBounds.lockMs)
+                     .arg(kBounds.statementMs)
+                     .arg(kBounds.idleInTransactionMs)
+                     .toUtf8(),
+                 0);
+    if (m_beginPending)
+        sendText(QByteArrayLiteral("BEGIN"), 1);
+    QByteArray name, fresh;
+    if (sql) {
+        name = m_names.value(*sql);
+        if (name.isEmpty()) {
+            fresh = name = "tesvan_" + QByteArray::number(++m_nextName);
+            sent = sent && pq.PQsendPrepare(m_conn, fresh.constData(), sql->constData(), 0, nullptr);
+            kinds.push_back(2);
+        }
     }
-    return std::make_unique<PgStatement>(*this, std::move(numbered), params);
+    sent = sent && command(m_conn, name);
+    kinds.push_back(3);
+    sent = sent && pq.PQpipelineSync(m_conn);
+    std::vector<PGresult*> results(kinds.size(), nullptr);
+    if (!sent || !awaitPipeline(results)) {
+        for (PGresult* r : results)
+            pq.PQclear(r);
+        if (m_conn && !m_timedOut)
+            pq.PQexitPipelineMode(m_conn);
+        return nullptr; // errorOf(nullptr) tells libpq's reason, or the deadline passed
+    }
+    pq.PQexitPipelineMode(m_conn);
+    // The first failure is the answer; what came after it was not run.
+    PGresult* answer = nullptr;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        const bool good = succeeded(results[i]);
+        if (good && kinds[i] == 0)
+            m_settingsPending = false;
+        if (good && kinds[i] == 1)
+            m_beginPending = false;
+        if (good && kinds[i] == 2)
+            m_names.insert(*sql, fresh);
+        if (!answer && (!good || kinds[i] == 3))
+            answer = std::exchange(results[i], nullptr);
+        pq.PQclear(results[i]);
+    }
+    return answer;
 }
 
 Error PgSession::begin()
 {
-    Error e;
-    PGresult* r = call([](PGconn* c) { return libpq().PQexec(c, "BEGIN"); }, e);
-    libpq().PQclear(r);
-    m_inTransaction = e.ok();
-    return e;
+    // BEGIN goes out with the transaction's first statement; a session lost meanwhile is found
+    // and opened again now, as for any operation's start.
+    if (Error e = ensureConnection(); e.failed())
+        return e;
+    m_inTransaction = m_beginPending = true;
+    return {};
 }
 
 Error PgSession::commit()
 {
     Error e;
-    PGresult* r = call([](PGconn* c) { return libpq().PQexec(c, "COMMIT"); }, e);
+    if (m_beginPending) { // nothing reached the server
+        m_inTransaction = m_beginPending = false;
+        return e;
+    }
+    PGresult* r = call([this](PGconn* c) { return await(libpq().PQsendQuery(c, "COMMIT")); }, e);
     // COMMIT of a transaction a statement failed in answers ROLLBACK, not an error.
     if (r && qstrcmp(libpq().PQcmdStatus(r), "COMMIT") != 0)
         e = Error(QStringLiteral("トランザクションは取り消されました。"));
@@ -441,16 +719,32 @@ Error PgSession::commit()
 void PgSession::rollback()
 {
     const LibPq& pq = libpq();
-    if (m_conn && pq.PQstatus(m_conn) == CONNECTION_OK && pq.PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-        pq.PQclear(pq.PQexec(m_conn, "ROLLBACK"));
-    m_inTransaction = false;
+    if (!m_beginPending && m_conn && pq.PQstatus(m_conn) == CONNECTION_OK &&
+        pq.PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        pq.PQclear(await(pq.PQsendQuery(m_conn, "ROLLBACK")));
+    m_inTransaction = m_beginPending = false;
 }
 
 Error PgSession::execute(const QString& sql)
 {
     Error e;
     const QByteArray text = sql.toUtf8();
-    libpq().PQclear(call([&text](PGconn* c) { return libpq().PQexec(c, text.constData()); }, e));
+    libpq().PQclear(call(
+        [this, &text](PGconn* c) -> PGresult* {
+            // A text of several statements goes alone (the simple protocol); what waits to go
+            // first goes in a round trip before it.
+            if (m_settingsPending || m_beginPending) {
+                PGresult* first = flight(nullptr, [](PGconn* conn, const QByteArray&) {
+                    return libpq().PQsendQueryParams(conn, "SELECT 1", 0, nullptr, nullptr, nullptr, nullptr,
+                                                     0);
+                });
+                if (!succeeded(first) || m_timedOut)
+                    return first;
+                libpq().PQclear(first);
+            }
+            return await(libpq().PQsendQuery(c, text.constData()));
+        },
+        e));
     return e;
 }
 

@@ -2,6 +2,7 @@
 // A throwaway PostgreSQL cluster for the tests: made in a temporary folder, listening on a Unix
 // socket of its own only, password login through a pgpass file, stopped when the process ends.
 // Run as root (as CI does) the server runs as the unprivileged user nobody.
+#include "store/Connection.h"
 #include "store/Db.h"
 #include "store/Schema.h"
 #include "store/Server.h"
@@ -50,6 +51,23 @@ class ServerCluster {
     {
         return QStringLiteral("host=%1 port=5432 dbname=%2 user=%3 sslmode=disable")
             .arg(socketDir(), database, QLatin1String(kUser));
+    }
+
+    // The same database as another login role.
+    QString conninfoAs(const QString& user, const QString& database = QStringLiteral("tesvan")) const
+    {
+        return QStringLiteral("host=%1 port=5432 dbname=%2 user=%3 sslmode=disable")
+            .arg(socketDir(), database, user);
+    }
+
+    // A login role of the cluster with the cluster's one password (the pgpass file has it for
+    // every role); kept when it exists, as roles outlive a test's database.
+    QString makeLogin(const QString& user) const
+    {
+        return admin(
+            QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
+                           "CREATE ROLE %1 LOGIN PASSWORD '%2'; END IF; END $$")
+                .arg(user, QLatin1String(kPassword)));
     }
 
     // Runs one statement as the cluster's owner on the given database; "" or the reason.
@@ -124,9 +142,28 @@ class ServerCluster {
             return true;
         m_running =
             ctl({QStringLiteral("start"), QStringLiteral("-o"),
-                 QStringLiteral("-k %1 -c listen_addresses= -p 5432 -c fsync=off -c max_connections=60")
-                     .arg(socketDir())});
+                 QStringLiteral("-k %1 -c listen_addresses= -p 5432 -c fsync=off -c max_connections=%2")
+                     .arg(socketDir())
+                     .arg(m_maxConnections)});
         return m_running;
+    }
+
+    // Started again, taking up to n sessions (a load of many windows).
+    bool restartWith(int maxConnections)
+    {
+        m_maxConnections = maxConnections;
+        return stop() && start();
+    }
+
+    // Runs one of the server's programs (pg_ctl, pg_basebackup, …) as the server's user; "" or
+    // what it said.
+    QString runProgram(const QString& name, const QStringList& args)
+    {
+        const QString before = m_failure;
+        const bool ok = runAsServer(m_bin + u'/' + name, args);
+        const QString why = ok ? QString() : m_failure;
+        m_failure = before;
+        return why;
     }
 
     ~ServerCluster()
@@ -255,6 +292,7 @@ class ServerCluster {
     long m_uid = -1;
     long m_gid = -1;
     bool m_running = false;
+    int m_maxConnections = 60;
 };
 
 } // namespace testing

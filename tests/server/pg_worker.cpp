@@ -4,15 +4,24 @@
 // by hand. Prints its counts; exits non-zero on any failure other than a lock or a refused stale
 // write, which the user would simply retry.
 //   pg_worker CONNINFO WORKFOLDER register|codes|edit SEED MILLISECONDS
+// A member of a team registering only their own reports, as the window does (read, type, 登録
+// over the version read), through a server that may go away and come back: every failure is
+// printed with its time, and at the end the report each key holds last as this member knows it
+// (the last 登録 answered, or one sent whose answer was lost, told by reading it back).
+//   pg_worker CONNINFO WORKFOLDER own SEED MILLISECONDS 氏名
 #include "codes/CodeStore.h"
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
+#include "store/Connection.h"
 #include "store/Db.h"
 #include "store/Rows.h"
+#include "store/Dates.h"
 #include "store/Schema.h"
 #include "store/Server.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -33,7 +42,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
-    if (a.size() != 6)
+    if (a.size() != 6 && !(a.size() == 7 && a[3] == QLatin1String("own")))
         return 2;
     const QString conninfo = a[1], folder = a[2], mode = a[3];
     QRandomGenerator rng(a[4].toUInt());
@@ -78,6 +87,76 @@ int main(int argc, char** argv)
 
     QElapsedTimer clock;
     clock.start();
+    if (mode == QLatin1String("own")) {
+        const QString name = a[6];
+        QHash<QDate, QString> last; // per report: the title the server holds as this member knows
+        QHash<QDate, QString> sent; // per report: a 登録 whose answer did not come
+        int failed = 0;
+        // A 登録 whose answer was lost is told by reading it back: stored or not. False when the
+        // read failed (it stays unknown).
+        const auto settle = [&](const QDate& day) {
+            QList<store::Row> t;
+            if (store::readRows(
+                    main, QStringLiteral("SELECT タイトル FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?"),
+                    {store::dateValue(day), name}, t)
+                    .failed())
+                return false;
+            if (!t.isEmpty() && t[0][0].toString() == sent[day])
+                last[day] = sent[day];
+            sent.remove(day);
+            return true;
+        };
+        for (int round = 0; clock.elapsed() < budget; ++round) {
+            const QDate day = QDate(2026, 12, 1).addDays(int(rng.bounded(3)));
+            const report::ReadResult r = report::readReport(main, work, day, name);
+            if (r.error.failed()) {
+                std::printf("failed %lld read\n", QDateTime::currentMSecsSinceEpoch());
+                ++failed;
+                QThread::msleep(50);
+                continue;
+            }
+            if (sent.contains(day) && !settle(day))
+                continue;
+            const int n = 1 + int(rng.bounded(30));
+            const QString version = QStringLiteral("%1-%2").arg(me).arg(round);
+            if (report::resetLines(work).failed())
+                return 1;
+            store::Statement up(
+                work,
+                QStringLiteral("UPDATE w営業日報 SET 表示日付 = ?, 日付 = ?, 内容 = ? WHERE 行番号 = ?"));
+            for (int i = 1; i <= n; ++i)
+                up.bind(store::dateValue(day))
+                    .bind(store::dateValue(day))
+                    .bind(QStringLiteral("%1 %2/%3").arg(version).arg(i).arg(n))
+                    .bind(i)
+                    .exec();
+            const QString title = version + QStringLiteral(" n=%1").arg(n);
+            report::Registered stored;
+            const store::Error e = report::registerReport(
+                main, work, {day, name, QStringLiteral("営業部"), title}, &stored, &r.stamp);
+            if (e.ok()) {
+                ++done;
+                last[day] = title;
+            } else {
+                // A wait on another member's code-master write cut short is the user's "try again".
+                std::printf("%s %lld %s\n", e.isLocked() ? "busy" : "failed",
+                            QDateTime::currentMSecsSinceEpoch(),
+                            qPrintable(QString(e.reason()).replace(u'\n', u' ')));
+                ++failed;
+                sent[day] = title;
+            }
+        }
+        // The days not picked again since their answer was lost, told now the server is back.
+        for (const QDate& day : sent.keys())
+            settle(day);
+        // What this member's reports hold last, as far as the member can tell.
+        for (auto it = last.cbegin(); it != last.cend(); ++it)
+            std::printf("last %s %s\n", qPrintable(it.key().toString(Qt::ISODate)), qPrintable(it.value()));
+        for (auto it = sent.cbegin(); it != sent.cend(); ++it)
+            std::printf("maybe %s %s\n", qPrintable(it.key().toString(Qt::ISODate)), qPrintable(it.value()));
+        std::printf("%d %d\n", done, failed);
+        return 0;
+    }
     for (int round = 0; clock.elapsed() < budget; ++round) {
         if (mode == QLatin1String("register")) {
             // Few keys, so that several users hit the same report at once.

@@ -5,6 +5,7 @@
 #include "codes/CodeStore.h"
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
+#include "store/Connection.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 #include "store/Server.h"

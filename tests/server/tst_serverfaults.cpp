@@ -4,6 +4,7 @@
 #include "codes/CodeStore.h"
 #include "list/ListStore.h"
 #include "report/ReportStore.h"
+#include "store/Connection.h"
 #include "store/Dates.h"
 #include "store/Db.h"
 #include "store/Rows.h"
