@@ -237,12 +237,8 @@ void listAndCodeOps(Env& e)
                  main.exec("PRAGMA secure_delete = FAST");
                  main.exec("BEGIN");
                  // The search index goes with the lines and is made again empty, as ours does.
-                 for (const char* sql :
-                      {"DROP TRIGGER 営業日報検索_追加", "DROP TRIGGER 営業日報検索_削除",
-                       "DROP TRIGGER 営業日報検索_変更前", "DROP TRIGGER 営業日報検索_変更後",
-                       "DROP TABLE 営業日報検索", "DROP TABLE 営業日報検索氏名", "DROP INDEX 営業日報_日時",
-                       "DROP INDEX 営業日報_氏名日時"})
-                     main.exec(sql);
+                 for (const QString& sql : store::textIndexDropStatements())
+                     main.exec(sql.toUtf8().constData());
                  main.exec("DELETE FROM 営業日報");
                  main.exec("DELETE FROM 営業日報ヘッダ");
                  main.exec("UPDATE コードマスタ SET sname = NULL");

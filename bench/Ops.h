@@ -41,5 +41,11 @@ void bigList(const QString& root);
 void startupSizes(int runs, bool big);
 // The search and the counts at 1,000,000 lines (Search.cpp).
 void searchOps();
+// A main file of reports of lines of realistic text with the search index, kept in
+// $TMPDIR/folderName and made again only when its size or the index changed; migrationMs gets
+// the time the first open took to add the index.
+QString keptTextFile(const QString& folderName, int reports, int lines, double* migrationMs);
+// The longest gap of the event loop in each user operation through the window (Gaps.cpp).
+void gapOps();
 
 } // namespace bench

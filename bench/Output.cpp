@@ -11,6 +11,7 @@
 #include "search/BatchPdf.h"
 #include "search/Csv.h"
 #include "search/SearchQuery.h"
+#include "store/Connection.h"
 #include "store/Db.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ void writeFile(const QString& path, const std::string& bytes)
         die("write " + path.toStdString());
 }
 
-// The floor's CSV: every line in 日付, 時間, 氏名 order, as UTF-8 text.
+// The floor's CSV: every line newest first, as UTF-8 text.
 std::string rawCsv(Raw& main)
 {
     std::string out = "日付,時間,氏名,訪問先,担当,内容,備考\r\n";
@@ -45,7 +46,7 @@ std::string rawCsv(Raw& main)
     static const std::string sql =
         "SELECT l.日付, l.時間, l.氏名, l.訪問先, l.担当, l.内容, l.備考 FROM 営業日報 l "
         "ORDER BY " +
-        search::orderKey(false).toStdString();
+        search::orderBy(search::Criteria{}, false).toStdString();
     sqlite3_stmt* s = main.st(sql.c_str());
     while (main.row(s)) {
         for (int i = 0; i < 7; ++i) {

@@ -8,26 +8,66 @@
 #include "SearchData.h"
 #include "search/SearchQuery.h"
 #include "search/SearchStore.h"
+#include "store/Connection.h"
 #include "store/LocalFile.h"
 #include "store/Schema.h"
 #include "store/TextIndex.h"
+#include "store/WorkerConnection.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
+
+#include <cstdio>
 
 namespace bench {
 namespace {
 
+// A main file of reports of lines of text, made without the index, which the first open adds
+// (the migration an existing user's file goes through); returns that open's time.
+double makeTextFile(const QString& path, int reports, int lines)
+{
+    check("main file", store::createInitialFile(path, store::DbKind::Main));
+    double t = nowMs();
+    {
+        Raw main(path, true);
+        main.exec("PRAGMA journal_mode = DELETE");
+        main.exec("PRAGMA synchronous = OFF");
+        main.exec("PRAGMA cache_size = -262144");
+        // An existing user's file: the lines there before the index was.
+        main.exec("BEGIN");
+        for (const QString& sql : store::textIndexDropStatements())
+            main.exec(sql.toUtf8().constData());
+        main.exec("COMMIT");
+        insertSearchReports(main, reports, lines);
+        main.exec("VACUUM");
+        main.exec("PRAGMA journal_mode = WAL");
+    }
+    std::fprintf(stderr, "made %d reports of %d lines with text in %.0f s\n", reports, lines,
+                 (nowMs() - t) / 1e3);
+    t = nowMs();
+    const QString conn = QStringLiteral("bench-migrate");
+    check("open to migrate", store::openDatabase(conn, path, store::DbKind::Main));
+    check("make the index", store::rebuildTextIndex(QSqlDatabase::database(conn, false)));
+    const double migrationMs = nowMs() - t;
+    if (!store::hasTextIndex(QSqlDatabase::database(conn, false)))
+        die("the index was not added when the file was opened");
+    store::closeDatabase(conn);
+    std::fprintf(stderr, "the first open added the search index in %.1f s\n", migrationMs / 1e3);
+    return migrationMs;
+}
+
 constexpr int kScreen = 40;
 
-// The main file of the search rows, made when missing or when the schema changed.
-QString searchFile(double* migrationMs)
+} // namespace
+
+QString keptTextFile(const QString& folderName, int reports, int lines, double* migrationMs)
 {
-    const QString folder = QDir::tempPath() + QStringLiteral("/tesvan-bench-search");
+    const QString folder = QDir::tempPath() + u'/' + folderName;
     const QString path = folder + QStringLiteral("/Tesvan.mdb"),
                   stampPath = folder + QStringLiteral("/stamp");
-    const std::string stamp = "v1|" + std::to_string(kSearchReports) + "x" + std::to_string(kLines) + "|" +
+    const std::string stamp = "v1|" + std::to_string(reports) + "x" + std::to_string(lines) + "|" +
                               store::textIndexStatements().join(u';').toStdString();
     QFile f(stampPath);
     if (f.open(QIODevice::ReadOnly)) {
@@ -40,43 +80,20 @@ QString searchFile(double* migrationMs)
     f.close();
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    check("main file", store::createInitialFile(path, store::DbKind::Main));
-    double t = nowMs();
-    {
-        Raw main(path, true);
-        main.exec("PRAGMA journal_mode = DELETE");
-        main.exec("PRAGMA synchronous = OFF");
-        main.exec("PRAGMA cache_size = -262144");
-        // An existing user's file: the lines there before the index was.
-        main.exec("BEGIN");
-        for (const QString& sql :
-             {QStringLiteral("DROP TRIGGER 営業日報検索_追加"),
-              QStringLiteral("DROP TRIGGER 営業日報検索_削除"),
-              QStringLiteral("DROP TRIGGER 営業日報検索_変更前"),
-              QStringLiteral("DROP TRIGGER 営業日報検索_変更後"), QStringLiteral("DROP TABLE 営業日報検索"),
-              QStringLiteral("DROP TABLE 営業日報検索氏名"), QStringLiteral("DROP INDEX 営業日報_日時"),
-              QStringLiteral("DROP INDEX 営業日報_氏名日時")})
-            main.exec(sql.toUtf8().constData());
-        main.exec("COMMIT");
-        insertSearchReports(main);
-        main.exec("VACUUM");
-        main.exec("PRAGMA journal_mode = WAL");
-    }
-    std::fprintf(stderr, "made %d reports of %d lines with text in %.0f s\n", kSearchReports, kLines,
-                 (nowMs() - t) / 1e3);
-    t = nowMs();
-    const QString conn = QStringLiteral("bench-migrate");
-    check("open to migrate", store::openDatabase(conn, path, store::DbKind::Main));
-    *migrationMs = nowMs() - t;
-    if (!store::hasTextIndex(QSqlDatabase::database(conn, false)))
-        die("the index was not added when the file was opened");
-    store::closeDatabase(conn);
-    std::fprintf(stderr, "the first open added the search index in %.1f s\n", *migrationMs / 1e3);
+    *migrationMs = makeTextFile(path, reports, lines);
     QFile out(stampPath);
     const std::string body = stamp + "\n" + std::to_string(*migrationMs);
     if (!out.open(QIODevice::WriteOnly) || out.write(body.data(), qint64(body.size())) < 0)
         die("stamp");
     return path;
+}
+
+namespace {
+
+// The main file of the search rows, made when missing or when the schema changed.
+QString searchFile(double* migrationMs)
+{
+    return keptTextFile(QStringLiteral("tesvan-bench-search"), kSearchReports, kLines, migrationMs);
 }
 
 // Reads every row of the prepared statement s, the floor's way of taking a result.
@@ -113,6 +130,148 @@ void dumpRow(const std::string& what)
 #else
     (void)what;
 #endif
+}
+
+// The floors of an independent design, made once beside the search file: the lines written out
+// as CSV (what a user without the program would grep), and a plain FTS5 trigram index over the
+// same folded text in a file of its own.
+struct Independent {
+    std::string csv;
+    std::string trigram;
+};
+
+std::string csvField(const Text& t)
+{
+    if (!t)
+        return {};
+    std::string out = "\"";
+    for (const char ch : *t) {
+        if (ch == '"')
+            out += '"';
+        out += ch;
+    }
+    return out + '"';
+}
+
+Independent independentFloors(Raw& raw, const QString& folder)
+{
+    Independent f{(folder + QStringLiteral("/lines.csv")).toStdString(),
+                  (folder + QStringLiteral("/trigram.db")).toStdString()};
+    if (!QFileInfo::exists(QString::fromStdString(f.csv))) {
+        const std::string part = f.csv + ".part";
+        FILE* out = std::fopen(part.c_str(), "w");
+        if (!out)
+            die("csv " + part);
+        sqlite3_stmt* s =
+            raw.st("SELECT 作成日, 氏名, 行番号, 日付, 時間, 訪問先, 担当, 内容, 備考 FROM 営業日報");
+        while (raw.row(s)) {
+            std::string line;
+            for (int i = 0; i < 9; ++i)
+                line += (i ? "," : "") + csvField(column(s, i));
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), out);
+        }
+        if (std::fclose(out) != 0 || std::rename(part.c_str(), f.csv.c_str()) != 0)
+            die("csv " + f.csv);
+    }
+    if (!QFileInfo::exists(QString::fromStdString(f.trigram))) {
+        const double t = nowMs();
+        const std::string part = f.trigram + ".part";
+        std::remove(part.c_str());
+        sqlite3* made = nullptr; // an empty file, which the search file's connection takes in
+        if (sqlite3_open_v2(part.c_str(), &made, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+                SQLITE_OK ||
+            sqlite3_exec(made, "PRAGMA user_version = 1", nullptr, nullptr, nullptr) != SQLITE_OK)
+            die("trigram " + part);
+        sqlite3_close(made);
+        raw.exec(("ATTACH '" + part + "' AS tg").c_str());
+        raw.exec("CREATE VIRTUAL TABLE tg.t USING fts5(文, tokenize='trigram')");
+        raw.exec("INSERT INTO tg.t (rowid, 文) SELECT 番号, 文 FROM 営業日報検索元");
+        raw.exec("DETACH tg");
+        if (std::rename(part.c_str(), f.trigram.c_str()) != 0)
+            die("trigram " + f.trigram);
+        std::fprintf(stderr, "made the trigram floor in %.1f s\n", (nowMs() - t) / 1e3);
+    }
+    return f;
+}
+
+// grep -c -F word file, as a user would run it: the process started, the file read, the count
+// written.
+void grepCount(const std::string& word, const std::string& file)
+{
+    std::string a0 = "grep", a1 = "-c", a2 = "-F", a3 = "--", a4 = word, a5 = file;
+    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), nullptr};
+    if (const Ran r = runReading("grep", argv, environ); !WIFEXITED(r.status) || r.out.empty())
+        die("grep " + word);
+}
+
+// The count from the trigram index of a folded word of three or more characters.
+std::function<void()> trigramCount(Raw& tg, const QString& folded)
+{
+    const std::string phrase = ('"' + folded + '"').toStdString();
+    return [&tg, phrase] {
+        sqlite3_stmt* s = tg.st("SELECT count(*), count(DISTINCT rowid >> 20) FROM t WHERE t MATCH ?");
+        bindText(s, 1, phrase);
+        drain(tg, s);
+    };
+}
+
+// The counts of every keyword, as the window asks for them after each change of the keyword,
+// against grep over the same lines as CSV and (3 characters or more) a plain trigram index.
+void countRows(const QSqlDatabase& main, Raw& raw, const QString& folder)
+{
+    const Independent floors = independentFloors(raw, folder);
+    Raw tg(QString::fromStdString(floors.trigram), false);
+    for (const SearchAsk& a : searchAsks(false)) {
+        const QStringList words = search::keywordsOf(a.c);
+        if (words.isEmpty())
+            continue;
+        const std::string state =
+            "1,000,000 lines" +
+            std::string(a.c.name.isEmpty() && !a.c.from.isValid() ? "" : "; grep counts the keyword alone");
+        // As the window counts: on a job's own connection, made for the count.
+        const auto ours = [&main, c = a.c] {
+            store::WorkerConnection job(store::recipeOf(main));
+            search::Totals t;
+            check("count", search::countLines(job.db(), c, &t));
+        };
+        const std::string word = a.c.keywords.toStdString();
+        compare({"count: " + a.what + ", against grep -c",
+                 state,
+                 {ours},
+                 {[&floors, word] { grepCount(word, floors.csv); }},
+                 {},
+                 0,
+                 0.5});
+        // The statement over the lines that counted before the index's kept text did: every
+        // candidate's line read and its texts folded again.
+        search::LineSource src;
+        check("plan", search::linesOf(main, a.c, nullptr, search::Want::All, &src));
+        const std::string lines = QStringLiteral("SELECT count(*), count(DISTINCT l.作成日 || l.氏名) %1")
+                                      .arg(src.sql)
+                                      .toStdString();
+        compare({"count: " + a.what + ", against the lines' statement",
+                 "1,000,000 lines",
+                 {ours},
+                 {[&raw, lines, values = src.values] {
+                     sqlite3_stmt* s = raw.st(lines.c_str());
+                     int i = 1;
+                     for (const QVariant& v : values)
+                         bindText(s, i++, v.toString().toStdString());
+                     drain(raw, s);
+                 }},
+                 {},
+                 4,
+                 1.0});
+        if (words.size() == 1 && words[0].toUcs4().size() >= 3 && a.c.name.isEmpty() && !a.c.from.isValid())
+            compare({"count: " + a.what + ", against FTS5 trigram",
+                     state,
+                     {ours},
+                     {trigramCount(tg, words[0])},
+                     {},
+                     0,
+                     1.0});
+    }
 }
 
 } // namespace
@@ -152,7 +311,7 @@ void searchOps()
         search::LineSource src;
         check("plan", search::linesOf(main, a.c, nullptr, search::Want::First, &src));
         const std::string sql = QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT %4")
-                                    .arg(search::hitColumns(), src.sql, search::orderKey(false))
+                                    .arg(search::hitColumns(), src.sql, search::orderBy(a.c, false))
                                     .arg(kScreen)
                                     .toStdString();
         const auto bindAll = [&](sqlite3_stmt* s) {
@@ -185,6 +344,7 @@ void searchOps()
         if (got == 0) // a row that ran and found nothing measures nothing
             std::fprintf(stderr, "    (found nothing)\n");
     }
+    countRows(main, raw, QFileInfo(path).absolutePath());
     // The counts, over a keyword's lines and over a month (fewer runs: each reads many lines;
     // under callgrind as many as asked).
     const int countRuns = g_collect.empty() ? 6 : 0;

@@ -107,20 +107,20 @@ class TextMaker {
     unsigned m_state;
 };
 
-// kSearchReports reports of kLines lines, report i (dateText(i / kPersons), personName(i % kPersons)).
-inline void insertSearchReports(Raw& main)
+// reports reports of lines lines, report i (dateText(i / kPersons), personName(i % kPersons)).
+inline void insertSearchReports(Raw& main, int reports = kSearchReports, int lines = kLines)
 {
     TextMaker t(22);
     main.exec("BEGIN");
     sqlite3_stmt* h = main.st("INSERT INTO 営業日報ヘッダ VALUES (?, ?, '営業部', '日報')");
     sqlite3_stmt* l = main.st("INSERT INTO 営業日報 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (int i = 0; i < kSearchReports; ++i) {
+    for (int i = 0; i < reports; ++i) {
         const std::string d = dateText(i / kPersons), name = personName(i % kPersons);
         sqlite3_reset(h);
         bindText(h, 1, d);
         bindText(h, 2, name);
         main.done(h);
-        for (int n = 1; n <= kLines; ++n) {
+        for (int n = 1; n <= lines; ++n) {
             char time[8];
             std::snprintf(time, sizeof time, "%02u%02u", 8 + t.next(11), 15 * t.next(4));
             const std::string note = t.note();
@@ -166,8 +166,13 @@ inline std::vector<SearchAsk> searchAsks(bool all)
                   month1 = QDate::fromString(month0, Qt::ISODate).addDays(30).toString(Qt::ISODate);
     const QString person = QString::fromStdString(personName(7));
     const auto word = [](const char* w) { return searchCriteria({}, {}, {}, QString::fromUtf8(w)); };
+    const QString year1 =
+        QDate::fromString(month0, Qt::ISODate).addYears(1).addDays(-1).toString(Qt::ISODate);
     if (all)
-        return {{"見積", word("見積")}, {"a month", searchCriteria(month0, month1, {}, {})}};
+        return {{"見積", word("見積")},
+                {"a month", searchCriteria(month0, month1, {}, {})},
+                {"a year", searchCriteria(month0, year1, {}, {})},
+                {"a year, 価格交渉", searchCriteria(month0, year1, {}, QStringLiteral("価格交渉"))}};
     return {
         {"keyword 1 char, common (株)", word("株")},
         {"keyword 1 char, rare (鮭)", word("鮭")},

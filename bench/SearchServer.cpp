@@ -141,7 +141,7 @@ int searchRows(const QSqlDatabase& main, PGconn* c, int runs)
         if (search::linesOf(main, k, nullptr, search::Want::First, &src).failed())
             return 1;
         const std::string sql = numbered(QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT 40")
-                                             .arg(search::hitColumns(), src.sql, search::orderKey(true)));
+                                             .arg(search::hitColumns(), src.sql, search::orderBy(k, true)));
         int got = 0;
         const double ours = medianOf(
             [&] {

@@ -181,9 +181,17 @@ struct Started {
     double peakMb;
 };
 
-inline Started startOnce(const std::string& exePath, int run)
+// Runs exe (found on PATH when it names no folder) with argv and envp, its standard output read
+// whole; started: the clock just before it was spawned.
+struct Ran {
+    std::string out;
+    int status = 0;
+    rusage ru{};
+    double started = 0;
+};
+
+inline Ran runReading(const char* exe, char* const argv[], char* const envp[])
 {
-    const char* exe = exePath.c_str();
     int out[2];
     if (pipe(out) != 0)
         die("pipe");
@@ -191,6 +199,25 @@ inline Started startOnce(const std::string& exePath, int run)
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addclose(&fa, out[0]);
+    Ran r;
+    r.started = nowMs();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, exe, &fa, nullptr, argv, envp) != 0)
+        die(std::string("spawn ") + exe);
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    char buf[256];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        r.out.append(buf, size_t(n));
+    close(out[0]);
+    wait4(pid, &r.status, 0, &r.ru);
+    return r;
+}
+
+inline Started startOnce(const std::string& exePath, int run)
+{
+    const char* exe = exePath.c_str();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         env.emplace_back(*e);
@@ -201,21 +228,11 @@ inline Started startOnce(const std::string& exePath, int run)
         envp.push_back(s.data());
     envp.push_back(nullptr);
     char* argv[] = {const_cast<char*>(exe), nullptr};
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, exe, &fa, nullptr, argv, envp.data()) != 0)
-        die(std::string("spawn ") + exe);
-    posix_spawn_file_actions_destroy(&fa);
-    close(out[1]);
-    std::string text;
-    char buf[256];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0)
-        text.append(buf, size_t(n));
-    close(out[0]);
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
+    const Ran ran = runReading(exe, argv, envp.data());
+    const std::string& text = ran.out;
+    const int status = ran.status;
+    const rusage& ru = ran.ru;
+    const double t0 = ran.started;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
         die(std::string(exe) + " did not show its window and exit 0: " + text);
     const double shown = std::stod(text) / 1e6;

@@ -6,19 +6,23 @@
 // The server is a throwaway cluster of the benchmark's own; fsync is off there, for ours and
 // the floor alike.
 #include "ServerCluster.h"
+#include "BenchServer.h"
 #include "SearchServer.h"
 #include "list/ListStore.h"
 #include "report/ReportStore.h"
+#include "store/Connection.h"
 #include "store/Dates.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 #include "store/Server.h"
+#include "store/Team.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <set>
@@ -115,10 +119,10 @@ std::string arrayOf(const std::set<std::string>& values)
 // server would do it: the lines read from the work table through SQLite (one without 内容 left
 // out, one without 日付 taking the line above's), then in one transaction through libpq, every
 // statement prepared once: the report's and both categories' locks in one statement, the header
-// deleted and inserted, the lines deleted and inserted in one statement, and one query for
+// written over, the lines deleted and inserted in one statement, and one query for
 // which of the report's 訪問先 and 備考 the code master knows (all of them here, so nothing is
 // learnt).
-bool floorRegister(PGconn* c, sqlite3* w, const std::array<QByteArray, 3>& keys)
+bool floorRegister(PGconn* c, sqlite3* w, const std::array<QByteArray, 3>& keys, int* version)
 {
     constexpr int kFields = 7, kPlace = 4, kText = 5, kNote = 6;
     std::vector<std::array<Text, kFields>> lines;
@@ -149,8 +153,17 @@ bool floorRegister(PGconn* c, sqlite3* w, const std::array<QByteArray, 3>& keys)
     if (!ok(PQexec(c, "BEGIN")))
         return false;
     const char* locks[] = {keys[0].constData(), keys[1].constData(), keys[2].constData()};
-    if (!ok(PQexecPrepared(c, "locks", 3, locks, nullptr, nullptr, 0)) ||
-        !ok(PQexecPrepared(c, "head-", 2, key, nullptr, nullptr, 0)))
+    if (!ok(PQexecPrepared(c, "locks", 3, locks, nullptr, nullptr, 0)))
+        return false;
+    // The version read last must still be the stored one, as the window checks it.
+    const auto stored = [&]() -> int {
+        PGresult* r = PQexecPrepared(c, "version", 2, key, nullptr, nullptr, 0);
+        const int v =
+            PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1 ? std::atoi(PQgetvalue(r, 0, 0)) : -1;
+        PQclear(r);
+        return v;
+    };
+    if (stored() != *version)
         return false;
     const char* head[] = {day.constData(), name.constData(), "営業部", "週報"};
     if (!ok(PQexecPrepared(c, "head+", 4, head, nullptr, nullptr, 0)) ||
@@ -180,6 +193,7 @@ bool floorRegister(PGconn* c, sqlite3* w, const std::array<QByteArray, 3>& keys)
     const size_t knownCount = size_t(PQntuples(known));
     if (!ok(known) || knownCount != places.size() + notes.size())
         return false;
+    *version = stored();
     return ok(PQexec(c, "COMMIT"));
 }
 
@@ -198,8 +212,10 @@ bool prepareFloor(PGconn* c)
         {"locks", "SELECT pg_advisory_xact_lock(hashtextextended($1, 0)), "
                   "pg_advisory_xact_lock(hashtextextended($2, 0)), "
                   "pg_advisory_xact_lock(hashtextextended($3, 0))"},
-        {"head-", "DELETE FROM 営業日報ヘッダ WHERE 作成日 = $1 AND 氏名 = $2"},
-        {"head+", "INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES ($1, $2, $3, $4)"},
+        {"version", "SELECT 版 FROM 営業日報ヘッダ WHERE 作成日 = $1 AND 氏名 = $2"},
+        {"head+",
+         "INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) VALUES ($1, $2, $3, $4) "
+         "ON CONFLICT (作成日, 氏名) DO UPDATE SET 所属 = excluded.所属, タイトル = excluded.タイトル"},
         {"lines-", "DELETE FROM 営業日報 WHERE 作成日 = $1 AND 氏名 = $2"},
         {"lines+", lines},
         {"known",
@@ -321,10 +337,40 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "fill: %s\n", qPrintable(why));
         return 1;
     }
+    // Both sides run as a member of the team, under the row-level security that binds members.
+    const QString member = QStringLiteral("bench_member");
+    if (const QString why = server.makeLogin(member); !why.isEmpty()) {
+        std::fprintf(stderr, "login: %s\n", qPrintable(why));
+        return 1;
+    }
+    {
+        if (store::openServer(QStringLiteral("owner"), server.conninfo()).failed())
+            return 1;
+        const store::Error e =
+            store::addMember(QSqlDatabase::database(QStringLiteral("owner"), false),
+                             {member, kName, QStringLiteral("営業部"), store::TeamRole::Member, true});
+        store::closeDatabase(QStringLiteral("owner"));
+        if (e.failed()) {
+            std::fprintf(stderr, "member: %s\n", qPrintable(e.reason()));
+            return 1;
+        }
+    }
     const QString workPath = server.base() + QStringLiteral("/bench-work.mdb");
     if (store::Error e = store::createInitialFile(workPath, store::DbKind::Work); e.failed())
         return 1;
-    if (store::openServer(QStringLiteral("main"), server.conninfo()).failed() ||
+    const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--trips")))
+        return roundTrips(
+            server.socketDir(), server.conninfoAs(member),
+            QStringLiteral("host=127.0.0.1 port=%1 dbname=tesvan sslmode=disable user=") + member, workPath);
+    if (args.contains(QStringLiteral("--windows"))) {
+        // Room for more sessions than the windows should need, so that a peak above the
+        // target shows as a number, not as refused connections.
+        if (!server.restartWith(400))
+            return 1;
+        return thousandWindows(server.conninfo(), server.base());
+    }
+    if (store::openServer(QStringLiteral("main"), server.conninfoAs(member)).failed() ||
         store::openDatabase(QStringLiteral("work"), workPath, store::DbKind::Work).failed())
         return 1;
     const QSqlDatabase main = QSqlDatabase::database(QStringLiteral("main"), false);
@@ -345,10 +391,13 @@ int main(int argc, char** argv)
         }
     }
     const report::Header h{kDay, kName, QStringLiteral("営業部"), QStringLiteral("週報")};
+    store::Stamp stamp;
     if (report::registerReport(main, work, h).failed())
         return 1;
+    if (store::readStamp(main, store::dateValue(kDay), kName, &stamp).failed())
+        return 1;
 
-    PGconn* c = PQconnectdb(server.conninfo().toUtf8().constData());
+    PGconn* c = PQconnectdb(server.conninfoAs(member).toUtf8().constData());
     if (PQstatus(c) != CONNECTION_OK) {
         std::fprintf(stderr, "libpq: %s\n", PQerrorMessage(c));
         return 1;
@@ -365,8 +414,17 @@ int main(int argc, char** argv)
     lockKeys.sort();
     const std::array<QByteArray, 3> keys = {lockKeys[0].toUtf8(), lockKeys[1].toUtf8(), lockKeys[2].toUtf8()};
 
-    const Pair reg = inTurn([&] { return report::registerReport(main, work, h).ok(); },
-                            [&] { return floorRegister(c, w, keys); });
+    // As the window registers: over the version it read last, which the server then reports.
+    const Pair reg = inTurn(
+        [&] {
+            report::Registered done;
+            const bool good = report::registerReport(main, work, h, &done, &stamp).ok();
+            stamp = done.stamp;
+            return good;
+        },
+        // The floor checks and reads the version the same way; each side registers over the
+        // version the other left.
+        [&] { return floorRegister(c, w, keys, &stamp.version); });
     const Pair read = inTurn(
         [&] {
             const report::ReadResult r = report::readReport(main, work, kDay, kName);
@@ -392,6 +450,17 @@ int main(int argc, char** argv)
         },
         [&] { return floorListCopy(c, w); }, 6);
     const double listSelect = median([&] { return floorList(c); }, 5);
+    // The list as a member's window reads it: with the versions and each report's last change
+    // (the members' names joined) in the same read, into the two columns more of a team's list.
+    if (list::addChangeColumns(work).failed())
+        return 1;
+    QHash<QString, int> versions;
+    const double teamList = median(
+        [&] {
+            const list::ReadResult r = list::readList(main, work, QString(), list::Copy::Auto, &versions);
+            return r.error.ok() && r.rows >= kHeaders && versions.size() >= kHeaders;
+        },
+        5);
     sqlite3_close(w);
     const double listRead = median(
         [&] {
@@ -417,8 +486,15 @@ int main(int argc, char** argv)
                 list.floor, list.ratio);
     std::printf("  of which: the headers read from the server %.2f (libpq select alone %.2f)\n", listRead,
                 listSelect);
-    const int searched = searchRows(main, c, 9);
+    std::printf("  as a member's window reads it (versions, last change) %.2f\n", teamList);
     PQfinish(c);
+    // The search rows fill and index lines of their own (DDL): the owner's sessions.
+    PGconn* owner = PQconnectdb(server.conninfo().toUtf8().constData());
+    if (PQstatus(owner) != CONNECTION_OK ||
+        store::openServer(QStringLiteral("ownermain"), server.conninfo()).failed())
+        return 1;
+    const int searched = searchRows(QSqlDatabase::database(QStringLiteral("ownermain"), false), owner, 9);
+    PQfinish(owner);
     return reg.ratio < 0 || read.ratio < 0 || list.ratio < 0 || searched != 0 ? 1 : 0;
 }
 

@@ -21,9 +21,10 @@ int main(int argc, char** argv)
     if (argc != 2 && argc != 3)
         return 2;
     const bool closeAtOnce = argc == 3;
+    // Confirmations are answered Yes; closing with the typed line unregistered discards it.
     Msg::setPresenter([](const MsgSpec& s) {
         std::fprintf(stderr, "box: %s\n", qPrintable(s.text.left(60)));
-        return s.yesNo;
+        return s.choices.isEmpty() ? MsgReply(s.yesNo) : MsgReply(MsgButton::Discard);
     });
     QElapsedTimer t;
     t.start();
