@@ -1,15 +1,20 @@
 #include "search/CountsPage.h"
 
 #include "search/BarChart.h"
+#include "search/Visits.h"
 #include "ui/Look.h"
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QSet>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace search {
@@ -24,15 +29,123 @@ QString number(qint64 n)
     return QLocale(QLocale::Japanese).toString(n);
 }
 
-QTableWidgetItem* cell(const QString& text, Qt::Alignment a = Qt::AlignLeft | Qt::AlignVCenter)
-{
-    auto* it = new QTableWidgetItem(text);
-    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    it->setTextAlignment(a);
-    return it;
-}
-
 } // namespace
+
+// The table over the counts as they came: a cell's text is made when it is drawn, so that
+// thousands of places show at once instead of an item made for every cell first.
+class CountsModel : public QAbstractTableModel {
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setPlaces(const QList<PlaceCount>& places)
+    {
+        beginResetModel();
+        m_places = places;
+        m_names.clear();
+        m_isPlaces = true;
+        m_header = {QStringLiteral("訪問先"), QStringLiteral("訪問回数"), QStringLiteral("行数"),
+                    QStringLiteral("最終訪問日"), QStringLiteral("訪問者")};
+        endResetModel();
+    }
+    void setNames(const QList<NameCount>& names, Period p)
+    {
+        beginResetModel();
+        m_names = names;
+        m_places.clear();
+        m_isPlaces = false;
+        m_period = p;
+        m_header = {QStringLiteral("氏名"), p == Period::Week ? QStringLiteral("週") : QStringLiteral("月"),
+                    QStringLiteral("訪問回数"), QStringLiteral("行数"), QStringLiteral("日報数")};
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        if (parent.isValid())
+            return 0;
+        return int(m_isPlaces ? m_places.size() : m_names.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_header.size());
+    }
+    Qt::ItemFlags flags(const QModelIndex& i) const override
+    {
+        return i.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+    }
+
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_header.size())
+            return m_header[section];
+        return QAbstractTableModel::headerData(section, o, role);
+    }
+
+    QVariant data(const QModelIndex& i, int role) const override
+    {
+        if (!i.isValid() || i.row() >= rowCount())
+            return {};
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(alignment(i.column()));
+        if (role != Qt::DisplayRole)
+            return {};
+        return text(i.row(), i.column());
+    }
+
+    QString text(int row, int column) const
+    {
+        if (m_isPlaces) {
+            const PlaceCount& p = m_places.at(row);
+            switch (column) {
+            case 0:
+                return p.訪問先;
+            case 1:
+                return number(p.visits);
+            case 2:
+                return number(p.lines);
+            case 3:
+                return p.last.toString(QStringLiteral("yyyy/MM/dd"));
+            default:
+                return p.names.join(QStringLiteral("、"));
+            }
+        }
+        const NameCount& n = m_names.at(row);
+        switch (column) {
+        case 0:
+            return n.氏名;
+        case 1:
+            return CountsPage::periodText(n.start, m_period);
+        case 2:
+            return number(n.visits);
+        case 3:
+            return number(n.lines);
+        default:
+            return number(n.reports);
+        }
+    }
+
+    QStringList header() const { return m_header; }
+
+  private:
+    Qt::Alignment alignment(int column) const
+    {
+        const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+        if (m_isPlaces)
+            return column == 1 || column == 2 ? right
+                   : column == 3              ? Qt::Alignment(Qt::AlignCenter)
+                                              : Qt::AlignLeft | Qt::AlignVCenter;
+        return column >= 2   ? right
+               : column == 1 ? Qt::Alignment(Qt::AlignCenter)
+                             : Qt::AlignLeft | Qt::AlignVCenter;
+    }
+
+    // Shared with the page's own lists, not copied.
+    QList<PlaceCount> m_places;
+    QList<NameCount> m_names;
+    bool m_isPlaces = true;
+    Period m_period = Period::Month;
+    QStringList m_header;
+};
 
 CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
 {
@@ -42,10 +155,23 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     cmb集計単位 = new QComboBox(this);
     cmb集計単位->setObjectName(QStringLiteral("cmb集計単位"));
     cmb集計単位->addItems({QStringLiteral("月ごと"), QStringLiteral("週ごと")});
-    m_unitLabel = app::makeLabel(QStringLiteral("期間"), this);
+    m_unitLabel = app::makeLabelFor(QStringLiteral("期間"), cmb集計単位, this);
+    // Places that are no visits (社内, say): their lines are counted, as visits they are not.
+    txt訪問除外 = new QLineEdit(this);
+    txt訪問除外->setObjectName(QStringLiteral("txt訪問除外"));
+    txt訪問除外->setPlaceholderText(QStringLiteral("例: 社内、自社"));
+    txt訪問除外->setToolTip(
+        QStringLiteral("訪問回数に数えない訪問先を「、」で区切って入力します（行数には数えます）"));
+    txt訪問除外->setClearButtonEnabled(true);
+    txt訪問除外->setMinimumWidth(160);
+    txt訪問除外->setText(notVisitPlaces().join(QStringLiteral("、")));
 
-    Grid集計 = new QTableWidget(this);
+    Grid集計 = new QTableView(this);
     Grid集計->setObjectName(QStringLiteral("Grid集計"));
+    m_model = new CountsModel(this);
+    m_model->setPlaces({});
+    Grid集計->setModel(m_model);
+    app::nameInput(Grid集計, QStringLiteral("集計結果"));
     Grid集計->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid集計->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid集計->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -60,12 +186,14 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     Chart集計->setToolTip(QStringLiteral("棒をクリックすると、検索をその棒に絞り込みます"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(app::makeLabel(QStringLiteral("集計"), this));
+    top->addWidget(app::makeLabelFor(QStringLiteral("集計"), cmb集計, this));
     top->addWidget(cmb集計);
     top->addSpacing(12);
     top->addWidget(m_unitLabel);
     top->addWidget(cmb集計単位);
-    top->addStretch(1);
+    top->addSpacing(12);
+    top->addWidget(app::makeLabelFor(QStringLiteral("訪問に数えない訪問先"), txt訪問除外, this));
+    top->addWidget(txt訪問除外, 1);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(Grid集計);
@@ -91,7 +219,15 @@ CountsPage::CountsPage(QWidget* parent) : QWidget(parent)
     connect(cmb集計単位, &QComboBox::currentIndexChanged, this, changed);
     m_unitLabel->setEnabled(false);
     cmb集計単位->setEnabled(false);
-    connect(Grid集計, &QTableWidget::cellActivated, this, [this](int row, int) { pickRow(row); });
+    // Kept and counted again when the typing is done (Enter or leaving the field), not at each key.
+    connect(txt訪問除外, &QLineEdit::editingFinished, this, [this] {
+        const QStringList places = notVisits();
+        if (places == notVisitPlaces())
+            return;
+        setNotVisitPlaces(places);
+        emit choiceChanged();
+    });
+    connect(Grid集計, &QTableView::activated, this, [this](const QModelIndex& i) { pickRow(i.row()); });
     connect(Chart集計, &BarChart::partClicked, this, &CountsPage::pickBar);
 }
 
@@ -139,36 +275,58 @@ void CountsPage::clear()
         showNames({});
 }
 
-store::Error CountsPage::load(const QSqlDatabase& main, const Criteria& c)
+QStringList CountsPage::notVisits() const
 {
-    store::Error e;
-    if (view() == View::Places) {
-        QList<PlaceCount> counts;
-        e = countByPlace(main, c, &counts);
-        showPlaces(e.ok() ? counts : QList<PlaceCount>());
-    } else {
-        QList<NameCount> counts;
-        e = countByName(main, c, period(), &counts);
-        showNames(e.ok() ? counts : QList<NameCount>());
-    }
-    return e;
+    return placesOf(txt訪問除外->text());
+}
+
+CountsPage::Counts CountsPage::count(const QSqlDatabase& main, const Criteria& c, View v, Period p,
+                                     const QStringList& notVisits)
+{
+    Counts out;
+    out.view = v;
+    out.period = p;
+    out.error = v == View::Places ? countByPlace(main, c, &out.places, notVisits)
+                                  : countByName(main, c, p, &out.names, notVisits);
+    return out;
+}
+
+bool CountsPage::show(const Counts& counts)
+{
+    if (counts.view != view() || (counts.view == View::Names && counts.period != period()))
+        return false;
+    const bool ok = counts.error.ok();
+    if (view() == View::Places)
+        showPlaces(ok ? counts.places : QList<PlaceCount>());
+    else
+        showNames(ok ? counts.names : QList<NameCount>());
+    return ok;
 }
 
 QStringList CountsPage::header() const
 {
-    QStringList h;
-    for (int c = 0; c < Grid集計->columnCount(); ++c)
-        h << Grid集計->horizontalHeaderItem(c)->text();
-    return h;
+    return m_model->header();
+}
+
+int CountsPage::rowCount() const
+{
+    return m_model->rowCount();
+}
+
+QString CountsPage::text(int row, int column) const
+{
+    return m_model->text(row, column);
 }
 
 QList<QStringList> CountsPage::rows() const
 {
     QList<QStringList> out;
-    for (int r = 0; r < Grid集計->rowCount(); ++r) {
+    const int columns = m_model->columnCount();
+    out.reserve(m_model->rowCount());
+    for (int r = 0; r < m_model->rowCount(); ++r) {
         QStringList row;
-        for (int c = 0; c < Grid集計->columnCount(); ++c)
-            row << Grid集計->item(r, c)->text();
+        for (int c = 0; c < columns; ++c)
+            row << m_model->text(r, c);
         out << row;
     }
     return out;
@@ -176,25 +334,14 @@ QList<QStringList> CountsPage::rows() const
 
 void CountsPage::showPlaces(const QList<PlaceCount>& counts)
 {
-    m_places = counts;
     m_names.clear();
-    Grid集計->clear();
-    Grid集計->setColumnCount(4);
-    Grid集計->setHorizontalHeaderLabels({QStringLiteral("訪問先"), QStringLiteral("訪問回数"),
-                                         QStringLiteral("最終訪問日"), QStringLiteral("訪問者")});
-    Grid集計->setRowCount(int(counts.size()));
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    for (int r = 0; r < counts.size(); ++r) {
-        const PlaceCount& p = counts[r];
-        Grid集計->setItem(r, 0, cell(p.訪問先));
-        Grid集計->setItem(r, 1, cell(number(p.visits), right));
-        Grid集計->setItem(r, 2, cell(p.last.toString(QStringLiteral("yyyy/MM/dd")), Qt::AlignCenter));
-        Grid集計->setItem(r, 3, cell(p.names.join(QStringLiteral("、"))));
-    }
+    m_places = counts;
+    m_model->setPlaces(m_places);
     Grid集計->horizontalHeader()->setStretchLastSection(true);
     Grid集計->setColumnWidth(0, 160);
     Grid集計->setColumnWidth(1, 70);
-    Grid集計->setColumnWidth(2, 90);
+    Grid集計->setColumnWidth(2, 56);
+    Grid集計->setColumnWidth(3, 90);
 
     // The busiest places, the busiest on top.
     const int shown = int(qMin<qsizetype>(counts.size(), kChartPlaces));
@@ -211,34 +358,32 @@ void CountsPage::showPlaces(const QList<PlaceCount>& counts)
 
 void CountsPage::showNames(const QList<NameCount>& counts)
 {
-    m_names = counts;
     m_places.clear();
+    m_names = counts;
     const Period p = period();
-    Grid集計->clear();
-    Grid集計->setColumnCount(4);
-    Grid集計->setHorizontalHeaderLabels({QStringLiteral("氏名"),
-                                         p == Period::Week ? QStringLiteral("週") : QStringLiteral("月"),
-                                         QStringLiteral("訪問回数"), QStringLiteral("日報数")});
-    Grid集計->setRowCount(int(counts.size()));
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    m_model->setNames(m_names, p);
+    // The chart's periods and names, each once, in the order they come (sets: there may be
+    // thousands of rows).
     QList<QDate> starts;
     QStringList names;
-    for (int r = 0; r < counts.size(); ++r) {
-        const NameCount& n = counts[r];
-        Grid集計->setItem(r, 0, cell(n.氏名));
-        Grid集計->setItem(r, 1, cell(periodText(n.start, p), Qt::AlignCenter));
-        Grid集計->setItem(r, 2, cell(number(n.visits), right));
-        Grid集計->setItem(r, 3, cell(number(n.reports), right));
-        if (!starts.contains(n.start))
+    QSet<QDate> seenStarts;
+    QSet<QString> seenNames;
+    for (const NameCount& n : counts) {
+        if (!seenStarts.contains(n.start)) {
+            seenStarts.insert(n.start);
             starts << n.start;
-        if (!names.contains(n.氏名))
+        }
+        if (!seenNames.contains(n.氏名)) {
+            seenNames.insert(n.氏名);
             names << n.氏名;
+        }
     }
     Grid集計->horizontalHeader()->setStretchLastSection(false);
     Grid集計->setColumnWidth(0, 120);
     Grid集計->setColumnWidth(1, 110);
     Grid集計->setColumnWidth(2, 70);
-    Grid集計->setColumnWidth(3, 70);
+    Grid集計->setColumnWidth(3, 56);
+    Grid集計->setColumnWidth(4, 70);
 
     // One bar per period, a part of it per person; the latest periods when there are many.
     std::sort(starts.begin(), starts.end());
@@ -250,14 +395,18 @@ void CountsPage::showNames(const QList<NameCount>& counts)
     for (const QDate& d : starts)
         categories << (p == Period::Month ? d.toString(QStringLiteral("yyyy/MM"))
                                           : d.toString(QStringLiteral("M/d")));
+    QHash<QDate, qsizetype> column;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        column.insert(starts[i], i);
     QList<BarChart::Series> parts;
+    QHash<QString, qsizetype> series;
     for (const QString& name : names) {
-        BarChart::Series part{name, QList<qreal>(starts.size(), 0)};
-        for (const NameCount& n : counts)
-            if (const qsizetype i = starts.indexOf(n.start); n.氏名 == name && i >= 0)
-                part.values[i] = qreal(n.visits);
-        parts << part;
+        series.insert(name, parts.size());
+        parts << BarChart::Series{name, QList<qreal>(starts.size(), 0)};
     }
+    for (const NameCount& n : counts)
+        if (const auto i = column.constFind(n.start); i != column.constEnd())
+            parts[series.value(n.氏名)].values[*i] = qreal(n.visits);
     m_chartStarts = starts;
     Chart集計->setData(!cut                ? QStringLiteral("氏名別の訪問回数")
                        : p == Period::Week ? QStringLiteral("氏名別の訪問回数（直近 %1 週）").arg(most)

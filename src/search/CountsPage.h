@@ -8,11 +8,13 @@
 
 class QComboBox;
 class QLabel;
-class QTableWidget;
+class QLineEdit;
+class QTableView;
 
 namespace search {
 
 class BarChart;
+class CountsModel;
 
 class CountsPage : public QWidget {
     Q_OBJECT
@@ -24,13 +26,29 @@ class CountsPage : public QWidget {
     void setView(View v);
     Period period() const;
 
-    // The counts of what c finds, for the chosen view; on failure the page is empty.
-    store::Error load(const QSqlDatabase& main, const Criteria& c);
+    // The counts of one view, read anywhere (a worker's connection) and shown here.
+    struct Counts {
+        View view = View::Places;
+        Period period = Period::Month;
+        QList<PlaceCount> places;
+        QList<NameCount> names;
+        store::Error error;
+    };
+    static Counts count(const QSqlDatabase& main, const Criteria& c, View v, Period p,
+                        const QStringList& notVisits = {});
+    // The places not counted as visits, as typed in txt訪問除外 (kept as the user's setting).
+    QStringList notVisits() const;
+    // Shows counts made for the view and period shown now; false (and nothing shown) when the
+    // choice changed since, or the count failed.
+    bool show(const Counts& counts);
     void clear();
 
     // The table as shown, for the CSV.
     QStringList header() const;
     QList<QStringList> rows() const;
+    // The rows shown, and the text of one cell.
+    int rowCount() const;
+    QString text(int row, int column) const;
     // A name for the table's file: "訪問先別", "氏名別_月", "氏名別_週".
     QString tableName() const;
 
@@ -40,7 +58,8 @@ class CountsPage : public QWidget {
 
     QComboBox* cmb集計 = nullptr;
     QComboBox* cmb集計単位 = nullptr;
-    QTableWidget* Grid集計 = nullptr;
+    QLineEdit* txt訪問除外 = nullptr;
+    QTableView* Grid集計 = nullptr;
     BarChart* Chart集計 = nullptr;
 
   signals:
@@ -56,6 +75,7 @@ class CountsPage : public QWidget {
     void pickBar(int series, int category);
 
     QLabel* m_unitLabel = nullptr;
+    CountsModel* m_model = nullptr;
     QList<PlaceCount> m_places;
     QList<NameCount> m_names;
     QList<QDate> m_chartStarts; // the per-氏名 chart's periods, left to right

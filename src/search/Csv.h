@@ -20,6 +20,7 @@ struct CsvFailure {
     store::Error error;
     qint64 line = 0;
     QString text;
+    qint64 written = 0; // the data lines in the file, once it is in place
     bool ok() const { return error.ok(); }
 };
 

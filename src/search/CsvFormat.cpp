@@ -299,6 +299,8 @@ CsvFailure CsvFile::commit()
 {
     if (m_failure.ok() && m_file.isOpen() && flush() && !m_file.commit())
         m_failure.error = store::Error(m_file.errorString());
+    if (m_failure.ok())
+        m_failure.written = qMax<qint64>(0, m_records - 1);
     cancel();
     return m_failure;
 }

@@ -44,7 +44,7 @@ CsvFailure writeLinesCsv(const QSqlDatabase& main, const Criteria& c, const QStr
     const store::Error e =
         readRows(main,
                  QStringLiteral("SELECT %1 %2 ORDER BY %3")
-                     .arg(hitColumns(), src.sql, orderKey(store::isServer(main))),
+                     .arg(hitColumns(), src.sql, orderBy(c, store::isServer(main))),
                  src.values, [&](const store::Statement& s) {
                      if (!writing)
                          return;

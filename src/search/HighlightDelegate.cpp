@@ -53,6 +53,31 @@ QList<Span> foldedMatches(const QString& text, const QStringList& foldedKeywords
     return merged;
 }
 
+int shownFrom(const QString& text, const QList<Span>& marks, const QFontMetricsF& metrics, qreal width)
+{
+    if (marks.isEmpty())
+        return 0;
+    const Span& m = marks.first();
+    const int end = m.start + m.length;
+    if (metrics.horizontalAdvance(text.left(end)) <= width)
+        return 0;
+    const QString dots = QStringLiteral("…");
+    // Back from the match a grapheme at a time while the context stays short and the match in view.
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(m.start);
+    int from = m.start;
+    while (from > 0) {
+        const int before = int(graphemes.toPreviousBoundary());
+        if (before < 0)
+            break;
+        if (metrics.horizontalAdvance(text.mid(before, m.start - before)) > width / 3 ||
+            metrics.horizontalAdvance(dots + text.mid(before, end - before)) > width)
+            break;
+        from = before;
+    }
+    return from;
+}
+
 HighlightDelegate::HighlightDelegate(int column, QObject* parent)
     : QStyledItemDelegate(parent), m_column(column)
 {
@@ -82,11 +107,20 @@ void HighlightDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     style->drawControl(QStyle::CE_ItemViewItem, &opt, p, w);
 
     const QRect r = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, w).adjusted(3, 0, -3, 0);
+    const QList<Span> found = foldedMatches(text, m_keywords);
+    // A match past the cell's width is brought into view, with "…" for the part left out (the
+    // tooltip holds the whole text).
+    const int from = shownFrom(text, found, QFontMetricsF(opt.font), r.width());
+    const int shift = from > 0 ? 1 - from : 0;
+    if (from > 0)
+        text = QStringLiteral("…") + text.mid(from);
     QList<QTextLayout::FormatRange> marks;
-    for (const Span& s : foldedMatches(text, m_keywords)) {
+    for (const Span& s : found) {
+        if (s.start + s.length <= from)
+            continue;
         QTextLayout::FormatRange f;
-        f.start = s.start;
-        f.length = s.length;
+        f.start = qMax(s.start + shift, from > 0 ? 1 : 0);
+        f.length = s.start + s.length + shift - f.start;
         f.format.setBackground(markColor());
         f.format.setForeground(QColor(Qt::black));
         marks << f;

@@ -1,5 +1,6 @@
 #pragma once
 // Paints a text column with the searched words marked where they were found.
+#include <QFontMetricsF>
 #include <QList>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -16,6 +17,11 @@ struct Span {
     bool operator==(const Span&) const = default;
 };
 QList<Span> foldedMatches(const QString& text, const QStringList& foldedKeywords);
+
+// Where a one-line cell `width` wide starts showing text (after "…") so that the first of marks
+// is seen: 0 when it ends within the width as the text stands, otherwise a few characters before
+// it, as many as leave it in view, up to a third of the width.
+int shownFrom(const QString& text, const QList<Span>& marks, const QFontMetricsF& metrics, qreal width);
 
 class HighlightDelegate : public QStyledItemDelegate {
     Q_OBJECT

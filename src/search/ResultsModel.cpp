@@ -80,6 +80,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation o, int role) const
 {
+    // A click on a header not sorted by yet: the latest date first, names and places from the top.
+    if (o == Qt::Horizontal && role == Qt::InitialSortOrderRole)
+        return int(section == ColDate ? Qt::DescendingOrder : Qt::AscendingOrder);
     if (o != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, o, role);
     static const char16_t* captions[ColCount] = {u"日付", u"時間", u"氏名", u"訪問先",

@@ -40,6 +40,39 @@ int charCount(const QString& s)
     return int(s.toUcs4().size());
 }
 
+// The folded text kept with the index holds blanks for control characters: a keyword holding one
+// is decided on the line's own texts.
+bool holdsControl(const QString& word)
+{
+    return std::any_of(word.begin(), word.end(),
+                       [](QChar ch) { return ch.category() == QChar::Other_Control; });
+}
+
+// The condition that the index's kept text s (folded already) holds word (folded).
+QString keptHolds(const QString& word, QVariantList& values)
+{
+    values << word;
+    return QStringLiteral("instr(s.文, ?) > 0");
+}
+
+// The bounds of c's period on the line l's 日付, written over the line order's own first part,
+// so that the index in that order serves them.
+void periodConditions(const Criteria& c, bool server, QStringList* where, QVariantList* values)
+{
+    if (c.from.isValid()) {
+        *where << dateExpr(server) + QStringLiteral(" >= ?");
+        *values << store::dateValue(c.from);
+    }
+    if (c.to.isValid()) {
+        *where << dateExpr(server) + QStringLiteral(" <= ?");
+        *values << store::dateValue(c.to);
+        if (!c.from.isValid()) {
+            *where << dateExpr(server) + QStringLiteral(" > ?");
+            *values << dateKey({}, server);
+        }
+    }
+}
+
 // How a server folds a text held in column x of l: by the index's function, or without it as
 // that function does (lower case by Unicode's rules through ICU; the text columns' "C" collation
 // would lower ASCII letters only).
@@ -113,9 +146,83 @@ void setCommonCount(int n)
     commonCount = n;
 }
 
+namespace {
+QStringList keyParts(bool server)
+{
+    return {dateExpr(server), QStringLiteral("coalesce(l.時間, '')"), QStringLiteral("l.氏名"),
+            QStringLiteral("l.作成日"), QStringLiteral("l.行番号")};
+}
+} // namespace
+
 QString orderKey(bool server)
 {
-    return dateExpr(server) + QStringLiteral(", coalesce(l.時間, ''), l.氏名, l.作成日, l.行番号");
+    return keyParts(server).join(QStringLiteral(", "));
+}
+
+namespace {
+
+// The column sorting first in c's order, empty for the date.
+QString firstColumn(const Criteria& c)
+{
+    switch (c.sortBy) {
+    case SortBy::Name:
+        return QStringLiteral("l.氏名");
+    case SortBy::Place:
+        return QStringLiteral("coalesce(l.訪問先, '')");
+    case SortBy::Date:
+        break;
+    }
+    return {};
+}
+
+QString keyTerms(bool server, const QString& direction)
+{
+    QStringList terms;
+    for (const QString& t : keyParts(server))
+        terms << t + direction;
+    return terms.join(QStringLiteral(", "));
+}
+
+// The condition that a line comes after `after` in c's order, its values appended to values.
+QString afterCondition(const Criteria& c, bool server, const Hit& after, QVariantList& values)
+{
+    const QVariantList key{dateKey(after.日付, server), after.時間.isNull() ? QStringLiteral("") : after.時間,
+                           after.氏名, store::dateValue(after.作成日), after.行番号};
+    const QString first = firstColumn(c);
+    // The key's rows come after it descending, or ascending for the date sorted upwards.
+    const QString keyAfter =
+        QStringLiteral("(%1) %2 (?, ?, ?, ?, ?)")
+            .arg(orderKey(server),
+                 first.isEmpty() && !c.descending ? QStringLiteral(">") : QStringLiteral("<"));
+    if (first.isEmpty()) {
+        values += key;
+        return keyAfter;
+    }
+    // A line without a place read back as a null text, which as a bound value would compare as
+    // nothing at all.
+    const QString value = c.sortBy == SortBy::Name ? after.氏名
+                          : after.訪問先.isNull()  ? QStringLiteral("")
+                                                   : after.訪問先;
+    values << value << value;
+    values += key;
+    return QStringLiteral("(%1 %2 ? OR (%1 = ? AND %3))")
+        .arg(first, c.descending ? QStringLiteral("<") : QStringLiteral(">"), keyAfter);
+}
+
+} // namespace
+
+bool byDate(const Criteria& c)
+{
+    return c.sortBy == SortBy::Date;
+}
+
+QString orderBy(const Criteria& c, bool server)
+{
+    const QString first = firstColumn(c);
+    if (first.isEmpty())
+        return keyTerms(server, c.descending ? QStringLiteral(" DESC") : QString());
+    return first + (c.descending ? QStringLiteral(" DESC, ") : QStringLiteral(", ")) +
+           keyTerms(server, QStringLiteral(" DESC"));
 }
 
 QString hitColumns()
@@ -180,7 +287,8 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     QString from = QStringLiteral("FROM 営業日報 l");
     QString plan = QStringLiteral("scan");
     bool indexed = false;
-    const bool hasIndex = want != Want::Walk && !words.isEmpty() && (matches || store::hasTextIndex(main));
+    bool kept = false; // the index's kept text joined as s
+    const bool hasIndex = want != Want::Walk && !words.isEmpty() && (matches || store::textIndexReady(main));
     if (want == Want::Walk)
         plan = QStringLiteral("walk");
     if (hasIndex) {
@@ -243,6 +351,16 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
                     from = QStringLiteral("FROM 営業日報検索 f");
             }
             if (!server) {
+                // A longer keyword is decided on the folded text kept with the index, read by
+                // the index row's number, before any line is read: only the lines that hold it
+                // are sought in the line table.
+                kept = std::any_of(words.begin(), words.end(),
+                                   [](const QString& w) { return charCount(w) > 2; }) &&
+                       std::none_of(words.begin(), words.end(), holdsControl);
+                if (kept) {
+                    from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
+                    where << QStringLiteral("s.番号 = %1").arg(key);
+                }
                 // The index's rows, each joined to its line by the key its number holds.
                 from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
                 where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
@@ -251,28 +369,13 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
             }
         }
     }
-    // Written over the order's own first part, so that the index in that order serves them.
-    if (c.from.isValid()) {
-        where << dateExpr(server) + QStringLiteral(" >= ?");
-        values << store::dateValue(c.from);
-    }
-    if (c.to.isValid()) {
-        where << dateExpr(server) + QStringLiteral(" <= ?");
-        values << store::dateValue(c.to);
-        if (!c.from.isValid()) {
-            where << dateExpr(server) + QStringLiteral(" > ?");
-            values << dateKey({}, server);
-        }
-    }
+    periodConditions(c, server, &where, &values);
     if (!c.name.isEmpty()) {
         where << QStringLiteral("l.氏名 = ?");
         values << c.name;
     }
-    if (after) {
-        where << QStringLiteral("(%1) > (?, ?, ?, ?, ?)").arg(orderKey(server));
-        values << dateKey(after->日付, server) << (after->時間.isNull() ? QStringLiteral("") : after->時間)
-               << after->氏名 << store::dateValue(after->作成日) << after->行番号;
-    }
+    if (after)
+        where << afterCondition(c, server, *after, values);
     const ServerFold fold = server && !words.isEmpty() ? serverFoldOf(main, hasIndex) : ServerFold::Plain;
     // The index finds exactly the lines holding a word of one or two characters; longer words
     // it narrows down to lines holding all their pairs, and the text itself decides.
@@ -280,6 +383,8 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
     for (const QString& w : words)
         if (want == Want::Walk)
             tests << holdsCondition(server, fold, w, out->testValues);
+        else if (kept && charCount(w) > 2)
+            where << keptHolds(w, values);
         else if (!indexed || charCount(w) > 2)
             where << holdsCondition(server, fold, w, values);
     // Nested, so that a line failing one keyword is not searched for the next.
@@ -315,9 +420,8 @@ store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const 
     LineSource src;
     if (store::Error e = linesOf(main, c, after, Want::Walk, &src); e.failed())
         return e;
-    store::Statement s(
-        main,
-        QStringLiteral("SELECT %1, %2 %3 ORDER BY %4").arg(hitColumns(), src.test, src.sql, orderKey(false)));
+    store::Statement s(main, QStringLiteral("SELECT %1, %2 %3 ORDER BY %4")
+                                 .arg(hitColumns(), src.test, src.sql, orderBy(c, false)));
     for (const QVariant& v : src.testValues + src.values)
         s.bind(v);
     const int flag = 9; // the column after hitColumns
@@ -359,7 +463,8 @@ store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit*
 {
     *done = false;
     const QStringList words = keywordsOf(c);
-    if (limit <= 0 || words.isEmpty() || store::isServer(main) || !store::hasTextIndex(main))
+    // Another column's order sorts every match, which the index's matches serve as well as any.
+    if (limit <= 0 || words.isEmpty() || !byDate(c) || store::isServer(main) || !store::textIndexReady(main))
         return {};
     if (store::Error e = walkWhileCommon(main, c, after, limit, out, done); e.failed() || *done)
         return e;
@@ -393,7 +498,8 @@ store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit*
         return e;
     QList<Hit> found;
     const store::Error e = readRows(
-        main, QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?").arg(hitColumns(), src.sql, orderKey(false)),
+        main,
+        QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?").arg(hitColumns(), src.sql, orderBy(c, false)),
         src.values + QVariantList{limit}, [&found](const store::Statement& r) { found << hitOf(r); });
     if (e.failed())
         return e;
@@ -406,23 +512,57 @@ store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals*
 {
     *done = false;
     const QStringList words = keywordsOf(c);
-    if (words.isEmpty() || c.from.isValid() || c.to.isValid() || store::isServer(main) ||
-        std::any_of(words.begin(), words.end(), [](const QString& w) { return charCount(w) > 2; }) ||
-        !store::hasTextIndex(main))
+    if (words.isEmpty() || store::isServer(main) || !store::textIndexReady(main))
         return {};
-    // Each index row is one line; its number without the line number is the report.
-    QString sql = QStringLiteral(
-        "SELECT count(*), count(DISTINCT rowid >> 20) FROM 営業日報検索 WHERE 営業日報検索 MATCH ?");
+    // The folded text kept with the index holds blanks for control characters: a keyword holding
+    // one is left to the lines themselves.
+    if (std::any_of(words.begin(), words.end(), holdsControl))
+        return {};
+    // Each index row is one line, and its number without the line number is the report.
+    QString from = QStringLiteral("FROM 営業日報検索 f");
+    QStringList where{QStringLiteral("f.営業日報検索 MATCH ?")};
     QVariantList values{store::textIndexQuery(words)};
     if (!c.name.isEmpty()) {
-        sql += QStringLiteral(" AND rowid >> 42 = (SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
-        values << c.name;
+        // A name is one range of row numbers, which FTS5 reads alone.
+        where << QStringLiteral("f.rowid BETWEEN %1 << 42 AND (%1 << 42) + 4398046511103")
+                     .arg(QStringLiteral("(SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)"));
+        values << c.name << c.name;
     }
+    // The index finds the lines holding all the pairs of a longer keyword; the folded text kept
+    // beside it, read by the same row number (near the previous one: no seek across the file),
+    // decides, without folding anything again.
+    bool source = false;
+    for (const QString& w : words)
+        if (charCount(w) > 2) {
+            if (!source)
+                from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
+            if (!source)
+                where << QStringLiteral("s.番号 = f.rowid");
+            source = true;
+            where << keptHolds(w, values);
+        }
+    if (c.from.isValid() || c.to.isValid()) {
+        // Only a period needs the lines themselves: their 日付 is not in the index.
+        from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
+        where << QStringLiteral("n.番号 = f.rowid >> 42") << QStringLiteral("l.氏名 = n.氏名")
+              << QStringLiteral("l.作成日 = date(((f.rowid >> 20) & 4194303) + 0.5)")
+              << QStringLiteral("l.行番号 = (f.rowid & 1048575)");
+        periodConditions(c, false, &where, &values);
+    }
+    // FTS5 gives its rows in their numbers' order, so the reports are the runs of the number
+    // without its line part; counted without that order should it ever not hold.
     Totals t;
-    const store::Error e = readRows(main, sql, values, [&t](const store::Statement& s) {
+    bool sorted = true;
+    const QString sql = QStringLiteral("SELECT count(*), %1 %2 WHERE %3")
+                            .arg(QStringLiteral("%1"), from, where.join(QStringLiteral(" AND ")));
+    const auto read = [&](const store::Statement& s) {
         t.lines = s.integer(0);
+        sorted = !s.value(1).isNull();
         t.reports = s.integer(1);
-    });
+    };
+    store::Error e = readRows(main, sql.arg(QStringLiteral("tesvan_runs(f.rowid >> 20)")), values, read);
+    if (e.ok() && !sorted)
+        e = readRows(main, sql.arg(QStringLiteral("count(DISTINCT f.rowid >> 20)")), values, read);
     if (e.ok()) {
         *out = t;
         *done = true;

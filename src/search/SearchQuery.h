@@ -1,6 +1,6 @@
 #pragma once
 // How the search reaches the lines: the statement a criteria makes, with its values bound.
-#include "search/SearchStore.h"
+#include "search/Criteria.h"
 #include "store/Db.h"
 
 namespace search {
@@ -43,8 +43,16 @@ void setCommonCount(int n);
 store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
                          QList<Hit>* out, bool* done);
 
-// The result order over l.
+// The date order's key over l, ascending (日付, 時間, 氏名, 作成日, 行番号): one line's place among
+// the lines, whichever column sorts first.
 QString orderKey(bool server);
+
+// The ORDER BY terms of c's order over l: its column first (none for the date), then the key, all
+// descending or all ascending with the date, newest first after a name or place. Either way an
+// index in the key's order serves a date order read forwards or backwards.
+QString orderBy(const Criteria& c, bool server);
+// Whether c's result is read in the key's order (a walk in that order can stop at a screen).
+bool byDate(const Criteria& c);
 
 // The columns hitOf reads, over l.
 QString hitColumns();
@@ -57,8 +65,9 @@ QDate dateOf(const store::Statement& s, int i);
 store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVariantList& values,
                       const std::function<void(const store::Statement&)>& row);
 
-// The totals of c taken from the local index alone, when it can give them (keywords of one or
-// two characters, perhaps a name, no period): done tells whether it did.
+// The totals of c taken from the local index, when it can give them (keywords, on a file whose
+// index is whole): longer keywords checked against the folded text kept with the index, the
+// lines read only for a period. done tells whether it did.
 store::Error countFromIndex(const QSqlDatabase& main, const Criteria& c, Totals* out, bool* done);
 
 // The first day of the week (from Monday) or month holding d.

@@ -5,11 +5,14 @@
 #include "search/ResultsModel.h"
 #include "list/ListStore.h"
 #include "msg/Msg.h"
+#include "msg/MsgCatalogue.h"
+#include "ui/Background.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
 #include "ui/Look.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
+#include "store/TextIndex.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +23,7 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -43,7 +47,8 @@ SearchWindow::SearchWindow(TabContext* context, QWidget* parent) : QWidget(paren
     layout->addWidget(Tab検索, 1);
     layout->addLayout(buildButtons());
     setKeys();
-    // The count reads every matching line: typing on should not wait for it at every key.
+    // The count reads every matching line, on a worker: typing on cancels it and starts it again
+    // after a short pause, so a burst of keys counts once.
     m_countLater = new QTimer(this);
     m_countLater->setSingleShot(true);
     m_countLater->setInterval(150);
@@ -77,15 +82,16 @@ QLayout* SearchWindow::buildCriteria()
     txtキーワード->setMinimumWidth(200);
 
     auto* row = new QHBoxLayout;
-    row->addWidget(app::makeLabel(QStringLiteral("期間"), this));
+    row->addWidget(app::makeLabelFor(QStringLiteral("期間"), dtp期間From, this));
     row->addWidget(dtp期間From);
     row->addWidget(app::makeLabel(QStringLiteral("〜"), this));
+    app::nameInput(dtp期間To, QStringLiteral("期間の終わり"));
     row->addWidget(dtp期間To);
     row->addSpacing(10);
-    row->addWidget(app::makeLabel(QStringLiteral("氏名"), this));
+    row->addWidget(app::makeLabelFor(QStringLiteral("氏名"), cmb氏名検索, this));
     row->addWidget(cmb氏名検索);
     row->addSpacing(10);
-    row->addWidget(app::makeLabel(QStringLiteral("キーワード"), this));
+    row->addWidget(app::makeLabelFor(QStringLiteral("キーワード"), txtキーワード, this));
     row->addWidget(txtキーワード, 1);
 
     connect(dtp期間From, &DateInput::dateChanged, this, [this] { criteriaChanged(); });
@@ -103,6 +109,7 @@ void SearchWindow::buildPages()
     m_model = new ResultsModel(this);
     Grid検索 = new QTableView(this);
     Grid検索->setObjectName(QStringLiteral("Grid検索"));
+    app::nameInput(Grid検索, QStringLiteral("検索結果"));
     Grid検索->setModel(m_model);
     Grid検索->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid検索->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -116,6 +123,13 @@ void SearchWindow::buildPages()
     const int widths[ResultsModel::ColCount] = {90, 52, 100, 150, 90, 380, 120};
     for (int c = 0; c < ResultsModel::ColCount; ++c)
         Grid検索->setColumnWidth(c, widths[c]);
+    // The order is the query's (the rows come a page at a time): a header click asks again.
+    QHeaderView* header = Grid検索->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(ResultsModel::ColDate, Qt::DescendingOrder);
+    connect(header, &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) { sortByColumn(column, order); });
     m_highlight = new HighlightDelegate(ResultsModel::ColText, this);
     Grid検索->setItemDelegate(m_highlight);
     Grid検索->setToolTip(QStringLiteral("Enter またはダブルクリックで、その日報を営業日報の画面に開きます"));
@@ -154,13 +168,23 @@ QLayout* SearchWindow::buildButtons()
                         QStringLiteral("検索結果の日報を、印刷と同じ形で 1 つの PDF に書き出します"));
     cmd閉じる = app::makeButton(QStringLiteral("cmd閉じる"), QStringLiteral("閉じる"), this,
                                 QStringLiteral("検索画面を閉じます (Esc)"));
+    m_count = new app::Background(this, QStringLiteral("prg件数"), QStringLiteral("数えています…"));
+    m_tally = new app::Background(this, QStringLiteral("prg集計"), QStringLiteral("集計しています…"));
+    m_output = new app::Background(this, QStringLiteral("prg出力"), QStringLiteral("書き出しています…"));
+    for (app::Background* b : {m_count, m_tally, m_output})
+        connect(b, &app::Background::runningChanged, this, [this] { updateButtons(); });
+    connect(m_output, &app::Background::cancelledByUser, this,
+            [this] { lbl出力結果->setText(QStringLiteral("%1 の書き出しを取り消しました").arg(m_writing)); });
     connect(cmdCSV出力, &QPushButton::clicked, this, [this] { exportCsv(); });
     connect(cmdPDF出力, &QPushButton::clicked, this, [this] { exportPdf(); });
     connect(cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
     auto* row = new QHBoxLayout;
     row->addWidget(lbl件数);
+    row->addWidget(m_count->bar());
+    row->addWidget(m_tally->bar());
     row->addSpacing(16);
     row->addWidget(lbl出力結果, 1);
+    row->addWidget(m_output->bar());
     row->addWidget(cmdCSV出力);
     row->addWidget(cmdPDF出力);
     row->addSpacing(16);
@@ -242,7 +266,40 @@ Criteria SearchWindow::criteria() const
     c.to = dtp期間To->date();
     c.name = cmb氏名検索->currentText().trimmed();
     c.keywords = txtキーワード->text();
+    c.sortBy = m_sortBy;
+    c.descending = m_descending;
     return c;
+}
+
+void SearchWindow::sortByColumn(int column, Qt::SortOrder order)
+{
+    const int shown = m_sortBy == SortBy::Name    ? ResultsModel::ColName
+                      : m_sortBy == SortBy::Place ? ResultsModel::ColPlace
+                                                  : ResultsModel::ColDate;
+    SortBy by;
+    if (column == ResultsModel::ColDate)
+        by = SortBy::Date;
+    else if (column == ResultsModel::ColName)
+        by = SortBy::Name;
+    else if (column == ResultsModel::ColPlace)
+        by = SortBy::Place;
+    else
+        by = m_sortBy; // no order of its own: the indicator goes back
+    const bool descending = by != m_sortBy || column == shown ? order == Qt::DescendingOrder : m_descending;
+    {
+        const QSignalBlocker quiet(Grid検索->horizontalHeader());
+        const int now = by == SortBy::Name    ? ResultsModel::ColName
+                        : by == SortBy::Place ? ResultsModel::ColPlace
+                                              : ResultsModel::ColDate;
+        Grid検索->horizontalHeader()->setSortIndicator(now,
+                                                       descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+    if (by == m_sortBy && descending == m_descending)
+        return;
+    m_sortBy = by;
+    m_descending = descending;
+    if (m_generation > 0)
+        runSearch();
 }
 
 void SearchWindow::criteriaChanged()
@@ -261,6 +318,8 @@ void SearchWindow::runSearch()
     m_queued = false;
     ++m_generation;
     m_countLater->stop();
+    m_count->cancel();
+    m_tally->cancel();
     m_totalsKnown = false;
     m_countsStale = true;
     lbl出力結果->clear();
@@ -272,6 +331,17 @@ void SearchWindow::runSearch()
     }
     const Criteria c = criteria();
     m_highlight->setKeywords(keywordsOf(c));
+    // Keywords are looked up in the index; while it is made again (the main window shows how
+    // far) a search would read every line, for seconds at each key typed.
+    if (!keywordsOf(c).isEmpty() && store::textIndexRebuilding(m_context->mainDb())) {
+        m_model->clear();
+        const auto box =
+            MsgCatalogue::describe(QStringLiteral("その他"), QStringLiteral("索引作成中"),
+                                   QStringLiteral("%1%").arg(store::textIndexPercent(m_context->mainDb())));
+        lbl件数->setText(box ? box->text : QString());
+        updateButtons();
+        return;
+    }
     const store::Error e = m_model->setCriteria(m_context->mainDb(), c);
     if (e.failed()) {
         lbl件数->setText(QStringLiteral("検索できませんでした"));
@@ -294,17 +364,32 @@ void SearchWindow::runCount(quint64 generation)
 {
     if (generation != m_generation || m_queued)
         return;
-    Totals t;
-    if (const store::Error e = countLines(m_context->mainDb(), m_model->criteria(), &t); e.failed()) {
-        showFailure(QStringLiteral("検索結果を数える"), e);
-        return;
-    }
-    m_totals = t;
-    m_totalsKnown = true;
-    lbl件数->setText(QStringLiteral("該当 %1 行（%2 件の日報）").arg(number(t.lines), number(t.reports)));
-    if (Tab検索->currentWidget() == Tab集計)
-        loadCounts();
-    updateButtons();
+    using Counted = std::pair<store::Error, Totals>;
+    const Criteria c = m_model->criteria();
+    const auto failed = [this](const store::Error& e) { showFailure(QStringLiteral("検索結果を数える"), e); };
+    m_count->start<Counted>(
+        m_context->mainDb(),
+        [c](app::JobContext& job) {
+            Totals t;
+            const store::Error e = countLines(job.db(), c, &t);
+            return Counted{e, t};
+        },
+        [this, generation, failed](const Counted& r) {
+            if (generation != m_generation)
+                return;
+            if (r.first.failed()) {
+                failed(r.first);
+                return;
+            }
+            m_totals = r.second;
+            m_totalsKnown = true;
+            lbl件数->setText(QStringLiteral("該当 %1 行（%2 件の日報）")
+                                 .arg(number(m_totals.lines), number(m_totals.reports)));
+            if (Tab検索->currentWidget() == Tab集計 && m_countsStale)
+                loadCounts();
+            updateButtons();
+        },
+        failed);
 }
 
 void SearchWindow::loadCounts()
@@ -313,11 +398,29 @@ void SearchWindow::loadCounts()
         return;
     m_countsStale = false;
     if (dtp期間From->isInvalid() || dtp期間To->isInvalid()) {
+        m_tally->cancel();
         Tab集計->clear();
         return;
     }
-    if (const store::Error e = Tab集計->load(m_context->mainDb(), m_model->criteria()); e.failed())
+    const Criteria c = m_model->criteria();
+    const CountsPage::View v = Tab集計->view();
+    const Period p = Tab集計->period();
+    const QStringList notVisits = Tab集計->notVisits();
+    const auto failed = [this](const store::Error& e) {
+        Tab集計->clear();
         showFailure(QStringLiteral("検索結果を集計"), e);
+    };
+    m_tally->start<CountsPage::Counts>(
+        m_context->mainDb(),
+        [c, v, p, notVisits](app::JobContext& job) {
+            return CountsPage::count(job.db(), c, v, p, notVisits);
+        },
+        [this, failed](const CountsPage::Counts& r) {
+            if (!Tab集計->show(r) && r.error.failed())
+                failed(r.error);
+            updateButtons();
+        },
+        failed);
     updateButtons();
 }
 
@@ -332,9 +435,13 @@ void SearchWindow::showFailure(const QString& what, const store::Error& e)
 
 void SearchWindow::updateButtons()
 {
-    const bool rows = m_model->rowCount() > 0;
+    // While a file is written, another waits; a count table is written once it is counted.
+    const bool rows = m_model->rowCount() > 0 && !m_output->isRunning();
     cmdPDF出力->setEnabled(rows);
-    cmdCSV出力->setEnabled(Tab検索->currentWidget() == Tab集計 ? Tab集計->rows().size() > 0 : rows);
+    cmdCSV出力->setEnabled(Tab検索->currentWidget() == Tab集計
+                               ? !m_output->isRunning() && !m_tally->isRunning() && !m_countsStale &&
+                                     Tab集計->rowCount() > 0
+                               : rows);
 }
 
 void SearchWindow::narrowToPlace(const QString& place)
@@ -386,7 +493,8 @@ bool SearchWindow::openRow(int row)
         runSearch();
         return false;
     }
-    m_context->openReport(h.氏名, h.作成日.toString(QStringLiteral("yyyyMMdd")), h.行番号);
+    if (!m_context->openReport(h.氏名, h.作成日.toString(QStringLiteral("yyyyMMdd")), h.行番号))
+        return false;
     app::bringForward(m_context->mainWindow());
     return true;
 }

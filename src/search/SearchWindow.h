@@ -14,6 +14,9 @@ class QTableView;
 class QTabWidget;
 class QTimer;
 class TabContext;
+namespace app {
+class Background;
+}
 
 namespace search {
 
@@ -39,6 +42,11 @@ class SearchWindow : public QWidget {
     ResultsModel* results() const { return m_model; }
     HighlightDelegate* highlighter() const { return m_highlight; }
 
+    // Orders the result by a column's header (日付, 氏名 or 訪問先; another leaves the order as it
+    // is): the date newest first, a name or place from the top of the alphabet; the same column
+    // again turns the order round.
+    void sortByColumn(int column, Qt::SortOrder order);
+
     // Opens the result row on the entry tab with its line current, and brings the main window
     // forward. False when the row is not there or its report is gone.
     bool openRow(int row);
@@ -55,6 +63,11 @@ class SearchWindow : public QWidget {
     CommandButton* cmdCSV出力 = nullptr;
     CommandButton* cmdPDF出力 = nullptr;
     CommandButton* cmd閉じる = nullptr;
+    // The bars of the work that runs off this window's thread (each with its キャンセル): the
+    // count under the result, the 集計 page, and CSV出力 / PDF出力.
+    app::Background* counting() const { return m_count; }
+    app::Background* tallying() const { return m_tally; }
+    app::Background* writing() const { return m_output; }
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -80,7 +93,9 @@ class SearchWindow : public QWidget {
 
     // SearchExport.cpp
     void exportCsv();
+    void writeCsv(const QString& path, int encoding);
     void exportPdf();
+    void writePdf(const QList<ReportKey>& keys);
 
     TabContext* m_context;
     ResultsModel* m_model = nullptr;
@@ -92,7 +107,12 @@ class SearchWindow : public QWidget {
     Totals m_totals;
     bool m_totalsKnown = false;
     QString m_lastFailure; // the same reason is told once while typing, not at every key
-    QString m_lastFolder;
+    app::Background* m_count = nullptr;
+    app::Background* m_tally = nullptr;
+    app::Background* m_output = nullptr;
+    QString m_writing; // "CSV" or "PDF", the file m_output writes
+    SortBy m_sortBy = SortBy::Date;
+    bool m_descending = true;
 };
 
 } // namespace search

@@ -167,11 +167,24 @@ struct SearchFixture {
                 }))
                 out << l;
         }
+        // Oldest first by the date key; the order asked for, by hand: a column first, ascending or
+        // descending, its ties newest first.
         const auto key = [](const Line& l) {
             return std::make_tuple(l.日付.isNull() ? u""_s : l.日付, l.時間.isNull() ? u""_s : l.時間, l.氏名,
                                    l.作成日, l.行番号);
         };
-        std::sort(out.begin(), out.end(), [&](const Line& a, const Line& b) { return key(a) < key(b); });
+        const auto first = [&c](const Line& l) {
+            return c.sortBy == search::SortBy::Name    ? l.氏名
+                   : c.sortBy == search::SortBy::Place ? (l.訪問先.isNull() ? u""_s : l.訪問先)
+                                                       : QString();
+        };
+        std::sort(out.begin(), out.end(), [&](const Line& a, const Line& b) {
+            if (first(a) != first(b))
+                return c.descending ? first(b) < first(a) : first(a) < first(b);
+            if (c.sortBy == search::SortBy::Date && !c.descending)
+                return key(a) < key(b);
+            return key(b) < key(a);
+        });
         return out;
     }
     static QString lineLabel(const Line& l)
@@ -229,7 +242,25 @@ struct SearchFixture {
                      qPrintable(u"%1, %2: %3 found, %4 stored"_s.arg(QString::fromUtf8(when), words)
                                     .arg(got.size())
                                     .arg(expected.size())));
+            countAgrees(c, QString::fromUtf8(when) + u", "_s + words);
         }
+    }
+
+    // The count of c's lines and reports equals a recount of the stored lines by hand.
+    void countAgrees(const Criteria& c, const QString& when)
+    {
+        const QList<Line> lines = expectedLines(c);
+        QSet<QPair<QString, QString>> reports;
+        for (const Line& l : lines)
+            reports.insert({l.作成日, l.氏名});
+        search::Totals t;
+        QCOMPARE(search::countLines(m_main, c, &t), QString());
+        QVERIFY2(t.lines == lines.size() && t.reports == reports.size(),
+                 qPrintable(u"%1: %2 lines in %3 reports counted, %4 in %5 stored"_s.arg(when)
+                                .arg(t.lines)
+                                .arg(t.reports)
+                                .arg(lines.size())
+                                .arg(reports.size())));
     }
 
     void registerThroughWork(const QString& date, const QString& name, const QStringList& contents)

@@ -128,6 +128,9 @@ void TstBatchPdf::storedSnapshot()
     QFETCH(bool, withHeader);
     QFETCH(QStringList, printed);
     QFETCH(bool, found);
+    // A server keeps no line without its header: deleting the header takes its lines.
+    if (testing::onServer() && !withHeader && !lines.isEmpty())
+        QSKIP("on the server lines go with their header");
     const QDate created(2026, 12, 8);
     storeReport(created, u"山田"_s, lines, withHeader);
     // Another report on the same day and another day of the same name stay out.

@@ -93,6 +93,7 @@ class TstCsvLines : public QObject {
     void narrowedByCriteria();
     void manyPages();
     void refusedLineNamed();
+    void followsTheChosenOrder();
     void failedReadWritesNothing();
 };
 
@@ -109,14 +110,15 @@ void TstCsvLines::everyLineInOrder()
     QDir().mkpath(QFileInfo(path()).path());
     const search::CsvFailure f = search::writeLinesCsv(m_main, Criteria{}, path(), enc);
     QVERIFY2(f.ok(), qPrintable(f.error.reason()));
-    // 日付, 時間, 氏名 order; an empty time first; guarded formulas; -5 a number.
+    // The result's order, newest first by 日付, 時間, 氏名; an empty time last in its day;
+    // guarded formulas; -5 a number.
     const Table expected{
         kHeader,
-        {u"2024/04/10"_s, u""_s, u"佐藤"_s, u"㈱髙橋①"_s, u""_s, u"'+81-3-1234"_s, u"'@担当"_s},
-        {u"2024/04/10"_s, u"09:00"_s, u"鈴木"_s, u""_s, u""_s, u"朝礼\r\n報告"_s, u"\"至急\""_s},
+        {u"2024/04/11"_s, u"13:30"_s, u"鈴木"_s, u"大阪, 本社"_s, u"山本"_s, u"'=SUM(A1:A9)"_s, u""_s},
         {u"2024/04/10"_s, u"09:30"_s, u"佐藤"_s, u"ABC商事"_s, u"田中"_s,
          enc == CsvEncoding::Cp932 ? u"見積～提出"_s : u"見積〜提出"_s, u"-5"_s},
-        {u"2024/04/11"_s, u"13:30"_s, u"鈴木"_s, u"大阪, 本社"_s, u"山本"_s, u"'=SUM(A1:A9)"_s, u""_s},
+        {u"2024/04/10"_s, u"09:00"_s, u"鈴木"_s, u""_s, u""_s, u"朝礼\r\n報告"_s, u"\"至急\""_s},
+        {u"2024/04/10"_s, u""_s, u"佐藤"_s, u"㈱髙橋①"_s, u""_s, u"'+81-3-1234"_s, u"'@担当"_s},
     };
     QCOMPARE(readCsv(path(), enc), expected);
 }
@@ -164,7 +166,7 @@ void TstCsvLines::manyPages()
         texts << t[i][5];
         if (i > 0) {
             const QStringList key{t[i][0], t[i][1], t[i][2]}, prev{t[i - 1][0], t[i - 1][1], t[i - 1][2]};
-            QVERIFY2(prev.join(u' ') <= key.join(u' '), qPrintable(u"row %1"_s.arg(i)));
+            QVERIFY2(prev.join(u' ') >= key.join(u' '), qPrintable(u"row %1"_s.arg(i)));
         }
     }
     QCOMPARE(texts.size(), 3000); // none twice, none left out
@@ -192,12 +194,32 @@ void TstCsvLines::refusedLineNamed()
     QDir().mkpath(QFileInfo(path()).path());
     const search::CsvFailure f = search::writeLinesCsv(m_main, Criteria{}, path(), CsvEncoding::Cp932);
     QVERIFY(!f.ok());
-    QCOMPARE(f.line, 5); // after the four lines of 04/10 and 04/11
+    QCOMPARE(f.line, 1); // the newest, before the four lines of 04/10 and 04/11
     QCOMPARE(f.text, u"𠮷"_s);
     QCOMPARE(QDir(QFileInfo(path()).path()).entryList(QDir::Files), QStringList{});
     // The same result goes to UTF-8.
     QVERIFY(search::writeLinesCsv(m_main, Criteria{}, path(), CsvEncoding::Utf8Bom).ok());
-    QCOMPARE(readCsv(path(), CsvEncoding::Utf8Bom).value(5).value(3), u"𠮷野家"_s);
+    QCOMPARE(readCsv(path(), CsvEncoding::Utf8Bom).value(1).value(3), u"𠮷野家"_s);
+}
+
+// The file holds the result in the order chosen by a header click, as the window shows it.
+void TstCsvLines::followsTheChosenOrder()
+{
+    QDir().mkpath(QFileInfo(path()).path());
+    Criteria c;
+    c.sortBy = search::SortBy::Place;
+    c.descending = false;
+    QVERIFY(search::writeLinesCsv(m_main, c, path(), CsvEncoding::Utf8Bom).ok());
+    QStringList places;
+    for (const QStringList& row : readCsv(path(), CsvEncoding::Utf8Bom).mid(1))
+        places << row.value(3);
+    QCOMPARE(places, QStringList({u""_s, u"ABC商事"_s, u"㈱髙橋①"_s, u"大阪, 本社"_s}));
+    QList<search::Hit> shown;
+    QCOMPARE(search::findLines(m_main, c, nullptr, 100, &shown), QString());
+    QStringList found;
+    for (const search::Hit& h : shown)
+        found << h.訪問先;
+    QCOMPARE(found, places);
 }
 
 void TstCsvLines::failedReadWritesNothing()

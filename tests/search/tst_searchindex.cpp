@@ -1,5 +1,6 @@
 // The search index kept by every write of lines, and added to a file or server database made
 // before it.
+#include "store/Connection.h"
 #include "SearchFixture.h"
 
 class TestSearchIndex : public QObject, SearchFixture {
@@ -66,19 +67,20 @@ class TestSearchIndex : public QObject, SearchFixture {
             // The schema tool run again on the database adds it.
             QCOMPARE(store::createServerSchema(testing::ServerCluster::shared().conninfo()), QString());
         } else {
-            // Opening the file adds it, once, and says so first (the start shows a note).
+            // Opening the file adds it, once, to be filled from the lines (the window shows how
+            // far that has come); until then a search reads every line.
             const QString dir = m_dir.path() + u"/%1/"_s.arg(m_round);
-            int notices = 0;
-            store::onTextIndexBuild([&notices] { ++notices; });
             for (int open = 0; open < 2; ++open) {
                 testing::closeFreshFiles(prefix(), m_main, m_work);
                 QCOMPARE(
                     store::openDatabase(prefix() + u"main"_s, dir + u"Tesvan.mdb"_s, store::DbKind::Main),
                     QString());
                 m_main = QSqlDatabase::database(prefix() + u"main"_s, false);
-                QCOMPARE(notices, 1);
+                QCOMPARE(store::textIndexRebuilding(m_main), open == 0);
+                QCOMPARE(found(c), withoutIndex);
+                QCOMPARE(store::rebuildTextIndex(m_main), QString());
+                QVERIFY(!store::textIndexRebuilding(m_main));
             }
-            store::onTextIndexBuild({});
             QCOMPARE(
                 store::openDatabase(prefix() + u"work"_s, dir + u"TesvanWork.mdb"_s, store::DbKind::Work),
                 QString());
@@ -92,6 +94,66 @@ class TestSearchIndex : public QObject, SearchFixture {
         QCOMPARE(src.plan, u"index"_s);
         QCOMPARE(found(c), withoutIndex);
         indexAgreesWithStoredLines("added");
+    }
+
+    // The count taken from the index (its pairs, then the folded text kept beside it) equals a
+    // recount of the lines, whatever the width, kana, case or place of the keyword: a keyword
+    // whose pairs all occur apart, or across a blank or two fields, is no match.
+    void countsFromTheIndex_data()
+    {
+        QTest::addColumn<Criteria>("c");
+        const auto words = [](const QString& w) { return criteria({}, {}, {}, w); };
+        QTest::newRow("one character") << words(u"見"_s);
+        QTest::newRow("two characters") << words(u"見積"_s);
+        QTest::newRow("full width typed, half stored") << words(u"ＡＢＣ商事"_s);
+        QTest::newRow("half width kana typed, full stored") << words(u"ｶﾅ工業"_s);
+        QTest::newRow("upper case typed, lower stored") << words(u"CAFÉ LATTE"_s);
+        QTest::newRow("pairs all there, apart") << words(u"見積書見"_s);
+        QTest::newRow("across a blank") << words(u"見積再提出"_s);
+        QTest::newRow("across two fields") << words(u"商事新製品"_s);
+        QTest::newRow("a rare long word") << words(u"防災訓練"_s);
+        QTest::newRow("two long words") << words(u"見積書 提出"_s);
+        QTest::newRow("a name") << criteria({}, {}, u"佐藤"_s, u"見積書"_s);
+        QTest::newRow("a name, short word") << criteria({}, {}, u"鈴木"_s, u"見積"_s);
+        QTest::newRow("a period") << criteria(u"2024-04-02"_s, u"2024-04-30"_s, {}, u"見積書"_s);
+        QTest::newRow("a period, short word") << criteria(u"2024-04-01"_s, u"2024-04-01"_s, {}, u"見積"_s);
+        QTest::newRow("a name and a period") << criteria({}, u"2024-04-10"_s, u"佐藤"_s, u"ａｂｃ商事"_s);
+    }
+    void countsFromTheIndex()
+    {
+        QFETCH(Criteria, c);
+        fillStandard();
+        store({
+            {u"2024-04-10"_s, u"佐藤"_s, 1, u"2024-04-02"_s, u"0900"_s, u"田中"_s, u"abc商事"_s,
+             u"見積書を提出。書見台の件"_s, u"cafe latte"_s},
+            {u"2024-04-10"_s, u"佐藤"_s, 2, u"2024-04-11"_s, u"1000"_s, QString(), u"ＡＢＣ商事"_s,
+             u"見積書の再提出"_s, u"Café Latte"_s},
+            {u"2024-04-11"_s, u"鈴木"_s, 1, u"2024-04-11"_s, u"1000"_s, QString(), u"カナ工業"_s,
+             u"防災訓練の日程"_s, u"見積書見本"_s},
+            {u"2024-04-12"_s, u"鈴木"_s, 1, QString(), QString(), QString(), u"ｱｵｲ商事"_s,
+             u"新製品の見積書"_s, QString()},
+        });
+        QVERIFY(store::textIndexReady(m_main));
+        countAgrees(c, u"index"_s);
+        // The same without the index: the lines themselves.
+        QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }), QString());
+        countAgrees(c, u"no index"_s);
+    }
+
+    // The reports of a count are the runs of the report's number in the index's order; input
+    // out of order says so (NULL) rather than counting wrong.
+    void runsOfSortedNumbers()
+    {
+        if (store::isServer(m_main))
+            QSKIP("the local file's own aggregate; a server counts its reports otherwise");
+        const auto runs = [this](const QString& values) {
+            return testing::firstValue(m_main, u"SELECT tesvan_runs(column1) FROM (VALUES %1)"_s.arg(values));
+        };
+        QCOMPARE(runs(u"(1), (1), (2), (5), (5), (5), (9)"_s).toLongLong(), 4);
+        QCOMPARE(runs(u"(7)"_s).toLongLong(), 1);
+        QCOMPARE(runs(u"(1), (NULL), (1), (3)"_s).toLongLong(), 2);
+        QVERIFY(runs(u"(1), (2), (1)"_s).isNull());
+        QCOMPARE(testing::firstValue(m_main, u"SELECT tesvan_runs(1) WHERE 0"_s).toLongLong(), 0);
     }
 
     // A long text is indexed and found in time proportional to its length (a server that read it

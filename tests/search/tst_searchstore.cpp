@@ -140,9 +140,16 @@ class TestSearchStore : public QObject, SearchFixture {
         QFETCH(Criteria, c);
         QFETCH(QStringList, expected);
         fillStandard();
+        // Listed oldest first; found newest first unless asked the other way.
+        QStringList newest = expected;
+        std::reverse(newest.begin(), newest.end());
+        Criteria oldestFirst = c;
+        oldestFirst.descending = false;
         for (const QString& mode : modes()) {
             enter(mode);
-            QVERIFY2(found(c) == expected, qPrintable(mode + u": "_s + found(c).join(u", "_s)));
+            QVERIFY2(found(c) == newest, qPrintable(mode + u": "_s + found(c).join(u", "_s)));
+            QVERIFY2(found(oldestFirst) == expected,
+                     qPrintable(mode + u": "_s + found(oldestFirst).join(u", "_s)));
             // Each mode reads the way it is named.
             search::LineSource src;
             QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
@@ -175,6 +182,25 @@ class TestSearchStore : public QObject, SearchFixture {
         QTest::newRow("a name and a word") << criteria({}, {}, u"佐藤"_s, u"見積"_s);
         QTest::newRow("a name and a period") << criteria(u"2024-04-03"_s, u"2024-04-20"_s, u"鈴木"_s, {});
         QTest::newRow("all three") << criteria(u"2024-04-01"_s, u"2024-05-30"_s, u"佐藤"_s, u"株 と"_s);
+        // Every order a header click asks for, each read in pages across its ties.
+        const auto sorted = [](Criteria c, search::SortBy by, bool descending) {
+            c.sortBy = by;
+            c.descending = descending;
+            return c;
+        };
+        for (const bool descending : {false, true}) {
+            const char* way = descending ? "descending" : "ascending";
+            QTest::addRow("everything by date, %s", way)
+                << sorted(Criteria{}, search::SortBy::Date, descending);
+            QTest::addRow("everything by name, %s", way)
+                << sorted(Criteria{}, search::SortBy::Name, descending);
+            QTest::addRow("everything by place, %s", way)
+                << sorted(Criteria{}, search::SortBy::Place, descending);
+            QTest::addRow("a common word by place, %s", way)
+                << sorted(criteria({}, {}, {}, u"見積"_s), search::SortBy::Place, descending);
+            QTest::addRow("a word and a period by name, %s", way) << sorted(
+                criteria(u"2024-04-01"_s, u"2024-05-30"_s, {}, u"株 と"_s), search::SortBy::Name, descending);
+        }
     }
     // Page by page, with every page size, the lines come once each and in order.
     void paging()
@@ -214,24 +240,35 @@ class TestSearchStore : public QObject, SearchFixture {
         const QList<Line> lines = expectedLines(c);
         QSet<QPair<QString, QString>> reports;
         QMap<QString, search::PlaceCount> places;
-        QMap<std::tuple<QString, QDate, int>, QPair<qint64, QSet<QString>>> byName;
+        QSet<QString> visits; // 日付, 氏名, 訪問先: one visit however many lines
+        struct ByName {
+            qint64 lines = 0;
+            QSet<QString> visits, reports;
+        };
+        QMap<std::tuple<QString, QDate, int>, ByName> byName;
         for (const Line& l : lines) {
             reports.insert({l.作成日, l.氏名});
             const QDate d = QDate::fromString(l.日付, Qt::ISODate);
+            const QString visit = l.日付 + u'|' + l.氏名 + u'|' + l.訪問先;
             if (!l.訪問先.isEmpty()) {
                 search::PlaceCount& p = places[l.訪問先];
                 p.訪問先 = l.訪問先;
-                ++p.visits;
+                if (!visits.contains(visit))
+                    ++p.visits;
+                ++p.lines;
                 p.last = std::max(p.last, d);
                 if (!p.names.contains(l.氏名))
                     p.names << l.氏名;
             }
+            visits.insert(visit);
             if (d.isValid()) {
                 for (const int month : {0, 1}) {
                     const QDate start = month ? QDate(d.year(), d.month(), 1) : d.addDays(1 - d.dayOfWeek());
-                    auto& n = byName[{l.氏名, start, month}];
-                    ++n.first;
-                    n.second.insert(l.作成日);
+                    ByName& n = byName[{l.氏名, start, month}];
+                    ++n.lines;
+                    if (!l.訪問先.isEmpty())
+                        n.visits.insert(visit);
+                    n.reports.insert(l.作成日);
                 }
             }
         }
@@ -263,6 +300,7 @@ class TestSearchStore : public QObject, SearchFixture {
                 std::sort(want[i].names.begin(), want[i].names.end());
                 QCOMPARE(gotPlaces[i].訪問先, want[i].訪問先);
                 QCOMPARE(gotPlaces[i].visits, want[i].visits);
+                QCOMPARE(gotPlaces[i].lines, want[i].lines);
                 QCOMPARE(gotPlaces[i].last, want[i].last);
                 QCOMPARE(gotPlaces[i].names, want[i].names);
             }
@@ -274,16 +312,18 @@ class TestSearchStore : public QObject, SearchFixture {
                          QString());
                 QStringList gotText, wantText;
                 for (const search::NameCount& n : got)
-                    gotText << u"%1 %2 %3 %4"_s.arg(n.氏名, n.start.toString(Qt::ISODate))
+                    gotText << u"%1 %2 %3 %4 %5"_s.arg(n.氏名, n.start.toString(Qt::ISODate))
                                    .arg(n.visits)
+                                   .arg(n.lines)
                                    .arg(n.reports);
                 for (auto it = byName.begin(); it != byName.end(); ++it)
                     if (std::get<2>(it.key()) == month)
-                        wantText << u"%1 %2 %3 %4"_s
+                        wantText << u"%1 %2 %3 %4 %5"_s
                                         .arg(std::get<0>(it.key()),
                                              std::get<1>(it.key()).toString(Qt::ISODate))
-                                        .arg(it.value().first)
-                                        .arg(it.value().second.size());
+                                        .arg(it.value().visits.size())
+                                        .arg(it.value().lines)
+                                        .arg(it.value().reports.size());
                 QCOMPARE(gotText, wantText);
             }
         }

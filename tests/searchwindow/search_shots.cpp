@@ -91,6 +91,13 @@ int main(int argc, char** argv)
     QTest::qWait(50);
     s->Grid検索->setCurrentIndex(s->Grid検索->model()->index(2, 0));
     shoot(s, out + QStringLiteral("/search-results.png"));
+    // By place, and with 内容 too narrow for where the word lies.
+    s->sortByColumn(search::ResultsModel::ColPlace, Qt::AscendingOrder);
+    const int wide = s->Grid検索->columnWidth(search::ResultsModel::ColText);
+    s->Grid検索->setColumnWidth(search::ResultsModel::ColText, 90);
+    shoot(s, out + QStringLiteral("/search-by-place-narrow.png"));
+    s->Grid検索->setColumnWidth(search::ResultsModel::ColText, wide);
+    s->sortByColumn(search::ResultsModel::ColDate, Qt::DescendingOrder);
 
     s->Tab検索->setCurrentWidget(s->Tab集計);
     shoot(s, out + QStringLiteral("/search-places.png"));

@@ -3,6 +3,7 @@
 #include "search/HighlightDelegate.h"
 #include "search/SearchStore.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -20,6 +21,9 @@ class TstHighlight : public QObject {
     void matches();
     void markIsPainted_data();
     void markIsPainted();
+    void matchPastTheWidth_data();
+    void matchPastTheWidth();
+    void matchPastTheWidthIsPainted();
 };
 
 void TstHighlight::matches_data()
@@ -112,6 +116,76 @@ void TstHighlight::markIsPainted()
     };
     QCOMPARE(markedIn(view.visualRect(model.index(0, 1))), marked);
     QVERIFY(!markedIn(view.visualRect(model.index(0, 0))));
+}
+
+void TstHighlight::matchPastTheWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("keywords");
+    QTest::addColumn<bool>("moved"); // the shown part starts later than the text
+    const QString longStart = QString(40, u'あ');
+    QTest::newRow("in sight") << u"見積を提出、そのあと長い説明が続く"_s + longStart << u"見積"_s << false;
+    QTest::newRow("past the width") << longStart + u"見積を提出"_s << u"見積"_s << true;
+    QTest::newRow("the first of several") << longStart + u"見積と再見積"_s << u"見積"_s << true;
+    QTest::newRow("after surrogate pairs")
+        << QString(30, u'x').replace(u"x"_s, u"𠮷"_s) + u"見積"_s << u"見積"_s << true;
+    QTest::newRow("a long match itself")
+        << longStart + u"とても長いキーワードの一致"_s << u"とても長いキーワードの一致"_s << true;
+    QTest::newRow("no match") << longStart << u"見積"_s << false;
+}
+
+// A match past a narrow cell is brought into view with a little of the text before it; the
+// shown part starts on a whole character.
+void TstHighlight::matchPastTheWidth()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, keywords);
+    QFETCH(bool, moved);
+    search::Criteria c;
+    c.keywords = keywords;
+    const QList<Span> marks = search::foldedMatches(text, search::keywordsOf(c));
+    const QFontMetricsF fm(QApplication::font());
+    const qreal width = fm.horizontalAdvance(u"見"_s) * 12;
+    const int from = search::shownFrom(text, marks, fm, width);
+    QCOMPARE(from > 0, moved);
+    if (!moved)
+        return;
+    const Span first = marks.first();
+    QVERIFY(from <= first.start);
+    QVERIFY(!text[from].isLowSurrogate());
+    const QString shown = u"…"_s + text.mid(from, first.start + first.length - from);
+    // The match ends within the cell, unless it is wider than the cell by itself.
+    if (fm.horizontalAdvance(u"…"_s + text.mid(first.start, first.length)) <= width)
+        QVERIFY2(fm.horizontalAdvance(shown) <= width, qPrintable(shown));
+    // Some of what comes before it is shown too, but not more than a third of the cell.
+    QVERIFY(fm.horizontalAdvance(text.mid(from, first.start - from)) <= width / 3);
+    if (first.length < 6)
+        QVERIFY(from < first.start);
+}
+
+// The cell paints the mark of a match that lies far past its width.
+void TstHighlight::matchPastTheWidthIsPainted()
+{
+    QStandardItemModel model(1, 1);
+    model.setItem(0, 0, new QStandardItem(QString(80, u'あ') + u"見積を提出"_s));
+    QTableView view;
+    view.setModel(&model);
+    view.setColumnWidth(0, 220);
+    search::HighlightDelegate delegate(0);
+    search::Criteria c;
+    c.keywords = u"見積"_s;
+    delegate.setKeywords(search::keywordsOf(c));
+    view.setItemDelegate(&delegate);
+    view.resize(400, 100);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRect r = view.visualRect(model.index(0, 0));
+    bool marked = false;
+    for (int y = r.top(); y <= r.bottom() && !marked; ++y)
+        for (int x = r.left(); x <= r.right() && !marked; ++x)
+            marked = QColor(shot.pixel(x, y)) == search::HighlightDelegate::markColor();
+    QVERIFY(marked);
 }
 
 QTEST_MAIN(TstHighlight)

@@ -1,5 +1,6 @@
 // The search window's CSV and PDF buttons end to end: the file chosen, what is in it read back
 // with a CSV reading, iconv and pdftotext, and the Shift_JIS refusal answered both ways.
+#include "Dialogs.h"
 #include "SearchData.h"
 #include "Typing.h"
 #include "WindowFixture.h"
@@ -8,12 +9,14 @@
 #include "search/ResultsModel.h"
 #include "search/SaveChooser.h"
 #include "search/SearchWindow.h"
+#include "ui/Background.h"
 #include "ui/Controls.h"
 
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -82,9 +85,15 @@ class TstSearchExport : public QObject {
     void cancelledChoiceWritesNothing();
     void realSaveDialog();
     void reportsIntoOnePdf();
+    void longPdfCancelled();
 
   private:
     search::SearchWindow* open(const QString& keywords);
+    // The file being written on the worker is done (written, failed or refused).
+    static bool written(search::SearchWindow* w)
+    {
+        return QTest::qWaitFor([w] { return !w->writing()->isRunning(); }, 20000);
+    }
     // Answers the next save dialog with path and the filter at index.
     void choose(const QString& path, int filter = 0)
     {
@@ -104,6 +113,7 @@ void TstSearchExport::init()
     QVERIFY(m_fx.start());
     m_w = m_fx.window.get();
     m_asked.clear();
+    app::Background::setShowAfter(500);
     QCOMPARE(storeLines(m_w->MainDb(), smallSet()), QString());
 }
 
@@ -143,6 +153,7 @@ void TstSearchExport::resultLines()
     const QString path = m_fx.tmp->filePath(u"結果.csv"_s);
     choose(path, filter);
     QTest::mouseClick(w->cmdCSV出力, Qt::LeftButton);
+    QVERIFY(written(w));
     QCOMPARE(m_asked.size(), 1);
     QCOMPARE(m_asked[0].dialogName, u"dlgCSV保存"_s);
     QCOMPARE(m_asked[0].filters.size(), 2);
@@ -185,10 +196,12 @@ void TstSearchExport::shiftJisRefusal()
     choose(path, 1);
     m_fx.boxes->answers << answer;
     QTest::mouseClick(w->cmdCSV出力, Qt::LeftButton);
-    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QTRY_COMPARE(m_fx.boxes->shown.size(), 1);
+    QVERIFY(written(w));
     const MsgSpec box = m_fx.boxes->shown[0];
     QCOMPARE(box.title, u"書き出し注意"_s);
-    QVERIFY2(box.text.startsWith(u"4 行目「"_s), qPrintable(box.text));
+    // The newest line, first in the result.
+    QVERIFY2(box.text.startsWith(u"1 行目「"_s), qPrintable(box.text));
     QVERIFY2(box.text.contains(u"𠮷"_s) || box.text.contains(u"😀"_s), qPrintable(box.text));
     QVERIFY(box.yesNo);
     QCOMPARE(QFile::exists(path), answer);
@@ -210,6 +223,8 @@ void TstSearchExport::countTable()
     w->Tab集計->cmb集計->setCurrentIndex(1);
     const QString path = m_fx.tmp->filePath(u"集計.csv"_s);
     choose(path);
+    // The table is written once it is counted: till then the button waits, disabled.
+    QTRY_VERIFY(w->cmdCSV出力->isEnabled());
     QTest::mouseClick(w->cmdCSV出力, Qt::LeftButton);
     QVERIFY(m_asked.value(0).path.contains(u"氏名別_月"_s));
     const QList<QStringList> records = parseCsv(QString::fromUtf8(readAll(path).mid(3)));
@@ -225,7 +240,9 @@ void TstSearchExport::cancelledChoiceWritesNothing()
     choose(QString());
     QTest::mouseClick(w->cmdCSV出力, Qt::LeftButton);
     QTest::mouseClick(w->cmdPDF出力, Qt::LeftButton);
-    QCOMPARE(m_asked.size(), 2);
+    // The reports are found on a worker before the dialog asks.
+    QTRY_COMPARE(m_asked.size(), 2);
+    QVERIFY(written(w));
     QCOMPARE(QDir(m_fx.tmp->path()).entryList(QDir::Files), QStringList());
     QCOMPARE(m_fx.boxes->shown.size(), 0);
 }
@@ -237,19 +254,21 @@ void TstSearchExport::realSaveDialog()
     QVERIFY(w);
     const QString path = m_fx.tmp->filePath(u"typed.csv"_s);
     bool seen = false;
-    QTimer::singleShot(50, this, [&] {
-        auto* dialog = w->findChild<QFileDialog*>(u"dlgCSV保存"_s);
-        if (!dialog)
-            return;
-        seen = !dialog->testOption(QFileDialog::DontUseNativeDialog) ? false : true;
-        auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
-        if (!name)
-            return dialog->reject();
-        name->setFocus();
-        name->selectAll();
-        QTest::keyClicks(name, path);
-        QTest::keyClick(name, Qt::Key_Return);
-    });
+    testing::whenShown<QFileDialog>(
+        [&](QFileDialog* dialog) {
+            seen = dialog->testOption(QFileDialog::DontUseNativeDialog);
+            auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+            if (!name)
+                return dialog->reject();
+            // Qt's completion list opens over the name as it is typed (once the folder is read, late
+            // on a loaded machine) and takes the Return: typed as a user who ignores it.
+            name->setCompleter(nullptr);
+            name->setFocus();
+            name->selectAll();
+            QTest::keyClicks(name, path);
+            QTest::keyClick(name, Qt::Key_Return);
+        },
+        u"dlgCSV保存"_s);
     QTest::mouseClick(w->cmdCSV出力, Qt::LeftButton);
     QVERIFY(seen);
     QTRY_VERIFY(QFile::exists(path));
@@ -263,6 +282,7 @@ void TstSearchExport::reportsIntoOnePdf()
     const QString path = m_fx.tmp->filePath(u"日報.pdf"_s);
     choose(path);
     QTest::mouseClick(w->cmdPDF出力, Qt::LeftButton);
+    QVERIFY(written(w));
     QCOMPARE(m_asked.value(0).dialogName, u"dlgPDF保存"_s);
     QVERIFY(readAll(path).startsWith("%PDF"));
     QProcess text;
@@ -291,11 +311,60 @@ void TstSearchExport::reportsIntoOnePdf()
     typeText(u"点検"_s);
     QTest::qWait(1);
     QTest::mouseClick(w->cmdPDF出力, Qt::LeftButton);
+    QVERIFY(written(w));
     text.start(u"pdftotext"_s, {path, u"-"_s});
     QVERIFY(text.waitForFinished());
     const QString one = QString::fromUtf8(text.readAllStandardOutput());
     QVERIFY(one.contains(u"佐藤花子"_s));
     QVERIFY(!one.contains(u"山田太郎"_s));
+}
+
+// A long PDF is painted on a worker: the window takes keys meanwhile, PDF出力 waits disabled,
+// the bar's キャンセル stops it and no file is left, and the next one runs.
+void TstSearchExport::longPdfCancelled()
+{
+    QList<testing::StoredLine> many;
+    for (int i = 0; i < 400; ++i) {
+        const QString day = QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate);
+        for (int n = 0; n < 20; ++n)
+            many.append({day, u"長田"_s, day, u"0900"_s, u"長期商事"_s, u"担当"_s,
+                         u"長い見積の説明 %1"_s.arg(n), u""_s});
+    }
+    QCOMPARE(storeLines(m_w->MainDb(), many), QString());
+    app::Background::setShowAfter(0);
+    search::SearchWindow* w = open(u"長い見積"_s);
+    QVERIFY(w);
+    const QString path = m_fx.tmp->filePath(u"長い.pdf"_s);
+    choose(path);
+    QTest::mouseClick(w->cmdPDF出力, Qt::LeftButton);
+    QTRY_COMPARE(m_asked.size(), 1);
+    QVERIFY(w->writing()->isRunning());
+    QTRY_VERIFY(w->writing()->bar()->isVisible());
+    QVERIFY(!w->cmdPDF出力->isEnabled());
+    QVERIFY(!w->cmdCSV出力->isEnabled());
+    // The keys go on being taken while it paints.
+    w->txtキーワード->setFocus();
+    typeText(u"x"_s);
+    QCOMPARE(w->txtキーワード->text(), u"長い見積x"_s);
+    QVERIFY(w->writing()->isRunning());
+    auto* cancel = w->writing()->bar()->findChild<QPushButton*>(u"prg出力キャンセル"_s);
+    QVERIFY(cancel);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(!w->writing()->isRunning());
+    QCOMPARE(w->lbl出力結果->text(), u"PDF の書き出しを取り消しました"_s);
+    QTest::qWait(200);
+    QCOMPARE(QDir(m_fx.tmp->path()).entryList({u"*.pdf"_s}, QDir::Files), QStringList());
+    QCOMPARE(m_fx.boxes->shown.size(), 0);
+
+    // The next one runs whole.
+    w->txtキーワード->setFocus();
+    w->txtキーワード->clear();
+    typeText(u"点検"_s);
+    QTest::qWait(1);
+    QTRY_VERIFY(w->cmdPDF出力->isEnabled());
+    QTest::mouseClick(w->cmdPDF出力, Qt::LeftButton);
+    QVERIFY(written(w));
+    QVERIFY(readAll(path).startsWith("%PDF"));
 }
 
 QTEST_MAIN(TstSearchExport)

@@ -12,15 +12,19 @@
 #include "search/ResultsModel.h"
 #include "search/SaveChooser.h"
 #include "search/SearchWindow.h"
+#include "search/Visits.h"
+#include "ui/Background.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
 #include "ui/grid/DataGrid.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -32,6 +36,7 @@ using namespace Qt::StringLiterals;
 class TstSearchWindow : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void ctrlFFromEveryTab_data();
@@ -49,9 +54,17 @@ class TstSearchWindow : public QObject {
     void enterMovesThroughTheCriteria();
     void countsNarrowTheSearch();
     void chartBarsNarrowTheSearch();
+    void newestFirstAndHeaderClicksSort();
+    void visitsCountedOncePerDayAndPlace();
+    void manyCountsShownAsTheyCame();
 
   private:
     search::SearchWindow* openByKeys();
+    // The 集計 page's counts, made on a worker, are in.
+    static bool tallied(search::SearchWindow* w)
+    {
+        return QTest::qWaitFor([w] { return !w->tallying()->isRunning(); }, 20000);
+    }
     // The grid as "yyyy/mm/dd hh:mm 氏名 内容" per row.
     QStringList shown() const;
     void settle() { QTest::qWait(1); }
@@ -60,6 +73,13 @@ class TstSearchWindow : public QObject {
     WindowFixture m_fx;
     FrmTesvan* m_w = nullptr;
 };
+
+void TstSearchWindow::initTestCase()
+{
+    // The places left out of visits are a setting of the user: kept apart from the real ones.
+    QStandardPaths::setTestModeEnabled(true);
+    search::setNotVisitPlaces({});
+}
 
 void TstSearchWindow::init()
 {
@@ -236,6 +256,8 @@ void TstSearchWindow::resultsAsTyped()
         after << u"%1:%2"_s.arg(w->txtキーワード->text()).arg(w->results()->rowCount());
     }
     QCOMPARE(w->txtキーワード->text(), typed);
+    // Listed oldest first above; shown newest first.
+    std::reverse(rows.begin(), rows.end());
     QCOMPARE(shown(), rows);
     QTRY_COMPARE(w->lbl件数->text(), count);
     // Every prefix typed found at least what the whole finds (more words never find more).
@@ -257,8 +279,8 @@ void TstSearchWindow::periodAndNameTyped()
     QTest::keyClicks(w->dtp期間To, u"2026/04/30"_s);
     QTest::keyClick(w->dtp期間To, Qt::Key_Tab);
     settle();
-    QCOMPARE(shown(), QStringList({u"2026/04/02 10:00 佐藤花子 abc商事へ見積の説明"_s,
-                                   u"2026/04/02 15:30 佐藤花子 ガス設備の点検立会い"_s}));
+    QCOMPARE(shown(), QStringList({u"2026/04/02 15:30 佐藤花子 ガス設備の点検立会い"_s,
+                                   u"2026/04/02 10:00 佐藤花子 abc商事へ見積の説明"_s}));
     // The name is exact: its first character alone finds nobody.
     QCOMPARE(QApplication::focusWidget(), w->cmb氏名検索);
     w->dtp期間From->setNull();
@@ -323,10 +345,11 @@ void TstSearchWindow::scrollingFetchesTheRest()
         settle();
     }
     QCOMPARE(w->results()->rowCount(), 450);
-    // In date and time order, each line once.
+    // Newest first by date and time, each line once.
     QStringList rows = shown();
     QStringList sorted = rows;
     sorted.sort();
+    std::reverse(sorted.begin(), sorted.end());
     QCOMPARE(rows, sorted);
     QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), 450);
 }
@@ -474,22 +497,24 @@ void TstSearchWindow::countsNarrowTheSearch()
     settle();
     w->Tab検索->setCurrentWidget(w->Tab集計);
     search::CountsPage* c = w->Tab集計;
-    QCOMPARE(c->header(), QStringList({u"訪問先"_s, u"訪問回数"_s, u"最終訪問日"_s, u"訪問者"_s}));
+    QVERIFY(tallied(w));
+    QCOMPARE(c->header(), QStringList({u"訪問先"_s, u"訪問回数"_s, u"行数"_s, u"最終訪問日"_s, u"訪問者"_s}));
     // ＡＢＣ商事 and ABC商事 are stored apart and counted apart.
     QCOMPARE(c->rows().size(), 3);
-    QCOMPARE(c->Grid集計->rowCount(), 3);
+    QCOMPARE(c->rowCount(), 3);
 
     // Enter on a row: its place joins the keywords, the result page shows its lines.
     int row = -1;
-    for (int r = 0; r < c->Grid集計->rowCount(); ++r)
-        if (c->Grid集計->item(r, 0)->text() == u"東京物産㈱"_s)
+    for (int r = 0; r < c->rowCount(); ++r)
+        if (c->text(r, 0) == u"東京物産㈱"_s)
             row = r;
     QVERIFY(row >= 0);
-    QCOMPARE(c->Grid集計->item(row, 1)->text(), u"1"_s);
-    QCOMPARE(c->Grid集計->item(row, 2)->text(), u"2026/05/10"_s);
-    QCOMPARE(c->Grid集計->item(row, 3)->text(), u"山田太郎"_s);
+    QCOMPARE(c->text(row, 1), u"1"_s);
+    QCOMPARE(c->text(row, 2), u"1"_s);
+    QCOMPARE(c->text(row, 3), u"2026/05/10"_s);
+    QCOMPARE(c->text(row, 4), u"山田太郎"_s);
     c->Grid集計->setFocus();
-    c->Grid集計->setCurrentCell(row, 0);
+    c->Grid集計->setCurrentIndex(c->Grid集計->model()->index(row, 0));
     QTest::keyClick(c->Grid集計, Qt::Key_Return);
     settle();
     QCOMPARE(w->txtキーワード->text(), u"見積 東京物産㈱"_s);
@@ -501,11 +526,13 @@ void TstSearchWindow::countsNarrowTheSearch()
     settle();
     w->Tab検索->setCurrentWidget(c);
     c->cmb集計->setCurrentIndex(1);
-    QCOMPARE(c->header(), QStringList({u"氏名"_s, u"月"_s, u"訪問回数"_s, u"日報数"_s}));
-    QCOMPARE(c->rows(), QList<QStringList>({{u"佐藤花子"_s, u"2026/04"_s, u"2"_s, u"1"_s},
-                                            {u"山田太郎"_s, u"2026/04"_s, u"2"_s, u"1"_s},
-                                            {u"山田太郎"_s, u"2026/05"_s, u"2"_s, u"1"_s}}));
-    c->Grid集計->setCurrentCell(2, 0);
+    QVERIFY(tallied(w));
+    QCOMPARE(c->header(), QStringList({u"氏名"_s, u"月"_s, u"訪問回数"_s, u"行数"_s, u"日報数"_s}));
+    // May's office work has no place: a line, not a visit.
+    QCOMPARE(c->rows(), QList<QStringList>({{u"佐藤花子"_s, u"2026/04"_s, u"2"_s, u"2"_s, u"1"_s},
+                                            {u"山田太郎"_s, u"2026/04"_s, u"2"_s, u"2"_s, u"1"_s},
+                                            {u"山田太郎"_s, u"2026/05"_s, u"1"_s, u"2"_s, u"1"_s}}));
+    c->Grid集計->setCurrentIndex(c->Grid集計->model()->index(2, 0));
     QTest::keyClick(c->Grid集計, Qt::Key_Return);
     settle();
     QCOMPARE(w->cmb氏名検索->currentText(), u"山田太郎"_s);
@@ -517,7 +544,8 @@ void TstSearchWindow::countsNarrowTheSearch()
     // Per week, within the period asked for.
     w->Tab検索->setCurrentWidget(c);
     c->cmb集計単位->setCurrentIndex(1);
-    QCOMPARE(c->rows(), QList<QStringList>({{u"山田太郎"_s, u"2026/05/04〜"_s, u"2"_s, u"1"_s}}));
+    QVERIFY(tallied(w));
+    QCOMPARE(c->rows(), QList<QStringList>({{u"山田太郎"_s, u"2026/05/04〜"_s, u"1"_s, u"2"_s, u"1"_s}}));
 }
 
 void TstSearchWindow::chartBarsNarrowTheSearch()
@@ -525,13 +553,14 @@ void TstSearchWindow::chartBarsNarrowTheSearch()
     search::SearchWindow* w = openByKeys();
     QVERIFY(w);
     w->Tab検索->setCurrentWidget(w->Tab集計);
+    QVERIFY(tallied(w));
     search::BarChart* chart = w->Tab集計->Chart集計;
     QCOMPARE(chart->series().size(), 1);
     // The busiest place is the top bar, and a click on it is a click on the table's first row.
-    const QString busiest = w->Tab集計->Grid集計->item(0, 0)->text();
-    QCOMPARE(chart->categories().size(), w->Tab集計->Grid集計->rowCount());
+    const QString busiest = w->Tab集計->text(0, 0);
+    QCOMPARE(chart->categories().size(), w->Tab集計->rowCount());
     QCOMPARE(chart->categories().first(), busiest);
-    QCOMPARE(chart->series()[0].values.first(), w->Tab集計->Grid集計->item(0, 1)->text().toDouble());
+    QCOMPARE(chart->series()[0].values.first(), w->Tab集計->text(0, 1).toDouble());
     const QRectF top = chart->partRect(0, 0);
     QVERIFY(!top.isEmpty());
     QVERIFY(top.top() < chart->partRect(0, 1).top());
@@ -546,6 +575,7 @@ void TstSearchWindow::chartBarsNarrowTheSearch()
     settle();
     w->Tab検索->setCurrentWidget(w->Tab集計);
     w->Tab集計->cmb集計->setCurrentIndex(1);
+    QVERIFY(tallied(w));
     int sato = -1;
     for (int s = 0; s < chart->series().size(); ++s)
         if (chart->series()[s].name == u"佐藤花子"_s)
@@ -563,6 +593,201 @@ void TstSearchWindow::chartBarsNarrowTheSearch()
     QCOMPARE(w->dtp期間From->date(), QDate(2026, 4, 1));
     QCOMPARE(w->dtp期間To->date(), QDate(2026, 4, 30));
     QCOMPARE(shown().size(), 2);
+}
+
+// Newest first at the start; a click on 氏名 or 訪問先 sorts by it (ties newest first), a second
+// click turns it round, 日付 brings the newest back, and a column without an order of its own
+// leaves it. The rows read later as the view scrolls follow the same order.
+void TstSearchWindow::newestFirstAndHeaderClicksSort()
+{
+    QList<StoredLine> more;
+    for (int d = 0; d < 30; ++d)
+        for (const QString& name : {u"鈴木一郎"_s, u"阿部次郎"_s})
+            more << StoredLine{QDate(2025, 6, 1).addDays(d).toString(Qt::ISODate),
+                               name,
+                               QDate(2025, 6, 1).addDays(d).toString(Qt::ISODate),
+                               u"1000"_s,
+                               d % 2 ? u"北斗工業"_s : u"さくら食品"_s,
+                               QString(),
+                               u"巡回 %1"_s.arg(d),
+                               QString()};
+    QCOMPARE(storeLines(m_w->MainDb(), more), QString());
+    search::SearchWindow* w = openByKeys();
+    QVERIFY(w);
+    const int total = smallSet().size() + int(more.size());
+    const auto readAll = [w, total] {
+        QScrollBar* bar = w->Grid検索->verticalScrollBar();
+        for (int i = 0; i < 20 && w->results()->rowCount() < total; ++i) {
+            bar->setValue(bar->maximum());
+            QTest::qWait(1);
+        }
+        return w->results()->rowCount();
+    };
+    const auto column = [w](int col) {
+        QStringList values;
+        for (int r = 0; r < w->results()->rowCount(); ++r)
+            values << w->results()->index(r, col).data().toString();
+        return values;
+    };
+    const auto click = [w](int col) {
+        QHeaderView* header = w->Grid検索->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(col) + header->sectionSize(col) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        QTest::qWait(1);
+    };
+    using RM = search::ResultsModel;
+    QHeaderView* header = w->Grid検索->horizontalHeader();
+    QCOMPARE(shown().first(), u"2026/05/10 09:00 山田太郎 年間契約の商談、見積依頼あり"_s);
+    QCOMPARE(shown().last(), u"2025/06/01 10:00 鈴木一郎 巡回 0"_s); // 氏名 descending too
+    QCOMPARE(header->sortIndicatorSection(), int(RM::ColDate));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // By name: from the top, each person's lines newest first.
+    click(RM::ColName);
+    QCOMPARE(readAll(), total);
+    QStringList names = column(RM::ColName);
+    QStringList expected = names;
+    std::stable_sort(expected.begin(), expected.end());
+    QCOMPARE(names, expected);
+    QCOMPARE(header->sortIndicatorSection(), int(RM::ColName));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    const QStringList abe = shown().filter(u"阿部次郎"_s);
+    QCOMPARE(abe.first(), u"2025/06/30 10:00 阿部次郎 巡回 29"_s);
+    QCOMPARE(abe.last(), u"2025/06/01 10:00 阿部次郎 巡回 0"_s);
+    // Again: the other way round.
+    click(RM::ColName);
+    QCOMPARE(readAll(), total);
+    std::reverse(expected.begin(), expected.end());
+    QCOMPARE(column(RM::ColName), expected);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // By place, every row once.
+    click(RM::ColPlace);
+    QCOMPARE(readAll(), total);
+    QStringList places = column(RM::ColPlace);
+    QStringList sortedPlaces = places;
+    std::sort(sortedPlaces.begin(), sortedPlaces.end());
+    QCOMPARE(places, sortedPlaces);
+    const QStringList byPlace = shown();
+    QCOMPARE(QSet<QString>(byPlace.begin(), byPlace.end()).size(), total);
+    // 内容 has no order of its own: nothing changes, the indicator stays on 訪問先.
+    const QStringList before = shown();
+    click(RM::ColText);
+    QCOMPARE(shown(), before);
+    QCOMPARE(header->sortIndicatorSection(), int(RM::ColPlace));
+
+    // 日付: newest first again, and the oldest first at a second click.
+    click(RM::ColDate);
+    QCOMPARE(shown().first(), u"2026/05/10 09:00 山田太郎 年間契約の商談、見積依頼あり"_s);
+    click(RM::ColDate);
+    QCOMPARE(readAll(), total);
+    QCOMPARE(shown().first(), u"2025/06/01 10:00 鈴木一郎 巡回 0"_s);
+    QCOMPARE(shown().last(), u"2026/05/10 09:00 山田太郎 年間契約の商談、見積依頼あり"_s);
+    // Typing keeps the order chosen.
+    w->txtキーワード->setFocus();
+    typeText(u"見積"_s);
+    settle();
+    QCOMPARE(shown(), QStringList({u"2026/04/01 09:30 山田太郎 新製品の見積を提出"_s,
+                                   u"2026/04/02 10:00 佐藤花子 abc商事へ見積の説明"_s,
+                                   u"2026/05/10 09:00 山田太郎 年間契約の商談、見積依頼あり"_s}));
+}
+
+// Two lines at one customer on one day are one visit; a place typed as no visit leaves the
+// counts, is kept as the user's setting and is there again in the next window.
+void TstSearchWindow::visitsCountedOncePerDayAndPlace()
+{
+    QCOMPARE(
+        storeLines(
+            m_w->MainDb(),
+            {{u"2026-06-01"_s, u"佐藤花子"_s, u"2026-06-01"_s, u"0900"_s, u"ABC商事"_s, {}, u"見積"_s, {}},
+             {u"2026-06-01"_s, u"佐藤花子"_s, u"2026-06-01"_s, u"1600"_s, u"ABC商事"_s, {}, u"再訪"_s, {}},
+             {u"2026-06-01"_s, u"佐藤花子"_s, u"2026-06-01"_s, u"1800"_s, u"社内"_s, {}, u"会議"_s, {}}}),
+        QString());
+    search::SearchWindow* w = openByKeys();
+    QVERIFY(w);
+    search::CountsPage* c = w->Tab集計;
+    QCOMPARE(c->txt訪問除外->text(), QString());
+    w->Tab検索->setCurrentWidget(c);
+    QVERIFY(tallied(w));
+    const auto rowOf = [c](const QString& place) {
+        for (const QStringList& r : c->rows())
+            if (r[0] == place)
+                return r.mid(0, 3).join(u' ');
+        return QString();
+    };
+    QCOMPARE(rowOf(u"ABC商事"_s), u"ABC商事 2 3"_s); // 04/02 once, 06/01 once over two lines
+    QCOMPARE(rowOf(u"社内"_s), u"社内 1 1"_s);
+
+    c->txt訪問除外->setFocus();
+    typeText(u"社内、自社"_s);
+    QTest::keyClick(c->txt訪問除外, Qt::Key_Return);
+    QVERIFY(tallied(w));
+    QCOMPARE(rowOf(u"社内"_s), QString());
+    QCOMPARE(rowOf(u"ABC商事"_s), u"ABC商事 2 3"_s);
+    QCOMPARE(search::notVisitPlaces(), QStringList({u"社内"_s, u"自社"_s}));
+    // Per person: June holds two visits' worth of lines and the meeting, one visit.
+    c->cmb集計->setCurrentIndex(1);
+    QVERIFY(tallied(w));
+    QVERIFY(c->rows().contains(QStringList({u"佐藤花子"_s, u"2026/06"_s, u"1"_s, u"3"_s, u"1"_s})));
+
+    // A new window (the next session's) starts with the places kept.
+    search::CountsPage next;
+    QCOMPARE(next.txt訪問除外->text(), u"社内、自社"_s);
+    QCOMPARE(next.notVisits(), QStringList({u"社内"_s, u"自社"_s}));
+    search::setNotVisitPlaces({});
+}
+
+// Thousands of places or periods (a year of a busy team) are shown from the counts as they came,
+// each cell as its row says, the chart from the same rows, and a row picked is the row shown.
+void TstSearchWindow::manyCountsShownAsTheyCame()
+{
+    search::CountsPage page;
+    QAbstractItemModelTester tester(page.Grid集計->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    search::CountsPage::Counts places;
+    for (int i = 0; i < 5000; ++i)
+        places.places << search::PlaceCount{u"訪問先%1"_s.arg(i),
+                                            5000 - i,
+                                            2 * (5000 - i),
+                                            QDate(2026, 1, 1).addDays(i % 300),
+                                            {u"佐藤"_s, u"鈴木"_s}};
+    QVERIFY(page.show(places));
+    QCOMPARE(page.rowCount(), 5000);
+    QCOMPARE(page.Grid集計->model()->rowCount(), 5000);
+    QCOMPARE(page.rows().at(4321),
+             QStringList({u"訪問先4321"_s, u"679"_s, u"1,358"_s, u"2026/05/02"_s, u"佐藤、鈴木"_s}));
+    QCOMPARE(page.text(0, 1), u"5,000"_s);
+    QCOMPARE(page.Grid集計->model()->index(17, 0).data().toString(), u"訪問先17"_s);
+    QCOMPARE(page.Chart集計->categories().size(), 15);
+    QCOMPARE(page.Chart集計->series()[0].values.first(), 5000.0);
+    QSignalSpy picked(&page, &search::CountsPage::placePicked);
+    page.Grid集計->setCurrentIndex(page.Grid集計->model()->index(4321, 0));
+    QTest::keyClick(page.Grid集計, Qt::Key_Return);
+    QCOMPARE(picked.size(), 1);
+    QCOMPARE(picked[0][0].toString(), u"訪問先4321"_s);
+
+    // Per name and month: three names over many months, the chart's latest twelve.
+    page.setView(search::CountsPage::View::Names);
+    search::CountsPage::Counts names;
+    names.view = search::CountsPage::View::Names;
+    const QStringList people{u"佐藤"_s, u"鈴木"_s, u"田中"_s};
+    for (const QString& who : people)
+        for (int m = 0; m < 1000; ++m)
+            names.names << search::NameCount{who, QDate(1940, 1, 1).addMonths(m), m + 1, m + 2, 1};
+    QVERIFY(page.show(names));
+    QCOMPARE(page.rowCount(), 3000);
+    QCOMPARE(page.header(), QStringList({u"氏名"_s, u"月"_s, u"訪問回数"_s, u"行数"_s, u"日報数"_s}));
+    QCOMPARE(page.rows().at(2999), QStringList({u"田中"_s, u"2023/04"_s, u"1,000"_s, u"1,001"_s, u"1"_s}));
+    QCOMPARE(page.Chart集計->series().size(), 3);
+    QCOMPARE(page.Chart集計->categories().size(), 12);
+    QCOMPARE(page.Chart集計->categories().last(), u"2023/04"_s);
+    QCOMPARE(page.Chart集計->series()[1].name, u"鈴木"_s);
+    QCOMPARE(page.Chart集計->series()[1].values.last(), 1000.0);
+    QCOMPARE(page.Chart集計->series()[2].values.first(), 989.0);
+    // Counts made for the other view are not shown.
+    QVERIFY(!page.show(places));
+    QCOMPARE(page.rowCount(), 3000);
 }
 
 QTEST_MAIN(TstSearchWindow)
