@@ -5,6 +5,7 @@
 #include "ui/Controls.h"
 #include "hint/HintKey.h"
 #include "hint/HintStore.h"
+#include "hint/KeyHelp.h"
 #include "msg/Msg.h"
 
 #include <QFrame>
@@ -78,6 +79,7 @@ Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_
     ImFrame3D2 = makeFrame(QStringLiteral("ImFrame3D2"), this);
     txtContents = new QPlainTextEdit(ImFrame3D2);
     txtContents->setObjectName(QStringLiteral("txtContents"));
+    app::nameInput(txtContents, QStringLiteral("ヒント"));
     txtContents->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtContents->setTabChangesFocus(true);
     txtContents->installEventFilter(this);
@@ -124,7 +126,7 @@ Hint::Hint(const QString& workConnection, QWidget* parent) : QWidget(parent), m_
     connect(cmd編集, &QPushButton::clicked, this, [this] { toggleEdit(); });
     connect(cmd登録, &QPushButton::clicked, this, [this] { confirmRegister(); });
     connect(cmd削除, &QPushButton::clicked, this, [this] { confirmDelete(); });
-    connect(cmdクリア, &QPushButton::clicked, this, [this] { txtContents->clear(); });
+    connect(cmdクリア, &QPushButton::clicked, this, [this] { clearText(); });
     connect(cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
 }
 
@@ -138,7 +140,7 @@ void Hint::load()
                           ? QStringLiteral("ヒントボタンのメモ")
                           : QStringLiteral("「%1」タブのヒントボタンのメモ").arg(key.tabCaption));
     // What the previous load showed or typed is gone with it.
-    txtContents->clear();
+    clearText();
     setEditing(false);
     ReadHint();
     bringForward();
@@ -167,16 +169,35 @@ void Hint::ReadHint()
         app::tellFailure(QStringLiteral("ヒントを読込"), r.error);
         return;
     }
-    // A hint stored as Null leaves the text as it is.
-    if (r.found && !r.contents.isNull())
+    // A hint stored as Null leaves the text as it is; an empty one is no hint to show.
+    if (r.found && !r.contents.isNull() && !r.contents.trimmed().isEmpty())
         txtContents->setPlainText(r.contents);
+    else
+        showKeyHelp();
+}
+
+void Hint::clearText()
+{
+    txtContents->clear();
+    m_showingHelp = false;
+}
+
+void Hint::showKeyHelp()
+{
+    // Until a hint is written, the button tells what the tab's keys and buttons do.
+    const QString help = hint::keyHelp(lblCtlName->text());
+    if (help.isEmpty() || !txtContents->toPlainText().isEmpty())
+        return;
+    txtContents->setPlainText(help);
+    m_showingHelp = true;
 }
 
 bool Hint::EntryHint()
 {
-    const store::Error e =
-        hint::storeHint(QSqlDatabase::database(m_workConnection, false), lblFormName->text(),
-                        lblCtlName->text(), lblFormTitle->text(), txtContents->toPlainText());
+    // The key help shown in place of a hint is not the user's hint.
+    const store::Error e = hint::storeHint(QSqlDatabase::database(m_workConnection, false),
+                                           lblFormName->text(), lblCtlName->text(), lblFormTitle->text(),
+                                           m_showingHelp ? QString() : txtContents->toPlainText());
     if (e.failed()) {
         app::tellFailure(QStringLiteral("ヒントを登録"), e);
         return false;
@@ -193,7 +214,8 @@ bool Hint::Deleteヒント()
         app::tellFailure(QStringLiteral("ヒントを削除"), e);
         return false;
     }
-    txtContents->clear();
+    clearText();
+    showKeyHelp();
     return true;
 }
 
@@ -215,8 +237,12 @@ void Hint::confirmDelete()
 
 void Hint::toggleEdit()
 {
-    // Grey is the read-only state; any other colour counts as editing.
-    setEditing(cmd編集->backColor() == kReadOnlyColor);
+    // Grey is the read-only state; any other colour counts as editing. A hint is written from
+    // nothing, not over the key help.
+    const bool editing = cmd編集->backColor() == kReadOnlyColor;
+    if (editing && m_showingHelp)
+        clearText();
+    setEditing(editing);
     txtContents->setFocus();
 }
 

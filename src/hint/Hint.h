@@ -40,6 +40,8 @@ class Hint : public QWidget {
     // 編集: switches between read-only and editable, then gives the text the focus.
     void toggleEdit();
     bool isEditing() const;
+    // The text shows the tab's keys, no hint being stored.
+    bool showsKeyHelp() const { return m_showingHelp; }
 
     QFrame* ImFrame3D1 = nullptr;
     QFrame* ImFrame3D2 = nullptr;
@@ -62,10 +64,13 @@ class Hint : public QWidget {
 
   private:
     void showState(bool typedWhileReadOnly);
+    void showKeyHelp();
+    void clearText();
 
     void setEditing(bool on);
     void confirmRegister();
     void confirmDelete();
 
     QString m_workConnection;
+    bool m_showingHelp = false;
 };

@@ -1,11 +1,13 @@
 #include "list/ListStore.h"
 
+#include "store/Log.h"
 #include "store/Dates.h"
 #include "store/Db.h"
 #include "store/FastDelete.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 #include "store/Server.h"
+#include "store/Team.h"
 
 #include <QList>
 #include <QUrl>
@@ -20,13 +22,22 @@ constexpr int kFields = 4; // 作成日, 氏名, 所属, タイトル
 // statement per row spends most of the copy in the statement round trip.
 constexpr int kBatch = 64;
 
-QString insertSql(int rows)
+QString insertSql(int rows, bool changes = false)
 {
+    const QString row = changes ? QStringLiteral("(?, ?, ?, ?, ?, ?)") : QStringLiteral("(?, ?, ?, ?)");
     QStringList values;
     for (int i = 0; i < rows; ++i)
-        values << QStringLiteral("(?, ?, ?, ?)");
-    return QStringLiteral("INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル) VALUES ") + values.join(u',');
+        values << row;
+    return QStringLiteral("INSERT INTO w一覧 (作成日, 氏名, 所属, タイトル%1) VALUES ")
+               .arg(changes ? QStringLiteral(", 更新者, 更新日時") : QString()) +
+           values.join(u',');
 }
+
+// A team server's headers with their version and last change (the member's name for the login).
+const QString kStampedHeads =
+    QStringLiteral("SELECT h.作成日, h.氏名, h.所属, h.タイトル, h.版, coalesce(u.氏名, h.更新者), "
+                   "(extract(epoch FROM h.更新日時) * 1000)::bigint FROM 営業日報ヘッダ h "
+                   "LEFT JOIN メンバー u ON u.ログイン = h.更新者%1 ORDER BY h.作成日, h.氏名");
 
 const QString kHeads =
     QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM %1営業日報ヘッダ%2 ORDER BY 作成日, 氏名");
@@ -71,14 +82,68 @@ std::optional<ReadResult> copyInEngine(const QSqlDatabase& main, const QSqlDatab
         return {};
     });
     // The attachment never outlives the statement: the main file is left to its own connection.
-    store::run(work, QStringLiteral("DETACH DATABASE listsrc"));
+    if (const store::Error e = store::run(work, QStringLiteral("DETACH DATABASE listsrc")); e.failed())
+        qCInfo(store::lcList).noquote() << "the main file stays attached to the work file:" << e.reason();
     return r;
 }
 
 } // namespace
 
-ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QString& filter, Copy how)
+const char* const kChangedBy = "更新者";
+const char* const kChangedAt = "更新日時";
+
+bool hasChangeColumns(const QSqlDatabase& work)
 {
+    QList<store::Row> rows;
+    return store::readRows(
+               work, QStringLiteral("SELECT count(*) FROM pragma_table_info('w一覧') WHERE name IN (?, ?)"),
+               {QString::fromUtf8(kChangedBy), QString::fromUtf8(kChangedAt)}, rows)
+               .ok() &&
+           !rows.isEmpty() && rows[0][0].toInt() == 2;
+}
+
+store::Error addChangeColumns(const QSqlDatabase& work)
+{
+    if (hasChangeColumns(work))
+        return {};
+    return store::inTransaction(work, [&]() -> store::Error {
+        for (const char* column : {kChangedBy, kChangedAt}) {
+            QList<store::Row> have;
+            if (store::Error e = store::readRows(
+                    work, QStringLiteral("SELECT count(*) FROM pragma_table_info('w一覧') WHERE name = ?"),
+                    {QString::fromUtf8(column)}, have);
+                e.failed())
+                return e;
+            if (!have.isEmpty() && have[0][0].toInt() > 0)
+                continue;
+            if (store::Error e = store::run(
+                    work,
+                    QStringLiteral("ALTER TABLE w一覧 ADD COLUMN %1 TEXT").arg(QString::fromUtf8(column)));
+                e.failed())
+                return e;
+        }
+        return {};
+    });
+}
+
+QString changeTimeText(const QDateTime& at)
+{
+    return at.isValid() ? at.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString();
+}
+
+QString listKey(const QVariant& date, const QString& name)
+{
+    return store::toDate(date).toString(Qt::ISODate) + u'\x1f' + name;
+}
+
+ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QString& filter, Copy how,
+                    QHash<QString, int>* versions)
+{
+    if (versions)
+        versions->clear();
+    const bool withVersions = versions && store::keepsStamps(main);
+    const bool withChanges = withVersions && hasChangeColumns(work);
+    const int fields = withChanges ? kFields + 2 : kFields;
     // The list of a team's years is a hundred thousand rows to drop.
     const store::FastDelete fastDelete(work);
     if (how == Copy::Auto)
@@ -92,17 +157,31 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
     r.error = store::inTransaction(work, [&]() -> store::Error {
         if (store::Error e = store::run(work, QStringLiteral("DELETE FROM w一覧")); e.failed())
             return e;
-        store::Statement heads(main, kHeads.arg(QString(), filtered ? kByName : QString()));
+        QString headSql = kHeads.arg(QString(), filtered ? kByName : QString());
+        if (withChanges)
+            headSql = kStampedHeads.arg(filtered ? QStringLiteral(" WHERE h.氏名 = ?") : QString());
+        else if (withVersions)
+            headSql.replace(QStringLiteral("タイトル FROM"), QStringLiteral("タイトル, 版 FROM"));
+        store::Statement heads(main, headSql);
         if (filtered)
             heads.bind(filter);
-        store::Statement batch(work, insertSql(kBatch));
+        store::Statement batch(work, insertSql(kBatch, withChanges));
         QVariantList pending;
-        pending.reserve(kBatch * kFields);
+        pending.reserve(kBatch * fields);
         store::Error written;
         const store::Error read = store::forEachRow(heads, [&](store::Statement& s) {
             for (int i = 0; i < kFields; ++i)
                 pending << s.value(i);
-            if (pending.size() < kBatch * kFields)
+            if (withVersions)
+                versions->insert(listKey(s.value(0), s.text(1)), int(s.integer(kFields)));
+            if (withChanges) {
+                pending << s.text(kFields + 1);
+                pending << (s.value(kFields + 2).isNull()
+                                ? QVariant(QStringLiteral(""))
+                                : QVariant(changeTimeText(
+                                      QDateTime::fromMSecsSinceEpoch(s.integer(kFields + 2)))));
+            }
+            if (pending.size() < kBatch * fields)
                 return true;
             for (const QVariant& v : pending)
                 batch.bind(v);
@@ -119,8 +198,8 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
         if (read.failed())
             return read;
         if (!pending.isEmpty()) {
-            const int rest = int(pending.size() / kFields);
-            store::Statement last(work, insertSql(rest));
+            const int rest = int(pending.size() / fields);
+            store::Statement last(work, insertSql(rest, withChanges));
             for (const QVariant& v : pending)
                 last.bind(v);
             if (!last.exec())
@@ -129,8 +208,11 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
         }
         return {};
     });
-    if (r.error.failed())
+    if (r.error.failed()) {
         r.rows = 0;
+        if (versions)
+            versions->clear();
+    }
     return r;
 }
 
@@ -149,7 +231,23 @@ store::Error tickedCount(const QSqlDatabase& work, int& count)
     return e;
 }
 
-DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& work)
+store::Error tickedOfOthers(const QSqlDatabase& work, const QString& name, QStringList* shown)
+{
+    shown->clear();
+    QList<store::Row> rows;
+    const store::Error e = store::readRows(
+        work,
+        QStringLiteral("SELECT 氏名, 作成日 FROM %1 WHERE チェック <> 0 AND 氏名 IS NOT ? ORDER BY rowid")
+            .arg(store::tbl::w一覧),
+        {name}, rows);
+    for (const store::Row& r : rows)
+        *shown << QStringLiteral("%1 さんの %2")
+                      .arg(r[0].toString(), store::toDate(r[1]).toString(QStringLiteral("yyyy/MM/dd")));
+    return e;
+}
+
+DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& work,
+                                 const QHash<QString, int>* versions)
 {
     DeleteResult r;
     QList<store::Row> ticked;
@@ -163,6 +261,21 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
             keys << store::reportKey(t[1], t[0].toString());
         if (store::Error e = store::serialise(main, keys); e.failed())
             return e;
+        // Held now: a listed report changed since the list was read is not deleted unseen.
+        if (versions && store::keepsStamps(main))
+            for (const store::Row& t : ticked) {
+                const auto listed = versions->constFind(listKey(t[1], t[0].toString()));
+                if (listed == versions->constEnd())
+                    continue;
+                store::Stamp now;
+                if (store::Error e = store::readStamp(main, t[1], t[0].toString(), &now); e.failed())
+                    return e;
+                if (now.stored() && now.version != *listed) {
+                    r.stale = true;
+                    r.newer = now;
+                    return store::staleError(now);
+                }
+            }
         // The header first, then the lines of the same report.
         store::Statement head(main,
                               QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 氏名 = ? AND 作成日 = ?"));
@@ -183,14 +296,23 @@ DeleteResult deleteTickedReports(const QSqlDatabase& main, const QSqlDatabase& w
     return r;
 }
 
-store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool add)
+store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool add,
+                            const store::Stamp& stamp)
 {
     const QVariant date = store::dateValue(report.作成日);
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+    const bool changes = hasChangeColumns(work);
+    const QString changedBy = text(stamp.changedBy);
+    const QString changedAt = text(changeTimeText(stamp.changedAt));
     return store::inTransaction(work, [&]() -> store::Error {
-        store::Statement update(work, QStringLiteral("UPDATE w一覧 SET 所属 = ?, タイトル = ? "
-                                                     "WHERE 作成日 = ? AND 氏名 = ?"));
-        if (!update.bind(text(report.所属)).bind(text(report.タイトル)).bind(date).bind(report.氏名).exec())
+        store::Statement update(work,
+                                QStringLiteral("UPDATE w一覧 SET 所属 = ?, タイトル = ?%1 "
+                                               "WHERE 作成日 = ? AND 氏名 = ?")
+                                    .arg(changes ? QStringLiteral(", 更新者 = ?, 更新日時 = ?") : QString()));
+        update.bind(text(report.所属)).bind(text(report.タイトル));
+        if (changes)
+            update.bind(changedBy).bind(changedAt);
+        if (!update.bind(date).bind(report.氏名).exec())
             return update.error();
         if (update.rowsAffected() > 0 || !add)
             return {};
@@ -232,6 +354,12 @@ store::Error showRegistered(const QSqlDatabase& work, const Listed& report, bool
                 return e;
             rowid = moveAbove ? place - 1 : place;
         }
+        if (changes)
+            return store::run(
+                work,
+                QStringLiteral("INSERT INTO w一覧 (rowid, チェック, 作成日, 氏名, 所属, タイトル, "
+                               "更新者, 更新日時) VALUES (?, 0, ?, ?, ?, ?, ?, ?)"),
+                {rowid, date, report.氏名, text(report.所属), text(report.タイトル), changedBy, changedAt});
         return store::run(work,
                           QStringLiteral("INSERT INTO w一覧 (rowid, チェック, 作成日, 氏名, 所属, タイトル) "
                                          "VALUES (?, 0, ?, ?, ?, ?)"),

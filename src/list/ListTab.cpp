@@ -1,9 +1,11 @@
 #include "list/ListTab.h"
 
+#include "ui/Background.h"
 #include "ui/Look.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
 #include "ui/Controls.h"
+#include "ui/NaturalOrder.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/grid/ColumnTable.h"
@@ -12,6 +14,7 @@
 #include "store/Dates.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -29,7 +32,7 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
     connect(cmdHint2, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint2->objectName()); });
     auto* top = new QHBoxLayout;
-    top->addWidget(app::makeLabel(QStringLiteral("氏　名"), this));
+    top->addWidget(app::makeLabelFor(QStringLiteral("氏　名"), cmb氏名選択, this));
     top->addWidget(cmb氏名選択);
     top->addWidget(cmd一覧読込);
     top->addWidget(cmd検索);
@@ -40,6 +43,7 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     dat一覧->setObjectName(QStringLiteral("dat一覧"));
     Grid一覧 = new DataGrid(this);
     Grid一覧->setObjectName(QStringLiteral("Grid一覧"));
+    app::nameInput(Grid一覧, QStringLiteral("日報の一覧"));
 
     cmd選択 = makeButton(QStringLiteral("cmd選択"), QStringLiteral("選択"), this);
     cmd一覧削除 = makeButton(QStringLiteral("cmd一覧削除"), QStringLiteral("削除"), this,
@@ -83,6 +87,10 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
             openSelected();
         }
     });
+    // A click on a caption sorts by its column, as a spreadsheet does.
+    Grid一覧->horizontalHeader()->setSectionsClickable(true);
+    connect(Grid一覧->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int col) { sortByColumn(col); });
     connect(Grid一覧, &DataGrid::writeFailed, this,
             [](int, const store::Error& e) { app::tellFailure(QStringLiteral("チェックを保存"), e); });
 }
@@ -105,10 +113,21 @@ void ListTab::setupGrid()
         tick, GridColumn{"作成日", "作成日", 1409.953, centre, "yyyy/mm/dd"},
         GridColumn{"氏名", "氏　名", 2055.118, Qt::AlignLeft}, GridColumn{"所属", "所　属", 1560.189, centre},
         GridColumn{"タイトル", "タイトル", 5009.953});
-    for (int c = ColDate; c <= ColTitle; ++c)
+    m_lastColumn = ColTitle;
+    // On a team server who changed each report last, and when, as the server recorded it.
+    if (m_member) {
+        if (const store::Error e = list::addChangeColumns(m_context->workDb()); e.failed())
+            app::tellFailure(QStringLiteral("日報の一覧に最終更新の列を用意"), e);
+        else
+            m_lastColumn = ColChangedAt;
+    }
+    if (m_lastColumn == ColChangedAt)
+        columns << GridColumn{list::kChangedBy, "更新者", 1560.189, Qt::AlignLeft}
+                << GridColumn{list::kChangedAt, "更新日時", 1900, centre};
+    for (int c = ColDate; c <= m_lastColumn; ++c)
         columns[c].locked = true;
     // The text columns share a wider window.
-    for (int c = ColName; c <= ColTitle; ++c)
+    for (int c = ColName; c <= m_lastColumn; ++c)
         columns[c].stretch = true;
     applyColumns(Grid一覧, dat一覧, columns);
     // The list is not read again at start: it shows what the last run left in it, once its tab
@@ -135,6 +154,7 @@ void ListTab::refreshList()
         app::tellFailure(QStringLiteral("日報の一覧を表示"), err);
         return;
     }
+    applySort();
     // The rows in sight are fetched as part of the operation rather than while painting.
     if (isVisible() && dat一覧->rowCount() > 0) {
         const int top = qMax(0, Grid一覧->rowAt(0));
@@ -146,18 +166,62 @@ void ListTab::refreshList()
 void ListTab::Read一覧()
 {
     const QString filter = cmb氏名選択->currentText();
-    const list::ReadResult r = list::readList(m_context->mainDb(), m_context->workDb(), filter);
+    const list::ReadResult r =
+        list::readList(m_context->mainDb(), m_context->workDb(), filter, list::Copy::Auto, &m_versions);
     if (r.error.failed())
         app::tellFailure(QStringLiteral("日報の一覧を読込"), r.error);
     else
         m_readFor = filter;
+    dropSort();
     refreshList();
+}
+
+void ListTab::sortByColumn(int col)
+{
+    if (col < ColDate || col > m_lastColumn)
+        return;
+    m_sortOrder =
+        col == m_sortColumn && m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = col;
+    applySort();
+}
+
+void ListTab::applySort()
+{
+    QHeaderView* header = Grid一覧->horizontalHeader();
+    header->setSortIndicatorShown(m_sortColumn >= 0);
+    if (m_sortColumn < 0)
+        return;
+    header->setSortIndicator(m_sortColumn, m_sortOrder);
+    // The report the cursor is on stays under it.
+    const qint64 current = Grid一覧->isEof() ? -1 : dat一覧->rowId(Grid一覧->row());
+    const Qt::SortOrder order = m_sortOrder;
+    if (const store::Error e = dat一覧->sortRows(
+            Grid一覧->fields().value(m_sortColumn),
+            [order](const QList<QVariant>& values) { return app::naturalOrder(values, order); });
+        e.failed()) {
+        app::tellFailure(QStringLiteral("日報の一覧を並べ替え"), e);
+        return;
+    }
+    for (int r = 0; current >= 0 && r < dat一覧->rowCount(); ++r)
+        if (dat一覧->rowId(r) == current) {
+            Grid一覧->setRow(r);
+            break;
+        }
+}
+
+void ListTab::dropSort()
+{
+    m_sortColumn = -1;
+    Grid一覧->horizontalHeader()->setSortIndicatorShown(false);
 }
 
 void ListTab::Clear一覧()
 {
     cmb氏名選択->setEditText(QString());
     m_readFor.reset();
+    m_versions.clear();
+    dropSort();
     if (const store::Error e = list::clearList(m_context->workDb()); e.failed())
         app::tellFailure(QStringLiteral("日報の一覧をクリア"), e);
     refreshList();
@@ -179,12 +243,32 @@ void ListTab::Delete日報一覧()
         Grid一覧->setFocus();
         return;
     }
+    // Another member's report is refused before anything is asked or deleted (the server would
+    // refuse it too, the whole deletion with it).
+    if (m_member) {
+        QStringList others;
+        if (const store::Error e = list::tickedOfOthers(m_context->workDb(), m_member->氏名, &others);
+            e.failed()) {
+            app::tellFailure(QStringLiteral("チェックした日報を確認"), e);
+            return;
+        }
+        if (!others.isEmpty()) {
+            Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("他者の日報"),
+                         others.join(QStringLiteral("、")));
+            return;
+        }
+    }
     // Deleted reports cannot be brought back: ask first, No being the default.
     if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
                       QStringLiteral("指定されたデータ")))
         return;
-    const list::DeleteResult r = list::deleteTickedReports(m_context->mainDb(), m_context->workDb());
-    if (r.error.failed())
+    if (!app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
+        return;
+    const list::DeleteResult r =
+        list::deleteTickedReports(m_context->mainDb(), m_context->workDb(), &m_versions);
+    if (r.stale)
+        Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("他者変更"), store::describeChange(r.newer));
+    else if (r.error.failed())
         app::tellFailure(r.stored ? QStringLiteral("チェックした日報は削除しましたが、一覧からその行を消去")
                                   : QStringLiteral("チェックした日報を削除"),
                          r.error);
@@ -229,7 +313,15 @@ void ListTab::showRegistered(const QDate& date, const QString& name, const QStri
                              const QString& title)
 {
     const bool add = m_readFor && (m_readFor->isEmpty() || *m_readFor == name);
-    if (const store::Error e = list::showRegistered(m_context->workDb(), {date, name, dept, title}, add);
+    // This window's own 登録 is not a change the list has to guard against.
+    m_versions.remove(list::listKey(store::dateValue(date), name));
+    // The change just made, as the server stamped it (a failed read leaves the columns empty).
+    store::Stamp stamp;
+    if (m_lastColumn == ColChangedAt &&
+        store::readStamp(m_context->mainDb(), store::dateValue(date), name, &stamp).failed())
+        stamp = {};
+    if (const store::Error e =
+            list::showRegistered(m_context->workDb(), {date, name, dept, title}, add, stamp);
         e.failed())
         app::tellFailure(QStringLiteral("日報は登録しましたが、日報の一覧に表示"), e);
     refreshList();

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFontDatabase>
+#include <QMutex>
 #include <QRawFont>
 #include <QtEndian>
 #include <algorithm>
@@ -258,7 +259,9 @@ QFont withSearchableText(const QFont& font)
     const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Japanese);
     if (!raw.isValid())
         return font;
-    // Keyed by the face, so a copy is made once per run.
+    // Keyed by the face, so a copy is made once per run (by whichever thread paints first).
+    static QMutex lock;
+    const QMutexLocker guard(&lock);
     static QHash<QString, QString> copies;
     const QString key = raw.familyName() + u'\n' + raw.styleName() + u'\n' + QString::number(raw.weight());
     auto it = copies.find(key);

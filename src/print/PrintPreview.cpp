@@ -2,6 +2,7 @@
 
 #include "ui/Look.h"
 #include "ui/Notices.h"
+#include "ui/SaveFolder.h"
 
 #include <QAction>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,13 +36,6 @@ bool changesPage(const QAction* a)
 bool printsPages(const QAction* a)
 {
     return a->text() == QCoreApplication::translate("QPrintPreviewDialog", "Print");
-}
-
-// The folder of the last saved file, offered again next time.
-QString& lastPdfFolder()
-{
-    static QString folder;
-    return folder;
 }
 } // namespace
 
@@ -114,20 +107,16 @@ void PrintPreview::arrangeToolBar(QToolBar* bar)
 bool PrintPreview::savePdf(const QString& path)
 {
     if (const store::Error e = m_report.writePdf(path); e.failed()) {
-        app::tellFailure(QStringLiteral("PDFファイルを保存"), e);
+        app::tellSaveFailure(QStringLiteral("PDFファイルを保存"), path, e);
         return false;
     }
-    lastPdfFolder() = QFileInfo(path).absolutePath();
+    app::rememberSaveFolder(path);
     return true;
 }
 
 void PrintPreview::savePdfAs()
 {
-    QString folder = lastPdfFolder();
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
+    const QString folder = app::suggestedSaveFolder();
     QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("PDFに保存"), QDir(folder).filePath(print::suggestedPdfName(m_report.header())),
         QStringLiteral("PDF ファイル (*.pdf)"));

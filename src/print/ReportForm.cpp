@@ -5,6 +5,7 @@
 #include "ui/grid/CellFormat.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -72,6 +73,9 @@ const QList<LayoutItem>& detailItems()
 
 QFont layoutFont(const LayoutItem& item)
 {
+    // A batch PDF paints on a worker thread while 印刷 may paint here.
+    static QMutex lock;
+    const QMutexLocker guard(&lock);
     static QHash<QString, QFont> made;
     const QString key = item.family + u'/' + QString::number(item.points) +
                         (item.bold ? QStringLiteral("/b") : QStringLiteral("/"));
@@ -152,18 +156,64 @@ double rpt営業日報::pageTwips(const QPaintDevice& device)
     return device.height() * 1440.0 / device.logicalDpiY();
 }
 
-int rpt営業日報::linesPerPage(const QPaintDevice& device)
+namespace {
+// Left-aligned text keeps off the box's edge; centred text may use the whole width.
+QRectF innerBox(const LayoutItem& item, double top)
 {
-    return qMax(1, int((pageTwips(device) - kPageHeaderHeight - kPageNumberHeight) / kDetailHeight));
+    const double inset = item.align & Qt::AlignHCenter ? 0 : kInset;
+    return item.rect.translated(0, top).adjusted(inset, 0, -inset, 0);
+}
+} // namespace
+
+QList<FittedText> rpt営業日報::fitItems(const QList<LayoutItem>& items, const QStringList& texts,
+                                        bool grows) const
+{
+    QList<FittedText> cells;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const LayoutItem& item = items.at(i);
+        const QString& text = texts.value(i);
+        if (text.isEmpty()) {
+            cells << FittedText{};
+            continue;
+        }
+        const QFont font = layoutFont(item);
+        const QSizeF box = innerBox(item, 0).size();
+        // A detail line grows by whole lines of its text at the form's size.
+        const double room =
+            grows ? box.height() + (kMaxDetailLines - 1) * font.pixelSize() * kLineSpacing : 0;
+        cells << fitText(text, font, box, room);
+    }
+    return cells;
 }
 
-int rpt営業日報::pageCount(const QPaintDevice& device) const
+rpt営業日報::DetailRow rpt営業日報::fitDetail(const PrintLine& line) const
 {
-    const int per = linesPerPage(device);
-    return qMax(1, int((m_lines.size() + per - 1) / per));
+    DetailRow row{fitItems(detailItems(), Detail_Format(line), true), kDetailHeight};
+    for (qsizetype i = 0; i < row.cells.size(); ++i) {
+        const double box = detailItems().at(i).rect.height();
+        if (!row.cells[i].lines.isEmpty())
+            row.height = qMax(row.height, kDetailHeight + row.cells[i].height(box) - box);
+    }
+    return row;
 }
 
-void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, const QStringList& texts,
+QList<qsizetype> rpt営業日報::pageStarts(const QPaintDevice& device, const QList<DetailRow>& rows)
+{
+    const double room = pageTwips(device) - kPageHeaderHeight - kPageNumberHeight;
+    QList<qsizetype> starts{0};
+    double used = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        // Every page holds one line at least, however tall.
+        if (used > 0 && used + rows[i].height > room + 0.5) {
+            starts << i;
+            used = 0;
+        }
+        used += rows[i].height;
+    }
+    return starts;
+}
+
+void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, const QList<FittedText>& cells,
                              double top) const
 {
     for (qsizetype i = 0; i < items.size(); ++i) {
@@ -171,22 +221,21 @@ void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, co
         const QRectF box = item.rect.translated(0, top);
         if (item.kind == LayoutItem::Label)
             p.fillRect(box, kLabelBack);
-        const QString& text = texts.value(i);
-        if (text.isEmpty())
+        const FittedText& shown = cells.at(i);
+        if (shown.lines.isEmpty())
             continue;
-        // Left-aligned text keeps off the box's edge; centred text may use the whole width.
-        const double inset = item.align & Qt::AlignHCenter ? 0 : kInset;
-        const QRectF inner = box.adjusted(inset, 0, -inset, 0);
-        const FittedText shown = fitText(text, layoutFont(item), inner.size());
+        const QRectF inner = innerBox(item, top);
         p.setFont(shown.font);
         p.setPen(item.kind == LayoutItem::Label ? QColor(Qt::white) : QColor(Qt::black));
-        p.save();
-        p.setClipRect(box);
-        const double lineHeight = inner.height() / shown.lines.size();
-        for (qsizetype k = 0; k < shown.lines.size(); ++k)
-            p.drawText(QRectF(inner.left(), inner.top() + k * lineHeight, inner.width(), lineHeight),
-                       int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), shown.lines.at(k));
-        p.restore();
+        // The first line sits where a line of one would; the others follow it downwards.
+        const double first = (inner.height() - shown.pitch) / 2;
+        for (qsizetype k = 0; k < shown.lines.size(); ++k) {
+            const QRectF at =
+                shown.lines.size() == 1
+                    ? inner
+                    : QRectF(inner.left(), inner.top() + first + k * shown.pitch, inner.width(), shown.pitch);
+            p.drawText(at, int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), shown.lines.at(k));
+        }
     }
 }
 
@@ -214,35 +263,37 @@ store::Error rpt営業日報::beginTwips(QPainter& p, QPagedPaintDevice& device)
 
 store::Error rpt営業日報::paintPages(QPainter& p, QPagedPaintDevice& device) const
 {
-    const int per = linesPerPage(device);
-    const int pages = pageCount(device);
-    const QStringList head = PageHeader_Format();
+    QList<DetailRow> rows;
+    rows.reserve(m_lines.size());
+    for (const PrintLine& line : m_lines)
+        rows << fitDetail(line);
+    const QList<qsizetype> starts = pageStarts(device, rows);
+    const QList<FittedText> head = fitItems(pageHeaderItems(), PageHeader_Format(), false);
     QFont numberFont = layoutFont(detailItems().constFirst());
     numberFont.setPixelSize(qRound(kPageNumberPoints * 20));
     // Blanks wide enough to stay blanks when the text is read back from the file.
     numberFont.setWordSpacing(kPageNumberPoints * 20 * 0.4);
     QPen rule(Qt::black);
     rule.setWidthF(15); // three quarters of a point
-    qsizetype next = 0;
-    int page = 0;
-    bool first = true;
-    do {
-        if (!first && !device.newPage())
+    for (qsizetype page = 0; page < starts.size(); ++page) {
+        if (page > 0 && !device.newPage())
             return store::Error(QStringLiteral("次のページを始められません。"));
-        first = false;
         paintItems(p, pageHeaderItems(), head, 0);
         p.setFont(numberFont);
         p.setPen(Qt::black);
         p.drawText(pageNumberBox(pageTwips(device)), int(Qt::AlignRight | Qt::AlignVCenter),
-                   QStringLiteral("%1 / %2").arg(++page).arg(pages));
+                   QStringLiteral("%1 / %2").arg(page + 1).arg(starts.size()));
         double top = kPageHeaderHeight;
-        for (int k = 0; k < per && next < m_lines.size(); ++k, ++next) {
-            paintItems(p, detailItems(), Detail_Format(m_lines.at(next)), top);
+        const qsizetype end = page + 1 < starts.size() ? starts[page + 1] : rows.size();
+        for (qsizetype k = starts[page]; k < end; ++k) {
+            paintItems(p, detailItems(), rows[k].cells, top);
             p.setPen(rule);
-            p.drawLine(QPointF(kRuleLeft, top + kRuleY), QPointF(kRuleRight, top + kRuleY));
-            top += kDetailHeight;
+            // The rule stays under the line, as far below its text as under a line of one.
+            const double ruleY = top + rows[k].height - kDetailHeight + kRuleY;
+            p.drawLine(QPointF(kRuleLeft, ruleY), QPointF(kRuleRight, ruleY));
+            top += rows[k].height;
         }
-    } while (next < m_lines.size());
+    }
     return {};
 }
 

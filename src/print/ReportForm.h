@@ -2,6 +2,7 @@
 // The printed daily report: a landscape A4 form painted with QPainter in twips, the same
 // code for the preview, the printer and PDF files.
 #include "print/PrintSnapshot.h"
+#include "print/TextFit.h"
 #include "store/Error.h"
 
 #include <QColor>
@@ -21,6 +22,9 @@ namespace print {
 // Twips (1,440 per inch; one twip is 1/20 of a point).
 inline constexpr double kPageHeaderHeight = 1100;
 inline constexpr double kDetailHeight = 310;
+// A detail line whose text wraps grows to hold it, up to this many lines at the form's size;
+// beyond that its text gets smaller (TextFit).
+inline constexpr int kMaxDetailLines = 4;
 // Margins: the layout is 15,465 twips wide on a 16,838-twip page, so left and right together
 // may take at most 1,373. Left 800 and no right margin leave the form nearly centred.
 inline constexpr double kLeftMargin = 800;
@@ -73,8 +77,15 @@ class rpt営業日報 {
 
     // Height of one page of device within its margins, in twips.
     static double pageTwips(const QPaintDevice& device);
-    // Detail lines that fit between the page header and the page number of one page.
-    static int linesPerPage(const QPaintDevice& device);
+
+    // One detail line as printed: its boxes' texts fitted, and the height it takes (twips).
+    struct DetailRow {
+        QList<print::FittedText> cells; // in the order of detailItems(); no lines for an empty text
+        double height = 0;
+    };
+    DetailRow fitDetail(const print::PrintLine& line) const;
+    // The first line of each page of device, for lines of the given rows.
+    static QList<qsizetype> pageStarts(const QPaintDevice& device, const QList<DetailRow>& rows);
 
     // Paints every page on device (already set up); the reason when painting cannot start.
     store::Error render(QPagedPaintDevice& device) const;
@@ -90,8 +101,9 @@ class rpt営業日報 {
     const QList<print::PrintLine>& lines() const { return m_lines; }
 
   private:
-    int pageCount(const QPaintDevice& device) const;
-    void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QStringList& texts,
+    QList<print::FittedText> fitItems(const QList<print::LayoutItem>& items, const QStringList& texts,
+                                      bool grows) const;
+    void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QList<print::FittedText>& cells,
                     double top) const;
 
     print::HeaderValues m_header;

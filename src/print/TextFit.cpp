@@ -11,7 +11,7 @@ QString oneLine(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     text.replace(u'\n', u' ').replace(u'\r', u' ').replace(u'\t', u' ');
-    return text;
+    return text.trimmed();
 }
 
 QFont sized(QFont font, double twips)
@@ -20,7 +20,7 @@ QFont sized(QFont font, double twips)
     return font;
 }
 
-// The lines of text broken at width, line breaks kept; starts of each line in text.
+// The starts of the lines of text broken at width, line breaks kept.
 QList<int> lineStarts(const QString& text, const QFont& font, double width)
 {
     QString laid = text;
@@ -41,45 +41,70 @@ QList<int> lineStarts(const QString& text, const QFont& font, double width)
     return starts;
 }
 
-QString trimmedLine(const QString& text)
+struct Line {
+    int start; // where it begins in the text
+    QString text;
+};
+
+// The lines of text broken at width, typed breaks kept; lines left blank by them are not printed.
+QList<Line> wrapped(const QString& text, const QFont& font, double width)
 {
-    return oneLine(text).trimmed();
+    const QList<int> starts = lineStarts(text, font, width);
+    QList<Line> lines;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        const int end = i + 1 < starts.size() ? starts[i + 1] : int(text.size());
+        if (const QString line = oneLine(text.mid(starts[i], end - starts[i])); !line.isEmpty())
+            lines.append({starts[i], line});
+    }
+    return lines;
 }
 
-} // namespace
-
-FittedText fitText(const QString& text, const QFont& font, QSizeF box)
+// The longest start of text that leaves room for the mark within width; a surrogate pair
+// stays whole.
+QString cutWithMark(const QString& text, const QFontMetricsF& fm, double width)
 {
-    const double full = font.pixelSize();
-    const QString single = oneLine(text);
-    // One line, from the box's size down to the smallest readable one, half a point at a time.
-    for (double px = full; px >= kMinOneLinePoints * 20 - 0.01; px -= 10) {
-        const QFont f = sized(font, px);
-        if (QFontMetricsF(f).horizontalAdvance(single) <= box.width())
-            return {f, {single}, false};
-    }
-    // Two lines of the box's half height.
-    const QFont two = sized(font, qMax(kMinTwoLinePoints * 20, qMin(full, box.height() / 2)));
-    const QList<int> starts = lineStarts(text, two, box.width());
-    if (starts.size() <= 1) // a single word longer than the box cannot happen: breaks anywhere
-        return {two, {single}, false};
-    const QString first = trimmedLine(text.mid(starts[0], starts[1] - starts[0]));
-    const QString rest = trimmedLine(text.mid(starts[1]));
-    const QFontMetricsF fm(two);
-    if (starts.size() == 2 && fm.horizontalAdvance(rest) <= box.width())
-        return {two, {first, rest}, false};
-    // The longest start of the rest that leaves room for the mark; a surrogate pair stays whole.
-    int lo = 0, hi = int(rest.size());
+    int lo = 0, hi = int(text.size());
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
-        if (fm.horizontalAdvance(rest.left(mid) + kEllipsis) <= box.width())
+        if (fm.horizontalAdvance(text.left(mid) + kEllipsis) <= width)
             lo = mid;
         else
             hi = mid - 1;
     }
-    if (lo > 0 && rest.at(lo - 1).isHighSurrogate())
+    if (lo > 0 && text.at(lo - 1).isHighSurrogate())
         --lo;
-    return {two, {first, rest.left(lo) + kEllipsis}, true};
+    return text.left(lo) + kEllipsis;
+}
+
+} // namespace
+
+FittedText fitText(const QString& text, const QFont& font, QSizeF box, double maxHeight)
+{
+    const double room = qMax(maxHeight, box.height());
+    const double smallest = kMinPoints * 20;
+    const QString single = oneLine(text);
+    const bool typedBreaks = text.contains(u'\n') || text.contains(u'\r');
+    // At the form's size first, then half a point smaller at a time: one line when the text
+    // is one and fits, else as many wrapped lines as the room holds.
+    for (double px = font.pixelSize();; px -= 10) {
+        px = qMax(px, smallest);
+        const QFont f = sized(font, px);
+        const double pitch = std::floor(px) * kLineSpacing;
+        if (single.isEmpty() || (!typedBreaks && QFontMetricsF(f).horizontalAdvance(single) <= box.width()))
+            return {f, {single}, false, pitch};
+        const qsizetype fits = 1 + qsizetype(std::floor((room - box.height()) / pitch + 1e-9));
+        const QList<Line> lines = wrapped(text, f, box.width());
+        if (lines.size() <= fits || px <= smallest) {
+            FittedText shown{f, {}, lines.size() > fits, pitch};
+            for (qsizetype i = 0; i < qMin(fits, lines.size()); ++i)
+                shown.lines << lines[i].text;
+            // Still too long at the smallest size: the last line that fits ends in the mark.
+            if (shown.marked)
+                shown.lines.last() =
+                    cutWithMark(oneLine(text.mid(lines[fits - 1].start)), QFontMetricsF(f), box.width());
+            return shown;
+        }
+    }
 }
 
 } // namespace print

@@ -4,6 +4,7 @@
 #include "ui/Controls.h"
 #include "hint/Hint.h"
 #include "hint/HintKey.h"
+#include "hint/KeyHelp.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -47,8 +48,9 @@ class TstHintWindow : public QObject {
   private slots:
     void init();
     void cleanup();
-    void buttonWithoutHintOpensEmpty_data();
-    void buttonWithoutHintOpensEmpty();
+    void buttonWithoutHintShowsKeys_data();
+    void buttonWithoutHintShowsKeys();
+    void keyHelpIsNoHint();
     void storingTwiceKeepsOneRecord();
     void emptyTextIsStoredAndReadBack();
     void deletingWithoutRecord();
@@ -133,7 +135,7 @@ QStringList TstHintWindow::boxTitles() const
     return t;
 }
 
-void TstHintWindow::buttonWithoutHintOpensEmpty_data()
+void TstHintWindow::buttonWithoutHintShowsKeys_data()
 {
     QTest::addColumn<QString>("button");
     QTest::newRow("entry tab") << u"cmdHint"_s;
@@ -141,7 +143,7 @@ void TstHintWindow::buttonWithoutHintOpensEmpty_data()
     QTest::newRow("settings tab") << u"cmdHint3"_s;
 }
 
-void TstHintWindow::buttonWithoutHintOpensEmpty()
+void TstHintWindow::buttonWithoutHintShowsKeys()
 {
     QFETCH(QString, button);
     Hint* h = openHint(button);
@@ -154,7 +156,11 @@ void TstHintWindow::buttonWithoutHintOpensEmpty()
     QCOMPARE(h->lblFormTitle->text(), kCaption);
     for (QLabel* l : {h->lblFormName, h->lblCtlName, h->lblFormTitle})
         QCOMPARE(l->palette().color(l->backgroundRole()), QColor(209, 209, 205));
-    QCOMPARE(h->txtContents->toPlainText(), QString());
+    // No hint stored yet: the tab's keys and buttons, read-only, 編集 still there.
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(button));
+    QVERIFY(h->showsKeyHelp());
+    QVERIFY(h->txtContents->toPlainText().contains(u"Ctrl+Q"_s));
+    QVERIFY(h->cmd編集->isVisible() && h->cmd編集->isEnabled());
     QVERIFY(h->txtContents->isReadOnly());
     QCOMPARE(h->cmd編集->backColor(), QColor(209, 209, 205));
     QCOMPARE(QApplication::focusWidget(), h->txtContents);
@@ -171,6 +177,41 @@ void TstHintWindow::buttonWithoutHintOpensEmpty()
     QVERIFY(m_w->isEnabled());
     QVERIFY(m_fx.boxes->shown.isEmpty());
     QCOMPARE(hintRecords(), 0);
+}
+
+// The key help stands in for a missing hint: 登録 without 編集 stores an empty hint, never the
+// help; 編集 starts the hint from nothing; a stored hint is shown instead.
+void TstHintWindow::keyHelpIsNoHint()
+{
+    Hint* h = openHint(u"cmdHint"_s);
+    QVERIFY(h && h->showsKeyHelp());
+    QVERIFY(h->txtContents->toPlainText().contains(u"前回から作成"_s));
+    h->cmd登録->click();
+    QCOMPARE(hintRecords(), 1);
+    QCOMPARE(hintValue(u"Contents"_s, u"cmdHint"_s).toString(), QString());
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(u"cmdHint"_s));
+    h->cmd閉じる->click();
+    h = openHint(u"cmdHint"_s);
+    QVERIFY(h && h->showsKeyHelp());
+    h->cmd編集->click();
+    QCOMPARE(h->txtContents->toPlainText(), QString());
+    QVERIFY(!h->showsKeyHelp());
+    typeText(u"朝は前回から作成"_s);
+    h->cmd登録->click();
+    h->cmd閉じる->click();
+    h = openHint(u"cmdHint"_s);
+    QCOMPARE(h->txtContents->toPlainText(), u"朝は前回から作成"_s);
+    QVERIFY(!h->showsKeyHelp());
+    for (const char* button : {"cmdHint", "cmdHint2", "cmdHint3"})
+        QVERIFY(!hint::keyHelp(QString::fromLatin1(button)).isEmpty());
+    // TESVAN_SHOTS names a folder for a picture of the key help, to look at.
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty()) {
+        h->cmd閉じる->click();
+        h = openHint(u"cmdHint2"_s);
+        h->resize(640, 420);
+        QCoreApplication::processEvents();
+        h->grab().save(shots + u"/hint-keys.png"_s);
+    }
 }
 
 void TstHintWindow::storingTwiceKeepsOneRecord()
@@ -209,7 +250,8 @@ void TstHintWindow::emptyTextIsStoredAndReadBack()
     h->cmd閉じる->click();
     h = openHint("cmdHint2");
     QVERIFY(h);
-    QCOMPARE(h->txtContents->toPlainText(), QString());
+    // An empty hint is no hint: the key help stands in for it.
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(u"cmdHint2"_s));
 }
 
 void TstHintWindow::deletingWithoutRecord()
@@ -220,7 +262,7 @@ void TstHintWindow::deletingWithoutRecord()
     typeText(u"まだ登録していない"_s);
     m_fx.boxes->answers = {true};
     h->cmd削除->click();
-    QCOMPARE(h->txtContents->toPlainText(), QString());
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(u"cmdHint3"_s));
     QCOMPARE(boxTitles(), QStringList({"削除の確認", "削除の完了"}));
     QCOMPARE(m_fx.boxes->shown[0].text, u"すべてのデータを削除します。よろしいですか"_s);
     QVERIFY(m_fx.boxes->shown[0].defaultNo);
@@ -251,7 +293,7 @@ void TstHintWindow::buttonsKeepIndependentHints()
         h = openHint(b);
         QVERIFY(h);
         QCOMPARE(h->lblCtlName->text(), b);
-        QCOMPARE(h->txtContents->toPlainText(), b == "cmdHint2" ? QString() : b + u"の使い方"_s);
+        QCOMPARE(h->txtContents->toPlainText(), b == "cmdHint2" ? hint::keyHelp(b) : b + u"の使い方"_s);
         h->cmd閉じる->click();
     }
 }
@@ -280,7 +322,7 @@ void TstHintWindow::editToggle()
     QVERIFY(h);
     // Read-only: typing changes nothing.
     typeText(u"無視"_s);
-    QCOMPARE(h->txtContents->toPlainText(), QString());
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(u"cmdHint"_s));
     h->cmd編集->click();
     QCOMPARE(h->cmd編集->backColor(), QColor(255, 128, 128));
     QVERIFY(!h->txtContents->isReadOnly());
@@ -337,7 +379,7 @@ void TstHintWindow::secondClick()
     QCOMPARE(openHint(second), h);
     QCOMPARE(m_w->findChildren<Hint*>().size(), 1);
     QCOMPARE(h->lblCtlName->text(), shown);
-    QCOMPARE(h->txtContents->toPlainText(), text);
+    QCOMPARE(h->txtContents->toPlainText(), text.isEmpty() ? hint::keyHelp(shown) : text);
     QCOMPARE(h->isEditing(), editing);
     // What is registered now goes under the button the window shows, and nowhere else.
     if (!editing)
@@ -502,7 +544,7 @@ void TstHintWindow::typingWhileReadOnlyIsExplained()
     const QString calm = h->lblState->styleSheet();
     // Typed before 編集: nothing is written, and the window says why, marked.
     typeText(u"メモ"_s);
-    QCOMPARE(h->txtContents->toPlainText(), QString());
+    QCOMPARE(h->txtContents->toPlainText(), hint::keyHelp(u"cmdHint2"_s));
     QVERIFY(h->lblState->text().contains(u"「編集」を押して"_s));
     QVERIFY(h->lblState->styleSheet() != calm);
     // After 編集 the same keys type, and the window says it is editing.

@@ -5,11 +5,14 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
+#include "list/ListStore.h"
 #include "list/ListTab.h"
 #include "report/ReportTab.h"
 #include "store/Rows.h"
+#include "ui/NaturalOrder.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -35,6 +38,10 @@ class TstListWindow : public QObject {
     void manyRowsAreFetchedAsShown();
     void readKeys_data();
     void readKeys();
+    void naturalOrder_data();
+    void naturalOrder();
+    void headerClickSorts();
+    void localListHasNoChangeColumns();
 
   private:
     void report(const QString& date, const QString& name, int lines = 2);
@@ -376,6 +383,98 @@ void TstListWindow::readKeys()
     QTRY_COMPARE(listed().size(), inFilter ? 1 : 2);
     QVERIFY(listed().first().contains(u"山田"_s));
     QVERIFY(m_fx.boxes->shown.isEmpty());
+}
+
+void TstListWindow::naturalOrder_data()
+{
+    QTest::addColumn<QStringList>("values"); // "" is an empty value, "-" a Null
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("numbers by their value") << QStringList{u"社員10"_s, u"社員2"_s, u"社員1"_s} << false
+                                            << QStringList{u"社員1"_s, u"社員2"_s, u"社員10"_s};
+    QTest::newRow("descending") << QStringList{u"社員2"_s, u"社員10"_s, u"社員1"_s} << true
+                                << QStringList{u"社員10"_s, u"社員2"_s, u"社員1"_s};
+    QTest::newRow("full-width digits count too")
+        << QStringList{u"社員１０"_s, u"社員９"_s} << false << QStringList{u"社員９"_s, u"社員１０"_s};
+    QTest::newRow("dates as stored") << QStringList{u"2024-12-01"_s, u"2024-04-30"_s, u"2023-12-31"_s}
+                                     << false
+                                     << QStringList{u"2023-12-31"_s, u"2024-04-30"_s, u"2024-12-01"_s};
+    QTest::newRow("empty last both ways, ascending")
+        << QStringList{u""_s, u"b"_s, u"-"_s, u"a"_s} << false << QStringList{u"a"_s, u"b"_s, u""_s, u"-"_s};
+    QTest::newRow("empty last both ways, descending")
+        << QStringList{u""_s, u"b"_s, u"-"_s, u"a"_s} << true << QStringList{u"b"_s, u"a"_s, u""_s, u"-"_s};
+}
+
+// The order people expect of names with numbers; equal and empty values keep the list's order.
+void TstListWindow::naturalOrder()
+{
+    QFETCH(QStringList, values);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, sorted);
+    QList<QVariant> in;
+    for (const QString& v : values)
+        in << (v == u"-"_s ? QVariant() : QVariant(v));
+    QStringList got;
+    for (const qsizetype i : app::naturalOrder(in, descending ? Qt::DescendingOrder : Qt::AscendingOrder))
+        got << values[i];
+    QCOMPARE(got, sorted);
+}
+
+// A click on a header sorts by that column (社員2 before 社員10), a second click the other way;
+// 読込 gives the list's own order back. The cursor stays on its report.
+void TstListWindow::headerClickSorts()
+{
+    report(u"2024-05-01"_s, u"社員10"_s);
+    report(u"2024-05-02"_s, u"社員2"_s);
+    report(u"2024-05-03"_s, u"社員1"_s);
+    t->cmd一覧読込->click();
+    const QStringList own{u"2024/05/01 社員10 -"_s, u"2024/05/02 社員2 -"_s, u"2024/05/03 社員1 -"_s};
+    QCOMPARE(listed(), own);
+    DataGrid* g = t->Grid一覧;
+    g->setRow(1);
+    QHeaderView* header = g->horizontalHeader();
+    const auto clickHeader = [&](int col) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(col) + header->sectionSize(col) / 2,
+                                 header->height() / 2));
+    };
+    clickHeader(ListTab::ColName);
+    QCOMPARE(listed(),
+             (QStringList{u"2024/05/03 社員1 -"_s, u"2024/05/02 社員2 -"_s, u"2024/05/01 社員10 -"_s}));
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), int(ListTab::ColName));
+    QCOMPARE(g->columnText(ListTab::ColName), u"社員2"_s);
+    clickHeader(ListTab::ColName);
+    QCOMPARE(listed(),
+             (QStringList{u"2024/05/01 社員10 -"_s, u"2024/05/02 社員2 -"_s, u"2024/05/03 社員1 -"_s}));
+    clickHeader(ListTab::ColDate);
+    QCOMPARE(listed(), own);
+    clickHeader(ListTab::ColDate);
+    QCOMPARE(listed().first(), u"2024/05/03 社員1 -"_s);
+    // A tick set on the sorted list lands on its report.
+    clickTick(0);
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT 氏名 FROM w一覧 WHERE チェック <> 0"_s).toString(),
+             u"社員1"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed(), own);
+    QVERIFY(!header->isSortIndicatorShown());
+}
+
+// A local file keeps no record of who changed a report: the list's columns are its own five,
+// and the work file gains nothing after a read.
+void TstListWindow::localListHasNoChangeColumns()
+{
+    report(u"2024-05-01"_s, u"佐藤"_s);
+    t->cmd一覧読込->click();
+    QCOMPARE(listed(), QStringList{u"2024/05/01 佐藤 -"_s});
+    QAbstractItemModel* m = t->Grid一覧->model();
+    QCOMPARE(m->columnCount(), 5);
+    QStringList captions;
+    for (int c = ListTab::ColDate; c < m->columnCount(); ++c)
+        captions << m->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(captions, QStringList({u"作成日"_s, u"氏　名"_s, u"所　属"_s, u"タイトル"_s}));
+    QVERIFY(!list::hasChangeColumns(m_w->WorkDb()));
+    QCOMPARE(firstValue(m_w->WorkDb(), u"SELECT count(*) FROM pragma_table_info('w一覧')"_s).toInt(), 5);
 }
 
 QTEST_MAIN(TstListWindow)

@@ -84,6 +84,7 @@ class TstPrint : public QObject {
     void pageImageMatchesLayout_data();
     void pageImageMatchesLayout();
     void ruleUnderEveryLine();
+    void wrappedLinesGrowAndPage();
 
   private:
     void setGrid(const QList<store::Row>& rows);
@@ -258,10 +259,15 @@ void TstPrint::longContentsStayInBox()
     const QString pdf = writePdf(header(), lines);
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pages.size(), 1);
-    // The whole of the first contents is printed, the end included.
+    // The whole of the first contents is printed, the end included, wrapped at the form's size.
     QString flat = pages[0];
     flat.remove(QRegularExpression(QStringLiteral("\\s")));
-    QVERIFY2(flat.contains(QStringLiteral("来週までに回答をもらう予定。")), qPrintable(pages[0]));
+    const rpt営業日報 wrapped(header(), lines);
+    const print::FittedText first = wrapped.fitDetail(lines[0]).cells[5];
+    QCOMPARE(first.lines.join(QString()), typed);
+    QCOMPARE(first.font.pixelSize(), 240);
+    for (const QString& part : first.lines)
+        QVERIFY2(flat.contains(part), qPrintable(pages[0]));
     // What cannot be printed is marked, never cut silently.
     QVERIFY2(flat.contains(QString(10, QChar(0x3042)) + print::kEllipsis), qPrintable(pages[0]));
 
@@ -270,11 +276,15 @@ void TstPrint::longContentsStayInBox()
     QVERIFY(!img.isNull());
     if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
         img.save(shots + QStringLiteral("/long-contents.png"));
-    for (int line = 0; line < 2; ++line) {
-        const int top = 600 + 1100 + line * 310;
+    // Each line as tall as its wrapped contents.
+    double top = 600 + 1100;
+    for (const print::PrintLine& line : lines) {
+        const double height = wrapped.fitDetail(line).height;
+        QVERIFY(height > print::kDetailHeight);
         for (int x = (800 + 12500) / 10 + 1; x < (800 + 12543 + 30) / 10 - 1; ++x)
-            for (int y = (top + 10) / 10; y < (top + 280) / 10; ++y)
+            for (int y = int(top + 10) / 10; y < int(top + height - 30) / 10; ++y)
                 QVERIFY2(!isDark(img.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+        top += height;
     }
 }
 
@@ -410,6 +420,35 @@ void TstPrint::ruleUnderEveryLine()
     for (int yy = (11906 - 300) / 10 + 1; yy < img.height(); ++yy)
         for (int xx = 0; xx < img.width(); xx += 3)
             QVERIFY(!isDark(img.pixel(xx, yy)));
+}
+
+// A 内容 longer than its box wraps at the form's size and its line grows; the lines that no
+// longer fit go to the next page, each printed whole.
+void TstPrint::wrappedLinesGrowAndPage()
+{
+    QList<print::PrintLine> lines;
+    QStringList contents;
+    for (int i = 1; i <= 31; ++i) {
+        contents << QStringLiteral("第%1行。").arg(i, 2, 10, QChar(u'0')) + QString(54, QChar(0x65E5));
+        lines << printLine(i, "2026-12-08", "0900", contents.last());
+    }
+    const rpt営業日報 form(header(), lines);
+    const rpt営業日報::DetailRow row = form.fitDetail(lines[0]);
+    QCOMPARE(row.cells[5].lines.size(), 3);
+    QCOMPARE(row.cells[5].font.pixelSize(), 240); // 12 pt, the form's size
+    QCOMPARE(row.height, print::kDetailHeight + 2 * row.cells[5].pitch);
+    const QString pdf = writePdf(header(), lines);
+    const QStringList pages = pdfPages(pdf);
+    QCOMPARE(pages.size(), 3);
+    QVERIFY(pages[2].contains(QStringLiteral("3 / 3")));
+    QString flat = pages.join(QString());
+    flat.remove(QRegularExpression(QStringLiteral("\\s")));
+    for (const QString& c : contents)
+        QVERIFY2(flat.count(c) == 1, qPrintable(c));
+    QVERIFY(!flat.contains(print::kEllipsis));
+    // TESVAN_SHOTS names a folder for a picture of the first page, to look at.
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        pdfPageImage(pdf, 1, 100, m_tmp.path()).save(shots + QStringLiteral("/wrapped-lines.png"));
 }
 
 QTEST_MAIN(TstPrint)

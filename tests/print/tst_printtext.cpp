@@ -19,25 +19,37 @@ class TstPrintText : public QObject {
 void TstPrintText::fitText_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("grows"); // a detail line, which may grow, or a header box, which may not
+    QTest::addColumn<int>("lines");  // -1: as many as the room holds
     QTest::addColumn<bool>("smaller");
     QTest::addColumn<bool>("marked");
-    QTest::newRow("short text at the form's size") << "東京商事" << 1 << false << false;
-    QTest::newRow("30 characters shrink on one line") << QString(30, QChar(0x65E5)) << 1 << true << false;
-    QTest::newRow("60 characters in two lines") << QString(60, QChar(0x65E5)) << 2 << true << false;
-    QTest::newRow("two typed lines kept as two")
+    const QString kanji(1, QChar(0x65E5));
+    QTest::newRow("short text at the form's size") << "東京商事" << true << 1 << false << false;
+    QTest::newRow("30 characters wrap at the form's size")
+        << kanji.repeated(30) << true << 2 << false << false;
+    QTest::newRow("96 characters: four lines at the form's size")
+        << kanji.repeated(96) << true << 4 << false << false;
+    QTest::newRow("150 characters: smaller, still whole")
+        << kanji.repeated(150) << true << 5 << true << false;
+    QTest::newRow("typed lines kept, at the form's size")
         << QStringLiteral(
                "見積書を提出した。来週までに回答をもらう予定で、部長にも説明する。\n次回は十二月十五日に訪問")
-        << 2 << true << false;
-    QTest::newRow("1000 characters marked") << QString(1000, QChar(0x3042)) << 2 << true << true;
-    QTest::newRow("long ASCII marked") << QString(400, u'W') << 2 << true << true;
+        << true << 3 << false << false;
+    QTest::newRow("blank typed lines not printed")
+        << QStringLiteral("一行目\n\n\n二行目") << true << 2 << false << false;
+    QTest::newRow("1000 characters marked at 8 pt")
+        << QString(1000, QChar(0x3042)) << true << -1 << true << true;
+    QTest::newRow("long ASCII marked") << QString(400, u'W') << true << -1 << true << true;
     QTest::newRow("characters outside the BMP not split")
-        << QString::fromUtf8("𠮷").repeated(200) << 2 << true << true;
+        << QString::fromUtf8("𠮷").repeated(200) << true << -1 << true << true;
+    QTest::newRow("header box: smaller on its one line") << kanji.repeated(28) << false << 1 << true << false;
+    QTest::newRow("header box: marked at 8 pt") << kanji.repeated(60) << false << 1 << true << true;
 }
 
 void TstPrintText::fitText()
 {
     QFETCH(QString, text);
+    QFETCH(bool, grows);
     QFETCH(int, lines);
     QFETCH(bool, smaller);
     QFETCH(bool, marked);
@@ -45,15 +57,20 @@ void TstPrintText::fitText()
     QCOMPARE(contents.name, QString("txt内容"));
     const QFont font = print::layoutFont(contents);
     const QSizeF box(contents.rect.width() - 60, contents.rect.height());
-    const print::FittedText shown = print::fitText(text, font, box);
-    QCOMPARE(shown.lines.size(), lines);
+    const double room =
+        grows ? box.height() + (print::kMaxDetailLines - 1) * font.pixelSize() * print::kLineSpacing : 0;
+    const print::FittedText shown = print::fitText(text, font, box, room);
+    if (lines >= 0)
+        QCOMPARE(shown.lines.size(), lines);
     QCOMPARE(shown.font.pixelSize() < font.pixelSize(), smaller);
     QCOMPARE(shown.marked, marked);
-    // Never below a readable size; every line within the box, the lines within its height.
-    QVERIFY(shown.font.pixelSize() >= print::kMinTwoLinePoints * 20 - 1);
-    if (lines == 1)
-        QVERIFY(shown.font.pixelSize() >= print::kMinOneLinePoints * 20 - 1);
-    QVERIFY(shown.font.pixelSize() * lines <= box.height() + 1);
+    // Never below a readable size; marked only at it; every line within the box's width, the
+    // lines within the room.
+    QVERIFY(shown.font.pixelSize() >= print::kMinPoints * 20);
+    if (marked)
+        QCOMPARE(shown.font.pixelSize(), int(print::kMinPoints * 20));
+    QVERIFY(shown.height(box.height()) <= qMax(room, box.height()) + 0.5);
+    QVERIFY(shown.lines.size() == 1 || shown.pitch >= shown.font.pixelSize());
     const QFontMetricsF fm(shown.font);
     for (const QString& line : shown.lines) {
         QVERIFY2(fm.horizontalAdvance(line) <= box.width(), qPrintable(line));

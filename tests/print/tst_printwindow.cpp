@@ -251,7 +251,11 @@ void TstPrintWindow::closingMainWindowClosesPreviews()
     for (PrintPreview* p : openPreviews())
         previews << p;
     QCOMPARE(previews.size(), 2);
-    m_w->close();
+    // The report printed is not registered: closing asks, and goes on without it.
+    m_fx.boxes->answers << MsgButton::Discard;
+    QVERIFY(m_w->close());
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].choices.size(), 3);
     flushDeletes();
     for (const QPointer<PrintPreview>& p : previews)
         QVERIFY(!p || !p->isVisible());
@@ -286,13 +290,15 @@ void TstPrintWindow::savePdfFromPreview()
     QToolBar* bar = p->findChild<QToolBar*>();
     QVERIFY(bar && bar->actions().contains(p->savePdfAction()));
 
-    // A folder that does not exist: the user is told, nothing is written.
+    // A folder that does not exist: the user is told which, nothing is written.
     QTemporaryDir tmp;
     const QString bad = tmp.filePath("missing/folder/r.pdf");
     QVERIFY(!p->savePdf(bad));
     QCOMPARE(m_fx.boxes->shown.size(), 1);
-    QCOMPARE(m_fx.boxes->shown[0].title, QString("注意"));
-    QVERIFY(m_fx.boxes->shown[0].text.startsWith("PDFファイルを保存できませんでした。"));
+    QCOMPARE(m_fx.boxes->shown[0].title, QString("書き出し注意"));
+    QVERIFY2(m_fx.boxes->shown[0].text.startsWith(
+                 QStringLiteral("保存先のフォルダ %1 がありません。").arg(tmp.filePath("missing/folder"))),
+             qPrintable(m_fx.boxes->shown[0].text));
     QVERIFY(!QFile::exists(bad));
 
     // An existing file is replaced whole.
