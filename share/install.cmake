@@ -12,7 +12,7 @@ set(TESVAN_MAINTAINER "Tesvan maintainers <maintainers@users.noreply.c-seed-5f57
 set(share_src ${CMAKE_CURRENT_SOURCE_DIR}/share)
 set(share_out ${CMAKE_CURRENT_BINARY_DIR}/share)
 
-install(TARGETS tesvan tesvan-initdb RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tesvan tesvan-initdb tesvan-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${share_src}/tesvan.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${share_src}/tesvan.metainfo.xml.in ${share_out}/tesvan.metainfo.xml @ONLY)
 install(FILES ${share_out}/tesvan.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
