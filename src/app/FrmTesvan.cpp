@@ -1,8 +1,13 @@
 #include "app/FrmTesvan.h"
 
 #include "app/AfterShown.h"
-#include "app/Application.h"
+#include "app/BackupAction.h"
+#include "app/IndexRebuild.h"
+#include "app/TerminateWindow.h"
+#include "app/Version.h"
+#include "store/Connection.h"
 #include "store/DataInit.h"
+#include "ui/Background.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
@@ -23,9 +28,16 @@
 
 #include "app/StartupMessages.h"
 #include "store/Integrity.h"
+#include "store/PgEngine.h"
 #include "store/LocalFile.h"
+#include "store/Log.h"
 #include "store/Server.h"
+#include "store/Review.h"
+#include "store/Team.h"
+#include "team/TeamTab.h"
+#include "store/TextIndex.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFutureWatcher>
@@ -35,6 +47,9 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QScopeGuard>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -80,12 +95,29 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kWindowMargin, kWindowMargin, kWindowMargin, kWindowMargin);
     layout->addWidget(SSTab1);
+    m_indexRebuild = new app::IndexRebuild(SSTab1);
+    // A write or a search that finds the index to be made again has it started once the
+    // event loop turns (it is told inside a transaction).
+    store::onTextIndexMarked([self = QPointer<FrmTesvan>(this)](const QString& connection) {
+        if (self && connection == kMain)
+            QTimer::singleShot(0, self, [self] {
+                if (self && self->m_mainOpen && self->isVisible())
+                    self->m_indexRebuild->startIfNeeded(self->MainDb());
+            });
+    });
 
     m_report->attach(this);
     m_list->attach(this);
     m_codes->attach(this);
+    // The チーム tab reads the server each time it is shown (one statement).
+    connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (m_team && SSTab1->widget(index) == m_team)
+            m_team->refresh();
+    });
     connect(m_report->cmd閉じる, &QPushButton::clicked, this, [this] { close(); });
     connect(m_codes->cmd一括削除7, &QPushButton::clicked, this, [this] { Data初期化(); });
+    connect(m_codes->cmdバックアップ, &QPushButton::clicked, this,
+            [this] { app::backUpMainFile(this, MainDb()); });
     // The other tabs follow what the code master and the reports now hold.
     connect(m_codes, &CodeTab::categoryStored, this, &FrmTesvan::followCategory);
     connect(m_report, &ReportTab::registered, this,
@@ -99,6 +131,9 @@ FrmTesvan::FrmTesvan(QWidget* parent) : QWidget(parent)
     // Ctrl+F finds reports from every tab; the grids and date inputs leave it to the window.
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     connect(find, &QShortcut::activated, this, [this] { showSearch(); });
+    // Ctrl+Q closes from every tab, as 閉じる does (which the 内容 panel holds back while open).
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, m_report->cmd閉じる, &QAbstractButton::click);
 
     // Wide enough for every visible column of the report grid on a 1366x768 screen; the tabs
     // lay themselves out down to 800x560, below which controls would be cut.
@@ -128,6 +163,8 @@ bool FrmTesvan::load(const QString& exeFolder)
 
 bool FrmTesvan::loadFrom(const app::DataPaths& paths)
 {
+    m_loading = true;
+    const auto loaded = qScopeGuard([this] { m_loading = false; });
     m_paths = paths;
     // A team keeps its main database on a server named beside the files; the work file stays here.
     const store::ServerSetting server = store::readServerSetting(m_paths.dataFolder);
@@ -153,6 +190,17 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
         return false;
     }
     m_workOpen = true;
+    qCInfo(store::lcApp).noquote() << "opened" << m_paths.workDbPath << "and"
+                                   << (server.present ? store::describeServer(server.conninfo)
+                                                      : m_paths.mainDbPath);
+    // A work file of an earlier version gets what this one keeps there.
+    if (const store::Error e = store::addMissingTables(WorkDb(), store::DbKind::Work); e.failed()) {
+        store::abandonLocalFile(kMain);
+        store::abandonLocalFile(kWork);
+        unload();
+        showLoadError(m_paths.workDbPath, {e, store::problemOf(e)});
+        return false;
+    }
     // The full check runs when the rule of the files' records asks for it. The work file is
     // written by the start itself: a required check of it runs now. The main file's runs beside
     // the window; a required one holds its writes until it passes.
@@ -180,20 +228,74 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
     }
     if (isVisible())
         startDueChecks();
-    setWindowTitle(app::kCaption);
+    showTeam(server.present ? server.conninfo : QString());
+    app::offerBackup(m_codes->cmdバックアップ, MainDb());
 
     // The code grid shows the first category: reading it leaves the work table as it is when it
     // holds that category already (clearing it first rewrote it twice at every start).
     FormInit();
-    Clear日報();
+    // Clear日報, unless the report a session that did not close left unregistered is taken back.
+    m_report->startReport();
     Readコードマスタ();
     // The evening's report starts with its creation date.
     m_report->Dt日付->setFocus();
     return true;
 }
 
+void FrmTesvan::showTeam(const QString& conninfo)
+{
+    // On a team server the title names the server and who is signed in, and the tabs write
+    // only what that member may.
+    std::optional<store::Member> member;
+    QString title = app::kCaption;
+    if (!conninfo.isEmpty()) {
+        if (const store::SignedIn s = store::signedInMember(MainDb()); s.found)
+            member = s.member;
+        title += QStringLiteral(" - ") + store::describeServer(conninfo);
+        if (member)
+            title += QStringLiteral(" - ") + member->氏名;
+    }
+    setWindowTitle(title);
+    m_title = title;
+    // A standby that took over from the primary is only named in the title: the work goes on.
+    store::setServerNoteSink([window = QPointer<FrmTesvan>(this)](const QString& note) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [window, note] {
+                if (!window)
+                    return;
+                window->m_title += QStringLiteral(" - ") + note;
+                window->setWindowTitle(window->m_title);
+            },
+            Qt::QueuedConnection);
+    });
+    m_report->setMember(member);
+    m_list->setMember(member);
+    m_codes->setMaintains(!member || member->maintains());
+    // The review's tab, made only for a member of a server that keeps the review.
+    const bool review = member && store::hasReview(MainDb());
+    if (review && !m_team) {
+        m_team = new TeamTab;
+        m_team->setObjectName(QStringLiteral("Frameチーム"));
+        m_team->attach(this);
+        SSTab1->addTab(m_team, QStringLiteral("チーム"));
+        // The count shows on the tab's caption and in the title; nothing opens over the typing.
+        connect(m_team, &TeamTab::noticesChanged, this, [this](int count) {
+            SSTab1->setTabText(SSTab1->indexOf(m_team), count > 0 ? QStringLiteral("チーム (%1)").arg(count)
+                                                                  : QStringLiteral("チーム"));
+            setWindowTitle(count > 0 ? m_title + QStringLiteral(" - 通知 %1").arg(count) : m_title);
+        });
+        m_team->pollNotices();
+    } else if (!review && m_team) {
+        SSTab1->removeTab(SSTab1->indexOf(m_team));
+        delete m_team;
+        m_team = nullptr;
+    }
+}
+
 void FrmTesvan::showLoadError(const QString& path, const store::FileOpen& why)
 {
+    qCWarning(store::lcApp).noquote() << "not opened:" << path << why.error.reason();
     Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
                  app::openFailureText(path, why, m_paths.dataFolder));
 }
@@ -211,6 +313,8 @@ QString tidyLines(const QString& text)
 
 void FrmTesvan::showServerError(const QString& conninfo, const store::Error& reason)
 {
+    qCWarning(store::lcApp).noquote()
+        << "server not opened:" << store::describeServer(conninfo) << reason.reason();
     const QString setting = QDir::toNativeSeparators(m_paths.dataFolder + store::kServerFileName);
     const QString tool =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
@@ -231,6 +335,12 @@ void FrmTesvan::showEvent(QShowEvent* e)
     QWidget::showEvent(e);
     if (!m_dueChecks.isEmpty())
         app::AfterFirstShown::run(this, [this] { startDueChecks(); });
+    // A search index to make again is made with the window on screen, where it shows how far.
+    if (m_mainOpen && !store::isServer(MainDb()))
+        app::AfterFirstShown::run(this, [this] {
+            if (m_mainOpen)
+                m_indexRebuild->startIfNeeded(MainDb());
+        });
 }
 
 void FrmTesvan::startDueChecks()
@@ -249,6 +359,9 @@ void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString
         if (watcher->future().resultCount() == 0)
             return;
         const store::Error e = watcher->future().result();
+        // A check that found the search index damaged (and the file whole) has it made again.
+        if (e.ok() && m_mainOpen && !store::isServer(MainDb()))
+            m_indexRebuild->startIfNeeded(MainDb());
         if (e.ok())
             return;
         Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
@@ -257,10 +370,13 @@ void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString
     watcher->setFuture(check);
 }
 
-void FrmTesvan::openReport(const QString& name, const QString& yyyymmdd, int lineNo)
+bool FrmTesvan::openReport(const QString& name, const QString& yyyymmdd, int lineNo)
 {
+    if (!m_report->settleUnregistered(ReportTab::Leaving::Open))
+        return false;
     SSTab1->setCurrentIndex(0);
     m_report->openReport(name, yyyymmdd, lineNo);
+    return true;
 }
 
 search::SearchWindow* FrmTesvan::searchWindow() const
@@ -316,6 +432,8 @@ void FrmTesvan::Data初期化()
     }
     if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
                       QStringLiteral("すべてのデータを初期化します。")))
+        return;
+    if (!app::awaitFileChecks(this, {MainDb()}))
         return;
     if (const store::Error e = app::initialiseData(MainDb()); e.failed()) {
         app::tellFailure(QStringLiteral("データを初期化"), e);
@@ -401,8 +519,37 @@ void FrmTesvan::followCategory(const codes::CategoryState& stored)
         app::tellFailure(QStringLiteral("選択リストを作成"), pick.error);
 }
 
+void FrmTesvan::endSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    Msg::dismissAll();
+    finishEnding(0);
+}
+
+void FrmTesvan::finishEnding(int attempt)
+{
+    // A modal box or dialog runs an event loop of its own, and the code that opened it goes on
+    // once it returns: the files close only after every such loop has, and the start has ended.
+    constexpr int kWaits = 100;
+    if (m_loading || (QThread::currentThread()->loopLevel() > 1 && attempt < kWaits)) {
+        for (int i = 0; i < 10 && QApplication::activeModalWidget(); ++i)
+            QApplication::activeModalWidget()->close();
+        QTimer::singleShot(20, this, [this, attempt] { finishEnding(m_loading ? attempt : attempt + 1); });
+        return;
+    }
+    close();
+}
+
 void FrmTesvan::closeEvent(QCloseEvent* e)
 {
+    if (m_ending) {
+        m_report->keepForNextStart();
+    } else if (!m_report->settleUnregistered(ReportTab::Leaving::Close)) {
+        e->ignore();
+        return;
+    }
     // What is still being typed in a grid stays in its work table for the next start.
     for (DataGrid* g : findChildren<DataGrid*>())
         g->commitPending();
@@ -425,7 +572,9 @@ void FrmTesvan::closeEvent(QCloseEvent* e)
 
 void FrmTesvan::unload()
 {
+    m_report->filesClosing();
     m_dueChecks.clear();
+    m_indexRebuild->stop();
     m_pickLists.forget();
     if (m_mainOpen) {
         store::closeDatabase(kMain);

@@ -15,9 +15,13 @@ class QLabel;
 class ReportTab;
 class ListTab;
 class CodeTab;
+class TeamTab;
 class Hint;
 namespace search {
 class SearchWindow;
+}
+namespace app {
+class IndexRebuild;
 }
 
 // The main window: owns both database connections from load to unload and wires the tabs.
@@ -33,6 +37,11 @@ class FrmTesvan : public QWidget, public TabContext {
     bool load(const QString& exeFolder);
     bool loadFrom(const app::DataPaths& paths);
     void bringToFront();
+    // The session ends from outside (logout, shutdown, a service manager): the window closes as
+    // by 閉じる but asks nothing, whatever box is open; what is not registered is kept for the
+    // next start. Both files close cleanly and the run ends with 0.
+    void endSession();
+    bool isEnding() const { return m_ending; }
 
     // The set-up sequence, in the order load runs it.
     void Clear設定();
@@ -57,7 +66,7 @@ class FrmTesvan : public QWidget, public TabContext {
     QSqlDatabase mainDb() const override { return MainDb(); }
     QSqlDatabase workDb() const override { return WorkDb(); }
     void rebuildPickLists() override { SetComb(); }
-    void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) override;
+    bool openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) override;
     void showSearch() override;
     void showHint(const QString& ctlName) override;
     QWidget* mainWindow() override { return this; }
@@ -67,8 +76,10 @@ class FrmTesvan : public QWidget, public TabContext {
     ReportTab* reportTab() const { return m_report; }
     ListTab* listTab() const { return m_list; }
     CodeTab* codeTab() const { return m_codes; }
+    TeamTab* teamTab() const { return m_team; } // on a team server only
     // The search window once it was opened, else null.
     search::SearchWindow* searchWindow() const;
+    app::IndexRebuild* indexRebuild() const { return m_indexRebuild; }
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -77,20 +88,28 @@ class FrmTesvan : public QWidget, public TabContext {
   private:
     void unload();
     void showLoadError(const QString& path, const store::FileOpen& why);
+    void showTeam(const QString& conninfo); // the title and the tabs' member; empty: no server
     void showServerError(const QString& conninfo, const store::Error& reason);
     void watchPageCheck(const QFuture<store::Error>& check, const QString& path);
     // The checks that were due at load (connection, path), started once the window shows.
     void startDueChecks();
+    // The ending's close, on the outermost event loop once every modal box and dialog is gone.
+    void finishEnding(int attempt);
 
     app::DataPaths m_paths;
     bool m_mainOpen = false;
     bool m_workOpen = false;
+    bool m_loading = false; // inside loadFrom: an ending waits for the start to return
+    bool m_ending = false;
     ReportTab* m_report = nullptr;
     ListTab* m_list = nullptr;
     CodeTab* m_codes = nullptr;
+    TeamTab* m_team = nullptr;
+    QString m_title; // the title without the count of notices
     codes::PickListReader m_pickLists;
     QList<std::pair<QString, QString>> m_dueChecks;
-    QPointer<Hint> m_hint;                   // made on the first hint button click, then reused
-    QPointer<search::SearchWindow> m_search; // made on the first Ctrl+F or 検索, then reused
-    QStringList m_names;                     // the code master's 氏名, for the search window
+    app::IndexRebuild* m_indexRebuild = nullptr; // the search index made again, part by part
+    QPointer<Hint> m_hint;                       // made on the first hint button click, then reused
+    QPointer<search::SearchWindow> m_search;     // made on the first Ctrl+F or 検索, then reused
+    QStringList m_names;                         // the code master's 氏名, for the search window
 };

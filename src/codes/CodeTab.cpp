@@ -1,5 +1,6 @@
 #include "codes/CodeTab.h"
 
+#include "ui/Background.h"
 #include "ui/Look.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
@@ -53,6 +54,7 @@ CodeTab::CodeTab(QWidget* parent) : QWidget(parent)
     datコードマスタ->setObjectName(QStringLiteral("datコードマスタ"));
     Gridコード表 = new DataGrid(this);
     Gridコード表->setObjectName(QStringLiteral("Gridコード表"));
+    app::nameInput(Gridコード表, QStringLiteral("コードマスタ"));
     QHBoxLayout* buttons = buildButtons();
     auto* left = new QVBoxLayout;
     left->addLayout(top);
@@ -78,7 +80,7 @@ QHBoxLayout* CodeTab::buildTop()
     cmdHint3 = app::makeHintButton(QStringLiteral("cmdHint3"), this);
     connect(cmdHint3, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint3->objectName()); });
     auto* top = new QHBoxLayout;
-    top->addWidget(app::makeLabel(QStringLiteral("区　分"), this));
+    top->addWidget(app::makeLabelFor(QStringLiteral("区　分"), cmbコード区分, this));
     top->addWidget(cmbコード区分);
     top->addWidget(cmd設定読込);
     top->addStretch(1);
@@ -109,7 +111,21 @@ QHBoxLayout* CodeTab::buildButtons()
 QVBoxLayout* CodeTab::buildNotices()
 {
     using app::makeButton;
-    // Right column: data initialisation and the program's notices.
+    // Right column: the backup, data initialisation and the program's notices.
+    fraバックアップ = new QFrame(this);
+    fraバックアップ->setObjectName(QStringLiteral("fraバックアップ"));
+    fraバックアップ->setFrameShape(QFrame::StyledPanel);
+    cmdバックアップ =
+        makeButton(QStringLiteral("cmdバックアップ"), QStringLiteral("バックアップ"), fraバックアップ,
+                   QStringLiteral("日報とコードマスタのバックアップを作成します。"
+                                  "入力や登録の途中でも作成できます。"));
+    auto* backupLayout = new QHBoxLayout(fraバックアップ);
+    auto* backupLabel = app::makeLabel(QStringLiteral("日報とコードマスタを1つのファイルに保存する"),
+                                       fraバックアップ, QStringLiteral("lblバックアップ"));
+    backupLabel->setWordWrap(true);
+    backupLayout->addWidget(backupLabel, 1);
+    backupLayout->addWidget(cmdバックアップ);
+
     fra初期化 = new QFrame(this);
     fra初期化->setObjectName(QStringLiteral("fra初期化"));
     fra初期化->setFrameShape(QFrame::StyledPanel);
@@ -131,6 +147,9 @@ QVBoxLayout* CodeTab::buildNotices()
     imgBanner->setFixedSize(300, 64);
 
     auto* right = new QVBoxLayout;
+    right->addWidget(app::makeLabel(QStringLiteral("バックアップ"), this));
+    right->addWidget(fraバックアップ);
+    right->addSpacing(12);
     right->addWidget(app::makeLabel(QStringLiteral("データ初期化"), this));
     right->addWidget(fra初期化);
     right->addSpacing(24);
@@ -224,6 +243,18 @@ bool CodeTab::eventFilter(QObject* watched, QEvent* e)
     return QWidget::eventFilter(watched, e);
 }
 
+void CodeTab::setMaintains(bool maintains)
+{
+    for (CommandButton* b : {cmd設定登録, cmd設定行削除, cmd設定削除}) {
+        // The button's own tooltip comes back with the right.
+        if (!b->property("ownToolTip").isValid())
+            b->setProperty("ownToolTip", b->toolTip());
+        b->setEnabled(maintains);
+        b->setToolTip(maintains ? b->property("ownToolTip").toString()
+                                : QStringLiteral("コードマスタの保守は管理者だけが行えます。"));
+    }
+}
+
 void CodeTab::refreshGrid()
 {
     // Start-up clears the grid before the window's set-up has bound it.
@@ -277,6 +308,9 @@ void CodeTab::tellChangedSince(const QString& category)
 
 void CodeTab::Entryコードマスタ()
 {
+    // After a kill the files are checked whole first: the window waits painting, not frozen.
+    if (!app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
+        return;
     const QString category = cmbコード区分->currentText();
     const codes::CategoryWrite w =
         codes::registerCategory(m_context->mainDb(), m_context->workDb(), category, m_read);
@@ -294,7 +328,7 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
     if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
                       QStringLiteral("指定されたデータ")))
         return;
-    if (!commitGrid())
+    if (!commitGrid() || !app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
         return;
     const codes::CategoryWrite w =
         codes::deleteTickedLines(m_context->mainDb(), m_context->workDb(), category, m_read);
@@ -315,6 +349,8 @@ void CodeTab::Deleteコードマスタ()
     const QString category = cmbコード区分->currentText();
     if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
                       category + QStringLiteral("のデータを削除します")))
+        return;
+    if (!app::awaitFileChecks(this, {m_context->mainDb()}))
         return;
     if (const store::Error e = codes::blankCategory(m_context->mainDb(), category, &m_read); e.failed()) {
         app::tellFailure(QStringLiteral("コードマスタを削除"), e);

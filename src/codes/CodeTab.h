@@ -34,6 +34,9 @@ class CodeTab : public QWidget {
     void LineDeleteコードマスタ(const QString& category);
     void Deleteコードマスタ();
     void Clear設定();
+    // On a team server a member only reads the code master here (its names are learnt at 登録);
+    // keeping it is for managers and administrators.
+    void setMaintains(bool maintains);
     // The grid's reaction to its current cell moving.
     void rowColChange();
 
@@ -46,6 +49,8 @@ class CodeTab : public QWidget {
     CommandButton* cmd設定読込 = nullptr;
     CommandButton* cmd設定行削除 = nullptr;
     CommandButton* cmdHint3 = nullptr;
+    QFrame* fraバックアップ = nullptr;
+    CommandButton* cmdバックアップ = nullptr;
     QFrame* fra初期化 = nullptr;
     CommandButton* cmd一括削除7 = nullptr;
     QLabel* lblInfo = nullptr;

@@ -22,13 +22,34 @@ QMessageBox::Icon boxIcon(MsgSpec::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// The real boxes still waiting for an answer, so that an ending session can close them.
+QList<QPointer<QMessageBox>>& openBoxes()
+{
+    static QList<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+bool& dismissing()
+{
+    static bool on = false;
+    return on;
+}
+
+// What a box closed without an answer stands for.
+MsgButton closedAnswer(const MsgSpec& entry)
+{
+    if (!entry.choices.isEmpty())
+        return entry.choices.last().button;
+    return entry.yesNo ? MsgButton::No : MsgButton::Ok;
+}
+
 // A modal QMessageBox over the active window. Anything that keeps the box from being
-// shown and answered counts as "not Yes".
-bool presentInBox(const MsgSpec& entry)
+// shown and answered counts as closed without an answer.
+MsgButton presentInBox(const MsgSpec& entry)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app || QThread::currentThread() != app->thread())
-        return false;
+        return closedAnswer(entry);
 
     // Held through a QPointer: closing the parent window while the box is open deletes it.
     const QPointer<QWidget> owner = QApplication::activeWindow();
@@ -41,28 +62,48 @@ bool presentInBox(const MsgSpec& entry)
     box->setText(entry.text);
     box->setIcon(boxIcon(entry.icon));
 
-    QPushButton* yes = nullptr;
-    if (entry.yesNo) {
-        yes = box->addButton(QMessageBox::Yes);
+    QList<std::pair<QAbstractButton*, MsgButton>> buttons;
+    if (!entry.choices.isEmpty()) {
+        for (const MsgChoice& c : entry.choices) {
+            const QMessageBox::ButtonRole role = c.button == MsgButton::Cancel ? QMessageBox::RejectRole
+                                                 : c.button == MsgButton::Discard
+                                                     ? QMessageBox::DestructiveRole
+                                                     : QMessageBox::AcceptRole;
+            QPushButton* b = box->addButton(c.text, role);
+            b->setObjectName(QStringLiteral("Msg") + c.text);
+            buttons.append({b, c.button});
+        }
+        box->setDefaultButton(static_cast<QPushButton*>(buttons.last().first));
+        box->setEscapeButton(buttons.last().first);
+    } else if (entry.yesNo) {
+        QPushButton* yes = box->addButton(QMessageBox::Yes);
         QPushButton* no = box->addButton(QMessageBox::No);
+        buttons = {{yes, MsgButton::Yes}, {no, MsgButton::No}};
         box->setDefaultButton(entry.defaultNo ? no : yes);
         box->setEscapeButton(no);
     } else {
         QPushButton* ok = box->addButton(QMessageBox::Ok);
+        buttons = {{ok, MsgButton::Ok}};
         box->setDefaultButton(ok);
         box->setEscapeButton(ok);
     }
 
+    openBoxes().append(box);
     box->exec();
+    openBoxes().removeAll(box);
+    openBoxes().removeAll(nullptr);
     // The keyboard goes back to the window the box came from, also where no window manager
     // hands the focus back by itself.
-    if (owner && owner->isVisible())
+    if (owner && owner->isVisible() && !dismissing())
         owner->activateWindow();
     if (!box)
-        return false;
-    const bool answeredYes = yes && box->clickedButton() == yes;
+        return closedAnswer(entry);
+    MsgButton answer = closedAnswer(entry);
+    for (const auto& [button, meaning] : buttons)
+        if (box->clickedButton() == button && !dismissing())
+            answer = meaning;
     delete box;
-    return answeredYes;
+    return answer;
 }
 
 Msg::Presenter& presenter()
@@ -78,21 +119,66 @@ void Msg::setPresenter(Presenter p)
     presenter() = std::move(p);
 }
 
-bool Msg::show(const QString& op, const QString& kind, const QString& subject)
+void Msg::dismissAll()
 {
+    dismissing() = true;
+    const QList<QPointer<QMessageBox>> boxes = openBoxes();
+    for (const QPointer<QMessageBox>& box : boxes)
+        if (box)
+            box->done(QMessageBox::Cancel);
+}
+
+bool Msg::dismissed()
+{
+    return dismissing();
+}
+
+MsgButton Msg::present(const MsgSpec& entry)
+{
+    if (dismissing())
+        return closedAnswer(entry);
     try {
-        const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
-        if (!entry)
-            return false;
         // A copy, so a presenter that replaces itself while showing stays alive.
         const Presenter p = presenter();
-        const bool answer = p ? p(*entry) : presentInBox(*entry);
-        // An OK notice is never a confirmation, whatever the presenter says.
-        return entry->yesNo && answer;
+        const MsgButton answer = p ? p(entry).button : presentInBox(entry);
+        // Only a button the box has is an answer: an OK notice is never a confirmation, and a
+        // box of choices answered Yes or No by a presenter was not answered.
+        if (!entry.choices.isEmpty()) {
+            for (const MsgChoice& c : entry.choices)
+                if (c.button == answer)
+                    return answer;
+            return closedAnswer(entry);
+        }
+        if (entry.yesNo)
+            return answer == MsgButton::Yes ? MsgButton::Yes : MsgButton::No;
+        return MsgButton::Ok;
     } catch (...) {
-        // The caller must not act on a box that failed: same as No.
-        return false;
+        // The caller must not act on a box that failed: as if it was closed.
+        return closedAnswer(entry);
     }
+}
+
+bool Msg::show(const QString& op, const QString& kind, const QString& subject)
+{
+    const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
+    if (!entry)
+        return false;
+    // Every box is shown; only Yes on a Yes/No box confirms.
+    const MsgButton answer = present(*entry);
+    return entry->yesNo && answer == MsgButton::Yes;
+}
+
+MsgButton Msg::ShowChoice(const QString& op, const QString& kind, const QString& subject)
+{
+    // Kinds are compared as ShowMsg compares them: the catalogue knows each operation's rows.
+    const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
+    if (!entry)
+        return MsgButton::Cancel;
+    const MsgButton answer = present(*entry);
+    // Closed without an answer reads as Cancel, whatever kind of box it was.
+    if (dismissing())
+        return MsgButton::Cancel;
+    return answer;
 }
 
 bool Msg::ShowMsg(const QString& op, const QString& kind, const QString& subject)

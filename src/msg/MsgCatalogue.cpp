@@ -8,13 +8,14 @@ namespace {
 using Icon = MsgSpec::Icon;
 
 // Windows message-box style bits; callers and logs still speak in these values.
+constexpr int kYesNoCancel = 0x3;
 constexpr int kYesNo = 0x4;
 constexpr int kIconQuestion = 0x20;
 constexpr int kIconExclamation = 0x30;
 constexpr int kIconInformation = 0x40;
 constexpr int kDefaultSecond = 0x100;
 
-enum class Buttons { Ok, YesNoDefaultYes, YesNoDefaultNo };
+enum class Buttons { Ok, YesNoDefaultYes, YesNoDefaultNo, RegisterDiscardCancel };
 
 // The text of a row is `before`, then the subject when `withSubject`, then `after`.
 struct Row {
@@ -33,6 +34,7 @@ constexpr bool NoS = false; // the subject is ignored
 constexpr Buttons OK = Buttons::Ok;
 constexpr Buttons YesNo = Buttons::YesNoDefaultYes;
 constexpr Buttons YesNoDefNo = Buttons::YesNoDefaultNo;
+constexpr Buttons RegDiscardCancel = Buttons::RegisterDiscardCancel;
 
 constexpr Icon Q = Icon::Question;
 constexpr Icon Ex = Icon::Exclamation;
@@ -48,6 +50,11 @@ constexpr Row k登録[] = {
     {u"チェック",   u"入力項目のチェック", u"入力必須項目が空白です。", NoS, u"", OK, Info},
     {u"商品未登録", u"入力項目のチェック", u"登録商品データがありません。", NoS, u"", OK, Info},
     {u"データなし", u"入力項目のチェック", u"登録がデータがありません。", NoS, u"", OK, Info},
+    {u"未登録",     u"登録の確認",         u"登録されていない入力があります。", S, u"前に登録しますか", RegDiscardCancel, Q},
+    {u"他者変更",   u"登録の拒否",         u"", S,
+     u"この日報を変更したため、登録しませんでした。入力は画面に残っています。変更後の日報を読込みますか（画面の入力は破棄されます）", YesNoDefNo, Ex},
+    {u"他者の日報", u"登録の拒否",         u"", S, u"の日報です。登録と行削除は本人だけが行えます。", OK, Ex},
+    {u"承認済",     u"登録の拒否",         u"承認済みの日報は変更も削除もできません。承認の取消は管理者に依頼してください。", NoS, u"", OK, Ex},
 };
 
 constexpr Row k転記[] = {
@@ -66,6 +73,10 @@ constexpr Row k削除[] = {
     {u"完了",       u"削除の完了", u"データ ",      S, u" を削除しました。", OK, Info},
     {u"削除不可",   u"削除不可",   u"",             S,
      u" にデータがあるため削除できません。メンテナンス機能で削除してください。", OK, Info},
+    {u"他者の日報", u"削除の拒否", u"",             S,
+     u" は他のメンバーの日報のため削除できません。何も削除していません。", OK, Ex},
+    {u"他者変更",   u"削除の拒否", u"",             S,
+     u"一覧を読込んだ後に日報を変更したため、何も削除しませんでした。一覧を読込み直してください。", OK, Ex},
 };
 
 constexpr Row k入力[] = {
@@ -109,6 +120,16 @@ constexpr Row kその他[] = {
     {u"文字コード",   u"書き出し注意", u"", S,
      u" に Shift_JIS で書けない文字があるため、書き出しませんでした。UTF-8 (BOM付き) で書き出しますか", YesNo, Q},
     {u"検索日報なし", u"キーチェック", u"", S, u" の日報は登録されていません。検索し直しました。", OK, Info},
+    {u"保存先なし",   u"書き出し注意", u"保存先のフォルダ ", S,
+     u" がありません。保存できませんでした。別のフォルダを指定してください。", OK, Ex},
+    {u"保存先権限なし", u"書き出し注意", u"", S,
+     u" に書き込む権限がありません。保存できませんでした。別のフォルダを指定してください。", OK, Ex},
+    {u"容量不足",     u"書き出し注意", u"ディスクの空きが足りないため、", S,
+     u" を保存できませんでした。空きを作るか、別のディスクを指定してください。", OK, Ex},
+    {u"前回なし",     u"キーチェック", u"", S, u" の前回の日報は登録されていません。", OK, Info},
+    {u"復元",         u"入力の復元",   u"前回、登録されていない入力があります。復元しますか？", NoS, u"", YesNo, Q},
+    {u"索引作成中",   u"検索用の索引を作り直しています", u"検索用の索引を作り直しています（", S,
+     u"）。終わるまで、キーワードでは検索できません。", OK, Info},
 };
 // clang-format on
 
@@ -147,10 +168,15 @@ MsgSpec specOf(const Row& row, const QString& subject)
     if (row.withSubject)
         entry.text += subject;
     entry.text += QStringView(row.after);
-    entry.yesNo = row.buttons != Buttons::Ok;
+    entry.yesNo = row.buttons == Buttons::YesNoDefaultYes || row.buttons == Buttons::YesNoDefaultNo;
     entry.icon = row.icon;
     entry.defaultNo = row.buttons == Buttons::YesNoDefaultNo;
-    entry.style = (entry.yesNo ? kYesNo : 0) | iconStyle(row.icon) | (entry.defaultNo ? kDefaultSecond : 0);
+    if (row.buttons == Buttons::RegisterDiscardCancel)
+        entry.choices = {{MsgButton::Register, QStringLiteral("登録する")},
+                         {MsgButton::Discard, QStringLiteral("破棄する")},
+                         {MsgButton::Cancel, QStringLiteral("キャンセル")}};
+    const int buttons = entry.yesNo ? kYesNo : entry.choices.isEmpty() ? 0 : kYesNoCancel;
+    entry.style = buttons | iconStyle(row.icon) | (entry.defaultNo ? kDefaultSecond : 0);
     return entry;
 }
 

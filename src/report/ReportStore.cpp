@@ -13,6 +13,7 @@
 #include <array>
 #include <bit>
 #include <memory>
+#include <optional>
 
 namespace report {
 namespace {
@@ -144,7 +145,7 @@ store::Error insertLines(const QSqlDatabase& main, const QVariant& key, const QS
 
 } // namespace
 
-store::Error resetLines(const QSqlDatabase& work, bool shownFilled)
+store::Error resetLines(const QSqlDatabase& work, bool shownFilled, bool withKept)
 {
     // Usually blank already (start-up, a second クリア): then nothing is written. 行番号 is the
     // rowid, so 100 rows from 1 to 100 are the rows 1..100.
@@ -162,15 +163,31 @@ store::Error resetLines(const QSqlDatabase& work, bool shownFilled)
             return e;
     }
     if (blank)
-        return {};
+        return withKept ? settleKept(work, {}) : store::Error();
     bool tooLong = false;
     int count = 0;
-    return writeLines(work, nullptr, tooLong, count);
+    if (!withKept)
+        return writeLines(work, nullptr, tooLong, count);
+    return store::inTransaction(work, [&] {
+        const store::Error e = settleKept(work, {});
+        return e.failed() ? e : replaceLines(work, nullptr, tooLong, count);
+    });
 }
 
 store::Error deleteTickedLines(const QSqlDatabase& work)
 {
-    return store::deleteTicked(work, store::tbl::w営業日報);
+    static const QString mark =
+        QStringLiteral("UPDATE %1 SET 明細変更 = 1 WHERE 明細変更 = 0 AND EXISTS (SELECT 1 FROM %2 "
+                       "WHERE チェック <> 0 AND coalesce(%3) IS NOT NULL)")
+            .arg(store::tbl::w営業日報ヘッダ, store::tbl::w営業日報, kLineFieldList);
+    static const QString remove =
+        QStringLiteral("DELETE FROM %1 WHERE チェック <> 0").arg(store::tbl::w営業日報);
+    return store::inTransaction(work, [&] {
+        store::Error e = store::run(work, mark);
+        if (e.ok())
+            e = store::run(work, remove);
+        return e;
+    });
 }
 
 store::Error setTickAll(const QSqlDatabase& work, bool flag)
@@ -199,6 +216,8 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
         r.header.タイトル = h.text(3);
         return false;
     });
+    if (r.error.ok() && r.found)
+        r.error = store::readStamp(main, key, name, &r.stamp);
     if (r.error.failed())
         return r;
 
@@ -210,6 +229,49 @@ ReadResult readReport(const QSqlDatabase& main, const QSqlDatabase& work, const 
                                         .arg(kLineRows + 1);
     store::Statement lines(main, linesSql);
     lines.bind(key).bind(name);
+    int count = 0;
+    r.error = writeLines(work, &lines, r.tooLong, count);
+    if (r.error.ok() && !r.tooLong)
+        r.lines = count;
+    return r;
+}
+
+CopyResult copyLatest(const QSqlDatabase& main, const QSqlDatabase& work, const QString& name,
+                      const QDate& day)
+{
+    CopyResult r;
+    r.error = keyError(day, name);
+    if (r.error.failed())
+        return r;
+    static const QString headSql =
+        QStringLiteral("SELECT 作成日, 所属, タイトル FROM 営業日報ヘッダ WHERE 氏名 = ? AND 作成日 < ? "
+                       "ORDER BY 作成日 DESC LIMIT 1");
+    store::Statement head(main, headSql);
+    head.bind(name).bind(store::dateValue(day));
+    r.error = store::forEachRow(head, [&](store::Statement& h) {
+        r.found = true;
+        r.from = {store::toDate(h.value(0)), name, h.text(1), h.text(2)};
+        return false;
+    });
+    if (r.error.failed() || !r.found)
+        return r;
+
+    // The line fields in their order: the day for both dates, nothing for the time and 内容.
+    static const QString linesSql = [] {
+        QStringList shown;
+        for (const QString& f : kLineFields)
+            // Typed, so that a server knows the parameter's type.
+            shown << (f == u"表示日付" || f == u"日付" ? QStringLiteral("CAST(? AS TEXT)")
+                      : f == u"時間" || f == u"内容"   ? QStringLiteral("CAST(NULL AS TEXT)")
+                                                       : f);
+        return QStringLiteral("SELECT %1 FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ? AND "
+                              "coalesce(訪問先, 担当, 備考) IS NOT NULL ORDER BY 行番号 LIMIT %2")
+            .arg(shown.join(QStringLiteral(", ")))
+            .arg(kLineRows + 1);
+    }();
+    const QVariant today = store::dateValue(day);
+    store::Statement lines(main, linesSql);
+    lines.bind(today).bind(today).bind(store::dateValue(r.from.作成日)).bind(name);
     int count = 0;
     r.error = writeLines(work, &lines, r.tooLong, count);
     if (r.error.ok() && !r.tooLong)
@@ -233,7 +295,7 @@ store::Error rowOfLine(const QSqlDatabase& main, const QDate& date, const QStrin
 }
 
 store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, const Header& h,
-                            Registered* done)
+                            Registered* done, const store::Stamp* readAt)
 {
     if (store::Error e = keyError(h.作成日, h.氏名); e.failed())
         return e;
@@ -246,6 +308,9 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
 
     const QVariant key = store::dateValue(h.作成日);
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+    const bool checked = readAt && store::keepsStamps(main);
+    std::optional<store::Stamp> stale;
+    store::Stamp stored;
 
     const store::Error e = store::inTransaction(main, [&]() -> store::Error {
         // Another user registering the same report, or learning names into the same categories,
@@ -253,13 +318,21 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
         store::Error err =
             store::serialise(main, {store::reportKey(key, h.氏名), store::categoryKey(store::k訪問先),
                                     store::categoryKey(store::k備考)});
-        if (err.ok())
-            err = store::run(main, QStringLiteral("DELETE FROM 営業日報ヘッダ WHERE 作成日 = ? AND 氏名 = ?"),
-                             {key, h.氏名});
+        // The version stored is compared with the one read while the report's key is held.
+        if (err.ok() && checked) {
+            store::Stamp now;
+            err = store::readStamp(main, key, h.氏名, &now);
+            if (err.ok() && now.version != readAt->version) {
+                stale = now;
+                return store::staleError(now);
+            }
+        }
+        // Written over, not deleted and inserted: the server keeps who registered it first.
         if (err.ok())
             err = store::run(main,
                              QStringLiteral("INSERT INTO 営業日報ヘッダ (作成日, 氏名, 所属, タイトル) "
-                                            "VALUES (?, ?, ?, ?)"),
+                                            "VALUES (?, ?, ?, ?) ON CONFLICT (作成日, 氏名) DO UPDATE SET "
+                                            "所属 = excluded.所属, タイトル = excluded.タイトル"),
                              {key, h.氏名, text(h.所属), text(h.タイトル)});
         if (err.ok())
             err = store::run(main, QStringLiteral("DELETE FROM 営業日報 WHERE 作成日 = ? AND 氏名 = ?"),
@@ -275,11 +348,89 @@ store::Error registerReport(const QSqlDatabase& main, const QSqlDatabase& work, 
                  {std::pair{store::L訪問先, store::k訪問先}, std::pair{store::L備考, store::k備考}})
                 if (!l[field].isNull())
                     names << codes::TypedName{category, l[field].toString()};
-        return codes::learnNames(main, names);
+        if (err = codes::learnNames(main, names); err.failed())
+            return err;
+        return checked ? store::readStamp(main, key, h.氏名, &stored) : store::Error();
     });
-    if (e.ok() && done)
-        *done = Registered{int(lines.size()), report.withoutText};
+    if (done) {
+        if (e.ok())
+            *done = Registered{int(lines.size()), report.withoutText, stored, false};
+        else if (stale)
+            *done = Registered{0, {}, *stale, true};
+    }
     return e;
+}
+
+namespace {
+
+const QString kKeptFields = QStringLiteral("作成日, 氏名, 所属, タイトル, 明細変更, 見出し変更, キー変更");
+
+// Writes the one row: the header and the marks given, the lines' own mark when asked. A row
+// that holds all of it already is not written (a start, a second クリア).
+store::Error writeKept(const QSqlDatabase& work, const KeptReport& k, bool withLines)
+{
+    static const auto text = [](bool lines) {
+        QStringList set, differs;
+        const QStringList fields{"作成日", "氏名", "所属", "タイトル", "見出し変更", "キー変更", "明細変更"};
+        for (int i = 0; i < (lines ? 7 : 6); ++i) {
+            set << QStringLiteral("%1 = ?%2").arg(fields[i]).arg(i + 1);
+            differs << QStringLiteral("%1 IS NOT ?%2").arg(fields[i]).arg(i + 1);
+        }
+        return QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+            .arg(store::tbl::w営業日報ヘッダ, set.join(QStringLiteral(", ")),
+                 differs.join(QStringLiteral(" OR ")));
+    };
+    static const QString sql = text(false), withLinesSql = text(true);
+    QVariantList values{store::dateValue(k.header.作成日),
+                        k.header.氏名,
+                        k.header.所属,
+                        k.header.タイトル,
+                        int(k.headerChanged),
+                        int(k.keyChanged)};
+    if (withLines)
+        values << int(k.linesChanged);
+    return store::run(work, withLines ? withLinesSql : sql, values);
+}
+
+} // namespace
+
+store::Error readKept(const QSqlDatabase& work, KeptReport* kept)
+{
+    *kept = {};
+    static const QString sql =
+        QStringLiteral("SELECT %1 FROM %2").arg(kKeptFields, store::tbl::w営業日報ヘッダ);
+    bool found = false;
+    store::Statement q(work, sql);
+    if (const store::Error e = store::forEachRow(q,
+                                                 [&](store::Statement& r) {
+                                                     found = true;
+                                                     kept->header.作成日 = store::toDate(r.value(0));
+                                                     kept->header.氏名 = r.text(1);
+                                                     kept->header.所属 = r.text(2);
+                                                     kept->header.タイトル = r.text(3);
+                                                     kept->linesChanged = r.value(4).toInt() != 0;
+                                                     kept->headerChanged = r.value(5).toInt() != 0;
+                                                     kept->keyChanged = r.value(6).toInt() != 0;
+                                                     return false;
+                                                 });
+        e.failed())
+        return e;
+    if (found)
+        return {};
+    // Every later write is an update of the one row.
+    return store::run(work, QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(store::tbl::w営業日報ヘッダ));
+}
+
+store::Error keepHeader(const QSqlDatabase& work, const KeptReport& kept)
+{
+    return writeKept(work, kept, false);
+}
+
+store::Error settleKept(const QSqlDatabase& work, const Header& h)
+{
+    KeptReport k;
+    k.header = h;
+    return writeKept(work, k, true);
 }
 
 } // namespace report

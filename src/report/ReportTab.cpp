@@ -4,6 +4,7 @@
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
 #include "ui/grid/ColumnTable.h"
+#include "ui/Background.h"
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
 #include "store/ReportLines.h"
@@ -23,6 +24,7 @@
 
 #include <QFrame>
 #include <QShortcut>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -55,14 +57,21 @@ bool showsSomething(const DataSource& lines)
 void ReportTab::connectCommands()
 {
     connect(cmdクリア, &QPushButton::clicked, this, [this] {
+        if (!askClear())
+            return;
         Clear日報();
         // The next report starts with its creation date.
         Dt日付->setFocus(Qt::ShortcutFocusReason);
     });
     connect(cmd行削除, &QPushButton::clicked, this, [this] { LineDelete日報(); });
+    // Whose report the name box names decides what this member may do with it.
+    connect(cmb氏名, &QComboBox::editTextChanged, this, [this] { showOwnership(); });
+    // An approved report is locked only while its own date is shown.
+    connect(Dt日付, &DateInput::dateChanged, this, [this] { showOwnership(); });
     connect(cmd全選択, &QPushButton::clicked, this, [this] { Set全選択(true); });
     connect(cmd全解除, &QPushButton::clicked, this, [this] { Set全選択(false); });
     connect(cmd読込, &QPushButton::clicked, this, [this] { Read日報(); });
+    connect(cmd前回から作成, &QPushButton::clicked, this, [this] { createFromLast(); });
     connect(cmd登録, &QPushButton::clicked, this, [this] { Entry日報(); });
     connect(cmd印刷, &QPushButton::clicked, this, [this] { Prn日報(); });
     connect(cmd入力書込, &QPushButton::clicked, this, [this] { acceptTextPanel(); });
@@ -74,6 +83,25 @@ void ReportTab::connectCommands()
     connect(Grid日報, &DataGrid::cellAction, this, [this] { cellAction(); });
     connect(Grid日報, &DataGrid::writeFailed, this,
             [](int, const store::Error& e) { app::tellFailure(QStringLiteral("入力を保存"), e); });
+    // What is typed is kept for a next start (the lines are in their work table already).
+    m_keepTimer = new QTimer(this);
+    m_keepTimer->setSingleShot(true);
+    m_keepTimer->setInterval(0);
+    connect(m_keepTimer, &QTimer::timeout, this, [this] { keepHeaderNow(); });
+    connect(dat日報, &DataSource::valueChanged, this, [this](int, const QString& field) {
+        if (field != QLatin1String("チェック"))
+            noteContentEdit();
+    });
+    connect(Dt日付, &DateInput::dateChanged, this, [this] { scheduleKeep(); });
+    connect(cmb氏名, &QComboBox::editTextChanged, this, [this] { scheduleKeep(); });
+    connect(cmb所属, &QComboBox::editTextChanged, this, [this] {
+        noteContentEdit();
+        scheduleKeep();
+    });
+    connect(txtタイトル, &QLineEdit::textChanged, this, [this] {
+        noteContentEdit();
+        scheduleKeep();
+    });
 }
 
 void ReportTab::attach(TabContext* context)
@@ -169,7 +197,8 @@ void ReportTab::openReport(const QString& name, const QString& yyyymmdd, int lin
     const QDate shownDate = Dt日付->date();
     cmb氏名->setEditText(name);
     Dt日付->setText8(yyyymmdd);
-    Read日報();
+    if (checkKey())
+        readShown();
     if (m_readRefused) {
         cmb氏名->setEditText(shownName);
         Dt日付->setDate(shownDate);
@@ -221,8 +250,14 @@ bool ReportTab::commitGrid()
 
 void ReportTab::Clear日報リスト()
 {
+    clearLines(false);
+}
+
+void ReportTab::clearLines(bool withKept)
+{
     lbl登録結果->clearAll();
-    if (const store::Error e = report::resetLines(m_context->workDb(), showsSomething(*dat日報)); e.failed())
+    if (const store::Error e = report::resetLines(m_context->workDb(), showsSomething(*dat日報), withKept);
+        e.failed())
         app::tellFailure(QStringLiteral("日報の明細をクリア"), e);
     refreshLines();
     toFirstLine();
@@ -240,16 +275,29 @@ void ReportTab::Clear日報()
     Dt日付->setNull();
     txtタイトル->setText(QString());
     closeTextPanel();
-    Clear日報リスト();
+    // The lines and what is kept of the report go blank together: nothing cleared is offered
+    // at a next start.
+    clearLines(m_keeping);
     m_context->rebuildPickLists();
+    keepStamp({}, {}, {});
+    // On a team server a new report is the member's own.
+    if (m_member)
+        cmb氏名->setEditText(m_member->氏名);
+    // The pick lists leave the name boxes empty: the header is the empty one just kept.
+    if (shownHeader() == report::Header{})
+        markSettled();
+    else
+        setSettled();
 }
 
 void ReportTab::LineDelete日報()
 {
-    if (!commitGrid())
+    if (refuseOthers() || !commitGrid())
         return;
     if (const store::Error e = report::deleteTickedLines(m_context->workDb()); e.failed())
         app::tellFailure(QStringLiteral("行を削除"), e);
+    else
+        noteContentEdit();
     refreshLines();
 }
 
@@ -273,6 +321,13 @@ void ReportTab::Read日報()
 {
     if (!checkKey())
         return;
+    if (!settleUnregistered(Leaving::Read))
+        return;
+    readShown();
+}
+
+void ReportTab::readShown()
+{
     if (!commitGrid())
         return;
     closeTextPanel();
@@ -300,6 +355,53 @@ void ReportTab::Read日報()
         app::tellFailure(QStringLiteral("日報を読込"), r.error);
     refreshLines();
     toFirstLine();
+    // The report read is what is registered now; after a failed read the screen stays as it was.
+    if (r.error.ok()) {
+        keepStamp(Dt日付->date(), cmb氏名->currentText(), r.stamp);
+        setSettled();
+    }
+}
+
+void ReportTab::createFromLast()
+{
+    if (!app::requireField(!cmb氏名->currentText().isEmpty(), QStringLiteral("氏名を記入してください。"),
+                           cmb氏名))
+        return;
+    if (!settleUnregistered(Leaving::FromLast) || !commitGrid())
+        return;
+    closeTextPanel();
+    const QString name = cmb氏名->currentText();
+    const QDate today = QDate::currentDate();
+    const report::CopyResult r = report::copyLatest(m_context->mainDb(), m_context->workDb(), name, today);
+    if (r.error.failed()) {
+        app::tellFailure(QStringLiteral("前回の日報から作成"), r.error);
+        return;
+    }
+    if (!r.found) {
+        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("前回なし"), name);
+        cmb氏名->setFocus();
+        return;
+    }
+    if (r.tooLong) {
+        Msg::ShowMsg(
+            QStringLiteral("その他"), QStringLiteral("行数超過"),
+            QStringLiteral("%1 %2 の日報").arg(r.from.作成日.toString(QStringLiteral("yyyy/MM/dd")), name));
+        return;
+    }
+    lbl登録結果->clearAll();
+    Dt日付->setDate(today);
+    cmb所属->setEditText(r.from.所属);
+    txtタイトル->setText(r.from.タイトル);
+    refreshLines();
+    // Nothing of it is registered: closing, クリア and 読込 ask first, and a next start offers it.
+    m_settled = {};
+    m_heldContent = m_heldKey = true;
+    noteContentEdit();
+    keepHeaderNow();
+    // What is left to write is the first line's 内容.
+    Grid日報->setFocus(Qt::ShortcutFocusReason);
+    Grid日報->setRow(0);
+    Grid日報->setCol(r.lines > 0 ? ColText : ColShowDate);
 }
 
 void ReportTab::Entry日報()
@@ -307,24 +409,35 @@ void ReportTab::Entry日報()
     // The value still being typed in a cell belongs to the report.
     if (!commitGrid())
         return;
-    if (!checkKey())
+    if (!checkKey() || refuseOthers())
         return;
     lbl登録結果->clearAll();
     if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
         return;
-    report::Header h;
-    h.作成日 = Dt日付->date();
-    h.氏名 = cmb氏名->currentText();
-    h.所属 = cmb所属->currentText();
-    h.タイトル = txtタイトル->text();
+    registerShown(shownHeader());
+}
+
+bool ReportTab::registerShown(const report::Header& h)
+{
+    // After a kill the files are checked whole first: the window waits painting, not frozen.
+    if (!app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
+        return false;
     report::Registered done;
-    if (const store::Error e = report::registerReport(m_context->mainDb(), m_context->workDb(), h, &done);
+    const store::Stamp read = stampOf(h);
+    if (const store::Error e =
+            report::registerReport(m_context->mainDb(), m_context->workDb(), h, &done, &read);
         e.failed()) {
-        app::tellFailure(QStringLiteral("日報を登録"), e);
-        return;
+        if (done.stale)
+            offerNewer(done.stamp);
+        else
+            app::tellFailure(QStringLiteral("日報を登録"), e);
+        return false;
     }
+    keepStamp(h.作成日, h.氏名, done.stamp);
     lbl登録結果->showRegistered(done.lines, done.withoutText);
+    setSettled();
     emit registered(h.作成日, h.氏名, h.所属, h.タイトル);
+    return true;
 }
 
 void ReportTab::Prn日報()
@@ -370,8 +483,13 @@ void ReportTab::keyDown(int* keyCode, Qt::KeyboardModifiers mods)
         cmd行削除->setFocus(Qt::TabFocusReason);
         return;
     }
-    // Enter at the end of a line starts the next line at its date.
-    if (*keyCode == Qt::Key_Return && Grid日報->col() == ColNote && !Grid日報->isEof()) {
+    // Enter at the end of a line starts the next line at its date; so does Tab, except on the
+    // last line, where it leaves the grid for the buttons.
+    const bool tab =
+        *keyCode == Qt::Key_Tab && !(mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    const bool lineFollows = Grid日報->row() + 1 < dat日報->rowCount();
+    if ((*keyCode == Qt::Key_Return || (tab && lineFollows)) && Grid日報->col() == ColNote &&
+        !Grid日報->isEof()) {
         *keyCode = 0;
         Grid日報->moveNext();
         if (Grid日報->isEof())

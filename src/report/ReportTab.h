@@ -1,10 +1,13 @@
 #pragma once
 // The 営業日報 tab: one report at a time, header controls above the line grid.
+#include "report/ReportStore.h"
 #include "store/Error.h"
 
 #include <QDate>
 #include <QSqlDatabase>
 #include <QWidget>
+
+#include <optional>
 
 class QFrame;
 class QHBoxLayout;
@@ -13,7 +16,9 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QTimer;
 class RegisteredNote;
+class ReviewPanel;
 class CommandButton;
 class Combo;
 class DataGrid;
@@ -40,8 +45,29 @@ class ReportTab : public QWidget {
     // The grid's pick list of one category (備考 or 訪問先) re-reads its work table, written since.
     void pickTableChanged(const QString& category);
     // The list's 選択: the name and the eight-digit date put in, then the report read; the
-    // stored line lineNo, when given, becomes the current row.
+    // stored line lineNo, when given, becomes the current row. The caller settles first what is
+    // not registered (settleUnregistered).
     void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0);
+
+    // Why the report on screen is about to go.
+    enum class Leaving { Read, Open, Close, FromLast };
+    // Before 読込, another report opened or the window closing: with input not registered the
+    // user registers it (as 登録 does, without asking again), discards it, or stays where they
+    // were. True: go on. Nothing is asked when nothing is unregistered; for 読込 and opening
+    // another report the creation date and the name alone do not count, since they name the
+    // report that comes next.
+    bool settleUnregistered(Leaving why);
+    // The load step's report: the one a session that ended without closing left unregistered,
+    // when the user takes it back; otherwise an empty one (Clear日報).
+    void startReport();
+    // The session ends without a question (logout, shutdown): the cell, the 内容 panel and the
+    // header being typed are kept in the work file, so that the next start offers them.
+    void keepForNextStart();
+    // The files are about to close: the header's pending write goes now, none after.
+    void filesClosing();
+    // On a team server, the member signed in (none elsewhere, or for a login that is no member):
+    // a new report is theirs, and another's report is only read here.
+    void setMember(const std::optional<store::Member>& member);
 
     void Clear日報リスト();
     void Clear日報();
@@ -50,6 +76,9 @@ class ReportTab : public QWidget {
     void Read日報();
     void Entry日報();
     void Prn日報();
+    // 前回から作成: today's report of the person named, started from their latest report (its
+    // 所属, タイトル and the lines' 訪問先, 担当 and 備考); nothing is registered until 登録.
+    void createFromLast();
 
     // Grid reactions, public so the window's set-up and tests can reach them.
     void afterColUpdate(int col);
@@ -75,6 +104,7 @@ class ReportTab : public QWidget {
     CommandButton* cmd入力書込 = nullptr;
     CommandButton* cmd入力閉じる = nullptr;
     CommandButton* cmdクリア = nullptr;
+    CommandButton* cmd前回から作成 = nullptr;
     CommandButton* cmd閉じる = nullptr;
     CommandButton* cmdHint = nullptr;
     CommandButton* cmd読込 = nullptr;
@@ -84,6 +114,8 @@ class ReportTab : public QWidget {
     CommandButton* cmd全選択 = nullptr;
     CommandButton* cmd全解除 = nullptr;
     RegisteredNote* lbl登録結果 = nullptr;
+    QLabel* lbl最終更新 = nullptr;  // who changed the report read last, and when (team server)
+    ReviewPanel* pnl確認 = nullptr; // the report's review under the lines (team server only)
 
   signals:
     // 登録 stored the report with this header.
@@ -103,6 +135,34 @@ class ReportTab : public QWidget {
     void connectCommands();
 
     bool checkKey(); // the creation date and the name are both given
+    // Team server (ReportTabTeam.cpp): the report on screen is another member's.
+    bool showsOthers() const;
+    bool showsApproved() const; // the report shown is approved: its owner changes it no more
+    bool refuseOthers();        // 登録 or 行削除 on another's report: told why; true when refused
+    void showOwnership();       // 登録 and 行削除 enabled, or disabled with the reason
+    void keepStamp(const QDate& date, const QString& name, const store::Stamp& stamp);
+    store::Stamp stampOf(const report::Header& h) const; // as read for that key; version 0 if not
+    void offerNewer(const store::Stamp& newer);          // a stale 登録 refused: read the stored one?
+    void readShown();                                    // Read日報 once what is unregistered is settled
+    // After the checks: stores the report with header h and tells the outcome; true when stored.
+    bool registerShown(const report::Header& h);
+
+    // What is not registered: the header as on screen, and the marks kept in the work file.
+    report::Header shownHeader() const;
+    struct Changes {
+        bool content = false; // lines, 所属, タイトル
+        bool key = false;     // 作成日, 氏名
+    };
+    Changes changes() const;
+    bool askClear();    // クリア with input not registered: the catalogue's question; true: clear
+    bool takePending(); // the 内容 panel's text and the cell being typed into the work table
+    void noteContentEdit();
+    void setSettled();  // nothing on screen is unregistered (登録, 読込, クリア, or discarded)
+    void markSettled(); // the same, where the work file holds it already
+    void clearLines(bool withKept); // Clear日報リスト, and the kept report with it
+    void scheduleKeep();
+    void keepHeaderNow();
+    void restoreKept(const report::KeptReport& kept);
     void placePopup();
     void refreshLines();
     bool refreshSource(DataSource* source); // false after the notice
@@ -120,4 +180,25 @@ class ReportTab : public QWidget {
     // its list as it opens on a cell, so none is read at start.
     bool m_pickSourcesRead = true;
     bool m_readRefused = false; // the last 読込 found a report longer than the grid
+
+    // Unregistered input: the header as last registered, read or cleared; after a restore what
+    // was unregistered before it stays so until settled.
+    report::Header m_settled;
+    bool m_heldContent = false;
+    bool m_heldKey = false;
+    // The key on screen when the report's content was last edited: a 読込 that registers first
+    // stores it under this key, not under the one just typed to name the report to read.
+    QDate m_editDate;
+    QString m_editName;
+    report::KeptReport m_kept; // what the work file holds of the header and its marks
+    bool m_keeping = false;    // the work file keeps the report (from the load step on)
+    bool m_keepTold = false;   // a failed keep was told; told again after one succeeds
+    QTimer* m_keepTimer = nullptr;
+
+    // Team server: the member signed in, and the stamp of the report as last read or registered.
+    std::optional<store::Member> m_member;
+    bool m_reviewWired = false;
+    QDate m_stampDate;
+    QString m_stampName;
+    store::Stamp m_stamp;
 };

@@ -2,6 +2,7 @@
 #include "report/ReportTab.h"
 
 #include "report/RegisteredNote.h"
+#include "report/ReviewPanel.h"
 
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
@@ -41,17 +42,20 @@ ReportTab::ReportTab(QWidget* parent) : QWidget(parent)
     layout->setSpacing(6);
     layout->addWidget(header);
     layout->addWidget(Grid日報, 1);
+    pnl確認 = new ReviewPanel(this);
+    layout->addWidget(pnl確認);
+    layout->addWidget(lbl登録結果);
     layout->addLayout(buttons);
     buildPopup();
-    m_panelBlocks = {header,    Grid日報, cmd行削除, cmd全選択, cmd全解除,
-                     cmdクリア, cmd読込,  cmd印刷,   cmd登録,   cmd閉じる};
+    m_panelBlocks = {header,          Grid日報, cmd行削除, cmd全選択, cmd全解除, cmdクリア,
+                     cmd前回から作成, cmd読込,  cmd印刷,   cmd登録,   cmd閉じる};
     setKeys();
     connectCommands();
 }
 
 QWidget* ReportTab::buildHeader()
 {
-    using app::makeLabel;
+    using app::makeLabelFor;
     auto* header = new QWidget(this);
     header->setObjectName(QStringLiteral("headerPanel"));
     header->setFixedHeight(70);
@@ -65,14 +69,14 @@ QWidget* ReportTab::buildHeader()
     connect(cmdHint, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint->objectName()); });
     const int dateLeft = twipsToPx(1080, this), dateWidth = twipsToPx(2010, this);
     const HeaderPlace places[] = {
-        {makeLabel(QStringLiteral("作成日"), header), {8, 8, 60, 24}, -1},
+        {makeLabelFor(QStringLiteral("作成日"), Dt日付, header), {8, 8, 60, 24}, -1},
         {Dt日付, {dateLeft, 8, dateWidth, 24}, -1},
-        {makeLabel(QStringLiteral("氏　名"), header), {228, 8, 44, 24}, -1},
+        {makeLabelFor(QStringLiteral("氏　名"), cmb氏名, header), {228, 8, 44, 24}, -1},
         {cmb氏名, {274, 8, 190, 24}, 120},
-        {makeLabel(QStringLiteral("所　属"), header), {484, 8, 44, 24}, -1},
+        {makeLabelFor(QStringLiteral("所　属"), cmb所属, header), {484, 8, 44, 24}, -1},
         {cmb所属, {530, 8, 190, 24}, 120},
         {cmdHint, {740, 8, 36, 32}, -1},
-        {makeLabel(QStringLiteral("タイトル"), header), {8, 40, 60, 24}, -1},
+        {makeLabelFor(QStringLiteral("タイトル"), txtタイトル, header), {8, 40, 60, 24}, -1},
         {txtタイトル, {dateLeft, 40, 720 - dateLeft, 24}, 300},
     };
     m_headerPlaces = new PlacedLayout(header);
@@ -92,14 +96,18 @@ void ReportTab::buildGrid()
     dat訪問先->setObjectName(QStringLiteral("dat訪問先"));
     Grid日報 = new DataGrid(this);
     Grid日報->setObjectName(QStringLiteral("Grid日報"));
+    app::nameInput(Grid日報, QStringLiteral("日報の行"));
     Dt日付入力 = new DateInput(this);
     Dt日付入力->setObjectName(QStringLiteral("Dt日付入力"));
+    app::nameInput(Dt日付入力, QStringLiteral("日付"));
     Dt日付入力->hide();
     DD訪問先 = new DropDown(this);
     DD訪問先->setObjectName(QStringLiteral("DD訪問先"));
+    app::nameInput(DD訪問先, QStringLiteral("訪問先"));
     DD訪問先->hide();
     DD備考 = new DropDown(this);
     DD備考->setObjectName(QStringLiteral("DD備考"));
+    app::nameInput(DD備考, QStringLiteral("備考"));
     DD備考->hide();
 }
 
@@ -111,6 +119,7 @@ QHBoxLayout* ReportTab::buildButtons()
     cmd全選択 = makeButton(QStringLiteral("cmd全選択"), QStringLiteral("全選択"), this);
     cmd全解除 = makeButton(QStringLiteral("cmd全解除"), QStringLiteral("全解除"), this);
     cmdクリア = makeButton(QStringLiteral("cmdクリア"), QStringLiteral("クリア"), this);
+    cmd前回から作成 = makeButton(QStringLiteral("cmd前回から作成"), QStringLiteral("前回から作成"), this);
     cmd読込 = makeButton(QStringLiteral("cmd読込"), QStringLiteral("読込"), this);
     cmd印刷 = makeButton(QStringLiteral("cmd印刷"), QStringLiteral("印刷"), this);
     cmd登録 = makeButton(QStringLiteral("cmd登録"), QStringLiteral("登録"), this);
@@ -120,9 +129,16 @@ QHBoxLayout* ReportTab::buildButtons()
     buttons->addWidget(cmd行削除);
     buttons->addWidget(cmd全選択);
     buttons->addWidget(cmd全解除);
+    // The note of 登録 has a line of its own above the buttons, where it is read whole.
     lbl登録結果 = new RegisteredNote(Grid日報, dat日報, this);
-    buttons->addWidget(lbl登録結果, 1);
+    buttons->addStretch(1);
+    lbl最終更新 = new QLabel(this);
+    lbl最終更新->setObjectName(QStringLiteral("lbl最終更新"));
+    // In a small window it gives up its room before any button does; its tooltip says it whole.
+    lbl最終更新->setMinimumWidth(1);
+    buttons->addWidget(lbl最終更新);
     buttons->addWidget(cmdクリア);
+    buttons->addWidget(cmd前回から作成);
     buttons->addWidget(cmd読込);
     buttons->addWidget(cmd印刷);
     buttons->addWidget(cmd登録);
@@ -134,7 +150,6 @@ QHBoxLayout* ReportTab::buildButtons()
 void ReportTab::buildPopup()
 {
     using app::makeButton;
-    using app::makeLabel;
     // The pop-up editor for long contents floats over the grid.
     Cnテキスト入力 = new QFrame(this);
     Cnテキスト入力->setObjectName(QStringLiteral("Cnテキスト入力"));
@@ -142,8 +157,8 @@ void ReportTab::buildPopup()
     Cnテキスト入力->setAutoFillBackground(true);
     Cnテキスト入力->setStyleSheet(
         QStringLiteral("#Cnテキスト入力 { background: #eef2f7; border: 2px solid #5b7ba6; }"));
-    auto* popupTitle = makeLabel(QStringLiteral("内　　容"), Cnテキスト入力);
     txt内容 = new QPlainTextEdit(Cnテキスト入力);
+    auto* popupTitle = app::makeLabelFor(QStringLiteral("内　　容"), txt内容, Cnテキスト入力);
     txt内容->setObjectName(QStringLiteral("txt内容"));
     txt内容->installEventFilter(this);
     // Tab goes on to 決定, as in any dialog; a new line is plain Enter.
@@ -176,7 +191,9 @@ void ReportTab::setKeys()
     setTabOrder(cmd行削除, cmd全選択);
     setTabOrder(cmd全選択, cmd全解除);
     setTabOrder(cmd全解除, cmdクリア);
-    setTabOrder(cmdクリア, cmd読込);
+    // With the commands that start another report, though it stands beside the title.
+    setTabOrder(cmdクリア, cmd前回から作成);
+    setTabOrder(cmd前回から作成, cmd読込);
     setTabOrder(cmd読込, cmd印刷);
     setTabOrder(cmd印刷, cmd登録);
     setTabOrder(cmd登録, cmd閉じる);
@@ -199,6 +216,8 @@ void ReportTab::setKeys()
         {cmd読込, QKeySequence(Qt::Key_F5), QStringLiteral("作成日と氏名の日報を読み込みます")},
         {cmd印刷, QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("日報を印刷します")},
         {cmdクリア, QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("画面をクリアして新しい日報にします")},
+        {cmd前回から作成, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+         QStringLiteral("氏名の前回の日報から、今日の日報を作成します（内容は空欄）")},
         {cmd行削除, QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("チェックした行を削除します")},
         {cmd全選択, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
          QStringLiteral("日付のある行をすべてチェックします")},
@@ -207,11 +226,15 @@ void ReportTab::setKeys()
         {cmd閉じる, QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("終了します")},
     };
     for (const auto& k : keys) {
-        k.button->setShortcut(k.key);
+        // Ctrl+Q belongs to the window, so that it closes from every tab; it clicks 閉じる.
+        if (k.button != cmd閉じる)
+            k.button->setShortcut(k.key);
         QString tip = k.tip + QStringLiteral(" (") + k.key.toString(QKeySequence::NativeText);
         if (k.button == cmd読込)
             tip += QStringLiteral(", Ctrl+O");
         k.button->setToolTip(tip + u')');
+        // Given back when a report of one's own follows another's (showOwnership).
+        k.button->setProperty("keyTip", k.button->toolTip());
     }
     auto* readKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
     connect(readKey, &QShortcut::activated, cmd読込, &QPushButton::animateClick);

@@ -26,6 +26,7 @@ void ReportTab::setPanelOpen(bool open)
     for (QWidget* w : m_panelBlocks)
         w->setEnabled(!open);
     Cnテキスト入力->setVisible(open);
+    showOwnership();
     if (open)
         Cnテキスト入力->raise();
 }

@@ -1,1 +1,1 @@
-target_sources(tesvan_gui PRIVATE src/report/ReportTab.h src/report/ReportTab.cpp src/report/ReportTabLayout.cpp src/report/ReportTabPanel.cpp src/report/RegisteredNote.h src/report/RegisteredNote.cpp)
+target_sources(tesvan_gui PRIVATE src/report/ReportTab.h src/report/ReportTab.cpp src/report/ReportTabLayout.cpp src/report/ReportTabPanel.cpp src/report/ReportTabKept.cpp src/report/ReportTabTeam.cpp src/report/RegisteredNote.h src/report/RegisteredNote.cpp src/report/ReviewPanel.h src/report/ReviewPanel.cpp)

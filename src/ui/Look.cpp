@@ -76,6 +76,7 @@ CommandButton* makeHintButton(const QString& name, QWidget* parent)
     b->setIconSize(QSize(24, 24));
     b->setFixedSize(36, 32);
     b->setToolTip(QStringLiteral("ヒント"));
+    b->setAccessibleName(QStringLiteral("ヒント"));
     b->setAutoDefault(false);
     return b;
 }
@@ -102,6 +103,21 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name)
     auto* l = new QLabel(text, parent);
     if (!name.isEmpty())
         l->setObjectName(name);
+    return l;
+}
+
+void nameInput(QWidget* input, const QString& label)
+{
+    QString name = label;
+    name.remove(u'\u3000').remove(u' ');
+    input->setAccessibleName(name);
+}
+
+QLabel* makeLabelFor(const QString& text, QWidget* input, QWidget* parent)
+{
+    QLabel* l = makeLabel(text, parent);
+    l->setBuddy(input);
+    nameInput(input, text);
     return l;
 }
 

@@ -25,6 +25,11 @@ void returnFocusOnClose(QWidget* window);
 // Replaces a pick list's items; nothing is preselected, so an empty field stays empty.
 void fillPickList(Combo* combo, const QStringList& items);
 QLabel* makeLabel(const QString& text, QWidget* parent, const QString& name = {});
+// The name a screen reader and UI automation give an input: its label's text without the
+// blanks that space it out on screen ("氏　名" is read as 氏名).
+void nameInput(QWidget* input, const QString& label);
+// A label placed beside its input, the input named by it.
+QLabel* makeLabelFor(const QString& text, QWidget* input, QWidget* parent);
 QIcon hintIcon();
 
 } // namespace app

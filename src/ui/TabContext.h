@@ -14,8 +14,9 @@ class TabContext {
     // Rebuilds every pick list of every tab from the code master.
     virtual void rebuildPickLists() = 0;
     // Shows the entry tab with the report of name and date (eight digits "yyyymmdd") read in,
-    // and the stored line lineNo (its 行番号) current when given.
-    virtual void openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) = 0;
+    // and the stored line lineNo (its 行番号) current when given. False when the user chose to
+    // stay with the unregistered report on screen: nothing changed then.
+    virtual bool openReport(const QString& name, const QString& yyyymmdd, int lineNo = 0) = 0;
     // Opens the search window, or brings it forward with its keywords ready to type.
     virtual void showSearch() = 0;
     // Opens the hint window for the hint button named ctlName.

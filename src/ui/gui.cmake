@@ -3,6 +3,9 @@ target_sources(tesvan_gui PRIVATE
   src/ui/Ime.h src/ui/Ime.cpp
   src/ui/Look.h src/ui/Look.cpp
   src/ui/Notices.h src/ui/Notices.cpp
+  src/ui/SaveFolder.h src/ui/SaveFolder.cpp
+  src/ui/NaturalOrder.h src/ui/NaturalOrder.cpp
+  src/ui/Background.h src/ui/Background.cpp
   src/ui/TabContext.h
   src/ui/DropDown.h src/ui/DropDown.cpp
   src/ui/DateInput.h src/ui/DateInput.cpp

@@ -5,6 +5,7 @@
 #include "codes/PickLists.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
+#include "app/FolderLock.h"
 #include "app/SingleInstance.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/DateInput.h"
@@ -47,6 +48,8 @@ class TstApp : public QObject {
     void instanceKeyPerInstallation();
     void instanceFolderIsPrivate_data();
     void instanceFolderIsPrivate();
+    void oneProgramPerFolder_data();
+    void oneProgramPerFolder();
 };
 
 void TstApp::dataFolderRule_data()
@@ -349,7 +352,11 @@ void TstApp::startOnItsOwnStateWritesNothing()
     QVERIFY(start());
     for (int i = 0; i < files.size(); ++i)
         QVERIFY2(firstValue(watchers[i], "PRAGMA data_version").toInt() == versions[i], qPrintable(files[i]));
-    QVERIFY(boxes.shown.isEmpty());
+    // A line typed and not registered is offered back by each start (taken back, it stays
+    // unregistered); nothing else is asked.
+    for (const MsgSpec& s : std::as_const(boxes.shown))
+        QCOMPARE(s.title, QString("入力の復元"));
+    QCOMPARE(boxes.shown.size(), before.contains("w営業日報") ? 2 : 0);
     for (QSqlDatabase& db : watchers)
         db.close();
     watchers.clear();
@@ -409,14 +416,17 @@ void TstApp::closeEndsWithZero()
     QTest::keyClick(g, 't');
     QVERIFY(g->isEditing());
     QTest::keyClicks(g->activeEditor(), "anaka");
-    // 閉じる closes the window; the event loop ends with 0 and other windows are closed.
+    // 閉じる asks about the line typed and, told to discard it, closes the window; the event loop
+    // ends with 0 and other windows are closed.
+    boxes.answers << MsgButton::Discard;
     QTimer::singleShot(0, &w, [&w] { w.findChild<QPushButton*>("cmd閉じる")->click(); });
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(qApp->exec(), 0);
     QVERIFY(!w.isVisible());
     QVERIFY(watch.isNull() || !watch->isVisible());
     QVERIFY(!QSqlDatabase::contains(store::kMainConnection));
-    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].choices.size(), 3);
     delete watch.data();
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "after");
     db.setDatabaseName(tmp.path() + "/data/TesvanWork.mdb");
@@ -544,6 +554,137 @@ void TstApp::instanceFolderIsPrivate()
         QVERIFY(first.socketPath().startsWith(folder + "/"));
     }
     QCOMPARE(::chown(QFile::encodeName(runtime.path()).constData(), 0, 0), 0);
+}
+
+namespace {
+// The first value sql gives on the work file, through a connection of its own (as another
+// program would).
+QString workValue(const QString& data, const QString& sql)
+{
+    QString v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "work-outside");
+        db.setDatabaseName(data + "TesvanWork.mdb");
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                v = q.value(0).toString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("work-outside");
+    return v;
+}
+
+// Waits until the program pid holds the data folder (its lock file names it).
+bool holdsFolder(const QString& data, qint64 pid)
+{
+    return QTest::qWaitFor(
+        [&] { return readAll(app::FolderLock::fileIn(data)).contains(", pid " + QByteArray::number(pid)); },
+        30000);
+}
+} // namespace
+
+void TstApp::oneProgramPerFolder_data()
+{
+    QTest::addColumn<QString>("second");
+    QTest::newRow("the same user through a link: the first comes forward") << "link";
+    QTest::newRow("the same user from another session: refused") << "session";
+    QTest::newRow("another user: refused") << "user";
+}
+
+// One program on one data folder, whatever path or user reaches it: a second start is either
+// the first coming forward or a refusal naming the folder, and never a second program on the
+// same files. The folder is let go when the program is killed.
+void TstApp::oneProgramPerFolder()
+{
+    QFETCH(QString, second);
+    const QByteArray childDir = qgetenv("TESVAN_SHARED_DIR");
+    if (!childDir.isEmpty()) {
+        // The other user's start, in a child: refused, told which folder and who holds it.
+        const QString data = QString::fromLocal8Bit(childDir) + "/data/";
+        ScriptedBoxes boxes;
+        QCOMPARE(app::runTesvan(*qApp, app::givenDataFolder(data)), 1);
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].text.contains(QDir::toNativeSeparators(data)),
+                 qPrintable(boxes.shown[0].text));
+        QVERIFY2(boxes.shown[0].text.contains("使用中: root@"), qPrintable(boxes.shown[0].text));
+        return;
+    }
+    if (second == "user" && geteuid() != 0)
+        QSKIP("starting as another user needs root");
+    QTemporaryDir tmp("/tmp/tesvan-shared-XXXXXX");
+    QFile::setPermissions(tmp.path(), QFileDevice::Permissions(0x7777));
+    const QString data = makeDataFolder(tmp.path());
+    // A folder the team shares: every user may work in it.
+    QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
+    for (const char* f : {"Tesvan.mdb", "TesvanWork.mdb"})
+        QFile::setPermissions(data + f, QFileDevice::Permissions(0x6666));
+    const QString link = tmp.filePath("link");
+    QVERIFY(QFile::link(data, link));
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("TESVAN_INSTANCE");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(TESVAN_EXE, {"--data", data});
+    QVERIFY(first.waitForStarted());
+    QVERIFY2(holdsFolder(data, first.processId()), "the first program never held the folder");
+    // Once the first has its report grid, a line is typed in it.
+    QVERIFY(
+        QTest::qWaitFor([&] { return workValue(data, "SELECT count(*) FROM w営業日報") == "100"; }, 30000));
+    QTest::qWait(300);
+    QCOMPARE(workValue(data, "UPDATE w営業日報 SET 内容 = '入力中' WHERE 行番号 = 1"), QString());
+
+    if (second == "link") {
+        QProcess again;
+        again.setProcessEnvironment(env);
+        QElapsedTimer t;
+        t.start();
+        again.start(TESVAN_EXE, {"--data", link + "/"});
+        QVERIFY(again.waitForFinished(10000));
+        QCOMPARE(again.exitCode(), 0);
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+    } else if (second == "session") {
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir otherRuntime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(otherRuntime.path()));
+        ScriptedBoxes boxes;
+        const int rc = app::runTesvan(*qApp, app::givenDataFolder(link));
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        QCOMPARE(rc, 1);
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].text.contains("ほかの営業日報 Tesvan が使用中"),
+                 qPrintable(boxes.shown[0].text));
+        QVERIFY2(boxes.shown[0].text.contains(link), qPrintable(boxes.shown[0].text));
+    } else {
+        const QString self = tmp.filePath("tst_app");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), self));
+        QFile::setPermissions(self, QFileDevice::Permissions(0x7755));
+        QProcess child;
+        QProcessEnvironment childEnv = env;
+        childEnv.insert("TESVAN_SHARED_DIR", tmp.path());
+        childEnv.insert("HOME", tmp.path());
+        childEnv.insert("XDG_RUNTIME_DIR", tmp.path());
+        child.setProcessEnvironment(childEnv);
+        child.start(QStandardPaths::findExecutable("setpriv"),
+                    {"--reuid=65534", "--regid=65534", "--clear-groups", self,
+                     "oneProgramPerFolder:" + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+    }
+    // The first program runs on, its work file untouched by the second start.
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(workValue(data, "SELECT 内容 FROM w営業日報 WHERE 行番号 = 1"), QString("入力中"));
+    QVERIFY(holdsFolder(data, first.processId()));
+
+    // However the program ends, the folder is free again.
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    app::FolderLock after(data);
+    QCOMPARE(after.take(), app::FolderLock::State::Held);
 }
 
 QTEST_MAIN(TstApp)

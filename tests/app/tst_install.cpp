@@ -5,11 +5,14 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
+#include "app/LogFile.h"
+#include "store/Log.h"
 #include "store/Schema.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QProcess>
+#include <QThread>
 #include <QSqlQuery>
 #include <QTimer>
 #include <QtTest>
@@ -26,6 +29,8 @@ class TstInstall : public QObject {
     void firstStart();
     void commandLine_data();
     void commandLine();
+    void logOption();
+    void logFileTakesOnlyOurs();
     void languageRule_data();
     void languageRule();
     void answersWithoutDisplay_data();
@@ -183,10 +188,12 @@ void TstInstall::commandLine_data()
     QTest::addColumn<int>("action");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("dataFolder");
-    QTest::addColumn<QString>("said"); // part of what is printed
+    QTest::addColumn<QString>("said");   // part of what is printed
+    QTest::addColumn<QString>("backup"); // the file --backup names
     const auto row = [](const char* name, const QStringList& args, bool ja, Action action, int exitCode,
-                        const char* dataFolder, const char* said) {
-        QTest::newRow(name) << args << ja << int(action) << exitCode << QString(dataFolder) << QString(said);
+                        const char* dataFolder, const char* said, const char* backup = "") {
+        QTest::newRow(name) << args << ja << int(action) << exitCode << QString(dataFolder) << QString(said)
+                            << QString(backup);
     };
     const bool en = false, ja = true;
     row("nothing: the usual folder", {}, en, Action::Run, 0, "", "");
@@ -198,12 +205,24 @@ void TstInstall::commandLine_data()
     row("--help after --data", {"--data", "x", "--help"}, en, Action::Help, 0, "", "~/.local/share/tesvan");
     row("--version", {"--version"}, en, Action::Version, 0, "", "営業日報 Tesvan Ver 1.20\n");
     row("unknown option", {"--frob"}, en, Action::Error, 2, "",
-        "unknown option '--frob'\nUsage: tesvan [--data DIR | --help | --version]");
+        "unknown option '--frob'\nUsage: tesvan [--data DIR] [--log FILE] [--backup FILE | --help | "
+        "--version]");
     row("unknown option in Japanese", {"-x"}, ja, Action::Error, 2, "", "「-x」というオプションはありません");
     row("unknown option after a good one", {"--data", "d", "--dat"}, en, Action::Error, 2, "", "'--dat'");
     row("--data without a folder", {"--data"}, en, Action::Error, 2, "", "needs a folder");
     row("--data= empty", {"--data="}, ja, Action::Error, 2, "", "フォルダを指定");
     row("a stray argument", {"report.mdb"}, en, Action::Error, 2, "", "unexpected argument 'report.mdb'");
+    row("--backup FILE", {"--backup", "/b/t.mdb"}, en, Action::Backup, 0, "", "", "/b/t.mdb");
+    row("--backup=FILE after --data", {"--data", "/d", "--backup=b.mdb"}, en, Action::Backup, 0, "/d", "",
+        "b.mdb");
+    row("--data after --backup", {"--backup", "b", "--data", "/d"}, en, Action::Backup, 0, "/d", "", "b");
+    row("--backup without a file", {"--backup"}, ja, Action::Error, 2, "", "--backup には保存先のファイル");
+    row("--backup= empty", {"--backup="}, en, Action::Error, 2, "", "needs a file");
+    row("--help names --backup", {"--help"}, en, Action::Help, 0, "", "--backup FILE");
+    row("--help names --log", {"--help"}, en, Action::Help, 0, "", "--log FILE");
+    row("--help names --log in Japanese", {"--help"}, ja, Action::Help, 0, "", "--log ファイル");
+    row("--log without a file", {"--log"}, en, Action::Error, 2, "", "option '--log' needs a file");
+    row("--log= empty", {"--data", "d", "--log="}, ja, Action::Error, 2, "", "記録するファイルを指定");
 }
 
 void TstInstall::commandLine()
@@ -214,14 +233,88 @@ void TstInstall::commandLine()
     QFETCH(int, exitCode);
     QFETCH(QString, dataFolder);
     QFETCH(QString, said);
+    QFETCH(QString, backup);
     const app::CommandLine c = app::parseCommandLine(
         QStringList{"/usr/bin/tesvan"} + args, japanese ? app::Language::Japanese : app::Language::English);
     QCOMPARE(int(c.action), action);
     QCOMPARE(c.exitCode, exitCode);
     QCOMPARE(c.dataFolder, dataFolder);
+    QCOMPARE(c.backup, backup);
     QVERIFY2(c.output.contains(said), qPrintable(c.output));
     if (c.action == Action::Error)
         QVERIFY(c.output.contains(japanese ? "「tesvan --help」" : "'tesvan --help'"));
+}
+
+// --log goes with a run and with a backup, wherever it stands; the file is taken as given.
+void TstInstall::logOption()
+{
+    const auto parse = [](const QStringList& args) {
+        return app::parseCommandLine(QStringList{"/usr/bin/tesvan"} + args, app::Language::English);
+    };
+    app::CommandLine c = parse({"--log", "/tmp/t.log", "--data", "/d"});
+    QCOMPARE(int(c.action), int(Action::Run));
+    QCOMPARE(c.logFile, QString("/tmp/t.log"));
+    QCOMPARE(c.dataFolder, QString("/d"));
+    c = parse({"--backup", "b.mdb", "--log=run.log"});
+    QCOMPARE(int(c.action), int(Action::Backup));
+    QCOMPARE(c.logFile, QString("run.log"));
+    QCOMPARE(c.backup, QString("b.mdb"));
+    // A name that looks like an option is still the file, as with --data.
+    QCOMPARE(parse({"--log", "--data"}).logFile, QString("--data"));
+    QCOMPARE(parse({"--data", "/d"}).logFile, QString());
+}
+
+// The log file takes the program's categories at info and warning, one line each, and nothing of
+// Qt's own or at debug; stopped, the categories are silent again.
+void TstInstall::logFileTakesOnlyOurs()
+{
+    QVERIFY(!store::lcStore().isInfoEnabled());
+    QVERIFY(!store::lcApp().isWarningEnabled());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("tesvan.log");
+    QVERIFY(!app::startLogFile(tmp.filePath("none/tesvan.log")).isEmpty());
+    QVERIFY(!QFileInfo::exists(tmp.filePath("none/tesvan.log")));
+    // A database or its log given by mistake is refused and left as it was.
+    const QString db = tmp.filePath("Tesvan.mdb");
+    {
+        QFile f(db);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("SQLite format 3", 16) + QByteArray(84, '\0'));
+    }
+    QVERIFY(!app::startLogFile(db).isEmpty());
+    QCOMPARE(QFileInfo(db).size(), 100);
+    QVERIFY(!app::startLogFile(db + QStringLiteral("-wal")).isEmpty());
+    QVERIFY(!QFileInfo::exists(db + QStringLiteral("-wal")));
+    QCOMPARE(app::startLogFile(path), QString());
+    qCInfo(store::lcStore) << "opened the file";
+    qCWarning(store::lcSearch) << "a check failed";
+    qCDebug(store::lcStore) << "a detail at debug";
+    const QLoggingCategory qtOwn("qt.tesvan.test");
+    qCWarning(qtOwn) << "qt's own warning";
+    QThread* worker = QThread::create([] { qCInfo(store::lcUi) << "from a worker"; });
+    worker->start();
+    QVERIFY(worker->wait(10000));
+    delete worker;
+    app::stopLogFile();
+    qCInfo(store::lcStore) << "after the stop";
+    QVERIFY(!store::lcStore().isInfoEnabled());
+
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].endsWith(" info tesvan.store: opened the file"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].endsWith(" warning tesvan.search: a check failed"), qPrintable(lines[1]));
+    QVERIFY2(lines[2].endsWith(" info tesvan.ui: from a worker"), qPrintable(lines[2]));
+    // Each line starts with its time.
+    QVERIFY(QDateTime::fromString(lines[0].section(' ', 0, 0), Qt::ISODateWithMs).isValid());
+
+    // A second run appends to what the first wrote.
+    QCOMPARE(app::startLogFile(path), QString());
+    qCInfo(store::lcApp) << "second run";
+    app::stopLogFile();
+    QVERIFY(f.seek(0));
+    QCOMPARE(QString::fromUtf8(f.readAll()).count('\n'), 4);
 }
 
 void TstInstall::languageRule_data()

@@ -8,10 +8,16 @@
 #include "codes/CodeTab.h"
 #include "list/ListTab.h"
 #include "report/ReportTab.h"
+#include "store/Integrity.h"
 #include "store/Rows.h"
+#include "Dialogs.h"
+
+#include <sqlite3.h>
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QToolTip>
 #include <QtTest>
@@ -73,6 +79,8 @@ class TstCodeWindow : public QObject {
     void staleGridIsNotWritten_data();
     void staleGridIsNotWritten();
     void categoryListEscapedKeepsTypedNames();
+    void writesWaitForTheFileCheck_data();
+    void writesWaitForTheFileCheck();
 
   private:
     QString master(const QString& category);
@@ -573,6 +581,58 @@ void TstCodeWindow::categoryListEscapedKeepsTypedNames()
     c->setCurrentIndex(1);
     g->setFocus();
     QCOMPARE(shown(), u"199:"_s);
+}
+
+void TstCodeWindow::writesWaitForTheFileCheck_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("登録") << u"cmd設定登録"_s;
+    QTest::newRow("行削除") << u"cmd設定行削除"_s;
+    QTest::newRow("削除") << u"cmd設定削除"_s;
+    QTest::newRow("データ初期化") << u"cmd一括削除7"_s;
+}
+
+// After a kill a write waits for the file's whole check in a dialog the window paints behind,
+// and キャンセル there writes nothing. The check is held by a file another connection keeps locked.
+void TstCodeWindow::writesWaitForTheFileCheck()
+{
+    QFETCH(QString, button);
+    setMaster(u"所属"_s, u"001"_s, u"営業一課"_s);
+    QSqlDatabase main = m_w->MainDb();
+    const auto everything = [&] {
+        return firstValue(main, u"SELECT (SELECT group_concat(kcode || code || sname) FROM コードマスタ) || "
+                                "(SELECT count(*) FROM 営業日報ヘッダ)"_s)
+            .toString();
+    };
+    t->cmbコード区分->setCurrentIndex(1);
+    t->cmd設定読込->click();
+    editName(0, u"営業二課"_s);
+    const QString before = everything();
+    const QString held = m_fx.tmp->filePath(u"held.db"_s);
+    sqlite3* holder = nullptr;
+    QCOMPARE(sqlite3_open(held.toUtf8().constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(holder, "CREATE TABLE t(a); BEGIN EXCLUSIVE; INSERT INTO t VALUES (1)", nullptr,
+                          nullptr, nullptr),
+             SQLITE_OK);
+    const QFuture<store::Error> check = store::startPageCheck(main.connectionName(), held);
+    bool shown = false;
+    whenShown<QProgressDialog>(
+        [&](QProgressDialog* d) {
+            shown = true;
+            if (auto* cancel = d->findChild<QPushButton*>())
+                QTest::mouseClick(cancel, Qt::LeftButton);
+        },
+        u"dlgファイル検査"_s);
+    m_fx.boxes->shown.clear();
+    m_fx.boxes->answers = {true};
+    m_w->findChild<QPushButton*>(button)->click();
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    store::forgetPageCheck(main.connectionName());
+    QVERIFY(shown);
+    // Only the confirmation was asked; no failure was told and nothing was written.
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(everything(), before);
 }
 
 QTEST_MAIN(TstCodeWindow)

@@ -2,6 +2,7 @@
 
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
+#include "store/Connection.h"
 #include "store/Db.h"
 #include "store/Schema.h"
 

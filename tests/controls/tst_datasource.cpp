@@ -2,6 +2,7 @@
 
 #include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
+#include "store/Connection.h"
 #include "store/Db.h"
 
 #include <QSignalSpy>

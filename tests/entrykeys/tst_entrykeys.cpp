@@ -19,6 +19,8 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QtTest>
 
 using namespace testing;
@@ -41,11 +43,16 @@ class TstEntryKeys : public QObject {
     void mistypedLineDateStaysInItsEditor();
     void emojiStartsACell();
     void tabOrderAroundTheGrid();
+    void tabAtLineEndGoesToNextDate();
+    void fromLastByKey();
     void windowLaysItselfOut_data();
     void windowLaysItselfOut();
     void clearReturnsToCreationDate();
     void listKeysOpenCellLists_data();
     void listKeysOpenCellLists();
+    // Last: a closed window ends the event loops for the rest of the process.
+    void ctrlQClosesFromEveryTab_data();
+    void ctrlQClosesFromEveryTab();
 
   private:
     QVariant work(const QString& sql, const QVariantList& args = {})
@@ -360,6 +367,91 @@ void TstEntryKeys::tabOrderAroundTheGrid()
     goTo(3, ReportTab::ColPlace);
     QTest::keyClick(r->Grid日報, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(QApplication::focusWidget(), r->cmd行削除);
+}
+
+// Tab from 備考, typed into or not, goes to the next line's date as Enter does; on the last line
+// it leaves the grid for the buttons.
+void TstEntryKeys::tabAtLineEndGoesToNextDate()
+{
+    goTo(0, ReportTab::ColNote);
+    QTest::keyClick(r->Grid日報, Qt::Key_Tab);
+    QCOMPARE(r->Grid日報->row(), 1);
+    QCOMPARE(r->Grid日報->col(), int(ReportTab::ColShowDate));
+    // From an open editor, the value written first.
+    goTo(1, ReportTab::ColNote);
+    typeText("至急");
+    QVERIFY(r->Grid日報->isEditing());
+    pressKey(Qt::Key_Tab);
+    QCOMPARE(work("SELECT 備考 FROM w営業日報 WHERE 行番号 = 2").toString(), QString("至急"));
+    QCOMPARE(r->Grid日報->row(), 2);
+    QCOMPARE(r->Grid日報->col(), int(ReportTab::ColShowDate));
+    QCOMPARE(QApplication::focusWidget(), r->Grid日報);
+    // Shift+Tab still walks back within the line.
+    goTo(3, ReportTab::ColNote);
+    QTest::keyClick(r->Grid日報, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(r->Grid日報->row(), 3);
+    QCOMPARE(r->Grid日報->col(), int(ReportTab::ColText));
+    goTo(r->dat日報->rowCount() - 1, ReportTab::ColNote);
+    QTest::keyClick(r->Grid日報, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), r->cmd行削除);
+}
+
+void TstEntryKeys::ctrlQClosesFromEveryTab_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::newRow("営業日報") << 0;
+    QTest::newRow("日報一覧") << 1;
+    QTest::newRow("設定・情報") << 2;
+}
+
+// Ctrl+Q closes the window from whichever tab is shown, as 閉じる does; with the 内容 panel open
+// it waits, as 閉じる does.
+void TstEntryKeys::ctrlQClosesFromEveryTab()
+{
+    QFETCH(int, tab);
+    if (tab == 0) {
+        goTo(1, ReportTab::ColText);
+        QTest::keyClick(r->Grid日報, Qt::Key_F2);
+        QVERIFY(r->Cnテキスト入力->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(m_w->isVisible());
+        QTest::keyClick(r->txt内容, Qt::Key_Escape);
+    }
+    m_w->SSTab1->setCurrentIndex(tab);
+    QTRY_VERIFY(m_w->SSTab1->currentWidget()->isVisible());
+    QWidget* focus = m_w->SSTab1->currentWidget()->focusWidget();
+    QTest::keyClick(focus && focus->isVisible() ? focus : m_w->SSTab1->tabBar(), Qt::Key_Q,
+                    Qt::ControlModifier);
+    QTRY_VERIFY(!m_w->isVisible());
+    QVERIFY(m_fx.boxes->shown.isEmpty());
+}
+
+// Ctrl+Shift+N is 前回から作成; its button names the key.
+void TstEntryKeys::fromLastByKey()
+{
+    QVERIFY(r->cmd前回から作成->toolTip().contains("Ctrl+Shift+N"));
+    QVERIFY(store::run(m_w->MainDb(),
+                       "INSERT INTO 営業日報ヘッダ VALUES ('2026-01-05', '社員2', '営業部', '週報')")
+                .ok());
+    QVERIFY(store::run(m_w->MainDb(),
+                       "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 表示日付, 日付, 訪問先, 内容) "
+                       "VALUES ('2026-01-05', '社員2', 1, '2026-01-05', '2026-01-05', '山田商事', '見積')")
+                .ok());
+    r->cmb氏名->setFocus();
+    typeText("社員2");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    // A button's key clicks it as the mouse would, after it is shown pressed.
+    QTRY_COMPARE(r->Dt日付->date(), QDate::currentDate());
+    QCOMPARE(r->txtタイトル->text(), QString("週報"));
+    QCOMPARE(
+        work("SELECT 訪問先 || '/' || 日付 || '/' || coalesce(内容, '-') FROM w営業日報 WHERE 行番号 = 1")
+            .toString(),
+        QString("山田商事/%1/-").arg(QDate::currentDate().toString(Qt::ISODate)));
+    // The hand goes where the typing is: the first line's 内容.
+    QCOMPARE(QApplication::focusWidget(), r->Grid日報);
+    QCOMPARE(r->Grid日報->row(), 0);
+    QCOMPARE(r->Grid日報->col(), int(ReportTab::ColText));
+    QVERIFY(m_fx.boxes->shown.isEmpty());
 }
 
 void TstEntryKeys::windowLaysItselfOut_data()

@@ -1,3 +1,4 @@
+#include "BoxProbe.h"
 #include "msg/Msg.h"
 #include "msg/MsgCatalogue.h"
 
@@ -11,52 +12,19 @@
 #include <stdexcept>
 
 using Icon = MsgSpec::Icon;
+using testing::BoxProbe;
 Q_DECLARE_METATYPE(MsgSpec::Icon)
 
 namespace {
 // Marks where the subject goes in an expected text.
 const QString kS = QStringLiteral("%S");
 
+// A presenter's plain Yes and No, beside the buttons' own values.
+constexpr int kYes = -1, kNo = -2;
+
 // Subjects that must come through untouched: padded, empty, and markup-looking.
 const QStringList kSubjects = {QStringLiteral("日報"), QString(), QStringLiteral("  設定 <b>&amp;</b> ")};
 
-// Answers the next modal box once it is up: records what it shows, then presses `key`.
-struct BoxProbe {
-    QString objectName, title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    Qt::TextFormat format = Qt::AutoText;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    QWidget* parent = nullptr;
-    bool seen = false;
-
-    void answerWith(Qt::Key key)
-    {
-        auto* timer = new QTimer;
-        timer->setInterval(20);
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, key] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            timer->stop();
-            timer->deleteLater();
-            seen = true;
-            objectName = box->objectName();
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            format = box->textFormat();
-            buttons = box->standardButtons();
-            defaultButton = box->standardButton(box->defaultButton());
-            parent = box->parentWidget();
-            QWidget* target = box->focusWidget() ? box->focusWidget() : box;
-            QTest::keyClick(target, key);
-        });
-        // Stop waiting if no box ever comes, so a fault fails the test instead of hanging it.
-        QTimer::singleShot(5000, timer, [timer] { timer->deleteLater(); });
-        timer->start();
-    }
-};
 } // namespace
 
 class TstMsg : public QObject {
@@ -75,7 +43,13 @@ class TstMsg : public QObject {
     void realBox_data();
     void realBox();
     void realBoxOverActiveWindow();
+    void choices_data();
+    void choices();
+    void realChoiceBox_data();
+    void realChoiceBox();
 };
+
+Q_DECLARE_METATYPE(MsgButton)
 
 void TstMsg::catalogue_data()
 {
@@ -103,6 +77,14 @@ void TstMsg::catalogue_data()
     row("登録", "チェック", "入力項目のチェック", "入力必須項目が空白です。", false, I, false, 0x40);
     row("登録", "商品未登録", "入力項目のチェック", "登録商品データがありません。", false, I, false, 0x40);
     row("登録", "データなし", "入力項目のチェック", "登録がデータがありません。", false, I, false, 0x40);
+    row("登録", "未登録", "登録の確認", "登録されていない入力があります。%S前に登録しますか", false, Q, false,
+        0x23);
+    row("登録", "他者変更", "登録の拒否",
+        "%Sこの日報を変更したため、登録しませんでした。入力は画面に残っています。変更後の日報を読込みますか（"
+        "画面の入力は破棄されます）",
+        true, E, true, 0x134);
+    row("登録", "他者の日報", "登録の拒否", "%Sの日報です。登録と行削除は本人だけが行えます。", false, E,
+        false, 0x30);
     row("転記", "確認", "登録の確認", "%S に転記します。よろしいですか", true, Q, true, 0x124);
     row("削除", "確認", "削除の確認", "すべてのデータを削除します。よろしいですか", true, Q, true, 0x124);
     row("削除", "確認2", "削除の確認", "%S を削除します。よろしいですか", true, Q, true, 0x124);
@@ -115,6 +97,11 @@ void TstMsg::catalogue_data()
     row("削除", "完了", "削除の完了", "データ %S を削除しました。", false, I, false, 0x40);
     row("削除", "削除不可", "削除不可",
         "%S にデータがあるため削除できません。メンテナンス機能で削除してください。", false, I, false, 0x40);
+    row("削除", "他者の日報", "削除の拒否",
+        "%S は他のメンバーの日報のため削除できません。何も削除していません。", false, E, false, 0x30);
+    row("削除", "他者変更", "削除の拒否",
+        "%S一覧を読込んだ後に日報を変更したため、何も削除しませんでした。一覧を読込み直してください。", false,
+        E, false, 0x30);
     row("入力", "上行空白", "入力注意", "上の行が空白です。データは連続して指定してください。", false, I,
         false, 0x40);
     row("入力", "区分なし", "入力注意", "区分が指定されていません。区分を指定してください", false, E, false,
@@ -156,6 +143,22 @@ void TstMsg::catalogue_data()
         true, Q, false, 0x24);
     row("その他", "検索日報なし", "キーチェック", "%S の日報は登録されていません。検索し直しました。", false,
         I, false, 0x40);
+    row("その他", "保存先なし", "書き出し注意",
+        "保存先のフォルダ %S がありません。保存できませんでした。別のフォルダを指定してください。", false, E,
+        false, 0x30);
+    row("その他", "保存先権限なし", "書き出し注意",
+        "%S に書き込む権限がありません。保存できませんでした。別のフォルダを指定してください。", false, E,
+        false, 0x30);
+    row("その他", "容量不足", "書き出し注意",
+        "ディスクの空きが足りないため、%S "
+        "を保存できませんでした。空きを作るか、別のディスクを指定してください。",
+        false, E, false, 0x30);
+    row("その他", "前回なし", "キーチェック", "%S の前回の日報は登録されていません。", false, I, false, 0x40);
+    row("その他", "復元", "入力の復元", "前回、登録されていない入力があります。復元しますか？", true, Q,
+        false, 0x24);
+    row("その他", "索引作成中", "検索用の索引を作り直しています",
+        "検索用の索引を作り直しています（%S）。終わるまで、キーワードでは検索できません。", false, I, false,
+        0x40);
 }
 
 // Every row, for several subjects, both as the catalogue builds it and as handed to the presenter.
@@ -370,6 +373,93 @@ void TstMsg::realBoxOverActiveWindow()
     QCOMPARE(Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("設定")), true);
     QVERIFY(probe.seen);
     QCOMPARE(probe.parent, &window);
+}
+
+void TstMsg::choices_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("reply"); // a button, or kYes / kNo as a presenter of Yes and No answers
+    QTest::addColumn<MsgButton>("choice");
+    QTest::addColumn<bool>("yes"); // what ShowMsg answers for the same box
+    const QString reg = QStringLiteral("登録"), other = QStringLiteral("その他");
+    const QString unreg = QStringLiteral("未登録"), restore = QStringLiteral("復元");
+    QTest::newRow("登録する") << reg << unreg << int(MsgButton::Register) << MsgButton::Register << false;
+    QTest::newRow("破棄する") << reg << unreg << int(MsgButton::Discard) << MsgButton::Discard << false;
+    QTest::newRow("キャンセル") << reg << unreg << int(MsgButton::Cancel) << MsgButton::Cancel << false;
+    // A presenter that only knows Yes and No has not answered a box of choices.
+    QTest::newRow("choices answered Yes") << reg << unreg << kYes << MsgButton::Cancel << false;
+    QTest::newRow("choices answered No") << reg << unreg << kNo << MsgButton::Cancel << false;
+    QTest::newRow("Yes/No answered Yes") << other << restore << kYes << MsgButton::Yes << true;
+    QTest::newRow("Yes/No answered No") << other << restore << kNo << MsgButton::No << false;
+    QTest::newRow("Yes/No answered with a choice")
+        << other << restore << int(MsgButton::Register) << MsgButton::No << false;
+    QTest::newRow("a notice") << other << QStringLiteral("メッセージ") << kYes << MsgButton::Ok << false;
+    QTest::newRow("no such box") << reg << QStringLiteral("未登録 ") << int(MsgButton::Register)
+                                 << MsgButton::Cancel << false;
+}
+
+void TstMsg::choices()
+{
+    QFETCH(QString, op);
+    QFETCH(QString, kind);
+    QFETCH(int, reply);
+    QFETCH(MsgButton, choice);
+    QFETCH(bool, yes);
+    QList<MsgSpec> shown;
+    Msg::setPresenter([&](const MsgSpec& s) {
+        shown << s;
+        return reply == kYes ? MsgReply(true) : reply == kNo ? MsgReply(false) : MsgReply(MsgButton(reply));
+    });
+    QCOMPARE(Msg::ShowChoice(op, kind, QStringLiteral("読み込む")), choice);
+    QCOMPARE(Msg::ShowMsg(op, kind, QStringLiteral("読み込む")), yes);
+    if (shown.isEmpty())
+        return;
+    const QList<MsgChoice> choices = shown[0].choices;
+    if (kind == QStringLiteral("未登録")) {
+        QCOMPARE(choices.size(), 3);
+        QCOMPARE(choices[0].button, MsgButton::Register);
+        QCOMPARE(choices[0].text, QStringLiteral("登録する"));
+        QCOMPARE(choices[1].button, MsgButton::Discard);
+        QCOMPARE(choices[1].text, QStringLiteral("破棄する"));
+        QCOMPARE(choices[2].button, MsgButton::Cancel);
+        QCOMPARE(choices[2].text, QStringLiteral("キャンセル"));
+    } else {
+        QVERIFY(choices.isEmpty());
+    }
+    // A box that could not be shown is as if it was closed.
+    Msg::setPresenter([](const MsgSpec&) -> MsgReply { throw std::runtime_error("no display"); });
+    QCOMPARE(Msg::ShowChoice(op, kind, QString()), kind == QStringLiteral("未登録") ? MsgButton::Cancel
+                                                   : kind == QStringLiteral("復元") ? MsgButton::No
+                                                                                    : choice);
+}
+
+void TstMsg::realChoiceBox_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("button"); // clicked instead of the key, when given
+    QTest::addColumn<MsgButton>("choice");
+    QTest::newRow("Enter cancels") << int(Qt::Key_Return) << QString() << MsgButton::Cancel;
+    QTest::newRow("登録する clicked") << 0 << QStringLiteral("登録する") << MsgButton::Register;
+    QTest::newRow("破棄する clicked") << 0 << QStringLiteral("破棄する") << MsgButton::Discard;
+    QTest::newRow("Escape cancels") << int(Qt::Key_Escape) << QString() << MsgButton::Cancel;
+}
+
+// The box of choices as shown: its own buttons, キャンセル the default and Escape.
+void TstMsg::realChoiceBox()
+{
+    QFETCH(int, key);
+    QFETCH(QString, button);
+    QFETCH(MsgButton, choice);
+    BoxProbe probe;
+    probe.answerWith(Qt::Key(key), button);
+    QCOMPARE(Msg::ShowChoice(QStringLiteral("登録"), QStringLiteral("未登録"), QStringLiteral("終了する")),
+             choice);
+    QVERIFY(probe.seen);
+    QCOMPARE(probe.buttonTexts, (QStringList{QStringLiteral("キャンセル"), QStringLiteral("登録する"),
+                                             QStringLiteral("破棄する")}));
+    QCOMPARE(probe.defaultText, QStringLiteral("キャンセル"));
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(TstMsg)

@@ -103,6 +103,11 @@ class TestReportLines : public QObject {
     {
         QFETCH(QVariant, value);
         const QString fields = u"表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考"_s;
+        // A server keeps lines only under their header.
+        if (testing::onServer())
+            QCOMPARE(
+                store::run(m_main, u"INSERT INTO 営業日報ヘッダ (作成日, 氏名) VALUES (?, '佐藤')"_s, {kDay}),
+                QString());
         for (int n = 1; n <= 2; ++n)
             QCOMPARE(store::run(
                          m_main,

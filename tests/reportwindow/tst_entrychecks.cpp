@@ -3,6 +3,7 @@
 #include "Typing.h"
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
+#include "report/RegisteredNote.h"
 #include "report/ReportTab.h"
 #include "store/Db.h"
 #include "ui/Controls.h"
@@ -29,6 +30,8 @@ class TstEntryChecks : public QObject {
     void wrongEntryIsNamedAsSuch_data();
     void wrongEntryIsNamedAsSuch();
     void tooLongReportIsNotOpened();
+    void longNoteKeepsTheGridInPlace_data();
+    void longNoteKeepsTheGridInPlace();
 
   private:
     void setHeader(const QString& name);
@@ -148,7 +151,9 @@ void TstEntryChecks::registeredNote()
     pressKey(Qt::Key_Return);
     QVERIFY(!marked(2));
     QVERIFY(!note->text().isEmpty());
-    // The next operation starts afresh.
+    // The next operation starts afresh (the line given its contents is not registered: クリア
+    // asks first).
+    m_fx.boxes->answers = {true};
     trigger("click:cmdクリア");
     QCOMPARE(note->text(), QString());
 }
@@ -237,11 +242,13 @@ void TstEntryChecks::tooLongReportIsNotOpened()
     editCell(0, ReportTab::ColText, "画面の行");
     pressKey(Qt::Key_Return);
     m_fx.boxes->shown.clear();
+    // What is typed is not registered: 読込 asks first; 破棄する goes on to the read.
+    m_fx.boxes->answers = {MsgButton::Discard};
     trigger("key:F5");
-    QCOMPARE(m_fx.boxes->shown.size(), 1);
-    QCOMPARE(m_fx.boxes->shown[0].title, QString("読込注意"));
-    QVERIFY2(m_fx.boxes->shown[0].text.startsWith("2026/04/01 山田 の日報 は行数が画面の行数を超える"),
-             qPrintable(m_fx.boxes->shown[0].text));
+    QCOMPARE(m_fx.boxes->shown.size(), 2);
+    QCOMPARE(m_fx.boxes->shown[1].title, QString("読込注意"));
+    QVERIFY2(m_fx.boxes->shown[1].text.startsWith("2026/04/01 山田 の日報 は行数が画面の行数を超える"),
+             qPrintable(m_fx.boxes->shown[1].text));
     // The screen stays as it was, so no 登録 can store the report cut short.
     QCOMPARE(r->txtタイトル->text(), QString("入力中"));
     QCOMPARE(workValue("SELECT 内容 FROM w営業日報 WHERE 行番号 = 1").toString(), QString("画面の行"));
@@ -255,6 +262,52 @@ void TstEntryChecks::tooLongReportIsNotOpened()
     QCOMPARE(m_fx.boxes->shown.size(), 1);
     QCOMPARE(r->Dt日付->date(), QDate(2026, 4, 2));
     QCOMPARE(r->cmb氏名->currentText(), QString("佐藤"));
+    // Nothing was read: what was typed is still unregistered, and closing asks about it.
+    m_fx.boxes->shown.clear();
+    m_fx.boxes->answers = {MsgButton::Cancel};
+    QVERIFY(!m_fx.window->close());
+    QCOMPARE(m_fx.boxes->shown.size(), 1);
+    QCOMPARE(m_fx.boxes->shown[0].choices.size(), 3);
+}
+
+void TstEntryChecks::longNoteKeepsTheGridInPlace_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("smallest window") << QSize(800, 560);
+    QTest::newRow("default") << QSize(900, 660);
+}
+
+// However many lines 登録 left out, the note is one line: cut with "…" where the line is too short,
+// whole in its tooltip; the grid and the buttons stay where they were.
+void TstEntryChecks::longNoteKeepsTheGridInPlace()
+{
+    QFETCH(QSize, size);
+    m_w->resize(size);
+    QTRY_COMPARE(m_w->size(), size);
+    RegisteredNote* note = r->lbl登録結果;
+    const QRect grid = r->Grid日報->geometry(), button = r->cmd登録->geometry();
+    QList<int> left;
+    for (int n = 1; n <= 60; ++n)
+        left << n;
+    note->showRegistered(3, left);
+    QCoreApplication::processEvents();
+    QCOMPARE(r->Grid日報->geometry(), grid);
+    QCOMPARE(r->cmd登録->geometry(), button);
+    QCOMPARE(note->toolTip(), note->text());
+    QVERIFY(note->text().contains(u"60"));
+    QVERIFY(note->fontMetrics().horizontalAdvance(note->shownText()) <= note->contentsRect().width());
+    QVERIFY(note->height() < 2 * note->fontMetrics().height());
+    QVERIFY2(note->shownText().endsWith(QChar(0x2026)), qPrintable(note->shownText()));
+    // A short note is shown whole.
+    note->showRegistered(2, {});
+    QCOMPARE(note->shownText(), QStringLiteral("日報を登録しました（2 行）。"));
+    QCOMPARE(r->Grid日報->geometry(), grid);
+    // TESVAN_SHOTS names a folder for a picture of the row of buttons, to look at.
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty()) {
+        note->showRegistered(3, left);
+        QCoreApplication::processEvents();
+        m_w->grab().save(QStringLiteral("%1/note-%2.png").arg(shots).arg(size.width()));
+    }
 }
 
 QTEST_MAIN(TstEntryChecks)

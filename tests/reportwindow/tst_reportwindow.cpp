@@ -1,4 +1,5 @@
 // The 営業日報 tab driven through its controls: typing, reading, registering.
+#include "Dialogs.h"
 #include "Typing.h"
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
@@ -45,6 +46,8 @@ class TstReportWindow : public QObject {
     void readFillsHeader();
     void learntNamesOfferedAtOnce();
     void userScenario();
+    void creationDateTypedStands_data();
+    void creationDateTypedStands();
 
   private:
     void setHeader(const QDate& d, const QString& name, const QString& dept = {}, const QString& title = {});
@@ -409,7 +412,12 @@ void TstReportWindow::lineCommands()
         QString("1,2,4,6,7"));
     r->cmd行削除->click();
     QCOMPARE(g->model()->rowCount(), 98);
+    // The two lines are not registered: クリア asks first.
+    m_boxes->answers << true;
     r->cmdクリア->click();
+    QCOMPARE(m_boxes->shown.size(), 1);
+    QCOMPARE(m_boxes->shown[0].text, QString("画面をクリアします。よろしいですか"));
+    m_boxes->shown.clear();
     QCOMPARE(g->model()->rowCount(), 100);
     QCOMPARE(workValue("SELECT count(*) FROM w営業日報 WHERE 内容 IS NOT NULL OR チェック <> 0").toInt(), 0);
     QVERIFY(r->Dt日付->isNull());
@@ -428,7 +436,12 @@ void TstReportWindow::readFillsHeader()
                 "INSERT INTO 営業日報 (作成日, 氏名, 行番号, 内容) VALUES ('2026-04-01', '佐藤', %1, 'L%1')")
                 .arg(n)));
     setHeader(QDate(2026, 4, 1), "佐藤", "", "前のタイトル");
+    // The title typed is not registered: 読込 asks first, and goes on without it.
+    m_boxes->answers << MsgButton::Discard;
     r->cmd読込->click();
+    QCOMPARE(m_boxes->shown.size(), 1);
+    QCOMPARE(m_boxes->shown[0].choices.size(), 3);
+    m_boxes->shown.clear();
     QCOMPARE(r->cmb所属->currentText(), QString("第二営業部"));
     QCOMPARE(r->txtタイトル->text(), QString("前のタイトル")); // a Null title leaves the box alone
     QCOMPARE(workValue("SELECT group_concat(内容, ',') FROM (SELECT 内容 FROM w営業日報 WHERE 内容 IS NOT "
@@ -528,11 +541,9 @@ void TstReportWindow::userScenario()
 
     // 登録 with Enter at the real confirmation box.
     QString boxText;
-    QTimer::singleShot(100, this, [&boxText] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxText = box->text();
-            QTest::keyClick(box, Qt::Key_Return);
-        }
+    testing::whenShown<QMessageBox>([&boxText](QMessageBox* box) {
+        boxText = box->text();
+        QTest::keyClick(box, Qt::Key_Return);
     });
     QTest::mouseClick(r->cmd登録, Qt::LeftButton);
     QCOMPARE(boxText, QString("日報 を登録します。よろしいですか"));
@@ -569,6 +580,57 @@ void TstReportWindow::userScenario()
     QCOMPARE(g->columnValue(7).toString(), QString("挨拶"));
     g->setRow(2);
     QVERIFY(g->columnValue(7).isNull());
+}
+
+void TstReportWindow::creationDateTypedStands_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("date");
+    // The year nearest to today, as the rule for a date typed without one gives it.
+    const QDate noYear = *DateInput::parse("3/10", "yyyy年mm月dd日", QDate::currentDate());
+    QTest::newRow("with its year") << "2026/03/01" << QDate(2026, 3, 1);
+    QTest::newRow("digits only") << "20260301" << QDate(2026, 3, 1);
+    QTest::newRow("a year in two digits") << "26/3/1" << QDate(2026, 3, 1);
+    QTest::newRow("without a year, a date in its first keys") << "3/10" << noYear;
+}
+
+// 作成日 typed at 20 ms a key, as a fast typist or xdotool types, is the date typed. When the
+// focus leaves the field after any key (a box, another window) and comes back, the field ends
+// with the typed date, or, where what was typed so far was a date itself, with the text marked
+// as no date: never another date.
+void TstReportWindow::creationDateTypedStands()
+{
+    QFETCH(QString, typed);
+    QFETCH(QDate, date);
+    ReportTab* r = m_w->reportTab();
+    for (int cut = 0; cut < typed.size(); ++cut) {
+        r->Dt日付->setNull();
+        r->Dt日付->setFocus();
+        QVERIFY(QTest::qWaitFor([r] { return r->Dt日付->hasFocus(); }));
+        bool partDate = false;
+        for (int i = 0; i < typed.size(); ++i) {
+            if (i == cut && cut > 0) {
+                partDate =
+                    DateInput::parse(typed.left(cut), "yyyy年mm月dd日", QDate::currentDate()).has_value();
+                // The focus goes elsewhere and comes back, as after a message box.
+                r->txtタイトル->setFocus();
+                QVERIFY(QTest::qWaitFor([r] { return r->txtタイトル->hasFocus(); }));
+                r->Dt日付->setFocus();
+                QVERIFY(QTest::qWaitFor([r] { return r->Dt日付->hasFocus(); }));
+                r->Dt日付->end(false);
+            }
+            typeText(typed.mid(i, 1));
+            QTest::qWait(20);
+        }
+        pressKey(Qt::Key_Return);
+        const QString at = QString("focus away after %1 keys: %2").arg(cut).arg(r->Dt日付->text());
+        if (partDate) {
+            QVERIFY2(r->Dt日付->isNull() && r->Dt日付->toolTip() == "日付が正しくありません", qPrintable(at));
+            continue;
+        }
+        QVERIFY2(r->Dt日付->date() == date, qPrintable(at));
+        QVERIFY2(r->cmb氏名->hasFocus(), qPrintable(at));
+    }
 }
 
 QTEST_MAIN(TstReportWindow)

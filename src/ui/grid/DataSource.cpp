@@ -71,6 +71,7 @@ store::Error DataSource::refresh()
         return store::Error(QStringLiteral("表が指定されていません。"));
 
     const QString order = orderClause();
+    m_sorted = false;
 
     if (m_onDemand) {
         QStringList fields;
@@ -148,7 +149,49 @@ void DataSource::adoptFields(const QStringList& fields)
 
 int DataSource::rowCount() const
 {
-    return m_onDemand ? m_count : int(m_rows.ids.size());
+    return m_onDemand && !m_sorted ? m_count : int(m_rows.ids.size());
+}
+
+store::Error DataSource::sortRows(const QString& field, const Arrange& arrange)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen())
+        return notConnected(m_connection);
+    const int f = fieldIndex(field);
+    if (f < 0)
+        return store::Error(QStringLiteral("表「%1」に項目「%2」がありません。").arg(m_table, field));
+    const qsizetype width = m_fields.size();
+    Rows read;
+    {
+        store::Statement q(
+            db, QStringLiteral("select rowid, * from %1 order by %2").arg(quoted(m_table), orderClause()));
+        if (const store::Error e = readInto(q, int(width), read); e.failed())
+            return e;
+    }
+    QList<QVariant> values;
+    values.reserve(read.ids.size());
+    for (qsizetype r = 0; r < read.ids.size(); ++r)
+        values << read.cells[r * width + f];
+    const QList<qsizetype> order = arrange(values);
+    Rows sorted;
+    sorted.ids.reserve(order.size());
+    sorted.cells.reserve(order.size() * width);
+    for (const qsizetype r : order) {
+        if (r < 0 || r >= read.ids.size())
+            continue;
+        sorted.ids << read.ids[r];
+        for (qsizetype i = 0; i < width; ++i)
+            sorted.cells << read.cells[r * width + i];
+    }
+    m_keepsShape = sorted.ids.size() == rowCount();
+    emit aboutToRefresh();
+    m_rows = std::move(sorted);
+    m_pages.clear();
+    m_fetchError = {};
+    m_sorted = true;
+    emit refreshed();
+    m_keepsShape = false;
+    return {};
 }
 
 DataSource::Page* DataSource::pageOf(int row) const
@@ -217,7 +260,7 @@ QVariant* DataSource::cachedRow(int row, qint64* id) const
     const qsizetype width = m_fields.size();
     Rows* rows = &const_cast<Rows&>(m_rows);
     qsizetype i = row;
-    if (m_onDemand) {
+    if (m_onDemand && !m_sorted) {
         rows = pageOf(row);
         i = row % kPageRows;
     }

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 namespace store {
 class Statement;
 }
@@ -26,8 +28,16 @@ class DataSource : public QObject {
     // Fetch rows as they are asked for instead of reading the whole table at each refresh.
     void setFetchOnDemand(bool on);
 
-    // Re-reads all rows. On failure the rows read before stay.
+    // Re-reads all rows, in the source's own order. On failure the rows read before stay.
     store::Error refresh();
+    // Shows the rows in the order arrange gives for the values of field (the indexes of the
+    // rows, read in the source's own order, as they are to be shown): the whole table is read,
+    // also by a source that fetches on demand, and kept until the next refresh. On failure
+    // nothing changes.
+    using Arrange = std::function<QList<qsizetype>(const QList<QVariant>& values)>;
+    store::Error sortRows(const QString& field, const Arrange& arrange);
+    // The rows are shown in an order of sortRows, not the source's own.
+    bool isSorted() const { return m_sorted; }
     // During aboutToRefresh and refreshed: the refresh gives the same fields and number of rows,
     // so views may keep their rows and only show the new values.
     bool keepsShape() const { return m_keepsShape; }
@@ -86,6 +96,7 @@ class DataSource : public QObject {
     Rows m_rows;
     Rows m_spare; // the rows before the last refresh, kept for their lists' room
     bool m_onDemand = false;
+    bool m_sorted = false; // sortRows' order, whole in m_rows, also when fetched on demand
     int m_count = 0;
     mutable QHash<int, Page> m_pages;
     mutable store::Error m_fetchError;
