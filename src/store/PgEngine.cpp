@@ -52,6 +52,14 @@ bool isBusyState(const char* state)
                      qstrcmp(state, "40P01") == 0 || qstrcmp(state, "40001") == 0);
 }
 
+// SQLSTATEs of a server that went away under the session: connection_exception (class 08),
+// admin_shutdown, crash_shutdown, cannot_connect_now (a server starting or shutting down).
+bool isServerGoneState(const char* state)
+{
+    return state && (qstrncmp(state, "08", 2) == 0 || qstrcmp(state, "57P01") == 0 ||
+                     qstrcmp(state, "57P02") == 0 || qstrcmp(state, "57P03") == 0);
+}
+
 bool succeeded(PGresult* r)
 {
     const ExecStatusType s = r ? libpq().PQresultStatus(r) : PGRES_FATAL_ERROR;
@@ -332,7 +340,10 @@ Error PgSession::connect()
         return noAnswer();
     }
     if (pq.PQstatus(m_conn) != CONNECTION_OK) {
-        const Error e(withoutSecrets(QString::fromUtf8(pq.PQerrorMessage(m_conn)).trimmed()));
+        // The server's own words go under ours: they name the cause (refused login, no such
+        // database, a server shutting down) but in English.
+        const Error e(QStringLiteral("サーバーに接続できません。\n") +
+                      withoutSecrets(QString::fromUtf8(pq.PQerrorMessage(m_conn)).trimmed()));
         disconnect();
         return e;
     }
@@ -760,6 +771,10 @@ Error PgSession::errorOf(PGresult* r) const
     const char* state = r ? pq.PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     if (isBusyState(state))
         return Error::busy(text);
+    if (isServerGoneState(state))
+        text = QStringLiteral(
+                   "サーバーが停止したか、再起動中です。しばらく待ってから、もう一度実行してください。\n") +
+               text;
     return Error(withoutSecrets(text));
 }
 

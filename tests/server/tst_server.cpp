@@ -409,8 +409,12 @@ class TestServer : public QObject {
         const report::Header h{QDate(2026, 12, 8), u"鈴木"_s, u"営業部"_s, u"版"_s};
         QCOMPARE(report::registerReport(main, work, h), QString());
         QVERIFY(m_server->stop("fast"));
-        QVERIFY(report::registerReport(main, work, h).failed());
-        QVERIFY(report::readReport(main, work, h.作成日, h.氏名).error.failed());
+        // The user is told in our words first; the server's own English goes below them.
+        const store::Error down = report::registerReport(main, work, h);
+        QVERIFY(down.failed());
+        QVERIFY2(down.reason().startsWith(u"サーバー"_s), qPrintable(down.reason()));
+        const store::Error unread = report::readReport(main, work, h.作成日, h.氏名).error;
+        QVERIFY2(unread.reason().startsWith(u"サーバー"_s), qPrintable(unread.reason()));
         QVERIFY(m_server->start());
         if (readFirst) {
             const report::ReadResult r = report::readReport(main, work, h.作成日, h.氏名);
