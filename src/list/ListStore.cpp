@@ -4,6 +4,7 @@
 #include "store/Dates.h"
 #include "store/Db.h"
 #include "store/FastDelete.h"
+#include "store/Review.h"
 #include "store/Rows.h"
 #include "store/Schema.h"
 #include "store/Server.h"
@@ -38,6 +39,11 @@ const QString kStampedHeads =
     QStringLiteral("SELECT h.作成日, h.氏名, h.所属, h.タイトル, h.版, coalesce(u.氏名, h.更新者), "
                    "(extract(epoch FROM h.更新日時) * 1000)::bigint FROM 営業日報ヘッダ h "
                    "LEFT JOIN メンバー u ON u.ログイン = h.更新者%1 ORDER BY h.作成日, h.氏名");
+
+// Others' reports the member signed in has not read (their own count as read by them).
+const QString kUnread = QStringLiteral(
+    "h.氏名 IS DISTINCT FROM (SELECT m.氏名 FROM メンバー m WHERE m.ログイン = current_user) AND NOT EXISTS "
+    "(SELECT 1 FROM 日報既読 r WHERE r.作成日 = h.作成日 AND r.氏名 = h.氏名 AND r.読者 = current_user)");
 
 const QString kHeads =
     QStringLiteral("SELECT 作成日, 氏名, 所属, タイトル FROM %1営業日報ヘッダ%2 ORDER BY 作成日, 氏名");
@@ -137,7 +143,7 @@ QString listKey(const QVariant& date, const QString& name)
 }
 
 ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QString& filter, Copy how,
-                    QHash<QString, int>* versions)
+                    QHash<QString, int>* versions, bool unreadOnly)
 {
     if (versions)
         versions->clear();
@@ -158,9 +164,16 @@ ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QS
         if (store::Error e = store::run(work, QStringLiteral("DELETE FROM w一覧")); e.failed())
             return e;
         QString headSql = kHeads.arg(QString(), filtered ? kByName : QString());
-        if (withChanges)
-            headSql = kStampedHeads.arg(filtered ? QStringLiteral(" WHERE h.氏名 = ?") : QString());
-        else if (withVersions)
+        if (withChanges) {
+            QStringList where;
+            if (filtered)
+                where << QStringLiteral("h.氏名 = ?");
+            if (unreadOnly && store::hasReview(main))
+                where << kUnread;
+            headSql = kStampedHeads.arg(where.isEmpty() ? QString()
+                                                        : QStringLiteral(" WHERE ") +
+                                                              where.join(QStringLiteral(" AND ")));
+        } else if (withVersions)
             headSql.replace(QStringLiteral("タイトル FROM"), QStringLiteral("タイトル, 版 FROM"));
         store::Statement heads(main, headSql);
         if (filtered)

@@ -41,8 +41,10 @@ QString changeTimeText(const QDateTime& at);
 // versions, when given on a database that keeps stamps (a team server), gets each listed report's
 // version (listKey → 版), for deleteTickedReports to tell a report changed since; and when w一覧
 // has the change columns, they are filled from the same read.
+// unreadOnly, on a server that keeps the review (store::hasReview) and with the change columns,
+// keeps only others' reports the member signed in has not read.
 ReadResult readList(const QSqlDatabase& main, const QSqlDatabase& work, const QString& filter,
-                    Copy how = Copy::Auto, QHash<QString, int>* versions = nullptr);
+                    Copy how = Copy::Auto, QHash<QString, int>* versions = nullptr, bool unreadOnly = false);
 
 // The key of a listed report in the versions readList gives.
 QString listKey(const QVariant& date, const QString& name);

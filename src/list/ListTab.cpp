@@ -12,7 +12,9 @@
 #include "list/ListStore.h"
 #include "msg/Msg.h"
 #include "store/Dates.h"
+#include "store/Review.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,10 +33,18 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     connect(cmd検索, &QPushButton::clicked, this, [this] { m_context->showSearch(); });
     cmdHint2 = app::makeHintButton(QStringLiteral("cmdHint2"), this);
     connect(cmdHint2, &QPushButton::clicked, this, [this] { m_context->showHint(cmdHint2->objectName()); });
+    chk未読のみ = new QCheckBox(QStringLiteral("未読のみ"), this);
+    chk未読のみ->setObjectName(QStringLiteral("chk一覧未読のみ"));
+    chk未読のみ->setToolTip(QStringLiteral("まだ読んでいない、他のメンバーの日報だけを一覧にします (Alt+U)"));
+    chk未読のみ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+    chk未読のみ->hide();
+    // The list is read again as the tick says: the tick is a filter, as the name is.
+    connect(chk未読のみ, &QCheckBox::toggled, this, [this] { Read一覧(); });
     auto* top = new QHBoxLayout;
     top->addWidget(app::makeLabelFor(QStringLiteral("氏　名"), cmb氏名選択, this));
     top->addWidget(cmb氏名選択);
     top->addWidget(cmd一覧読込);
+    top->addWidget(chk未読のみ);
     top->addWidget(cmd検索);
     top->addStretch(1);
     top->addWidget(cmdHint2);
@@ -121,6 +131,7 @@ void ListTab::setupGrid()
         else
             m_lastColumn = ColChangedAt;
     }
+    chk未読のみ->setVisible(m_lastColumn == ColChangedAt && store::hasReview(m_context->mainDb()));
     if (m_lastColumn == ColChangedAt)
         columns << GridColumn{list::kChangedBy, "更新者", 1560.189, Qt::AlignLeft}
                 << GridColumn{list::kChangedAt, "更新日時", 1900, centre};
@@ -166,8 +177,8 @@ void ListTab::refreshList()
 void ListTab::Read一覧()
 {
     const QString filter = cmb氏名選択->currentText();
-    const list::ReadResult r =
-        list::readList(m_context->mainDb(), m_context->workDb(), filter, list::Copy::Auto, &m_versions);
+    const list::ReadResult r = list::readList(m_context->mainDb(), m_context->workDb(), filter,
+                                              list::Copy::Auto, &m_versions, chk未読のみ->isChecked());
     if (r.error.failed())
         app::tellFailure(QStringLiteral("日報の一覧を読込"), r.error);
     else
@@ -312,7 +323,8 @@ bool ListTab::stillStored(const QString& name, const QDate& date)
 void ListTab::showRegistered(const QDate& date, const QString& name, const QString& dept,
                              const QString& title)
 {
-    const bool add = m_readFor && (m_readFor->isEmpty() || *m_readFor == name);
+    // One's own report is never unread by oneself: an unread-only list does not gain it.
+    const bool add = m_readFor && (m_readFor->isEmpty() || *m_readFor == name) && !chk未読のみ->isChecked();
     // This window's own 登録 is not a change the list has to guard against.
     m_versions.remove(list::listKey(store::dateValue(date), name));
     // The change just made, as the server stamped it (a failed read leaves the columns empty).

@@ -10,6 +10,7 @@
 #include <optional>
 
 class CommandButton;
+class QCheckBox;
 class Combo;
 class DataGrid;
 class DataSource;
@@ -58,6 +59,8 @@ class ListTab : public QWidget {
     CommandButton* cmd選択 = nullptr;
     CommandButton* cmdHint2 = nullptr;
     CommandButton* cmd検索 = nullptr;
+    // On a team server that keeps the review: only others' reports not read yet (Alt+U).
+    QCheckBox* chk未読のみ = nullptr;
 
   protected:
     void showEvent(QShowEvent* e) override;

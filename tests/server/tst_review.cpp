@@ -8,6 +8,8 @@
 #include "Typing.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
+#include "list/ListStore.h"
+#include "list/ListTab.h"
 #include "report/ReportStore.h"
 #include "report/ReportTab.h"
 #include "report/ReviewPanel.h"
@@ -338,6 +340,37 @@ class TestReview : public QObject {
         QCOMPARE(review(u"ito"_s, kTanaka).readers.size(), 0);
     }
 
+    // 日報一覧's 未読のみ: others' reports not read by the member signed in, with the name filter
+    // too; a read mark takes a report off, one's own is never listed.
+    void unreadList()
+    {
+        as(u"kato"_s); // opens the work file too
+        QCOMPARE(list::addChangeColumns(workOf(u"kato"_s)), QString());
+        const auto listed = [this](const QString& filter, bool unreadOnly) {
+            QHash<QString, int> versions;
+            const list::ReadResult r = list::readList(as(u"kato"_s), workOf(u"kato"_s), filter,
+                                                      list::Copy::Auto, &versions, unreadOnly);
+            if (r.error.failed())
+                return QStringList{r.error.reason()};
+            QStringList names;
+            store::Statement s(workOf(u"kato"_s), u"SELECT 氏名 FROM w一覧 ORDER BY 氏名"_s);
+            store::forEachRow(s, [&](store::Statement& row) {
+                names << row.text(0);
+                return true;
+            });
+            return names;
+        };
+        QCOMPARE(listed({}, false), (QStringList{kSato, kKato, kTanaka})); // in code point order
+        QCOMPARE(listed({}, true), (QStringList{kSato, kTanaka}));
+        QCOMPARE(store::markRead(as(u"kato"_s), kDay, kTanaka), QString());
+        QCOMPARE(listed({}, true), (QStringList{kSato}));
+        QCOMPARE(listed(kTanaka, true), QStringList());
+        QCOMPARE(listed(kSato, true), (QStringList{kSato}));
+        // Another reader's mark is not this member's.
+        QCOMPARE(store::markRead(as(u"tanaka"_s), kDay, kSato), QString());
+        QCOMPARE(listed({}, true), (QStringList{kSato}));
+    }
+
     // The thread: its own table, newest last, author and time the server's, never in 備考 nor
     // learnt, kept when the report is registered again, gone with the report.
     void commentThread()
@@ -516,6 +549,18 @@ class TestReview : public QObject {
         QCOMPARE(tabs->currentIndex(), 0);
         QCOMPARE(w.reportTab()->cmb氏名->currentText(), kTanaka);
         QVERIFY(!w.reportTab()->cmd登録->isEnabled());
+        // 日報一覧's own unread filter, Alt+U on its tab: everything of the 1st is read now.
+        ListTab* list = w.listTab();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        tabs->setCurrentWidget(list);
+        QVERIFY(list->chk未読のみ->isVisible());
+        list->cmd一覧読込->click();
+        QCOMPARE(list->dat一覧->rowCount(), 3);
+        QTest::keyClick(list, Qt::Key_U, Qt::AltModifier);
+        QVERIFY(list->chk未読のみ->isChecked());
+        QCOMPARE(list->dat一覧->rowCount(), 0);
         QCOMPARE(boxes.shown.size(), 0);
     }
 
