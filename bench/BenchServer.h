@@ -1,5 +1,6 @@
 #pragma once
-// The parts of the server benchmark that run on their own (bench_server --trips, --windows).
+// The parts of the server benchmark that run on their own (bench_server --trips, --windows,
+// --review).
 #include <QDate>
 #include <QString>
 
@@ -21,3 +22,11 @@ int roundTrips(const QString& socketDir, const QString& conninfoOnSocket, const 
 // A thousand windows against one server (conninfo), their work files made under folder; the
 // numbers printed; non-zero when something was lost, duplicated or failed.
 int thousandWindows(const QString& conninfo, const QString& folder);
+
+namespace testing {
+class ServerCluster;
+}
+
+// The review's reads (提出状況, a report's panel, the notices) for memberLogin and for a manager
+// it adds, against libpq floors, on the filled cluster; non-zero when one failed.
+int reviewRows(testing::ServerCluster& server, const QString& memberLogin);

@@ -396,6 +396,8 @@ int main(int argc, char** argv)
         return 1;
     if (store::readStamp(main, store::dateValue(kDay), kName, &stamp).failed())
         return 1;
+    if (args.contains(QStringLiteral("--review")))
+        return reviewRows(server, member);
 
     PGconn* c = PQconnectdb(server.conninfoAs(member).toUtf8().constData());
     if (PQstatus(c) != CONNECTION_OK) {
