@@ -15,6 +15,7 @@
 #include "store/Review.h"
 
 #include <QCheckBox>
+#include <QShortcut>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,7 +37,14 @@ ListTab::ListTab(QWidget* parent) : QWidget(parent)
     chk未読のみ = new QCheckBox(QStringLiteral("未読のみ"), this);
     chk未読のみ->setObjectName(QStringLiteral("chk一覧未読のみ"));
     chk未読のみ->setToolTip(QStringLiteral("まだ読んでいない、他のメンバーの日報だけを一覧にします (Alt+U)"));
-    chk未読のみ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+    // Alt+U on this tab only: the チーム tab and 日報一覧 both have the tick, and a key two visible
+    // or hidden buttons of one window hold only moves the focus between them.
+    auto* unread = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_U), this);
+    unread->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(unread, &QShortcut::activated, this, [this] {
+        if (chk未読のみ->isVisible())
+            chk未読のみ->click();
+    });
     chk未読のみ->hide();
     // The list is read again as the tick says: the tick is a filter, as the name is.
     connect(chk未読のみ, &QCheckBox::toggled, this, [this] { Read一覧(); });

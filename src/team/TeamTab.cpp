@@ -51,7 +51,11 @@ TeamTab::TeamTab(QWidget* parent) : QWidget(parent)
     lbl期間 = app::makeLabel(QString(), this, QStringLiteral("lbl期間"));
     chk未読のみ = new QCheckBox(QStringLiteral("未読のみ"), this);
     chk未読のみ->setObjectName(QStringLiteral("chk未読のみ"));
-    chk未読のみ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+    // Alt+U on this tab only: the チーム tab and 日報一覧 both have the tick, and a key two visible
+    // or hidden buttons of one window hold only moves the focus between them.
+    auto* unread = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_U), this);
+    unread->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(unread, &QShortcut::activated, chk未読のみ, &QCheckBox::click);
     cmd前週 = app::makeButton(QStringLiteral("cmd前週"), QStringLiteral("前週"), this,
                               QStringLiteral("前の週を表示します (Ctrl+PgUp)"));
     cmd次週 = app::makeButton(QStringLiteral("cmd次週"), QStringLiteral("次週"), this,

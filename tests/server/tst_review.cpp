@@ -10,9 +10,12 @@
 #include "app/FrmTesvan.h"
 #include "list/ListStore.h"
 #include "list/ListTab.h"
+#include "ui/grid/DataSource.h"
 #include "report/ReportStore.h"
 #include "report/ReportTab.h"
 #include "report/ReviewPanel.h"
+#include "search/CommentsPage.h"
+#include "search/SearchWindow.h"
 #include "team/TeamTab.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
@@ -371,6 +374,64 @@ class TestReview : public QObject {
         QCOMPARE(listed({}, true), (QStringList{kSato}));
     }
 
+    // コメントも検索: every keyword in the comment, folded as the search folds (full-width and
+    // case), within the period and name of the report, only what the member may read; in the
+    // search window on a page of its own that opens the report.
+    void commentsSearched()
+    {
+        QCOMPARE(store::addComment(as(u"kato"_s), kDay, kTanaka, u"ＡＢＣ商事の見積は来週"_s), QString());
+        QCOMPARE(store::addComment(as(u"kato"_s), kDay, kSato, u"abc商事 100%値引きは不可"_s), QString());
+        QCOMPARE(store::addComment(as(u"sato"_s), kDay, kKato, u"了解です"_s), QString());
+        const auto found = [this](const QString& login, const QStringList& words, const QString& name = {},
+                                  const QDate& from = {}) {
+            QList<store::FoundComment> out;
+            const store::Error e = store::findComments(as(login), from, {}, name, words, 10, &out);
+            QStringList who;
+            for (const store::FoundComment& f : out)
+                who << f.name + u":"_s + f.by;
+            return e.failed() ? QStringList{e.reason()} : who;
+        };
+        QCOMPARE(found(u"tanaka"_s, {u"abc商事"_s}),
+                 (QStringList{kSato + u":"_s + kKato, kTanaka + u":"_s + kKato}));
+        QCOMPARE(found(u"tanaka"_s, {u"abc"_s, u"見積"_s}), QStringList{kTanaka + u":"_s + kKato});
+        QCOMPARE(found(u"tanaka"_s, {u"100%"_s}), QStringList{kSato + u":"_s + kKato});
+        QCOMPARE(found(u"tanaka"_s, {u"_"_s}), QStringList());
+        QCOMPARE(found(u"tanaka"_s, {u"abc"_s}, kTanaka), QStringList{kTanaka + u":"_s + kKato});
+        QCOMPARE(found(u"tanaka"_s, {u"abc"_s}, {}, kDay.addDays(1)), QStringList());
+        // ito reads only his own reports, and their comments only.
+        QCOMPARE(found(u"ito"_s, {u"abc"_s}), QStringList());
+
+        testing::ScriptedBoxes boxes;
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"tanaka"_s))));
+        w.show();
+        w.showSearch();
+        search::SearchWindow* s = w.searchWindow();
+        QVERIFY(s);
+        QVERIFY(s->chkコメントも検索->isVisible());
+        auto* pages = s->Tab検索;
+        const int before = pages->count();
+        s->txtキーワード->setText(u"ａｂｃ"_s);
+        QTRY_COMPARE(pages->count(), before);
+        s->chkコメントも検索->click();
+        QTRY_COMPARE(pages->count(), before + 1);
+        QCOMPARE(pages->tabText(before), u"コメント (2)"_s);
+        search::CommentsPage* page = s->Tabコメント;
+        QCOMPARE(page->item(0, search::CommentsPage::ColName)->text(), kSato);
+        QCOMPARE(page->item(0, search::CommentsPage::ColBy)->text(), kKato);
+        s->txtキーワード->setText(u"見積"_s);
+        QTRY_COMPARE(pages->tabText(before), u"コメント (1)"_s);
+        // Enter on the row opens 田中一郎's report on the entry tab.
+        pages->setCurrentWidget(page);
+        page->setFocus();
+        page->setCurrentCell(0, search::CommentsPage::ColText);
+        QTest::keyClick(page, Qt::Key_Return);
+        QTRY_COMPARE(w.reportTab()->cmb氏名->currentText(), kTanaka);
+        s->chkコメントも検索->click();
+        QTRY_COMPARE(pages->count(), before);
+        QCOMPARE(boxes.shown.size(), 0);
+    }
+
     // The thread: its own table, newest last, author and time the server's, never in 備考 nor
     // learnt, kept when the report is registered again, gone with the report.
     void commentThread()
@@ -532,8 +593,14 @@ class TestReview : public QObject {
         const int tuesday = 2 + 2;
         QCOMPARE(grid->horizontalHeaderItem(tuesday)->text(), u"12/01(火)\n提出 3 / 4"_s);
         QVERIFY(!grid->horizontalHeaderItem(2)->text().contains(u"提出"_s));
-        // Unread only: 田中一郎 and 加藤課長, whose reports of the 1st sato has not opened.
-        team->chk未読のみ->setChecked(true);
+        // Unread only (Alt+U): 田中一郎 and 加藤課長, whose reports of the 1st sato has not opened.
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        tabs->setCurrentWidget(team);
+        team->grd提出状況->setFocus();
+        QTest::keyClick(team->grd提出状況, Qt::Key_U, Qt::AltModifier);
+        QVERIFY(team->chk未読のみ->isChecked());
         QCOMPARE(grid->rowCount(), 2);
         QCOMPARE(grid->item(0, 1)->text(), kTanaka);
         grid->setCurrentCell(0, tuesday);
@@ -551,14 +618,12 @@ class TestReview : public QObject {
         QVERIFY(!w.reportTab()->cmd登録->isEnabled());
         // 日報一覧's own unread filter, Alt+U on its tab: everything of the 1st is read now.
         ListTab* list = w.listTab();
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
         tabs->setCurrentWidget(list);
         QVERIFY(list->chk未読のみ->isVisible());
         list->cmd一覧読込->click();
         QCOMPARE(list->dat一覧->rowCount(), 3);
-        QTest::keyClick(list, Qt::Key_U, Qt::AltModifier);
+        list->cmb氏名選択->setFocus();
+        QTest::keyClick(list->cmb氏名選択, Qt::Key_U, Qt::AltModifier);
         QVERIFY(list->chk未読のみ->isChecked());
         QCOMPARE(list->dat一覧->rowCount(), 0);
         QCOMPARE(boxes.shown.size(), 0);
