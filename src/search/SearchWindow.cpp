@@ -1,5 +1,6 @@
 #include "search/SearchWindow.h"
 
+#include "search/CommentsPage.h"
 #include "search/CountsPage.h"
 #include "search/HighlightDelegate.h"
 #include "search/ResultsModel.h"
@@ -12,8 +13,10 @@
 #include "ui/Look.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
+#include "store/Review.h"
 #include "store/TextIndex.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -59,6 +62,16 @@ SearchWindow::SearchWindow(TabContext* context, QWidget* parent) : QWidget(paren
     updateButtons();
 }
 
+SearchWindow::~SearchWindow()
+{
+    // Children go in the order they were made: the pages before the bars, whose cancel would
+    // otherwise tell this window of it after its pages are gone.
+    for (app::Background* b : {m_count, m_tally, m_output}) {
+        b->disconnect(this);
+        b->cancel();
+    }
+}
+
 QLayout* SearchWindow::buildCriteria()
 {
     dtp期間From = new DateInput(this);
@@ -80,6 +93,12 @@ QLayout* SearchWindow::buildCriteria()
     txtキーワード->setPlaceholderText(
         QStringLiteral("内容・訪問先・担当・備考（空白で区切ると、すべてを含む行）"));
     txtキーワード->setMinimumWidth(200);
+    chkコメントも検索 = new QCheckBox(QStringLiteral("コメントも検索"), this);
+    chkコメントも検索->setObjectName(QStringLiteral("chkコメントも検索"));
+    chkコメントも検索->setToolTip(
+        QStringLiteral("キーワードを含むコメントを「コメント」のページに表示します (Alt+M)"));
+    chkコメントも検索->setShortcut(QKeySequence(Qt::ALT | Qt::Key_M));
+    chkコメントも検索->hide();
 
     auto* row = new QHBoxLayout;
     row->addWidget(app::makeLabelFor(QStringLiteral("期間"), dtp期間From, this));
@@ -93,6 +112,7 @@ QLayout* SearchWindow::buildCriteria()
     row->addSpacing(10);
     row->addWidget(app::makeLabelFor(QStringLiteral("キーワード"), txtキーワード, this));
     row->addWidget(txtキーワード, 1);
+    row->addWidget(chkコメントも検索);
 
     connect(dtp期間From, &DateInput::dateChanged, this, [this] { criteriaChanged(); });
     connect(dtp期間To, &DateInput::dateChanged, this, [this] { criteriaChanged(); });
@@ -101,6 +121,7 @@ QLayout* SearchWindow::buildCriteria()
     connect(dtp期間To, &QLineEdit::editingFinished, this, [this] { criteriaChanged(); });
     connect(cmb氏名検索, &QComboBox::editTextChanged, this, [this] { criteriaChanged(); });
     connect(txtキーワード, &QLineEdit::textChanged, this, [this] { criteriaChanged(); });
+    connect(chkコメントも検索, &QCheckBox::toggled, this, [this] { criteriaChanged(); });
     return row;
 }
 
@@ -145,6 +166,13 @@ void SearchWindow::buildPages()
     Tab検索->setObjectName(QStringLiteral("Tab検索"));
     Tab検索->addTab(Grid検索, QStringLiteral("検索結果"));
     Tab検索->addTab(Tab集計, QStringLiteral("集計"));
+    // Added as a page while the tick asks for it.
+    Tabコメント = new CommentsPage(this);
+    Tabコメント->hide();
+    connect(Tabコメント, &CommentsPage::reportPicked, this, [this](const QString& name, const QDate& day) {
+        if (m_context->openReport(name, day.toString(QStringLiteral("yyyyMMdd"))))
+            app::bringForward(m_context->mainWindow());
+    });
     connect(Tab検索, &QTabWidget::currentChanged, this, [this] {
         if (Tab検索->currentWidget() == Tab集計 && m_countsStale)
             loadCounts();
@@ -236,8 +264,10 @@ void SearchWindow::keyPressEvent(QKeyEvent* e)
 void SearchWindow::showAndFocus()
 {
     const bool first = !isVisible() && m_generation == 0;
+    chkコメントも検索->setVisible(store::hasReview(m_context->mainDb()));
     app::bringForward(this);
-    if (Tab検索->currentWidget() != Grid検索 && Tab検索->currentWidget() != Tab集計)
+    if (Tab検索->currentWidget() != Grid検索 && Tab検索->currentWidget() != Tab集計 &&
+        Tab検索->currentWidget() != Tabコメント)
         Tab検索->setCurrentWidget(Grid検索);
     txtキーワード->setFocus(Qt::ShortcutFocusReason);
     txtキーワード->selectAll();
@@ -342,6 +372,7 @@ void SearchWindow::runSearch()
         updateButtons();
         return;
     }
+    findComments(c);
     const store::Error e = m_model->setCriteria(m_context->mainDb(), c);
     if (e.failed()) {
         lbl件数->setText(QStringLiteral("検索できませんでした"));
@@ -358,6 +389,23 @@ void SearchWindow::runSearch()
     updateButtons();
     // The first rows are painted before the count, which reads every matching line.
     m_countLater->start();
+}
+
+void SearchWindow::findComments(const Criteria& c)
+{
+    const bool asked = chkコメントも検索->isChecked() && !chkコメントも検索->isHidden();
+    const int page = Tab検索->indexOf(Tabコメント);
+    if (!asked) {
+        if (page >= 0)
+            Tab検索->removeTab(page);
+        return;
+    }
+    if (const store::Error e = Tabコメント->find(m_context->mainDb(), c); e.failed())
+        showFailure(QStringLiteral("コメントを検索"), e);
+    if (page < 0)
+        Tab検索->addTab(Tabコメント, Tabコメント->caption());
+    else
+        Tab検索->setTabText(page, Tabコメント->caption());
 }
 
 void SearchWindow::runCount(quint64 generation)
@@ -438,10 +486,11 @@ void SearchWindow::updateButtons()
     // While a file is written, another waits; a count table is written once it is counted.
     const bool rows = m_model->rowCount() > 0 && !m_output->isRunning();
     cmdPDF出力->setEnabled(rows);
+    // The コメント page is no table of lines: CSV writes the result or the counts, not it.
     cmdCSV出力->setEnabled(Tab検索->currentWidget() == Tab集計
                                ? !m_output->isRunning() && !m_tally->isRunning() && !m_countsStale &&
                                      Tab集計->rowCount() > 0
-                               : rows);
+                               : rows && Tab検索->currentWidget() != Tabコメント);
 }
 
 void SearchWindow::narrowToPlace(const QString& place)

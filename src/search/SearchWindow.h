@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class CommandButton;
+class QCheckBox;
 class Combo;
 class DateInput;
 class QLabel;
@@ -20,6 +21,7 @@ class Background;
 
 namespace search {
 
+class CommentsPage;
 class CountsPage;
 class HighlightDelegate;
 class ResultsModel;
@@ -29,6 +31,8 @@ class SearchWindow : public QWidget {
   public:
     // A window of its own, owned by parent (the main window), which it never covers modally.
     SearchWindow(TabContext* context, QWidget* parent);
+    // A count or file still running is cancelled before the pages it would update go.
+    ~SearchWindow() override;
 
     // Shown in front with the keyword field focused and selected, whether new or open already.
     void showAndFocus();
@@ -55,6 +59,9 @@ class SearchWindow : public QWidget {
     DateInput* dtp期間To = nullptr;
     Combo* cmb氏名検索 = nullptr;
     QLineEdit* txtキーワード = nullptr;
+    // On a team server that keeps the review: the comments searched too, on a page of their own.
+    QCheckBox* chkコメントも検索 = nullptr;
+    CommentsPage* Tabコメント = nullptr;
     QTabWidget* Tab検索 = nullptr;
     QTableView* Grid検索 = nullptr;
     CountsPage* Tab集計 = nullptr;
@@ -83,6 +90,8 @@ class SearchWindow : public QWidget {
     void criteriaChanged();
     void runSearch();
     void runCount(quint64 generation);
+    // The コメント page shown and read as the tick says.
+    void findComments(const Criteria& c);
     void loadCounts();
     void showFailure(const QString& what, const store::Error& e);
     void updateButtons();

@@ -358,6 +358,49 @@ Error addComment(const QSqlDatabase& db, const QDate& day, const QString& name, 
                {dateValue(day), name, body});
 }
 
+Error findComments(const QSqlDatabase& db, const QDate& from, const QDate& to, const QString& name,
+                   const QStringList& keywords, int limit, QList<FoundComment>* out)
+{
+    out->clear();
+    if (Error e = needReview(db); e.failed())
+        return e;
+    QStringList where;
+    QVariantList values;
+    if (from.isValid()) {
+        where << QStringLiteral("c.作成日 >= ?");
+        values << dateValue(from);
+    }
+    if (to.isValid()) {
+        where << QStringLiteral("c.作成日 <= ?");
+        values << dateValue(to);
+    }
+    if (!name.isEmpty()) {
+        where << QStringLiteral("c.氏名 = ?");
+        values << name;
+    }
+    // strpos, not LIKE: a keyword's % and _ are text.
+    for (const QString& k : keywords) {
+        where << QStringLiteral("strpos(lower(normalize(c.本文, NFKC)), ?) > 0");
+        values << k;
+    }
+    values << limit;
+    QList<Row> rows;
+    if (Error e = readRows(
+            db,
+            QStringLiteral("SELECT c.作成日, c.氏名, coalesce(m.氏名, c.投稿者), "
+                           "(extract(epoch FROM c.投稿日時) * 1000)::bigint, c.本文 "
+                           "FROM 日報コメント c LEFT JOIN メンバー m ON m.ログイン = c.投稿者 %1 "
+                           "ORDER BY c.作成日 DESC, c.氏名, c.番号 LIMIT ?")
+                .arg(where.isEmpty() ? QString()
+                                     : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND "))),
+            values, rows);
+        e.failed())
+        return e;
+    for (const Row& r : rows)
+        out->append({toDate(r[0]), r[1].toString(), r[2].toString(), timeOf(r[3]), r[4].toString()});
+    return {};
+}
+
 Error approveReport(const QSqlDatabase& db, const QDate& day, const QString& name, int version)
 {
     return decide(db, day, name, version, ReviewState::Approved, {});

@@ -71,6 +71,20 @@ Error markDayRead(const QSqlDatabase& db, const QDate& day, const QStringList& n
 // comment.
 Error addComment(const QSqlDatabase& db, const QDate& day, const QString& name, const QString& text);
 
+// Comments found by the search window when asked: every one of keywords (folded as the search
+// folds them: NFKC, then lower case) in the text, on reports of from … to (their 作成日; an
+// invalid date leaves that end open) and of name when given; newest report first, at most limit.
+// Only what the member signed in may read.
+struct FoundComment {
+    QDate day;    // the report's 作成日
+    QString name; // the report's 氏名
+    QString by;
+    QDateTime at;
+    QString text;
+};
+Error findComments(const QSqlDatabase& db, const QDate& from, const QDate& to, const QString& name,
+                   const QStringList& keywords, int limit, QList<FoundComment>* out);
+
 // A manager's decisions. version is the report's version (Stamp::version) the manager read: a
 // report changed since is refused as registering it would be (staleError), nothing decided.
 // A return needs its reason, which also goes into the thread.
