@@ -4,6 +4,7 @@
 #include "store/Error.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -31,6 +32,14 @@ struct PrintLine {
     QVariant 担当;
     QVariant 内容;
     QVariant 備考;
+};
+
+// One comment of the report's thread on a team server, printed under the lines when asked. The
+// window reads the thread; the form only paints what it is given.
+struct PrintComment {
+    QString by; // 氏名
+    QDateTime at;
+    QString text;
 };
 
 } // namespace print

@@ -71,6 +71,24 @@ const QList<LayoutItem>& detailItems()
     return items;
 }
 
+const QList<LayoutItem>& threadItems()
+{
+    static const QList<LayoutItem> items = {
+        label("Labelコメント", {75, kThreadGap, 1500, 350}, QStringLiteral("コメント"), kPGothic, 12, true),
+        {QStringLiteral("txt投稿者"),
+         LayoutItem::Field,
+         {70, 0, 15250, kDetailHeight},
+         {},
+         kPGothic,
+         12,
+         true,
+         Qt::AlignLeft},
+        // The text under its author, indented; one row per wrapped line.
+        field("txtコメント", {470, 0, 14850, 240 * kLineSpacing}, 12, Qt::AlignLeft),
+    };
+    return items;
+}
+
 QFont layoutFont(const LayoutItem& item)
 {
     // A batch PDF paints on a worker thread while 印刷 may paint here.
@@ -104,8 +122,9 @@ QRectF pageNumberBox(double pageTwips)
 
 using namespace print;
 
-rpt営業日報::rpt営業日報(const HeaderValues& header, const QList<PrintLine>& lines)
-    : m_header(header), m_lines(lines)
+rpt営業日報::rpt営業日報(const HeaderValues& header, const QList<PrintLine>& lines,
+                         const QList<PrintComment>& comments)
+    : m_header(header), m_lines(lines), m_comments(comments)
 {
 }
 
@@ -213,11 +232,92 @@ QList<qsizetype> rpt営業日報::pageStarts(const QPaintDevice& device, const Q
     return starts;
 }
 
+QList<rpt営業日報::ThreadRow> rpt営業日報::threadRows() const
+{
+    QList<ThreadRow> rows;
+    if (m_comments.isEmpty())
+        return rows;
+    rows << ThreadRow{ThreadRow::Heading, threadItems().at(0).text, kThreadHeadingHeight, true, false};
+    const LayoutItem& textItem = threadItems().at(2);
+    const QFont font = layoutFont(textItem);
+    const QSizeF box = innerBox(textItem, 0).size();
+    for (const PrintComment& c : m_comments) {
+        const QString when =
+            c.at.isValid() ? c.at.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString();
+        rows << ThreadRow{ThreadRow::Author, QStringList{c.by, when}.join(u' ').trimmed(), kDetailHeight,
+                          true, false};
+        // Wrapped at the form's size however long: the thread goes on over the pages it needs,
+        // never smaller nor cut.
+        const FittedText text = fitText(c.text, font, box, kNoBound);
+        for (const QString& line : text.lines)
+            if (!line.isEmpty())
+                rows << ThreadRow{ThreadRow::Text, line, text.pitch, false, false};
+        rows.last().keepWithNext = false;
+        rows.last().ruled = true;
+        rows.last().height += kThreadRuleRoom;
+    }
+    return rows;
+}
+
+QList<rpt営業日報::PagePlan> rpt営業日報::planPages(const QPaintDevice& device, const QList<DetailRow>& rows,
+                                                    const QList<ThreadRow>& thread)
+{
+    const QList<qsizetype> starts = pageStarts(device, rows);
+    QList<PagePlan> plan;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        plan << PagePlan{starts[i], i + 1 < starts.size() ? starts[i + 1] : rows.size(), 0, 0, 0};
+    // The thread starts under the last line.
+    double top = kPageHeaderHeight;
+    for (qsizetype k = plan.last().firstLine; k < plan.last().endLine; ++k)
+        top += rows[k].height;
+    plan.last().threadTop = top;
+    const double bottom = pageTwips(device) - kPageNumberHeight;
+    for (qsizetype i = 0; i < thread.size();) {
+        qsizetype end = i + 1;
+        double need = thread[i].height;
+        while (end < thread.size() && thread[end - 1].keepWithNext)
+            need += thread[end++].height;
+        // A new page takes the rows that do not fit, however tall.
+        if (top + need > bottom + 0.5) {
+            plan << PagePlan{rows.size(), rows.size(), i, i, kThreadPageTop};
+            top = kThreadPageTop;
+        }
+        plan.last().endThread = end;
+        top += need;
+        i = end;
+    }
+    return plan;
+}
+
+void rpt営業日報::paintThreadRow(QPainter& p, const ThreadRow& row, double top) const
+{
+    const LayoutItem& item = threadItems().at(row.kind);
+    p.setFont(layoutFont(item));
+    if (row.kind == ThreadRow::Heading) {
+        const QRectF box = item.rect.translated(0, top);
+        p.fillRect(box, kLabelBack);
+        p.setPen(Qt::white);
+        p.drawText(box, int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), row.text);
+        return;
+    }
+    p.setPen(Qt::black);
+    p.drawText(innerBox(item, top), int(item.align | Qt::AlignVCenter | Qt::TextSingleLine), row.text);
+    if (row.ruled) {
+        QPen rule(Qt::black);
+        rule.setWidthF(10);
+        p.setPen(rule);
+        const double y = top + row.height - kThreadRuleRoom / 2;
+        p.drawLine(QPointF(kRuleLeft, y), QPointF(kRuleRight, y));
+    }
+}
+
 void rpt営業日報::paintItems(QPainter& p, const QList<LayoutItem>& items, const QList<FittedText>& cells,
-                             double top) const
+                             double top, double below) const
 {
     for (qsizetype i = 0; i < items.size(); ++i) {
         const LayoutItem& item = items.at(i);
+        if (item.rect.top() >= below)
+            continue;
         const QRectF box = item.rect.translated(0, top);
         if (item.kind == LayoutItem::Label)
             p.fillRect(box, kLabelBack);
@@ -267,7 +367,8 @@ store::Error rpt営業日報::paintPages(QPainter& p, QPagedPaintDevice& device)
     rows.reserve(m_lines.size());
     for (const PrintLine& line : m_lines)
         rows << fitDetail(line);
-    const QList<qsizetype> starts = pageStarts(device, rows);
+    const QList<ThreadRow> thread = threadRows();
+    const QList<PagePlan> plan = planPages(device, rows, thread);
     const QList<FittedText> head = fitItems(pageHeaderItems(), PageHeader_Format(), false);
     QFont numberFont = layoutFont(detailItems().constFirst());
     numberFont.setPixelSize(qRound(kPageNumberPoints * 20));
@@ -275,23 +376,29 @@ store::Error rpt営業日報::paintPages(QPainter& p, QPagedPaintDevice& device)
     numberFont.setWordSpacing(kPageNumberPoints * 20 * 0.4);
     QPen rule(Qt::black);
     rule.setWidthF(15); // three quarters of a point
-    for (qsizetype page = 0; page < starts.size(); ++page) {
+    for (qsizetype page = 0; page < plan.size(); ++page) {
         if (page > 0 && !device.newPage())
             return store::Error(QStringLiteral("次のページを始められません。"));
-        paintItems(p, pageHeaderItems(), head, 0);
+        const PagePlan& on = plan[page];
+        const bool threadOnly = page > 0 && on.firstLine == on.endLine;
+        paintItems(p, pageHeaderItems(), head, 0, threadOnly ? kThreadPageTop : kNoBound);
         p.setFont(numberFont);
         p.setPen(Qt::black);
         p.drawText(pageNumberBox(pageTwips(device)), int(Qt::AlignRight | Qt::AlignVCenter),
-                   QStringLiteral("%1 / %2").arg(page + 1).arg(starts.size()));
+                   QStringLiteral("%1 / %2").arg(page + 1).arg(plan.size()));
         double top = kPageHeaderHeight;
-        const qsizetype end = page + 1 < starts.size() ? starts[page + 1] : rows.size();
-        for (qsizetype k = starts[page]; k < end; ++k) {
+        for (qsizetype k = on.firstLine; k < on.endLine; ++k) {
             paintItems(p, detailItems(), rows[k].cells, top);
             p.setPen(rule);
             // The rule stays under the line, as far below its text as under a line of one.
             const double ruleY = top + rows[k].height - kDetailHeight + kRuleY;
             p.drawLine(QPointF(kRuleLeft, ruleY), QPointF(kRuleRight, ruleY));
             top += rows[k].height;
+        }
+        top = on.threadTop;
+        for (qsizetype k = on.firstThread; k < on.endThread; ++k) {
+            paintThreadRow(p, thread[k], top);
+            top += thread[k].height;
         }
     }
     return {};

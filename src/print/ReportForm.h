@@ -61,11 +61,24 @@ inline constexpr double kPageNumberHeight = 240;
 inline constexpr double kPageNumberPoints = 9;
 QRectF pageNumberBox(double pageTwips);
 
+// The comment thread, when printed, follows the last line: a heading, then each comment's
+// author and time and its text wrapped across the form, running onto further pages. Those pages
+// keep the header's first row (the column headings name nothing there), and the thread starts
+// where the headings would.
+inline constexpr double kThreadGap = 240; // between the last line and the heading
+inline constexpr double kThreadHeadingHeight = kThreadGap + 350 + 60;
+inline constexpr double kThreadPageTop = 700;
+inline constexpr double kThreadRuleRoom = 120; // under a comment's last line, the rule in its middle
+// The heading (a label), the author line and a line of text; rects within their row.
+const QList<LayoutItem>& threadItems();
+
 } // namespace print
 
 class rpt営業日報 {
   public:
-    rpt営業日報(const print::HeaderValues& header, const QList<print::PrintLine>& lines);
+    // comments, oldest first, are printed after the lines; none: the form as ever.
+    rpt営業日報(const print::HeaderValues& header, const QList<print::PrintLine>& lines,
+                const QList<print::PrintComment>& comments = {});
 
     // Page set-up of a device before painting: A4 landscape and the form's margins.
     static void prepareDevice(QPagedPaintDevice& device);
@@ -87,6 +100,26 @@ class rpt営業日報 {
     // The first line of each page of device, for lines of the given rows.
     static QList<qsizetype> pageStarts(const QPaintDevice& device, const QList<DetailRow>& rows);
 
+    // One row of the printed thread. A row kept with the next never ends a page: the heading
+    // stays with the first comment, an author with the first line of the text.
+    struct ThreadRow {
+        enum Kind { Heading, Author, Text };
+        Kind kind;
+        QString text;
+        double height = 0;
+        bool keepWithNext = false;
+        bool ruled = false; // a comment's last row: the rule under it
+    };
+    QList<ThreadRow> threadRows() const;
+    // What each page of device holds: a run of the lines, then a run of the thread's rows.
+    struct PagePlan {
+        qsizetype firstLine = 0, endLine = 0;
+        qsizetype firstThread = 0, endThread = 0;
+        double threadTop = 0; // where its first row of the thread starts
+    };
+    static QList<PagePlan> planPages(const QPaintDevice& device, const QList<DetailRow>& rows,
+                                     const QList<ThreadRow>& thread);
+
     // Paints every page on device (already set up); the reason when painting cannot start.
     store::Error render(QPagedPaintDevice& device) const;
     // For several reports on one device: begins p on device (already set up) with the twip as
@@ -99,13 +132,18 @@ class rpt営業日報 {
 
     const print::HeaderValues& header() const { return m_header; }
     const QList<print::PrintLine>& lines() const { return m_lines; }
+    const QList<print::PrintComment>& comments() const { return m_comments; }
+    void setComments(const QList<print::PrintComment>& comments) { m_comments = comments; }
 
   private:
     QList<print::FittedText> fitItems(const QList<print::LayoutItem>& items, const QStringList& texts,
                                       bool grows) const;
     void paintItems(QPainter& p, const QList<print::LayoutItem>& items, const QList<print::FittedText>& cells,
-                    double top) const;
+                    double top, double below = kNoBound) const;
+    void paintThreadRow(QPainter& p, const ThreadRow& row, double top) const;
+    static constexpr double kNoBound = 1e9;
 
     print::HeaderValues m_header;
     QList<print::PrintLine> m_lines;
+    QList<print::PrintComment> m_comments;
 };
