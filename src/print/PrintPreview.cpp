@@ -5,10 +5,12 @@
 #include "ui/SaveFolder.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
 #include <QStyle>
@@ -40,14 +42,15 @@ bool printsPages(const QAction* a)
 } // namespace
 
 PrintPreview::PrintPreview(const print::HeaderValues& header, const QList<print::PrintLine>& lines,
-                           QWidget* parent)
-    : PrintPreview(formPrinter(), header, lines, parent)
+                           QWidget* parent, const std::optional<QList<print::PrintComment>>& thread)
+    : PrintPreview(formPrinter(), header, lines, parent, thread)
 {
 }
 
 PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
-                           const QList<print::PrintLine>& lines, QWidget* parent)
-    : QPrintPreviewDialog(printer, parent), m_printer(printer), m_report(header, lines)
+                           const QList<print::PrintLine>& lines, QWidget* parent,
+                           const std::optional<QList<print::PrintComment>>& thread)
+    : QPrintPreviewDialog(printer, parent), m_printer(printer), m_report(header, lines), m_thread(thread)
 {
     setObjectName(QStringLiteral("rpt営業日報"));
     setWindowTitle(QStringLiteral("営業日報 印刷プレビュー"));
@@ -67,10 +70,13 @@ PrintPreview::PrintPreview(QPrinter* printer, const print::HeaderValues& header,
     m_savePdf->setObjectName(QStringLiteral("actPDFに保存"));
     m_savePdf->setToolTip(QStringLiteral("PDFに保存"));
     connect(m_savePdf, &QAction::triggered, this, [this] { savePdfAs(); });
-    if (auto* bar = findChild<QToolBar*>())
+    auto* bar = findChild<QToolBar*>();
+    if (bar)
         arrangeToolBar(bar);
     else
         addAction(m_savePdf);
+    if (m_thread && bar)
+        offerThread(bar);
 
     // Room for a landscape page at a readable size.
     const QRect avail = (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
@@ -104,6 +110,28 @@ void PrintPreview::arrangeToolBar(QToolBar* bar)
             button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 }
 
+void PrintPreview::offerThread(QToolBar* bar)
+{
+    m_withComments = new QCheckBox(QStringLiteral("コメントも印刷"), this);
+    m_withComments->setObjectName(QStringLiteral("chkコメント印刷"));
+    m_withComments->setToolTip(
+        QStringLiteral("日報の下にコメントを古い順に続けて印刷します。PDFにも入ります (Alt+C)"));
+    m_withComments->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
+    // The pages shown are the pages printed and saved: the preview follows the tick at once.
+    connect(m_withComments, &QCheckBox::toggled, this, [this](bool on) {
+        m_report.setComments(on ? *m_thread : QList<print::PrintComment>());
+        if (auto* pages = findChild<QPrintPreviewWidget*>())
+            pages->updatePreview();
+    });
+    // Beside printing and saving, which it changes.
+    QAction* after = nullptr;
+    const QList<QAction*> actions = bar->actions();
+    for (qsizetype i = 0; i + 1 < actions.size() && !after; ++i)
+        if (actions[i] == m_savePdf)
+            after = actions[i + 1];
+    bar->insertWidget(after, m_withComments);
+}
+
 bool PrintPreview::savePdf(const QString& path)
 {
     if (const store::Error e = m_report.writePdf(path); e.failed()) {
@@ -129,9 +157,10 @@ void PrintPreview::savePdfAs()
 
 namespace print {
 
-PrintPreview* showPreview(const HeaderValues& header, const QList<PrintLine>& lines, QWidget* parent)
+PrintPreview* showPreview(const HeaderValues& header, const QList<PrintLine>& lines, QWidget* parent,
+                          const std::optional<QList<PrintComment>>& thread)
 {
-    auto* preview = new PrintPreview(header, lines, parent);
+    auto* preview = new PrintPreview(header, lines, parent, thread);
     app::returnFocusOnClose(preview);
     preview->show();
     preview->raise();

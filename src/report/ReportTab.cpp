@@ -8,6 +8,7 @@
 #include "ui/Controls.h"
 #include "ui/grid/DataGrid.h"
 #include "store/ReportLines.h"
+#include "store/Review.h"
 #include "store/Schema.h"
 #include "ui/grid/DataGridModel.h"
 #include "ui/grid/DataSource.h"
@@ -452,7 +453,25 @@ void ReportTab::Prn日報()
     }
     const print::HeaderValues header = print::headerValues(txtタイトル->text(), Dt日付->date(),
                                                            cmb所属->currentText(), cmb氏名->currentText());
-    print::showPreview(header, lines, m_context->mainWindow());
+    // On a server that keeps the review, the thread of the report under this key as it stands
+    // now; the preview prints it only when asked. A thread that cannot be read leaves the report
+    // printable without it.
+    std::optional<QList<print::PrintComment>> thread;
+    if (m_member && store::hasReview(m_context->mainDb())) {
+        store::Review review;
+        const store::Error e =
+            Dt日付->date().isValid() && !cmb氏名->currentText().isEmpty()
+                ? store::readReview(m_context->mainDb(), Dt日付->date(), cmb氏名->currentText(), &review)
+                : store::Error();
+        if (e.failed()) {
+            app::tellFailure(QStringLiteral("コメントを読込"), e);
+        } else {
+            thread.emplace();
+            for (const store::Comment& c : review.comments)
+                thread->append({c.by, c.at, c.text});
+        }
+    }
+    print::showPreview(header, lines, m_context->mainWindow(), thread);
 }
 
 void ReportTab::afterColUpdate(int col)

@@ -13,9 +13,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -71,6 +73,8 @@ class TstPrintWindow : public QObject {
     void qtTextsInJapanese();
     void previewKeepsTheFormsPage();
     void typedReportReadsBackFromPdf();
+    void noCommentOptionOnLocalFiles();
+    void commentOptionFollowsTheTick();
 
   private:
     void setHeader(const QDate& d, const QString& name, const QString& dept, const QString& title);
@@ -408,6 +412,94 @@ void TstPrintWindow::typedReportReadsBackFromPdf()
     }
     for (const QString& word : contents)
         QVERIFY2((pages[0] + pages[1]).contains(word), qPrintable(word));
+}
+
+// A local file keeps no comments: 印刷 offers none to print.
+void TstPrintWindow::noCommentOptionOnLocalFiles()
+{
+    setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
+    clickPrint();
+    PrintPreview* p = openPreviews().value(0);
+    QVERIFY(p);
+    QVERIFY(QTest::qWaitForWindowExposed(p));
+    QVERIFY(!p->withComments());
+    const QCheckBox* box = p->findChild<QCheckBox*>(QStringLiteral("chkコメント印刷"));
+    QVERIFY(!box || !box->isVisible());
+    QVERIFY(p->report().comments().isEmpty());
+}
+
+// With a thread the tool bar offers it, unticked; the tick (Alt+C) changes the pages shown at
+// once, and the printer and the saved PDF get the same pages as shown.
+void TstPrintWindow::commentOptionFollowsTheTick()
+{
+    QList<print::PrintLine> lines;
+    for (int i = 1; i <= 5; ++i)
+        lines << print::PrintLine{i,
+                                  QStringLiteral("2026-12-08"),
+                                  QStringLiteral("0900"),
+                                  QStringLiteral("A社"),
+                                  {},
+                                  QStringLiteral("商談%1").arg(i),
+                                  {}};
+    QList<print::PrintComment> thread;
+    for (int i = 1; i <= 12; ++i)
+        thread << print::PrintComment{
+            i % 2 ? QStringLiteral("加藤課長") : QStringLiteral("山田太郎"),
+            QDateTime(QDate(2026, 12, 8), QTime(18, i)),
+            QStringLiteral("第%1の指摘。").arg(i) +
+                (i % 4 ? QString() : QString(120, QChar(0x8A73)) + QStringLiteral("終わり"))};
+    const print::HeaderValues header{QStringLiteral("週報"), QStringLiteral("2026/12/08"),
+                                     QStringLiteral("営業一課"), QStringLiteral("山田太郎")};
+    auto* p = print::showPreview(header, lines, m_w, thread);
+    QVERIFY(QTest::qWaitForWindowExposed(p));
+    QCheckBox* box = p->withComments();
+    QVERIFY(box);
+    QCOMPARE(box->objectName(), QStringLiteral("chkコメント印刷"));
+    QCOMPARE(box->text(), QStringLiteral("コメントも印刷"));
+    QVERIFY(!box->isChecked() && box->isVisible() && !box->toolTip().isEmpty());
+    QToolBar* bar = p->findChild<QToolBar*>();
+    QVERIFY(bar && bar->isAncestorOf(box) && bar->rect().contains(box->geometry()));
+    QVERIFY(box->focusPolicy() & Qt::TabFocus);
+    auto* pages = p->findChild<QPrintPreviewWidget*>();
+    QVERIFY(pages);
+    QTRY_COMPARE(pages->pageCount(), 1);
+
+    QTemporaryDir tmp;
+    const QString before = tmp.filePath("before.pdf");
+    QVERIFY(p->savePdf(before));
+    QVERIFY(!runTool("pdftotext", {before, QStringLiteral("-")}).contains(QStringLiteral("第1の指摘")));
+
+    QApplication::setActiveWindow(p);
+    QTRY_VERIFY(p->isActiveWindow());
+    // The box's key clicks it as a click shows, a moment later.
+    QTest::keyClick(p, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(box->isChecked());
+    QCOMPARE(pages->pageCount(), 2);
+    const QString saved = tmp.filePath("saved.pdf");
+    QVERIFY(p->savePdf(saved));
+    const QString printed = tmp.filePath("printed.pdf");
+    p->pagePrinter()->setOutputFormat(QPrinter::PdfFormat);
+    p->pagePrinter()->setOutputFileName(printed);
+    pages->print();
+    QCOMPARE(pdfPages(printed), pdfPages(saved));
+    const QStringList text = pdfPages(saved);
+    QCOMPARE(text.size(), 2);
+    QVERIFY(text[1].contains(QStringLiteral("2 / 2")));
+    QString all = text.join(QString());
+    all.remove(QRegularExpression(QStringLiteral("\\s")));
+    for (const print::PrintComment& c : thread)
+        QVERIFY2(all.contains(c.text), qPrintable(c.text));
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty()) {
+        p->grab().save(shots + QStringLiteral("/preview-comments.png"));
+        for (int n = 1; n <= 2; ++n)
+            pdfPageImage(saved, n, 100, tmp.path()).save(shots + QStringLiteral("/comments-%1.png").arg(n));
+    }
+
+    // Untick: the report alone again.
+    QTest::keyClick(p, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(!box->isChecked());
+    QCOMPARE(pages->pageCount(), 1);
+    QVERIFY(p->report().comments().isEmpty());
 }
 
 QTEST_MAIN(TstPrintWindow)
