@@ -11,6 +11,7 @@
 #include "list/ListStore.h"
 #include "list/ListTab.h"
 #include "ui/grid/DataSource.h"
+#include "print/PrintPreview.h"
 #include "report/ReportStore.h"
 #include "report/ReportTab.h"
 #include "report/ReviewPanel.h"
@@ -775,6 +776,28 @@ class TestReview : public QObject {
         }
         Psql tanaka(u"tanaka"_s);
         QCOMPARE(tanaka.code(u"UPDATE 営業日報 SET 内容 = 'x' WHERE 氏名 = '田中一郎'"_s), u"42501"_s);
+    }
+
+    // 印刷 of a report with a thread: the preview offers it unticked; ticked, the thread as stored.
+    void printWithComments()
+    {
+        QCOMPARE(store::addComment(as(u"sato"_s), kDay, kTanaka, u"同行します"_s), QString());
+        QCOMPARE(store::addComment(as(u"kato"_s), kDay, kTanaka, u"見積の控えを添付"_s), QString());
+        testing::ScriptedBoxes boxes;
+        FrmTesvan w;
+        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"kato"_s))));
+        w.reportTab()->openReport(kTanaka, u"20261201"_s);
+        w.reportTab()->Prn日報();
+        PrintPreview* preview = w.findChild<PrintPreview*>();
+        QVERIFY(preview && preview->withComments());
+        QVERIFY(!preview->withComments()->isChecked());
+        QVERIFY(preview->report().comments().isEmpty());
+        preview->withComments()->setChecked(true);
+        QStringList thread;
+        for (const print::PrintComment& c : preview->report().comments())
+            thread << c.by + u':' + c.text;
+        QCOMPARE(thread, (QStringList{kSato + u":同行します"_s, kKato + u":見積の控えを添付"_s}));
+        QCOMPARE(boxes.shown.size(), 0);
     }
 };
 
