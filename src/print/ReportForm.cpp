@@ -281,6 +281,13 @@ QList<rpt営業日報::PagePlan> rpt営業日報::planPages(const QPaintDevice& 
         if (top + need > bottom + 0.5) {
             plan << PagePlan{rows.size(), rows.size(), i, i, kThreadPageTop};
             top = kThreadPageTop;
+            if (thread[i].kind == ThreadRow::Text) {
+                qsizetype author = i;
+                while (thread[author].kind != ThreadRow::Author)
+                    --author;
+                plan.last().continued = author;
+                top += thread[author].height;
+            }
         }
         plan.last().endThread = end;
         top += need;
@@ -396,6 +403,12 @@ store::Error rpt営業日報::paintPages(QPainter& p, QPagedPaintDevice& device)
             top += rows[k].height;
         }
         top = on.threadTop;
+        if (on.continued >= 0) {
+            ThreadRow again = thread[on.continued];
+            again.text += QStringLiteral("（続き）");
+            paintThreadRow(p, again, top);
+            top += again.height;
+        }
         for (qsizetype k = on.firstThread; k < on.endThread; ++k) {
             paintThreadRow(p, thread[k], top);
             top += thread[k].height;

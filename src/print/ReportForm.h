@@ -116,6 +116,8 @@ class rpt営業日報 {
         qsizetype firstLine = 0, endLine = 0;
         qsizetype firstThread = 0, endThread = 0;
         double threadTop = 0; // where its first row of the thread starts
+        // A comment split over pages names its author again (続き) above the rest: that row.
+        qsizetype continued = -1;
     };
     static QList<PagePlan> planPages(const QPaintDevice& device, const QList<DetailRow>& rows,
                                      const QList<ThreadRow>& thread);
