@@ -420,86 +420,47 @@ void TstPrintWindow::noCommentOptionOnLocalFiles()
     setHeader(QDate(2026, 12, 8), QStringLiteral("山田太郎"), {}, {});
     clickPrint();
     PrintPreview* p = openPreviews().value(0);
-    QVERIFY(p);
-    QVERIFY(QTest::qWaitForWindowExposed(p));
-    QVERIFY(!p->withComments());
+    QVERIFY(p && !p->withComments());
     const QCheckBox* box = p->findChild<QCheckBox*>(QStringLiteral("chkコメント印刷"));
     QVERIFY(!box || !box->isVisible());
-    QVERIFY(p->report().comments().isEmpty());
 }
 
-// With a thread the tool bar offers it, unticked; the tick (Alt+C) changes the pages shown at
-// once, and the printer and the saved PDF get the same pages as shown.
+// With a thread the tool bar offers it unticked; the tick (Alt+C) changes the pages shown at once,
+// and the printer gets the pages the saved PDF holds.
 void TstPrintWindow::commentOptionFollowsTheTick()
 {
-    QList<print::PrintLine> lines;
-    for (int i = 1; i <= 5; ++i)
-        lines << print::PrintLine{i,
-                                  QStringLiteral("2026-12-08"),
-                                  QStringLiteral("0900"),
-                                  QStringLiteral("A社"),
-                                  {},
-                                  QStringLiteral("商談%1").arg(i),
-                                  {}};
+    const QList<print::PrintLine> lines{{1, "2026-12-08", "0900", "A社", {}, QStringLiteral("商談"), {}}};
     QList<print::PrintComment> thread;
     for (int i = 1; i <= 12; ++i)
-        thread << print::PrintComment{
-            i % 2 ? QStringLiteral("加藤課長") : QStringLiteral("山田太郎"),
-            QDateTime(QDate(2026, 12, 8), QTime(18, i)),
-            QStringLiteral("第%1の指摘。").arg(i) +
-                (i % 4 ? QString() : QString(120, QChar(0x8A73)) + QStringLiteral("終わり"))};
-    const print::HeaderValues header{QStringLiteral("週報"), QStringLiteral("2026/12/08"),
-                                     QStringLiteral("営業一課"), QStringLiteral("山田太郎")};
-    auto* p = print::showPreview(header, lines, m_w, thread);
+        thread << print::PrintComment{QStringLiteral("加藤課長"), QDateTime(QDate(2026, 12, 8), QTime(18, i)),
+                                      QStringLiteral("第%1の指摘。").arg(i) +
+                                          QString(i % 4 ? 0 : 120, u'詳')};
+    auto* p = print::showPreview({{}, QStringLiteral("2026/12/08"), {}, QStringLiteral("山田太郎")}, lines,
+                                 m_w, thread);
     QVERIFY(QTest::qWaitForWindowExposed(p));
     QCheckBox* box = p->withComments();
-    QVERIFY(box);
-    QCOMPARE(box->objectName(), QStringLiteral("chkコメント印刷"));
-    QCOMPARE(box->text(), QStringLiteral("コメントも印刷"));
-    QVERIFY(!box->isChecked() && box->isVisible() && !box->toolTip().isEmpty());
-    QToolBar* bar = p->findChild<QToolBar*>();
-    QVERIFY(bar && bar->isAncestorOf(box) && bar->rect().contains(box->geometry()));
-    QVERIFY(box->focusPolicy() & Qt::TabFocus);
+    QVERIFY(box && box->isVisible() && !box->isChecked() && box->text() == QStringLiteral("コメントも印刷"));
+    QVERIFY(p->findChild<QToolBar*>()->isAncestorOf(box) && (box->focusPolicy() & Qt::TabFocus));
     auto* pages = p->findChild<QPrintPreviewWidget*>();
-    QVERIFY(pages);
     QTRY_COMPARE(pages->pageCount(), 1);
-
-    QTemporaryDir tmp;
-    const QString before = tmp.filePath("before.pdf");
-    QVERIFY(p->savePdf(before));
-    QVERIFY(!runTool("pdftotext", {before, QStringLiteral("-")}).contains(QStringLiteral("第1の指摘")));
-
     QApplication::setActiveWindow(p);
     QTRY_VERIFY(p->isActiveWindow());
     // The box's key clicks it as a click shows, a moment later.
     QTest::keyClick(p, Qt::Key_C, Qt::AltModifier);
     QTRY_VERIFY(box->isChecked());
     QCOMPARE(pages->pageCount(), 2);
-    const QString saved = tmp.filePath("saved.pdf");
-    QVERIFY(p->savePdf(saved));
-    const QString printed = tmp.filePath("printed.pdf");
+    QTemporaryDir tmp;
+    QVERIFY(p->savePdf(tmp.filePath("saved.pdf")));
     p->pagePrinter()->setOutputFormat(QPrinter::PdfFormat);
-    p->pagePrinter()->setOutputFileName(printed);
+    p->pagePrinter()->setOutputFileName(tmp.filePath("printed.pdf"));
     pages->print();
-    QCOMPARE(pdfPages(printed), pdfPages(saved));
-    const QStringList text = pdfPages(saved);
-    QCOMPARE(text.size(), 2);
-    QVERIFY(text[1].contains(QStringLiteral("2 / 2")));
-    QString all = text.join(QString());
-    all.remove(QRegularExpression(QStringLiteral("\\s")));
-    for (const print::PrintComment& c : thread)
-        QVERIFY2(all.contains(c.text), qPrintable(c.text));
-    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty()) {
+    const QStringList text = pdfPages(tmp.filePath("saved.pdf"));
+    QCOMPARE(pdfPages(tmp.filePath("printed.pdf")), text);
+    QVERIFY(text.size() == 2 && text[1].contains(QStringLiteral("第12の指摘")));
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
         p->grab().save(shots + QStringLiteral("/preview-comments.png"));
-        for (int n = 1; n <= 2; ++n)
-            pdfPageImage(saved, n, 100, tmp.path()).save(shots + QStringLiteral("/comments-%1.png").arg(n));
-    }
-
-    // Untick: the report alone again.
-    QTest::keyClick(p, Qt::Key_C, Qt::AltModifier);
-    QTRY_VERIFY(!box->isChecked());
+    box->click();
     QCOMPARE(pages->pageCount(), 1);
-    QVERIFY(p->report().comments().isEmpty());
 }
 
 QTEST_MAIN(TstPrintWindow)
