@@ -36,7 +36,7 @@ else()
 endif()
 
 # Man pages and the Debian changelog, compressed the way Debian wants them (no name, no time).
-foreach(page tesvan tesvan-initdb)
+foreach(page tesvan tesvan-initdb tesvan-admin)
   configure_file(${share_src}/man/${page}.1.in ${share_out}/man/${page}.1 @ONLY)
   add_custom_command(OUTPUT ${share_out}/man/${page}.1.gz
     COMMAND gzip -9nkf ${share_out}/man/${page}.1
