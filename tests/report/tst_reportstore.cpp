@@ -483,6 +483,27 @@ class TestReportStore : public QObject {
         QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname = '途中社'"_s).isEmpty());
     }
 
+    // The last step of 登録, learning new names, fails: the whole registration goes with it, the
+    // earlier version and the names learnt before the failure included.
+    void failedLearningRollsTheRegistrationBack()
+    {
+        setLine(1, {kDay, kDay, N, N, N, u"旧1"_s, N});
+        QCOMPARE(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"旧版"_s)), QString());
+        const Rows before = stored();
+        QCOMPARE(testing::failingTrigger(m_main, u"learnt"_s, u"UPDATE"_s, u"コードマスタ"_s,
+                                         u"NEW.sname = '学習失敗'"_s, u"no room to learn"_s),
+                 QString());
+        setLine(1, {kDay, kDay, N, N, u"新訪問社"_s, u"新1"_s, N});
+        setLine(2, {kDay, kDay, N, N, N, u"新2"_s, u"学習失敗"_s});
+        QVERIFY(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s))
+                    .reason()
+                    .contains(u"no room to learn"_s));
+        QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
+        QCOMPARE(stored(), before);
+        QVERIFY(select(m_main, u"SELECT code FROM コードマスタ WHERE sname IN ('新訪問社', '学習失敗')"_s)
+                    .isEmpty());
+    }
+
     void readCopiesStoredLinesIntoFirstRows()
     {
         QCOMPARE(
