@@ -15,7 +15,7 @@
 #include "msg/Msg.h"
 #include "report/ReportTab.h"
 #include "search/CountsPage.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "search/SearchWindow.h"
 #include "store/DataInit.h"
 #include "store/Schema.h"
@@ -177,8 +177,8 @@ void gapOps()
         return s.choices.isEmpty() ? MsgReply(s.yesNo) : MsgReply(MsgButton::Discard);
     });
     QTemporaryDir out;
-    search::setSaveChooser([&out](const search::SaveRequest& r) {
-        return search::SaveChoice{
+    app::setSaveChooser([&out](const app::SaveRequest& r) {
+        return app::SaveChoice{
             out.filePath(r.dialogName +
                          (r.dialogName.contains(u"PDF") ? QStringLiteral(".pdf") : QStringLiteral(".csv"))),
             0};

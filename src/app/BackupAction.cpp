@@ -1,7 +1,7 @@
 #include "app/BackupAction.h"
 
 #include "msg/Msg.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "store/Backup.h"
 #include "ui/Notices.h"
 #include "ui/SaveFolder.h"
@@ -27,11 +27,11 @@ void offerBackup(QPushButton* button, const QSqlDatabase& main)
 void backUpMainFile(QWidget* parent, const QSqlDatabase& main)
 {
     const QString folder = suggestedSaveFolder();
-    const search::SaveChoice where =
-        search::chooseSavePath(parent, {QStringLiteral("dlgバックアップ保存"),
-                                        QStringLiteral("バックアップ"),
-                                        QDir(folder).filePath(store::backupName(QDate::currentDate())),
-                                        {QStringLiteral("データベースファイル (*.mdb)")}});
+    const app::SaveChoice where =
+        app::chooseSavePath(parent, {QStringLiteral("dlgバックアップ保存"),
+                                     QStringLiteral("バックアップ"),
+                                     QDir(folder).filePath(store::backupName(QDate::currentDate())),
+                                     {QStringLiteral("データベースファイル (*.mdb)")}});
     if (where.path.isEmpty())
         return;
     rememberSaveFolder(where.path);

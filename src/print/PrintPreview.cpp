@@ -2,12 +2,12 @@
 
 #include "ui/Look.h"
 #include "ui/Notices.h"
+#include "ui/SaveChooser.h"
 #include "ui/SaveFolder.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrintPreviewWidget>
@@ -144,10 +144,14 @@ bool PrintPreview::savePdf(const QString& path)
 
 void PrintPreview::savePdfAs()
 {
+    // Qt's own dialog, as CSV出力 and バックアップ open it: in the program's language everywhere.
     const QString folder = app::suggestedSaveFolder();
-    QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("PDFに保存"), QDir(folder).filePath(print::suggestedPdfName(m_report.header())),
-        QStringLiteral("PDF ファイル (*.pdf)"));
+    QString path =
+        app::chooseSavePath(this, {QStringLiteral("dlgPDF保存"),
+                                   QStringLiteral("PDFに保存"),
+                                   QDir(folder).filePath(print::suggestedPdfName(m_report.header())),
+                                   {QStringLiteral("PDF ファイル (*.pdf)")}})
+            .path;
     if (path.isEmpty())
         return;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))

@@ -6,7 +6,7 @@
 #include "search/Csv.h"
 #include "search/ResultsModel.h"
 #include "ui/Background.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "msg/Msg.h"
 #include "ui/Notices.h"
 #include "ui/SaveFolder.h"
@@ -34,11 +34,12 @@ void SearchWindow::exportCsv()
         return;
     const QString base = counts ? QStringLiteral("日報集計_%1_%2.csv").arg(Tab集計->tableName(), stamp())
                                 : QStringLiteral("日報検索_%1.csv").arg(stamp());
-    const SaveChoice where = chooseSavePath(this, {QStringLiteral("dlgCSV保存"),
-                                                   QStringLiteral("CSV出力"),
-                                                   QDir(app::suggestedSaveFolder()).filePath(base),
-                                                   {QStringLiteral("CSV UTF-8 BOM付き (Excel 用) (*.csv)"),
-                                                    QStringLiteral("CSV Shift_JIS (*.csv)")}});
+    const app::SaveChoice where = app::chooseSavePath(
+        this,
+        {QStringLiteral("dlgCSV保存"),
+         QStringLiteral("CSV出力"),
+         QDir(app::suggestedSaveFolder()).filePath(base),
+         {QStringLiteral("CSV UTF-8 BOM付き (Excel 用) (*.csv)"), QStringLiteral("CSV Shift_JIS (*.csv)")}});
     if (where.path.isEmpty())
         return;
     app::rememberSaveFolder(where.path);
@@ -114,7 +115,7 @@ void SearchWindow::exportPdf()
 
 void SearchWindow::writePdf(const QList<ReportKey>& keys)
 {
-    const SaveChoice where = chooseSavePath(
+    const app::SaveChoice where = app::chooseSavePath(
         this, {QStringLiteral("dlgPDF保存"),
                QStringLiteral("PDF出力"),
                QDir(app::suggestedSaveFolder()).filePath(QStringLiteral("日報_%1.pdf").arg(stamp())),

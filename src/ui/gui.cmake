@@ -4,6 +4,7 @@ target_sources(tesvan_gui PRIVATE
   src/ui/Look.h src/ui/Look.cpp
   src/ui/Notices.h src/ui/Notices.cpp
   src/ui/SaveFolder.h src/ui/SaveFolder.cpp
+  src/ui/SaveChooser.h src/ui/SaveChooser.cpp
   src/ui/NaturalOrder.h src/ui/NaturalOrder.cpp
   src/ui/Background.h src/ui/Background.cpp
   src/ui/TabContext.h

@@ -7,7 +7,7 @@
 #include "app/FolderLock.h"
 #include "app/FrmTesvan.h"
 #include "codes/CodeTab.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "store/Connection.h"
 #include "store/Backup.h"
 #include "store/FileBytes.h"
@@ -119,7 +119,7 @@ bool session(const QString& data)
 void TstBackup::cleanup()
 {
     store::closeDatabase(kConn);
-    search::setSaveChooser({});
+    app::setSaveChooser({});
 }
 
 // A copy of an open file: every page, readable on its own, under a mark of its own, and under
@@ -422,12 +422,12 @@ void TstBackup::button()
     QVERIFY(button);
     QVERIFY(button->isEnabled());
     QCOMPARE(button->text(), u"バックアップ"_s);
-    QList<search::SaveRequest> asked;
+    QList<app::SaveRequest> asked;
     QString answer = tmp.filePath(u"saved/first.mdb"_s);
     QVERIFY(QDir().mkpath(tmp.filePath(u"saved"_s)));
-    search::setSaveChooser([&](const search::SaveRequest& r) {
+    app::setSaveChooser([&](const app::SaveRequest& r) {
         asked << r;
-        return search::SaveChoice{answer, 0};
+        return app::SaveChoice{answer, 0};
     });
     const QString suggested = app::suggestedSaveFolder();
     QVERIFY(QFileInfo(suggested).isDir());

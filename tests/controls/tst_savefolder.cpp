@@ -3,7 +3,7 @@
 #include "WindowFixture.h"
 #include "app/FrmTesvan.h"
 #include "print/PrintPreview.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "search/SearchWindow.h"
 #include "store/Db.h"
 #include "ui/SaveFolder.h"
@@ -73,9 +73,9 @@ void TstSaveFolder::missingFolderNamed()
     QVERIFY(fx.start());
     const QString missing = m_home.filePath(u"なし"_s);
     QStringList offered;
-    search::setSaveChooser([&](const search::SaveRequest& r) {
+    app::setSaveChooser([&](const app::SaveRequest& r) {
         offered << QFileInfo(r.path).absolutePath();
-        return search::SaveChoice{missing + u"/out.file"_s, 0};
+        return app::SaveChoice{missing + u"/out.file"_s, 0};
     });
     if (output == u"csv"_s) {
         QVERIFY(store::run(fx.window->MainDb(), u"INSERT INTO 営業日報 (作成日, 氏名, 行番号, 日付, 内容) "
@@ -92,7 +92,7 @@ void TstSaveFolder::missingFolderNamed()
         PrintPreview preview({}, {}, fx.window.get());
         QVERIFY(!preview.savePdf(missing + u"/out.pdf"_s));
     }
-    search::setSaveChooser({});
+    app::setSaveChooser({});
     for (const QString& folder : offered)
         QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
     // The CSV is written in the background: its notice comes once the writing has failed.

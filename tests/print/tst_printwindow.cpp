@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/FrmTesvan.h"
 #include "ui/Controls.h"
+#include "ui/SaveChooser.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/DateInput.h"
 #include "print/PrintPreview.h"
@@ -315,6 +316,20 @@ void TstPrintWindow::savePdfFromPreview()
     QVERIFY(p->savePdf(good));
     QVERIFY(readAll(good).startsWith("%PDF"));
     QCOMPARE(pdfInfo(good, "Pages"), QString("1"));
+
+    // The action asks where through the program's save dialog, offering the report's own name
+    // in a folder that exists; a name typed without ".pdf" gets it.
+    app::SaveRequest asked;
+    app::setSaveChooser([&](const app::SaveRequest& r) {
+        asked = r;
+        return app::SaveChoice{tmp.filePath("typed"), 0};
+    });
+    p->savePdfAction()->trigger();
+    app::setSaveChooser({});
+    QCOMPARE(asked.dialogName, QString("dlgPDF保存"));
+    QCOMPARE(QFileInfo(asked.path).fileName(), QString("営業日報_20261208_山田太郎.pdf"));
+    QVERIFY(QFileInfo(QFileInfo(asked.path).path()).isDir());
+    QVERIFY(readAll(tmp.filePath("typed.pdf")).startsWith("%PDF"));
 }
 
 void TstPrintWindow::qtTextsInJapanese()

@@ -7,7 +7,7 @@
 #include "app/FrmTesvan.h"
 #include "search/CountsPage.h"
 #include "search/ResultsModel.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "search/SearchWindow.h"
 #include "ui/Background.h"
 #include "ui/Controls.h"
@@ -97,15 +97,15 @@ class TstSearchExport : public QObject {
     // Answers the next save dialog with path and the filter at index.
     void choose(const QString& path, int filter = 0)
     {
-        search::setSaveChooser([this, path, filter](const search::SaveRequest& r) {
+        app::setSaveChooser([this, path, filter](const app::SaveRequest& r) {
             m_asked << r;
-            return search::SaveChoice{path, filter};
+            return app::SaveChoice{path, filter};
         });
     }
 
     WindowFixture m_fx;
     FrmTesvan* m_w = nullptr;
-    QList<search::SaveRequest> m_asked;
+    QList<app::SaveRequest> m_asked;
 };
 
 void TstSearchExport::init()
@@ -119,7 +119,7 @@ void TstSearchExport::init()
 
 void TstSearchExport::cleanup()
 {
-    search::setSaveChooser({});
+    app::setSaveChooser({});
     m_fx.stop();
 }
 

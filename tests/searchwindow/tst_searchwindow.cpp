@@ -10,7 +10,7 @@
 #include "search/BarChart.h"
 #include "search/CountsPage.h"
 #include "search/ResultsModel.h"
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 #include "search/SearchWindow.h"
 #include "search/Visits.h"
 #include "ui/Background.h"
@@ -91,7 +91,7 @@ void TstSearchWindow::init()
 
 void TstSearchWindow::cleanup()
 {
-    search::setSaveChooser({});
+    app::setSaveChooser({});
     m_fx.stop();
 }
 

@@ -1,9 +1,9 @@
-#include "search/SaveChooser.h"
+#include "ui/SaveChooser.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace search {
+namespace app {
 namespace {
 SaveChooser& replaced()
 {
@@ -35,4 +35,4 @@ SaveChoice chooseSavePath(QWidget* parent, const SaveRequest& request)
             int(qMax<qsizetype>(0, request.filters.indexOf(dialog.selectedNameFilter())))};
 }
 
-} // namespace search
+} // namespace app

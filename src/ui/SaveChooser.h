@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace search {
+namespace app {
 
 struct SaveRequest {
     QString dialogName;  // the dialog's objectName, e.g. "dlgCSV保存"
@@ -27,4 +27,4 @@ SaveChoice chooseSavePath(QWidget* parent, const SaveRequest& request);
 using SaveChooser = std::function<SaveChoice(const SaveRequest&)>;
 void setSaveChooser(SaveChooser chooser);
 
-} // namespace search
+} // namespace app
