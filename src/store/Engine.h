@@ -4,6 +4,7 @@
 // Transaction and run() in Db.h are the callers' side of it.
 #include "store/Error.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
 
@@ -75,6 +76,12 @@ class Engine {
     virtual void rollback() = 0;
     // A statement without values, sent as it stands (a table's definition).
     virtual Error execute(const QString& sql) = 0;
+    // A whole-number setting of this connection (a local file's PRAGMA, such as secure_delete),
+    // or none where the engine has no such settings: a server keeps its own pages.
+    virtual std::optional<qint64> setting(const char* /*name*/) { return std::nullopt; }
+    // Sets it to value, a number or a keyword the setting takes (secure_delete's FAST); false
+    // where the engine has none or refused the value.
+    virtual bool setSetting(const char* /*name*/, const QByteArray& /*value*/) { return false; }
 };
 
 } // namespace store

@@ -3,40 +3,38 @@
 // zeros. SQLite as Debian builds it overwrites and journals every freed page, which makes
 // deleting a hundred thousand rows ten times slower. Deleted content in pages still in use is
 // overwritten all the same; freed pages keep their old bytes until they are used again.
+#include "store/Db.h"
+#include "store/Engine.h"
+
 #include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QVariant>
 
 namespace store {
 
 class FastDelete {
   public:
-    explicit FastDelete(const QSqlDatabase& db) : m_db(db)
+    // What SQLite's secure_delete reads as once set to FAST.
+    static constexpr qint64 kFast = 2;
+
+    explicit FastDelete(const QSqlDatabase& db) : m_engine(engineOf(db))
     {
-        // A server keeps its own pages: nothing to set there.
-        if (m_db.driverName() != QLatin1String("QSQLITE"))
+        // A server keeps its own pages: it has no such setting, and nothing is set.
+        if (!m_engine)
             return;
-        QSqlQuery q(m_db);
-        if (q.exec(QStringLiteral("PRAGMA secure_delete")) && q.next())
-            m_before = q.value(0).toInt();
-        q.finish();
-        // A driver without the pragma simply keeps its own behaviour.
-        if (m_before >= 0)
-            q.exec(QStringLiteral("PRAGMA secure_delete = FAST"));
+        m_before = m_engine->setting("secure_delete");
+        if (m_before && *m_before != kFast && !m_engine->setSetting("secure_delete", "FAST"))
+            m_before.reset();
     }
     ~FastDelete()
     {
-        if (m_before < 0)
-            return;
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("PRAGMA secure_delete = %1").arg(m_before));
+        if (m_before && *m_before != kFast)
+            m_engine->setSetting("secure_delete", QByteArray::number(*m_before));
     }
     FastDelete(const FastDelete&) = delete;
     FastDelete& operator=(const FastDelete&) = delete;
 
   private:
-    QSqlDatabase m_db;
-    int m_before = -1;
+    std::shared_ptr<Engine> m_engine;
+    std::optional<qint64> m_before;
 };
 
 } // namespace store

@@ -323,4 +323,22 @@ Error SqliteEngine::execute(const QString& sql)
     return step(sql);
 }
 
+std::optional<qint64> SqliteEngine::setting(const char* name)
+{
+    sqlite3_stmt* s = nullptr;
+    std::optional<qint64> value;
+    if (sqlite3_prepare_v2(m_handle, QByteArray("PRAGMA ").append(name).constData(), -1, &s, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        value = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    return value;
+}
+
+bool SqliteEngine::setSetting(const char* name, const QByteArray& value)
+{
+    const QByteArray sql = QByteArray("PRAGMA ").append(name).append(" = ").append(value);
+    return sqlite3_exec(m_handle, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 } // namespace store

@@ -24,6 +24,8 @@ class SqliteEngine final : public Engine {
     void rollback() override;
     Error execute(const QString& sql) override;
     std::optional<ChangeMark> changeMark() override;
+    std::optional<qint64> setting(const char* name) override;
+    bool setSetting(const char* name, const QByteArray& value) override;
 
   private:
     Error step(const QString& sql);

@@ -4,6 +4,7 @@
 #include "store/Db.h"
 #include "store/PgEngine.h"
 #include "store/Rows.h"
+#include "store/FastDelete.h"
 #include "store/Schema.h"
 #include "store/Server.h"
 
@@ -33,6 +34,7 @@ class TestStatements : public QObject {
     void serialiseHoldsEveryKey();
     void typedBindsAsTheVariantBind_data();
     void typedBindsAsTheVariantBind();
+    void fastDeleteForOneDeletion();
 };
 
 namespace {
@@ -429,6 +431,30 @@ void TestStatements::typedBindsAsTheVariantBind()
         read.finish();
     }
     testing::closeFreshFiles(u"typed"_s, main, work);
+}
+
+// FastDelete sets a local file's secure_delete to FAST for one deletion and puts the
+// connection's own value back after it; a server has no such setting and is left alone.
+void TestStatements::fastDeleteForOneDeletion()
+{
+    QTemporaryDir tmp;
+    QSqlDatabase main, work;
+    QCOMPARE(testing::openFreshFiles(tmp.path(), u"fast"_s, main, work), QString());
+    const auto secureDelete = [](const QSqlDatabase& db) {
+        return store::engineOf(db)->setting("secure_delete");
+    };
+    for (const qint64 before : {qint64(1), qint64(0)}) {
+        QVERIFY(store::engineOf(work)->setSetting("secure_delete", QByteArray::number(before)));
+        {
+            const store::FastDelete fast(work);
+            QCOMPARE(secureDelete(work), std::optional<qint64>(store::FastDelete::kFast));
+        }
+        QCOMPARE(secureDelete(work), std::optional<qint64>(before));
+    }
+    if (store::isServer(main)) {
+        const store::FastDelete none(main);
+        QCOMPARE(secureDelete(main), std::optional<qint64>());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStatements)
