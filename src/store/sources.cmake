@@ -9,7 +9,7 @@ target_sources(tesvan_core PRIVATE
   src/store/Engine.h
   src/store/SqliteEngine.h src/store/SqliteEngine.cpp
   src/store/LibPq.h src/store/LibPq.cpp
-  src/store/PgEngine.h src/store/PgEngine.cpp
+  src/store/PgEngine.h src/store/PgEngine.cpp src/store/PgStatement.cpp
   src/store/PgDriver.h src/store/PgDriver.cpp
   src/store/Integrity.h src/store/Integrity.cpp
   src/store/FullCheck.h src/store/FullCheck.cpp
