@@ -40,4 +40,8 @@ int rebuildStage(const QSqlDatabase& db, QVariantList* after = nullptr);
 // Marks the index to be made again (kRebuild's row of NULLs), inside the caller's transaction.
 Error markInFile(const QSqlDatabase& db);
 
+// Before a local file's transaction of the connection commits (registerTextFunctions gives it to
+// setBeforeCommit): the queue into the index, never failing the caller's write.
+void settleQueue(const QString& connection);
+
 } // namespace store

@@ -29,8 +29,8 @@ target_sources(tesvan_core PRIVATE
   src/store/WorkerConnection.h src/store/WorkerConnection.cpp
   src/store/TextFold.h src/store/TextFold.cpp
   src/store/TextIndex.h src/store/TextIndex.cpp src/store/TextIndexTables.h
-  src/store/TextIndexParts.h src/store/TextIndexRebuild.cpp src/store/TextIndexCheck.cpp
-  src/store/TextIndexWords.cpp)
+  src/store/TextIndexParts.h src/store/TextIndexRebuild.cpp src/store/TextIndexFunctions.cpp
+  src/store/TextIndexCheck.cpp src/store/TextIndexWords.cpp)
 # libpq's header only: the library is opened at run time once a server is named.
 find_package(PostgreSQL REQUIRED)
 target_include_directories(tesvan_core PRIVATE ${PostgreSQL_INCLUDE_DIRS})
