@@ -1,6 +1,7 @@
 #pragma once
 // What the search index's own files share of a local file's index (TextIndex.cpp keeps the
-// queue, TextIndexRebuild.cpp makes the index again from the lines). Not for callers.
+// queue, TextIndexRebuild.cpp makes the index again from the lines, TextIndexFunctions.cpp has
+// the queue taken in before each commit). Not for callers.
 #include "store/Db.h"
 
 #include <QHash>
