@@ -1,5 +1,6 @@
 #include "store/TextIndex.h"
 #include "store/Log.h"
+#include "store/TextIndexParts.h"
 #include "store/TextIndexTables.h"
 
 #include "store/SqliteEngine.h"
@@ -14,7 +15,6 @@
 
 #include <array>
 #include <functional>
-#include <mutex>
 #include <optional>
 
 namespace store {
@@ -63,105 +63,6 @@ std::optional<qint64> lineOf(const QVariant& line)
     return n;
 }
 
-// tesvan_holds(word, text...): whether one of the texts, folded, holds word (folded already).
-void holds(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    const auto textOf = [](sqlite3_value* v) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                 sqlite3_value_bytes(v));
-    };
-    const QString word = textOf(argv[0]);
-    int found = 0;
-    for (int i = 1; i < argc && !found; ++i)
-        if (sqlite3_value_type(argv[i]) != SQLITE_NULL && foldText(textOf(argv[i])).contains(word))
-            found = 1;
-    sqlite3_result_int(ctx, found);
-}
-
-// tesvan_runs(x): how many runs of equal values x takes, in the order given (the distinct values
-// of a sorted input, without a table to keep them in); NULL when a value came smaller than the
-// one before it (the input was not sorted).
-struct Runs {
-    qint64 last = 0;
-    qint64 runs = 0;
-    bool unsorted = false;
-};
-
-void runsStep(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    auto* r = static_cast<Runs*>(sqlite3_aggregate_context(ctx, sizeof(Runs)));
-    if (!r || sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        return;
-    const qint64 v = sqlite3_value_int64(argv[0]);
-    if (r->runs > 0 && v < r->last)
-        r->unsorted = true;
-    if (r->runs == 0 || v != r->last)
-        ++r->runs;
-    r->last = v;
-}
-
-void runsFinal(sqlite3_context* ctx)
-{
-    auto* r = static_cast<Runs*>(sqlite3_aggregate_context(ctx, 0));
-    if (r && r->unsorted)
-        sqlite3_result_null(ctx);
-    else
-        sqlite3_result_int64(ctx, r ? r->runs : 0);
-}
-
-// The earlier version's tokenizer, known by name only, so that its index can be dropped.
-int oldTokCreate(void*, const char**, int, Fts5Tokenizer** out)
-{
-    static int dummy = 0;
-    *out = reinterpret_cast<Fts5Tokenizer*>(&dummy);
-    return SQLITE_OK;
-}
-void oldTokDelete(Fts5Tokenizer*)
-{
-}
-int oldTokTokenize(Fts5Tokenizer*, void*, int, const char*, int,
-                   int (*)(void*, int, const char*, int, int, int))
-{
-    return SQLITE_OK;
-}
-
-fts5_api* fts5Of(sqlite3* db)
-{
-    fts5_api* api = nullptr;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK)
-        return nullptr;
-    sqlite3_bind_pointer(s, 1, reinterpret_cast<void*>(&api), "fts5_api_ptr", nullptr);
-    sqlite3_step(s);
-    sqlite3_finalize(s);
-    return api;
-}
-
-int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*)
-{
-    sqlite3_create_function_v2(db, "tesvan_holds", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, holds,
-                               nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "tesvan_runs", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
-                               runsStep, runsFinal, nullptr);
-    if (fts5_api* api = fts5Of(db)) {
-        fts5_tokenizer t{oldTokCreate, oldTokDelete, oldTokTokenize};
-        api->xCreateTokenizer(api, "tesvan", nullptr, &t, nullptr);
-    }
-    return SQLITE_OK;
-}
-
-// What the session knows of a connection's index: whether it keeps a queue, and whether it was
-// found damaged (kept here as well when the file cannot be marked).
-struct Known {
-    bool queue = false;
-    bool damaged = false;
-    int percent = 0;              // of a rebuild, as its last step left it
-    qint64 done = -1, total = -1; // lines of a rebuild, counted once a session
-    // This session began the rebuild from an empty index: past its mark the index holds no line
-    // (the queue takes in only the lines up to it), so nothing is looked for to take out.
-    bool freshWalk = false;
-};
-
 QMutex& knownLock()
 {
     static QMutex m;
@@ -178,6 +79,8 @@ QSet<QString>& damagedPaths()
     return s;
 }
 
+} // namespace
+
 Known knownOf(const QSqlDatabase& db)
 {
     QMutexLocker guard(&knownLock());
@@ -189,6 +92,8 @@ void setKnown(const QSqlDatabase& db, Known k)
     QMutexLocker guard(&knownLock());
     known().insert(db.connectionName(), k);
 }
+
+namespace {
 
 QString pathOf(const QSqlDatabase& db)
 {
@@ -215,6 +120,8 @@ QStringList queueTriggers()
     };
 }
 
+} // namespace
+
 QString ftsStatement()
 {
     return QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(語, content='', detail='none', columnsize=0, "
@@ -226,6 +133,8 @@ QString sourceStatement()
 {
     return QStringLiteral("CREATE TABLE %1 (番号 INTEGER PRIMARY KEY, 文 TEXT NOT NULL)").arg(kSource);
 }
+
+namespace {
 
 // The index's own tables and triggers (the line orders aside).
 QStringList indexStatements()
@@ -250,6 +159,8 @@ QStringList orderStatements()
                        "(氏名, coalesce(日付, ''), coalesce(時間, ''), 作成日, 行番号)"),
     };
 }
+
+} // namespace
 
 // The folded text a line is indexed by: its four texts, folded, blanks and control characters
 // (a NUL among them) made blanks, one line apart. Bytes that are not UTF-8 read as U+FFFD.
@@ -279,6 +190,8 @@ Statement& bindAll(Statement& s, const QVariantList& values)
     return s;
 }
 
+namespace {
+
 Error exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
 {
     Statement s(db, sql);
@@ -304,15 +217,14 @@ std::optional<qint64> nameNumber(const QSqlDatabase& db, const QVariant& name, b
     return std::nullopt;
 }
 
-// Within one transaction, the names' numbers known already.
-using NameNumbers = QHash<QString, qint64>;
+} // namespace
 
 // Takes the index row out (by the text it was made from), then puts the line in again as it now
 // stands, when it exists. `read`: the line's indexed text read already (a walk over the lines),
 // or none (then read by its key). `fresh`: the index holds nothing of the line yet (it is being
 // filled from empty), so there is nothing to take out.
 Error reindexKey(const QSqlDatabase& db, const QVariant& date, const QVariant& name, const QVariant& line,
-                 const QString* read = nullptr, bool fresh = false, NameNumbers* names = nullptr)
+                 const QString* read, bool fresh, NameNumbers* names)
 {
     const std::optional<qint64> day = dayOf(date), no = lineOf(line);
     if (!day || !no)
@@ -374,7 +286,7 @@ Error reindexKey(const QSqlDatabase& db, const QVariant& date, const QVariant& n
 
 // Whether the index is being made again: 0 no, 1 marked (not started: its rows may be
 // damaged), 2 started (the lines up to the mark's key are in).
-int rebuildStage(const QSqlDatabase& db, QVariantList* after = nullptr)
+int rebuildStage(const QSqlDatabase& db, QVariantList* after)
 {
     Statement s(db, QStringLiteral("SELECT 作成日, 氏名, 行番号 FROM %1 LIMIT 1").arg(kRebuild));
     int stage = 0;
@@ -386,7 +298,7 @@ int rebuildStage(const QSqlDatabase& db, QVariantList* after = nullptr)
     return stage;
 }
 
-Error markInFile(const QSqlDatabase& db);
+namespace {
 
 // Past this many keys queued (another program wrote many lines) the index is made again a part
 // at a time instead, with the window shown, rather than within one write or search.
@@ -449,6 +361,8 @@ Error applyQueue(const QSqlDatabase& db)
     return exec(db, QStringLiteral("DELETE FROM %1 WHERE rowid <= ?").arg(kQueue), {upTo});
 }
 
+} // namespace
+
 Error markInFile(const QSqlDatabase& db)
 {
     return exec(db,
@@ -488,137 +402,10 @@ void settleQueue(const QString& connection)
         markedNotice()(connection);
 }
 
-} // namespace
-
-void registerTextFunctions()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&onOpen));
-        setBeforeCommit(&settleQueue);
-    });
-}
-
 QStringList textIndexStatements()
 {
     return indexStatements() + orderStatements();
 }
-
-namespace {
-
-// A larger page cache for a connection while it fills the index (FTS5's segments and the kept
-// texts are written all over the file), its own size given back after.
-class BuildCache {
-  public:
-    explicit BuildCache(const QSqlDatabase& db) : m_h(SqliteEngine::handleOf(db))
-    {
-        if (!m_h)
-            return;
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(m_h, "PRAGMA cache_size", -1, &s, nullptr) == SQLITE_OK &&
-            sqlite3_step(s) == SQLITE_ROW)
-            m_was = sqlite3_column_int64(s, 0);
-        sqlite3_finalize(s);
-        if (m_was)
-            sqlite3_exec(m_h, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    }
-    ~BuildCache()
-    {
-        if (m_h && m_was)
-            sqlite3_exec(m_h, ("PRAGMA cache_size = " + QByteArray::number(*m_was)).constData(), nullptr,
-                         nullptr, nullptr);
-    }
-    BuildCache(const BuildCache&) = delete;
-    BuildCache& operator=(const BuildCache&) = delete;
-
-  private:
-    sqlite3* m_h;
-    std::optional<qint64> m_was;
-};
-
-// One step of a rebuild inside the caller's transaction (see rebuildTextIndexStep). `fresh`: the
-// index was made empty in this transaction.
-Error rebuildStep(const QSqlDatabase& db, int lines, RebuildStep& out, bool fresh = false)
-{
-    QVariantList after;
-    int stage = rebuildStage(db, &after);
-    if (stage == 0 && knownOf(db).damaged) {
-        if (Error e = markInFile(db); e.failed())
-            return e;
-        stage = 1;
-    }
-    if (stage == 0) {
-        out.finished = true;
-        out.done = out.total = qMax(out.total, qint64(0));
-        return {};
-    }
-    if (stage == 1) {
-        // The index and what it was made from go whole (their rows may be damaged), and with
-        // them the queue: every line is walked.
-        for (const QString& sql : {QStringLiteral("DROP TABLE IF EXISTS %1").arg(kTextIndex),
-                                   QStringLiteral("DROP TABLE IF EXISTS %1").arg(kSource), ftsStatement(),
-                                   sourceStatement(), QStringLiteral("DELETE FROM %1").arg(kQueue)})
-            if (Error e = run(db, sql); e.failed())
-                return e;
-        after = {QStringLiteral(""), QStringLiteral(""), -1};
-        fresh = true;
-        Known k = knownOf(db);
-        k.freshWalk = true;
-        setKnown(db, k);
-        out.done = 0;
-        out.total = -1;
-    } else if (out.done < 0) {
-        // Going on with a rebuild an earlier session began: how far it came.
-        Statement done(
-            db, QStringLiteral("SELECT count(*) FROM 営業日報 WHERE (作成日, 氏名, 行番号) <= (?, ?, ?)"));
-        if (Error e = forEachRow(bindAll(done, after), [&out](Statement& r) { out.done = r.integer(0); });
-            e.failed())
-            return e;
-    }
-    if (out.total < 0) {
-        Statement total(db, QStringLiteral("SELECT count(*) FROM 営業日報"));
-        if (Error e = forEachRow(total, [&out](Statement& r) { out.total = r.integer(0); }); e.failed())
-            return e;
-    }
-    Statement walk(db,
-                   QStringLiteral("SELECT 作成日, 氏名, 行番号, 内容, 訪問先, 担当, 備考 FROM 営業日報 "
-                                  "WHERE (作成日, 氏名, 行番号) > (?, ?, ?) ORDER BY 作成日, 氏名, 行番号 "
-                                  "LIMIT ?"));
-    struct Row {
-        QVariant date, name, line;
-        QString text;
-    };
-    QList<Row> rows;
-    if (Error e = forEachRow(bindAll(walk, after).bind(lines),
-                             [&rows](Statement& r) {
-                                 rows << Row{r.value(0), r.value(1), r.value(2), indexedText(r, 3)};
-                             });
-        e.failed())
-        return e;
-    NameNumbers names;
-    fresh = fresh || knownOf(db).freshWalk;
-    for (const Row& r : std::as_const(rows))
-        if (Error e = reindexKey(db, r.date, r.name, r.line, &r.text, fresh, &names); e.failed())
-            return e;
-    out.done = qMin(out.done + rows.size(), qMax(out.total, qint64(0)));
-    if (rows.size() < lines) {
-        out.finished = true;
-        out.done = out.total;
-        return run(db, QStringLiteral("DELETE FROM %1").arg(kRebuild));
-    }
-    return run(db, QStringLiteral("UPDATE %1 SET 作成日 = ?, 氏名 = ?, 行番号 = ?").arg(kRebuild),
-               {rows.last().date, rows.last().name, rows.last().line});
-}
-
-void noteFinished(const QSqlDatabase& db)
-{
-    Known k = knownOf(db);
-    k.damaged = false;
-    k.freshWalk = false;
-    setKnown(db, k);
-}
-
-} // namespace
 
 bool hasTextIndex(const QSqlDatabase& db)
 {
@@ -660,29 +447,6 @@ Error dropTextIndex(const QSqlDatabase& db)
     for (const QString& sql : textIndexDropStatements())
         if (Error e = run(db, sql); e.failed())
             return e;
-    return {};
-}
-
-Error makeTextIndex(const QSqlDatabase& db)
-{
-    const QStringList all = isServer(db) ? serverTextIndexStatements() : textIndexStatements();
-    for (const QString& sql : all)
-        if (Error e = run(db, sql); e.failed())
-            return e;
-    if (isServer(db))
-        return {};
-    setKnown(db, {true, false});
-    const BuildCache cache(db);
-    // Every line, as a rebuild walks them, inside the caller's transaction; started past its
-    // first stage, which would drop the tables just made and leave their pages free in the file.
-    if (Error e = run(db, QStringLiteral("INSERT INTO %1 VALUES ('', '', -1)").arg(kRebuild)); e.failed())
-        return e;
-    RebuildStep s;
-    s.done = 0;
-    s.total = -1;
-    if (Error e = rebuildStep(db, 1 << 30, s, true); e.failed())
-        return e;
-    noteFinished(db);
     return {};
 }
 
@@ -787,37 +551,6 @@ bool textIndexRebuilding(const QSqlDatabase& db)
 int textIndexPercent(const QSqlDatabase& db)
 {
     return knownOf(db).percent;
-}
-
-RebuildStep rebuildTextIndexStep(const QSqlDatabase& db, int lines)
-{
-    RebuildStep out;
-    const Known before = knownOf(db);
-    out.done = before.done;
-    out.total = before.total;
-    {
-        const BuildCache cache(db);
-        out.error = inTransaction(db, [&] { return rebuildStep(db, lines, out); });
-    }
-    if (out.error.ok() && out.finished)
-        noteFinished(db);
-    Known k = knownOf(db);
-    if (out.error.ok()) {
-        k.done = out.finished ? -1 : out.done;
-        k.total = out.finished ? -1 : out.total;
-        k.percent = out.total > 0 ? int(out.done * 100 / out.total) : 100;
-    }
-    setKnown(db, k);
-    return out;
-}
-
-Error rebuildTextIndex(const QSqlDatabase& db)
-{
-    for (;;) {
-        const RebuildStep s = rebuildTextIndexStep(db, 20000);
-        if (s.error.failed() || s.finished)
-            return s.error;
-    }
 }
 
 } // namespace store

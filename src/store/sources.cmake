@@ -9,7 +9,7 @@ target_sources(tesvan_core PRIVATE
   src/store/Engine.h
   src/store/SqliteEngine.h src/store/SqliteEngine.cpp
   src/store/LibPq.h src/store/LibPq.cpp
-  src/store/PgEngine.h src/store/PgEngine.cpp
+  src/store/PgEngine.h src/store/PgEngine.cpp src/store/PgStatement.cpp
   src/store/PgDriver.h src/store/PgDriver.cpp
   src/store/Integrity.h src/store/Integrity.cpp
   src/store/FullCheck.h src/store/FullCheck.cpp
@@ -29,6 +29,7 @@ target_sources(tesvan_core PRIVATE
   src/store/WorkerConnection.h src/store/WorkerConnection.cpp
   src/store/TextFold.h src/store/TextFold.cpp
   src/store/TextIndex.h src/store/TextIndex.cpp src/store/TextIndexTables.h
+  src/store/TextIndexParts.h src/store/TextIndexRebuild.cpp src/store/TextIndexFunctions.cpp
   src/store/TextIndexCheck.cpp src/store/TextIndexWords.cpp)
 # libpq's header only: the library is opened at run time once a server is named.
 find_package(PostgreSQL REQUIRED)
