@@ -485,6 +485,9 @@ void TstPrint::threadAfterTheLines()
     const QString pdf = writePdf(header(), lines, comments);
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pages.size(), 4);
+    // TESVAN_SHOTS names a folder for a picture of the first page of comments, to look at.
+    if (const QString shots = qEnvironmentVariable("TESVAN_SHOTS"); !shots.isEmpty())
+        pdfPageImage(pdf, 2, 100, m_tmp.path()).save(shots + QStringLiteral("/comment-thread.png"));
     QCOMPARE(pages[0], QString(plain[0]).replace(QStringLiteral("1 / 1"), QStringLiteral("1 / 4")));
     for (int n = 2; n <= 4; ++n) {
         QVERIFY(pages[n - 1].contains(QStringLiteral("%1 / 4").arg(n)));
