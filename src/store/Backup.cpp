@@ -73,17 +73,23 @@ Error sqliteError(sqlite3* h, int rc)
     return Error(QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)));
 }
 
-// The file the target names is the source itself or one of the files SQLite keeps beside it.
+// The file the target names is the source itself, the work file of its data folder (which the
+// program holds as well: a copy renamed over it would replace it under its connection), or one of
+// the files SQLite keeps beside either.
 bool isSourceOrItsOwn(const QString& source, const QString& target)
 {
     const QString s = QFileInfo(source).canonicalFilePath();
+    if (s.isEmpty())
+        return false;
     QFileInfo t(target);
     const QString real =
         t.exists() ? t.canonicalFilePath()
                    : QFileInfo(t.absolutePath()).canonicalFilePath() + QLatin1Char('/') + t.fileName();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal", ".state"})
-        if (!s.isEmpty() && real == s + QLatin1String(suffix))
-            return true;
+    const QString work = QFileInfo(s).dir().filePath(kWorkFileName);
+    for (const QString& held : {s, work})
+        for (const char* suffix : {"", "-wal", "-shm", "-journal", ".state"})
+            if (real == held + QLatin1String(suffix))
+                return true;
     return false;
 }
 

@@ -184,6 +184,7 @@ void TstBackup::refusedTargetsLeaveNothing_data()
     QTest::newRow("the data file by another path")
         << u"%D../data/Tesvan.mdb"_s << u"データファイルそのもの"_s;
     QTest::newRow("the data file's log") << u"%DTesvan.mdb-wal"_s << u"データファイルそのもの"_s;
+    QTest::newRow("the work file beside it") << u"%DTesvanWork.mdb"_s << u"データファイルそのもの"_s;
     QTest::newRow("a folder") << u"%T"_s << u"フォルダです"_s;
 }
 
