@@ -11,6 +11,7 @@
 // printed on standard error when the file is made).
 #include "Ops.h"
 #include "app/FrmTesvan.h"
+#include "app/IndexRebuild.h"
 #include "list/ListTab.h"
 #include "msg/Msg.h"
 #include "report/ReportTab.h"
@@ -19,6 +20,7 @@
 #include "search/SearchWindow.h"
 #include "store/DataInit.h"
 #include "store/Schema.h"
+#include "store/TextIndex.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
 
@@ -54,11 +56,14 @@ struct Gap {
 std::vector<Gap> g_gaps;
 
 // Runs start from the event loop, as a click does, and turns the loop until done() holds; the
-// longest time between two ticks of a 5 ms timer meanwhile, and the whole time.
+// longest time between two ticks of a 5 ms timer meanwhile, and the whole time. A row left out
+// by --only still runs when later rows need what it does (the window it opens or closes).
 void measure(const std::string& what, const std::string& state, const std::function<void()>& start,
-             const std::function<bool()>& done, double target = kTarget, double limitMs = 300000)
+             const std::function<bool()>& done, double target = kTarget, double limitMs = 300000,
+             bool needed = false)
 {
-    if (skipped(what))
+    const bool recorded = !skipped(what);
+    if (!recorded && !needed)
         return;
     QEventLoop loop;
     QTimer tick;
@@ -86,6 +91,8 @@ void measure(const std::string& what, const std::string& state, const std::funct
     });
     loop.exec();
     g.total = nowMs() - t0;
+    if (!recorded)
+        return;
     std::fprintf(stderr, "%-60s longest gap %8.1f ms, all %8.1f ms%s\n", what.c_str(), g.longest, g.total,
                  g.finished ? "" : " (not finished)");
     g_gaps.push_back(g);
@@ -201,7 +208,7 @@ void gapOps()
                 w->resize(1000, 700);
                 w->show();
             },
-            [&] { return painted.seen; }, kStartTarget);
+            [&] { return painted.seen; }, kStartTarget, 300000, true);
         settle();
     };
     const int reportNo = 7 * kPersons + 7;
@@ -229,7 +236,7 @@ void gapOps()
                 delete w;
                 w = nullptr;
             },
-            at_once);
+            at_once, kTarget, 300000, true);
     };
 
     startWindow("start-up to the first paint");
@@ -327,6 +334,16 @@ void gapOps()
         },
         written);
     s->close();
+
+    // The index made again with the window open, as on the first start on a file from before the
+    // index or after the check found it damaged: part by part on the event loop.
+    measure(
+        "search index made again, the window open", size,
+        [&] {
+            store::markTextIndexDamaged(w->MainDb());
+            w->indexRebuild()->startIfNeeded(w->MainDb());
+        },
+        [&] { return !w->indexRebuild()->running(); });
 
     closeWindow("閉じる (the window closed, files closed)");
     // Closing left the event loop, as at the end of a session: a fresh loop starts turning.

@@ -13,7 +13,7 @@
 namespace app {
 namespace {
 // A part's time: short enough that typing between two parts feels none of them.
-constexpr qint64 kPartMs = 40;
+constexpr qint64 kPartMs = 25;
 // After a part that could not be written (the file busy, a check still running): a pause.
 constexpr int kRetryMs = 1000;
 } // namespace
