@@ -127,7 +127,7 @@ void startupSizes(int runs, bool big)
         const int n = s.reports >= 1000000  ? std::max(2, runs / 3)
                       : s.reports >= 100000 ? std::max(2, runs / 2)
                                             : runs;
-        startup(s.state, exe, BARE_EXE, n, s.target);
+        startup(s.state, exe, BARE_EXE, BARE_PLAIN_EXE, n, s.target);
     }
 }
 

@@ -239,30 +239,39 @@ inline Started startOnce(const std::string& exePath, int run)
     return {shown - t0, double(ru.ru_maxrss) / 1024.0};
 }
 
-// The program against the bare one, in the order A B B A ..., the first pair of each order a
-// warm-up (the program's first start on a folder may write its blank state).
-inline void startup(const std::string& state, const std::string& exe, const std::string& bare, int runs,
-                    double target)
+// The program against two yardsticks, whose order turns each run (a warm-up of the first two
+// runs: the program's first start on a folder may write its blank state): bare, a window of the
+// same shape, look and font; plain, an empty window of the same size with Qt's defaults. Each
+// start is timed to its first complete frame.
+inline void startup(const std::string& state, const std::string& exe, const std::string& bare,
+                    const std::string& plain, int runs, double target)
 {
-    std::vector<double> ta, tb, r, ma, mb, rm;
+    std::vector<double> ta, tb, tp, r, rp, ma, mb, mp, rm, rmp;
+    const std::string* exes[3] = {&exe, &bare, &plain};
     for (int i = 0; i < runs + 2; ++i) {
-        Started s[2];
-        const bool oursFirst = (i % 4 == 0 || i % 4 == 3);
-        for (int k = 0; k < 2; ++k) {
-            const int side = (k == 0) == oursFirst ? 0 : 1;
-            s[side] = startOnce(side == 0 ? exe : bare, i * 2 + k);
+        Started s[3];
+        for (int k = 0; k < 3; ++k) {
+            const int side = (i + k) % 3;
+            s[side] = startOnce(*exes[side], i * 3 + k);
         }
         if (i < 2)
             continue;
         ta.push_back(s[0].shownMs);
         tb.push_back(s[1].shownMs);
+        tp.push_back(s[2].shownMs);
         r.push_back(s[0].shownMs / s[1].shownMs);
+        rp.push_back(s[0].shownMs / s[2].shownMs);
         ma.push_back(s[0].peakMb);
         mb.push_back(s[1].peakMb);
+        mp.push_back(s[2].peakMb);
         rm.push_back(s[0].peakMb / s[1].peakMb);
+        rmp.push_back(s[0].peakMb / s[2].peakMb);
     }
-    addRow({"start-up to the shown window", state, median(ta), median(tb), median(r), target});
+    addRow({"start-up to the first complete frame", state, median(ta), median(tb), median(r), target});
+    addRow({"  against a bare Qt window of the same size", state, median(ta), median(tp), median(rp), 0});
     addRow({"start-up peak memory", state, median(ma), median(mb), median(rm), target, "MB"});
+    addRow({"  against a bare Qt window of the same size", state, median(ma), median(mp), median(rmp), 0,
+            "MB"});
 }
 
 } // namespace bench

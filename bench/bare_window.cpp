@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     tabs->addTab(new QTableWidget(100, 9), QStringLiteral("営業日報"));
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(tabs);
-    window.resize(860, 660);
+    window.resize(900, 660);
     window.showNormal();
     app::ShownProbe::watch(&window);
     return qapp.exec();

@@ -453,6 +453,11 @@ void printTable()
                         r.unit.c_str());
             continue;
         }
+        if (r.target <= 0) {
+            std::printf("| %s | %s | %.2f %s | %.2f %s | %.2f × | none |\n", r.what.c_str(), r.state.c_str(),
+                        r.ours, r.unit.c_str(), r.floor, r.unit.c_str(), r.ratio);
+            continue;
+        }
         std::printf("| %s | %s | %.2f %s | %.2f %s | %.2f × | ≤ %.1f × %s |\n", r.what.c_str(),
                     r.state.c_str(), r.ours, r.unit.c_str(), r.floor, r.unit.c_str(), r.ratio, r.target,
                     r.ratio <= r.target ? "ok" : "**over**");

@@ -1,10 +1,13 @@
 #pragma once
 // Start-up timing from outside the process: with TESVAN_EXIT_WHEN_SHOWN set in the environment,
-// the first time the window is exposed on screen the process writes the monotonic clock (in
-// nanoseconds) on one line of standard output and leaves its event loop. Without the variable
-// nothing is installed.
+// once the window's first complete frame is painted the process writes the monotonic clock (in
+// nanoseconds) on one line of standard output and leaves its event loop. A window may paint its
+// first frame in several passes (the exposure, then layouts and work queued behind it): the
+// frame is complete when the event loop turns once without painting anything more. Without the
+// variable nothing is installed.
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
@@ -25,22 +28,50 @@ class ShownProbe : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed() && !m_done) {
-            m_done = true;
-            timespec ts{};
-            clock_gettime(CLOCK_MONOTONIC, &ts);
-            std::printf("%lld\n", static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec);
-            std::fflush(stdout);
-            // After this expose has been painted.
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        if (!m_exposed) {
+            if (e->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+                m_exposed = true;
+                // Every widget's paint from now on: the passes after the exposure count too.
+                QCoreApplication::instance()->installEventFilter(this);
+                m_painted = true;
+                QTimer::singleShot(0, this, [this] { settle(); });
+            }
+            return false;
         }
+        if (e->type() == QEvent::Paint || e->type() == QEvent::UpdateRequest)
+            m_painted = true;
         return false;
     }
 
   private:
     explicit ShownProbe(QObject* parent) : QObject(parent) {}
-    bool m_done = false;
+
+    static long long now()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+    }
+
+    // A zero timer runs once the events queued before it are handled: a turn that painted may
+    // have queued another pass, so the clock stops at the first turn that painted nothing.
+    void settle()
+    {
+        if (m_painted) {
+            m_painted = false;
+            m_last = now();
+            QTimer::singleShot(0, this, [this] { settle(); });
+            return;
+        }
+        QCoreApplication::instance()->removeEventFilter(this);
+        std::printf("%lld\n", m_last);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    }
+
+    bool m_exposed = false;
+    bool m_painted = false;
+    long long m_last = 0;
 };
 
 } // namespace app
