@@ -28,6 +28,7 @@ class TestLocalFile : public QObject {
     void logReadAsSqliteReadsIt_data();
     void logReadAsSqliteReadsIt();
     void readingHeldFileKeepsItsLocks();
+    void fullLogFoldedAside();
 };
 
 namespace {
@@ -321,6 +322,62 @@ void TestLocalFile::readingHeldFileKeepsItsLocks()
         QVERIFY(plain.open(QIODevice::ReadOnly));
     }
     QCOMPARE(testing::locksOn(self, path), 0);
+}
+
+// A log that fills is folded on a thread of its own while the session goes on writing: the
+// record ends naming the mark the file carries, and nothing written during the fold is lost.
+void TestLocalFile::fullLogFoldedAside()
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(store::openDatabase(kConn, path, store::DbKind::Main), QString());
+    const QSqlDatabase db = QSqlDatabase::database(kConn, false);
+    QCOMPARE(writeSomething(kConn), QString());
+    // About 1,500 pages in one commit, twice, with small commits after each.
+    const auto many = [&](int from) {
+        return store::inTransaction(db, [&] {
+            return store::run(
+                db,
+                u"WITH RECURSIVE r(i) AS (SELECT %1 UNION ALL SELECT i + 1 FROM r WHERE i + 1 < %1 + 16000) "
+                "INSERT INTO 営業日報ヘッダ SELECT '2024-01-02', '多' || i, '部', printf('%.300c', 'x') FROM r"_s
+                    .arg(from));
+        });
+    };
+    int small = 0;
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(many(round * 16000), QString());
+        for (int i = 0; i < 20; ++i, ++small) {
+            const store::Error e = store::inTransaction(db, [&] {
+                return store::run(db, u"INSERT INTO 営業日報ヘッダ VALUES ('2024-01-03', ?, '部', 't')"_s,
+                                  {u"小%1"_s.arg(small)});
+            });
+            QCOMPARE(e, QString());
+        }
+        // The fold ends with the file holding the new mark the record names.
+        QTRY_VERIFY_WITH_TIMEOUT(!store::readRecord(path).checkpointing, 20000);
+        QCOMPARE(store::markOnDisk(path), store::readRecord(path).mark);
+        QVERIFY(QFileInfo(path).size() > (round + 1) * 4000000);
+        QCOMPARE(store::logBesideFile(path), store::LogState::Belongs);
+    }
+    store::closeDatabase(kConn);
+    QVERIFY(!QFile::exists(path + u"-wal"_s));
+    const store::FileRecord r = store::readRecord(path);
+    QVERIFY(r.clean);
+    QCOMPARE(r.mark, store::markOnDisk(path));
+    QCOMPARE(r.previousMark, r.mark);
+    {
+        QSqlDatabase plain = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"outside"_s);
+        plain.setDatabaseName(path);
+        QVERIFY(plain.open());
+        QSqlQuery q(plain);
+        QVERIFY(q.exec(u"SELECT count(*) FROM 営業日報ヘッダ WHERE 氏名 LIKE '多%' OR 氏名 LIKE '小%'"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 32000 + small);
+        QVERIFY(q.exec(u"PRAGMA integrity_check"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), u"ok"_s);
+    }
+    QSqlDatabase::removeDatabase(u"outside"_s);
 }
 
 QTEST_GUILESS_MAIN(TestLocalFile)
