@@ -270,8 +270,8 @@ inline void startup(const std::string& state, const std::string& exe, const std:
     addRow({"start-up to the first complete frame", state, median(ta), median(tb), median(r), target});
     addRow({"  against a bare Qt window of the same size", state, median(ta), median(tp), median(rp), 0});
     addRow({"start-up peak memory", state, median(ma), median(mb), median(rm), target, "MB"});
-    addRow({"  against a bare Qt window of the same size", state, median(ma), median(mp), median(rmp), 0,
-            "MB"});
+    addRow(
+        {"  against a bare Qt window of the same size", state, median(ma), median(mp), median(rmp), 0, "MB"});
 }
 
 } // namespace bench

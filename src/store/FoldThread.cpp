@@ -57,8 +57,8 @@ void FoldThread::run()
             // leaves the log to the connection that wrote it.
             if (sqlite3_open_v2(m_path.constData(), &h, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
                 sqlite3_db_config(h, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-                sqlite3_exec(h, m_fullSync ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL", nullptr,
-                             nullptr, nullptr);
+                sqlite3_exec(h, m_fullSync ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL",
+                             nullptr, nullptr, nullptr);
                 // The first read opens the log (a checkpoint on a connection that never read
                 // may find no log to fold).
                 sqlite3_exec(h, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);

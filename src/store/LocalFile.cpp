@@ -197,8 +197,9 @@ void foldAside(Entry& e, sqlite3* h, DbKind kind)
     Entry* entry = &e;
     e.folding = e.folder->post([entry, seen](sqlite3* own) {
         int inLog = -1, folded = -1;
-        const int rc = own ? sqlite3_wal_checkpoint_v2(own, "main", SQLITE_CHECKPOINT_PASSIVE, &inLog, &folded)
-                           : SQLITE_ERROR;
+        const int rc =
+            own ? sqlite3_wal_checkpoint_v2(own, "main", SQLITE_CHECKPOINT_PASSIVE, &inLog, &folded)
+                : SQLITE_ERROR;
         QMutexLocker guard(&registryLock());
         endFold(*entry, rc == SQLITE_OK && inLog == folded && entry->commits == seen);
         entry->folding = false;
