@@ -198,7 +198,7 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
         store::abandonLocalFile(kMain);
         store::abandonLocalFile(kWork);
         unload();
-        showLoadError(m_paths.workDbPath, {e, store::problemOf(e)});
+        showLoadError(m_paths.workDbPath, {e});
         return false;
     }
     // The full check runs when the rule of the files' records asks for it. The work file is
@@ -213,7 +213,8 @@ bool FrmTesvan::loadFrom(const app::DataPaths& paths)
             store::abandonLocalFile(kMain);
             store::abandonLocalFile(kWork);
             unload();
-            showLoadError(m_paths.workDbPath, {e, store::FileProblem::Damaged});
+            // Whatever stopped it, a required check that did not pass is told as damage.
+            showLoadError(m_paths.workDbPath, {store::Error(e.reason(), store::ErrorKind::Damaged)});
             return false;
         }
     } else if (workNeed == store::CheckNeed::Background) {

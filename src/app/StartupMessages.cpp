@@ -42,12 +42,12 @@ QString restoreAdvice(const QString& path, const QString& dataFolder)
 
 QString openFailureText(const QString& path, const store::FileOpen& why, const QString& dataFolder)
 {
-    using store::FileProblem;
+    using store::ErrorKind;
     QString head =
         QStringLiteral("データベースファイルを開けないため、終了します。\n\n%1\n\n").arg(native(path));
     QString advice;
-    switch (why.problem) {
-    case FileProblem::NoAccess:
+    switch (why.error.kind()) {
+    case ErrorKind::Access:
         advice = QStringLiteral("アクセス権の問題です。ファイルは壊れていません。コピーを戻したり初期化したり"
                                 "しないでください。\n"
                                 "次の場所に、このユーザーの「%2」の権限が必要です:\n  %1\n"
@@ -55,14 +55,14 @@ QString openFailureText(const QString& path, const store::FileOpen& why, const Q
                                 "）、もう一度起動してください。")
                      .arg(why.place, why.right);
         break;
-    case FileProblem::DiskFull:
+    case ErrorKind::Full:
         advice =
             QStringLiteral("ディスクの空きがありません。ファイルは壊れていません。コピーを戻したり初期化した"
                            "りしないでください。\n"
                            "次のフォルダのあるディスクに空きを作ってから、もう一度起動してください:\n  %1")
                 .arg(why.place.isEmpty() ? native(dataFolder) : why.place);
         break;
-    case FileProblem::ForeignLog:
+    case ErrorKind::ForeignLog:
         advice =
             QStringLiteral("ファイルの横に、このファイルのものではない書き込みログ（%1）があります。"
                            "ファイルを別のコピーで置き換えたときに残ったもので、置き換える前のファイルの、"
@@ -75,7 +75,7 @@ QString openFailureText(const QString& path, const store::FileOpen& why, const Q
                 .arg(QFileInfo(why.place).fileName(), native(dataFolder), logFilesOf(path),
                      QFileInfo(path).fileName(), program(QStringLiteral("tesvan")));
         break;
-    case FileProblem::UncertainLog:
+    case ErrorKind::UncertainLog:
         advice = QStringLiteral(
                      "ファイルの横に、このファイルのものか確かめられない書き込みログ（%1）があります。"
                      "まだファイルに書き込まれていない日報が入っていることがあるため、ログは削除しないで"
@@ -89,20 +89,25 @@ QString openFailureText(const QString& path, const store::FileOpen& why, const Q
                      .arg(QFileInfo(why.place).fileName(), native(dataFolder), logFilesOf(path),
                           QFileInfo(path).fileName(), program(QStringLiteral("tesvan")));
         break;
-    case FileProblem::Missing:
+    case ErrorKind::Missing:
         advice = QStringLiteral("ファイルがありません。データフォルダの場所と名前を確かめてください。\n%1")
                      .arg(restoreAdvice(path, dataFolder));
         break;
-    case FileProblem::NotOurs:
+    case ErrorKind::NotOurs:
         advice = QStringLiteral("このプログラムのデータベースファイルではありません。"
                                 "別のファイルが同じ名前で置かれていないか確かめてください。\n%1")
                      .arg(restoreAdvice(path, dataFolder));
         break;
-    case FileProblem::Damaged:
+    case ErrorKind::Damaged:
         advice = QStringLiteral("ファイルが壊れています。\n%1").arg(restoreAdvice(path, dataFolder));
         break;
-    case FileProblem::Other:
-    case FileProblem::None:
+    case ErrorKind::Locked:
+    case ErrorKind::Busy:
+    case ErrorKind::TimedOut:
+    case ErrorKind::ServerGone:
+    case ErrorKind::Refused:
+    case ErrorKind::Other:
+    case ErrorKind::None:
         advice = restoreAdvice(path, dataFolder);
         break;
     }

@@ -30,9 +30,10 @@ constexpr int kBusyTries = 200;
 
 Error errnoError(const QString& what, const QString& path)
 {
-    return Error(
-        QStringLiteral("%1: %2（%3）")
-            .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+    const int err = errno;
+    return Error(QStringLiteral("%1: %2（%3）")
+                     .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(err))),
+                 Error::kindOfErrno(err));
 }
 
 // Every name SQLite may have made beside the copy while it was written.
@@ -70,7 +71,7 @@ void syncFolder(const QString& folder)
 
 Error sqliteError(sqlite3* h, int rc)
 {
-    return Error(QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)));
+    return Error(QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)), Error::kindOfSqlite(rc));
 }
 
 // The file the target names is the source itself, the work file of its data folder (which the
@@ -137,7 +138,7 @@ Error copySnapshot(sqlite3* source, const QString& target, const BackupProgress&
         const int stepRc = rc;
         rc = sqlite3_backup_finish(b);
         if (!stopped && stepRc != SQLITE_DONE)
-            err = Error(QString::fromUtf8(sqlite3_errstr(stepRc)));
+            err = Error(QString::fromUtf8(sqlite3_errstr(stepRc)), Error::kindOfSqlite(stepRc));
         else if (!stopped && rc != SQLITE_OK)
             err = sqliteError(dest, rc);
     }
@@ -168,7 +169,8 @@ Error copyFrom(const QString& sourcePath, const QString& target, const BackupPro
         return Error(QStringLiteral("保存先がフォルダです: %1").arg(QDir::toNativeSeparators(target)));
     if (!QFileInfo(t.absolutePath()).isDir())
         return Error(QStringLiteral("保存先のフォルダがありません: %1")
-                         .arg(QDir::toNativeSeparators(t.absolutePath())));
+                         .arg(QDir::toNativeSeparators(t.absolutePath())),
+                     ErrorKind::Missing);
     if (isSourceOrItsOwn(sourcePath, target))
         return Error(
             QStringLiteral("データファイルそのものには保存できません。別の名前か別のフォルダを指定して"
@@ -229,10 +231,12 @@ Error backupFile(const QString& path, const QString& target, const BackupProgres
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
         if (!QFileInfo(path).isFile())
-            err = Error(QStringLiteral("ファイルがありません: %1").arg(QDir::toNativeSeparators(path)));
+            err = Error(QStringLiteral("ファイルがありません: %1").arg(QDir::toNativeSeparators(path)),
+                        ErrorKind::Missing);
         else if (!readFileBytes(path, 0, 16).startsWith("SQLite format 3"))
             err = Error(QStringLiteral("このプログラムのデータベースファイルではありません: %1")
-                            .arg(QDir::toNativeSeparators(path)));
+                            .arg(QDir::toNativeSeparators(path)),
+                        ErrorKind::NotOurs);
         else if (!db.open())
             err = Error::of(db.lastError());
         if (err.ok())

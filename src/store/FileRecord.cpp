@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <cerrno>
 
 #include <sys/stat.h>
 
@@ -51,9 +52,11 @@ FileRecord readRecord(const QString& path)
 
 Error writeRecord(const QString& path, const FileRecord& r)
 {
+    // QSaveFile leaves the failed call's errno in place; its text is only for the user.
+    const auto failed = [](const QSaveFile& f) { return Error(f.errorString(), Error::kindOfErrno(errno)); };
     QSaveFile f(recordPathOf(path));
     if (!f.open(QIODevice::WriteOnly))
-        return Error(f.errorString());
+        return failed(f);
     const QByteArray text =
         QByteArrayLiteral("# 営業日報 Tesvan: the program's record of the file beside it\n") +
         "mark=" + QByteArray::number(r.mark) + "\nprevious=" + QByteArray::number(r.previousMark) +
@@ -62,9 +65,9 @@ Error writeRecord(const QString& path, const FileRecord& r)
         "\ncheckpointing=" + QByteArray::number(int(r.checkpointing)) +
         "\nclean=" + QByteArray::number(int(r.clean)) + "\nchecked=" + QByteArray::number(r.checkedAt) + "\n";
     if (f.write(text) != text.size())
-        return Error(f.errorString());
+        return failed(f);
     if (!f.commit())
-        return Error(f.errorString());
+        return failed(f);
     return {};
 }
 

@@ -18,7 +18,7 @@ CheckOutcome runFullCheck(const QString& path, PageCheck* check, bool deep)
     int rc =
         sqlite3_open_v2(name.constData(), &h, deep ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
-        const Error e(QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)));
+        const Error e(QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)), Error::kindOfSqlite(rc));
         sqlite3_close(h);
         return {e};
     }
@@ -45,10 +45,11 @@ CheckOutcome runFullCheck(const QString& path, PageCheck* check, bool deep)
     if (rc != SQLITE_DONE && rc != SQLITE_OK) {
         out.interrupted = rc == SQLITE_INTERRUPT;
         if (!out.interrupted)
-            out.error = Error(QString::fromUtf8(sqlite3_errmsg(h)));
+            out.error = Error(QString::fromUtf8(sqlite3_errmsg(h)), Error::kindOfSqlite(rc));
     } else if (found != QStringList{QStringLiteral("ok")}) {
-        out.error = Error(QStringLiteral("ファイルの検査で異常が見つかりました: ") +
-                          found.join(QStringLiteral("; ")));
+        out.error =
+            Error(QStringLiteral("ファイルの検査で異常が見つかりました: ") + found.join(QStringLiteral("; ")),
+                  ErrorKind::Damaged);
     }
     sqlite3_finalize(st);
     // Pages whole: the search index is checked too. A damaged one is made again from the lines

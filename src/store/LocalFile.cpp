@@ -65,18 +65,20 @@ QHash<QString, std::shared_ptr<Entry>>& entries()
     return h;
 }
 
-FileOpen fail(FileProblem p, const QString& reason, const QString& place = {}, const QString& right = {})
+FileOpen fail(ErrorKind k, const QString& reason, const QString& place = {}, const QString& right = {})
 {
-    return {Error(reason), p, QDir::toNativeSeparators(place), right};
+    return {Error(reason, k), QDir::toNativeSeparators(place), right};
 }
 
-FileOpen problemOfErrno(int err, const QString& folder, const QString& reason)
+// A start the engine refused: a missing right or room is asked for in the file's folder.
+FileOpen startFailure(const Error& err, const QFileInfo& fi)
 {
-    if (err == ENOSPC || err == EDQUOT)
-        return fail(FileProblem::DiskFull, reason, folder);
-    if (err == EACCES || err == EPERM || err == EROFS)
-        return fail(FileProblem::NoAccess, reason, folder, QStringLiteral("書き込み"));
-    return fail(FileProblem::Other, reason);
+    FileOpen out{err};
+    if (err.kind() == ErrorKind::Access || err.kind() == ErrorKind::Full)
+        out.place = QDir::toNativeSeparators(fi.absolutePath());
+    if (err.kind() == ErrorKind::Access)
+        out.right = QStringLiteral("書き込み");
+    return out;
 }
 
 // The rights a session needs: into the folder and creating in it (the log, its index, the
@@ -86,12 +88,12 @@ FileOpen checkAccess(const QFileInfo& fi)
     const QString folder = fi.absolutePath();
     const QByteArray f = QFile::encodeName(folder);
     if (::access(f.constData(), X_OK) != 0)
-        return fail(FileProblem::NoAccess, QStringLiteral("フォルダを開く権限（実行）がありません。"), folder,
+        return fail(ErrorKind::Access, QStringLiteral("フォルダを開く権限（実行）がありません。"), folder,
                     QStringLiteral("開く（実行）"));
     if (::access(f.constData(), W_OK) != 0) {
         const bool readOnlyDisk = errno == EROFS;
         return fail(
-            FileProblem::NoAccess,
+            ErrorKind::Access,
             readOnlyDisk
                 ? QStringLiteral("フォルダのある場所が読み取り専用です。")
                 : QStringLiteral("フォルダに書き込む権限がありません（作業用のログファイルを作れません）。"),
@@ -103,19 +105,19 @@ FileOpen checkAccess(const QFileInfo& fi)
         if (p != path && ::access(b.constData(), F_OK) != 0)
             continue;
         if (::access(b.constData(), R_OK) != 0)
-            return fail(FileProblem::NoAccess, QStringLiteral("ファイルを読み込む権限がありません。"), p,
+            return fail(ErrorKind::Access, QStringLiteral("ファイルを読み込む権限がありません。"), p,
                         QStringLiteral("読み取り"));
         if (::access(b.constData(), W_OK) != 0)
-            return fail(FileProblem::NoAccess,
+            return fail(ErrorKind::Access,
                         QStringLiteral("ファイルに書き込む権限がありません（読み取り専用です）。"), p,
                         QStringLiteral("書き込み"));
     }
     struct statvfs vfs;
     if (::statvfs(f.constData(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY))
-        return fail(FileProblem::NoAccess, QStringLiteral("フォルダのある場所が読み取り専用です。"), folder,
+        return fail(ErrorKind::Access, QStringLiteral("フォルダのある場所が読み取り専用です。"), folder,
                     QStringLiteral("書き込み"));
     if (::statvfs(f.constData(), &vfs) == 0 && qint64(vfs.f_bavail) * qint64(vfs.f_frsize) < kLeastFree)
-        return fail(FileProblem::DiskFull, QStringLiteral("ディスクの空きがありません。"), folder);
+        return fail(ErrorKind::Full, QStringLiteral("ディスクの空きがありません。"), folder);
     return {};
 }
 
@@ -268,21 +270,6 @@ LogState judgeLog(const QString& file, quint32 mark, const FileRecord& r, const 
 
 } // namespace
 
-FileProblem problemOf(const Error& e)
-{
-    const QString t = e.reason();
-    if (t.contains(QLatin1String("disk is full")) || t.contains(QLatin1String("No space left")))
-        return FileProblem::DiskFull;
-    if (t.contains(QLatin1String("malformed")) || t.contains(u"ファイルの検査"))
-        return FileProblem::Damaged;
-    if (t.contains(QLatin1String("readonly database")) || t.contains(QLatin1String("unable to open")) ||
-        t.contains(QLatin1String("Permission denied")) || t.contains(QLatin1String("access permission")))
-        return FileProblem::NoAccess;
-    if (t.contains(QLatin1String("not a database")))
-        return FileProblem::NotOurs;
-    return FileProblem::Other;
-}
-
 LogState logBesideFile(const QString& path)
 {
     const QString file = QFileInfo(path).absoluteFilePath();
@@ -316,18 +303,18 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
     registerTextFunctions();
     const QFileInfo fi(path);
     if (!QFileInfo(fi.absolutePath()).isDir())
-        return fail(FileProblem::Missing, QStringLiteral("フォルダがありません。"), fi.absolutePath());
+        return fail(ErrorKind::Missing, QStringLiteral("フォルダがありません。"), fi.absolutePath());
     if (!fi.exists())
-        return fail(FileProblem::Missing, QStringLiteral("ファイルがありません。"));
+        return fail(ErrorKind::Missing, QStringLiteral("ファイルがありません。"));
     if (!fi.isFile())
-        return fail(FileProblem::NotOurs, QStringLiteral("通常のファイルではありません。"));
+        return fail(ErrorKind::NotOurs, QStringLiteral("通常のファイルではありません。"));
     if (FileOpen a = checkAccess(fi); a.error.failed())
         return a;
     const QString file = fi.absoluteFilePath();
     const QByteArray header = readFileBytes(file, 0, 100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return fail(
-            FileProblem::NotOurs,
+            ErrorKind::NotOurs,
             QStringLiteral(
                 "このプログラムのデータベースファイルではありません（SQLite のファイルではありません）。"));
 
@@ -338,12 +325,12 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
     const bool hasLog = QFileInfo(log).size() > 32; // more than the log's own header
     switch (hasLog ? judgeLog(file, mark, record, readLog(readFileBytes(log))) : LogState::None) {
     case LogState::Foreign:
-        return fail(FileProblem::ForeignLog,
+        return fail(ErrorKind::ForeignLog,
                     QStringLiteral("ファイルの横に、このファイルのものではない書き込みログがあります。"),
                     log);
     case LogState::Uncertain:
         return fail(
-            FileProblem::UncertainLog,
+            ErrorKind::UncertainLog,
             QStringLiteral("ファイルの横に、このファイルのものか確かめられない書き込みログがあります。"),
             log);
     case LogState::None:
@@ -372,8 +359,8 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
     Error damage;
     if (rollbackMode) {
         damage = runFullCheck(file, nullptr).error; // the entry keeps the time, below
-        if (damage.failed() && problemOf(damage) != FileProblem::Damaged)
-            return fail(problemOf(damage), damage.reason());
+        if (damage.failed() && damage.kind() != ErrorKind::Damaged)
+            return startFailure(damage, fi);
         if (damage.ok()) {
             entry->need = CheckNeed::None;
             entry->record.checkedAt = now;
@@ -388,14 +375,14 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
         url.setQuery(QStringLiteral("mode=rw"));
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=500"));
-        FileProblem problem = FileProblem::Other;
         bool wroteRecord = false;
         if (!db.open()) {
             err = Error::of(db.lastError());
-            problem = problemOf(err);
         } else {
             err = checkSchema(db, kind);
-            problem = problemOf(err) == FileProblem::Other ? FileProblem::NotOurs : problemOf(err);
+            // A database without this program's tables.
+            if (err.kind() == ErrorKind::Other)
+                err = Error(err.reason(), ErrorKind::NotOurs);
         }
         if (err.ok()) {
             // The record says "not closed" before anything can be written to the file.
@@ -404,20 +391,16 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
             r.identity = identityOf(file);
             r.checkpointing = false;
             r.clean = false;
-            errno = 0;
             if (Error w = writeRecord(file, r); w.failed()) {
-                const FileOpen f = problemOfErrno(errno, fi.absolutePath(), w.reason());
-                err = f.error;
-                problem = f.problem == FileProblem::Other ? FileProblem::NoAccess : f.problem;
+                // Whatever else stops the record, it is the folder's rights that are asked for.
+                err = Error(w.reason(), w.kind() == ErrorKind::Full ? ErrorKind::Full : ErrorKind::Access);
             } else {
                 entry->record = r;
                 wroteRecord = true;
             }
         }
-        if (err.ok() && damage.ok()) {
+        if (err.ok() && damage.ok())
             err = applyFileSettings(db, kind);
-            problem = problemOf(err);
-        }
         if (err.ok()) {
             if (sqlite3* h = SqliteEngine::handleOf(db)) {
                 entry->generation = logGenerationOf(h);
@@ -448,12 +431,7 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
             else
                 QFile::remove(recordPathOf(file));
         }
-        FileOpen out = fail(problem, err.reason());
-        if (problem == FileProblem::NoAccess || problem == FileProblem::DiskFull)
-            out.place = QDir::toNativeSeparators(fi.absolutePath());
-        if (problem == FileProblem::NoAccess)
-            out.right = QStringLiteral("書き込み");
-        return out;
+        return startFailure(err, fi);
     }
 }
 

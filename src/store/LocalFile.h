@@ -8,27 +8,16 @@
 
 namespace store {
 
-enum class FileProblem {
-    None,
-    Missing,
-    NotOurs,
-    NoAccess,
-    DiskFull,
-    Damaged,
-    ForeignLog,
-    UncertainLog,
-    Other
-};
-
 // A write-ahead log beside a file: none (or nothing in it), the file's own, one written on
 // another file (left beside a copy put in the file's place), or one the program cannot place.
 enum class LogState { None, Belongs, Foreign, Uncertain };
 
+// A failed start's error, of the kind that stopped it (Missing, NotOurs, Access, Full,
+// Damaged, ForeignLog, UncertainLog or another).
 struct FileOpen {
     Error error;
-    FileProblem problem = FileProblem::None;
-    QString place{}; // NoAccess: the folder or file lacking a right; ForeignLog, UncertainLog: the log
-    QString right{}; // NoAccess: the right that is missing, in the user's words
+    QString place{}; // Access, Full: the folder or file lacking a right or room; the logs: the log
+    QString right{}; // Access: the right that is missing, in the user's words
 };
 
 // Opens the existing file at path as connection (never creating one). A file in rollback
@@ -57,8 +46,5 @@ void notePagesChecked(const QString& path);
 // The log beside the file at path, judged as a start judges it; only while no connection
 // holds the file, since a log in use changes under the judgement.
 LogState logBesideFile(const QString& path);
-
-// What kind of problem a database error names (disk full, no access, damage).
-FileProblem problemOf(const Error& e);
 
 } // namespace store

@@ -44,6 +44,7 @@ bool PgDriver::hasFeature(DriverFeature f) const
 bool PgDriver::open(const QString&, const QString&, const QString&, const QString&, int, const QString&)
 {
     const Error e = m_session->connect();
+    m_openFailure = e;
     // Checked from the thread's event loop; a session is never closed inside a transaction, and
     // closed between two statements the next one opens it again. A thread without an event loop
     // (a short job of its own) keeps its session until it closes it.

@@ -23,11 +23,14 @@ class PgDriver final : public QSqlDriver {
     QSqlResult* createResult() const override;
 
     const std::shared_ptr<PgSession>& session() const { return m_session; }
+    // Why the last open failed, of its kind (QSqlError has no room for it).
+    const Error& openFailure() const { return m_openFailure; }
     // The session behind db, or nullptr when db is not a server connection.
     static std::shared_ptr<PgSession> sessionOf(const QSqlDatabase& db);
 
   private:
     std::shared_ptr<PgSession> m_session;
+    Error m_openFailure;
     QTimer m_idle; // closes the session once it sits unused (serverIdleMs)
 };
 

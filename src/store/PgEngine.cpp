@@ -29,22 +29,6 @@ std::function<void(const QString&)>& noteSink()
     return sink;
 }
 
-// SQLSTATEs of a wait cut short or lost to another session: lock_not_available (lock_timeout),
-// query_canceled (statement_timeout), deadlock_detected, serialization_failure.
-bool isBusyState(const char* state)
-{
-    return state && (qstrcmp(state, "55P03") == 0 || qstrcmp(state, "57014") == 0 ||
-                     qstrcmp(state, "40P01") == 0 || qstrcmp(state, "40001") == 0);
-}
-
-// SQLSTATEs of a server that went away under the session: connection_exception (class 08),
-// admin_shutdown, crash_shutdown, cannot_connect_now (a server starting or shutting down).
-bool isServerGoneState(const char* state)
-{
-    return state && (qstrncmp(state, "08", 2) == 0 || qstrcmp(state, "57P01") == 0 ||
-                     qstrcmp(state, "57P02") == 0 || qstrcmp(state, "57P03") == 0);
-}
-
 bool succeeded(PGresult* r)
 {
     const ExecStatusType s = r ? libpq().PQresultStatus(r) : PGRES_FATAL_ERROR;
@@ -194,7 +178,7 @@ PGresult* PgSession::call(const std::function<PGresult*(PGconn*)>& send, Error& 
             return nullptr;
         }
     } else if (!m_conn) {
-        error = Error(QStringLiteral("サーバーとの接続が切れています。"));
+        error = Error(QStringLiteral("サーバーとの接続が切れています。"), ErrorKind::ServerGone);
         return nullptr;
     }
     const LibPq& pq = libpq();
@@ -270,9 +254,10 @@ bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
 
 Error PgSession::noAnswer() const
 {
-    return Error::busy(
+    return Error(
         QStringLiteral("サーバーが応答しません（%1 秒待ちました）。この操作の内容は保存されていません。")
-            .arg(qRound(serverDeadlineMs() / 1000.0)));
+            .arg(qRound(serverDeadlineMs() / 1000.0)),
+        ErrorKind::TimedOut);
 }
 
 PGresult* PgSession::await(int sent)
@@ -505,14 +490,16 @@ Error PgSession::errorOf(PGresult* r) const
     QString text = QString::fromUtf8(primary ? primary : m_conn ? pq.PQerrorMessage(m_conn) : "").trimmed();
     if (text.isEmpty())
         text = QStringLiteral("サーバーとの接続が切れています。");
+    // No result at all: the session was lost before the server answered.
     const char* state = r ? pq.PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    if (isBusyState(state))
-        return Error::busy(text);
-    if (isServerGoneState(state))
+    const ErrorKind kind = r ? Error::kindOfState(state) : ErrorKind::ServerGone;
+    if (kind == ErrorKind::Busy)
+        return Error(text, kind);
+    if (kind == ErrorKind::ServerGone && state)
         text = QStringLiteral(
                    "サーバーが停止したか、再起動中です。しばらく待ってから、もう一度実行してください。\n") +
                text;
-    return Error(withoutSecrets(text));
+    return Error(withoutSecrets(text), kind);
 }
 
 } // namespace store

@@ -28,10 +28,11 @@ Error addServer(const QString& connection, const QString& conninfo)
         return e;
     Error err;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(new PgDriver(conninfo), connection);
+        auto* driver = new PgDriver(conninfo); // the connection owns it
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, connection);
         if (db.open())
             return {};
-        err = Error(db.lastError().driverText());
+        err = driver->openFailure();
     }
     QSqlDatabase::removeDatabase(connection);
     return err;

@@ -132,6 +132,7 @@ class TstHang : public QObject {
         resume.dismiss();
         QVERIFY(e.failed());
         QVERIFY2(e.reason().startsWith(u"サーバーが応答しません"_s), qPrintable(e.reason()));
+        QCOMPARE(e.kind(), store::ErrorKind::TimedOut);
         // One statement's deadline; a search's statements that each find the session gone try a
         // connect of a second each after it.
         QVERIFY2(took >= kDeadlineMs - 100 && took < kDeadlineMs + 6000, qPrintable(QString::number(took)));
@@ -146,6 +147,24 @@ class TstHang : public QObject {
         QCOMPARE(report::readReport(main, work, kDay, u"佐藤"_s).error, QString());
         QCOMPARE(search::findLines(main, {{}, {}, {}, u"再開後の登録"_s}, nullptr, 40, &hits), QString());
         QCOMPARE(hits.size(), 3);
+    }
+
+    // A connection opened while the server does not answer fails by its connect deadline, and
+    // is told as that, not as a refused login: the open keeps the session's own kind.
+    void openWhileTheServerIsStopped()
+    {
+        const QList<pid_t> pids = serverProcesses(m_server->srvDir() + u"/data"_s);
+        QVERIFY(pids.size() > 1);
+        signalAll(pids, SIGSTOP);
+        auto resume = qScopeGuard([&pids] { signalAll(pids, SIGCONT); });
+        const store::Error e = store::openServer(u"stopped"_s, m_server->conninfo());
+        signalAll(pids, SIGCONT);
+        resume.dismiss();
+        QCOMPARE(e.kind(), store::ErrorKind::TimedOut);
+        QVERIFY2(e.reason().startsWith(u"サーバーが応答しません"_s), qPrintable(e.reason()));
+        QVERIFY(!QSqlDatabase::contains(u"stopped"_s));
+        QCOMPARE(store::openServer(u"stopped"_s, m_server->conninfo()), QString());
+        store::closeDatabase(u"stopped"_s);
     }
 };
 

@@ -219,6 +219,7 @@ class TestReview : public QObject {
         // Approved: the window's 登録 and every write from SQL are refused with 42501; nothing changes.
         const store::Error locked = registerAgain(u"tanaka"_s, kTanaka, u"承認後の変更"_s);
         QVERIFY2(locked.reason().contains(store::approvedLockReason()), qPrintable(locked.reason()));
+        QCOMPARE(locked.kind(), store::ErrorKind::Refused);
         Psql tanaka(u"tanaka"_s), owner(QLatin1String(testing::ServerCluster::kUser));
         const QString before = owner
                                    .one(u"SELECT string_agg(l::text, '|' ORDER BY 行番号) FROM 営業日報 l "

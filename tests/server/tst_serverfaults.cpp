@@ -234,6 +234,7 @@ class TestServerFaults : public QObject {
         QCOMPARE(other.get(), QString());
         QVERIFY(e.failed());
         QVERIFY2(e.isServerBusy(), qPrintable(e.reason()));
+        QCOMPARE(e.kind(), store::ErrorKind::Busy);
         QVERIFY2(waited < 6000, qPrintable(QString::number(waited)));
         QVERIFY2(app::failureText(u"日報を登録"_s, e).contains(u"他のユーザーが作業中です"_s),
                  qPrintable(app::failureText(u"日報を登録"_s, e)));

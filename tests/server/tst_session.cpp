@@ -108,6 +108,7 @@ class TstSession : public QObject {
             });
             QVERIFY(e.failed());
             QVERIFY2(e.reason().contains(reason), qPrintable(e.reason()));
+            QCOMPARE(e.kind(), store::ErrorKind::Other);
             QCOMPARE(storedTitles(), 0);
         }
         QCOMPARE(insertHeader(u"佐藤"_s), QString());
@@ -143,6 +144,7 @@ class TstSession : public QObject {
             return insertHeader(u"高橋"_s);
         });
         QVERIFY(e.failed());
+        QCOMPARE(e.kind(), store::ErrorKind::ServerGone);
         QCOMPARE(storedTitles(), 2);
         QCOMPARE(insertHeader(u"高橋"_s), QString());
         QCOMPARE(storedTitles(), 3);

@@ -6,11 +6,13 @@
 #include "store/FileRecord.h"
 #include "store/Integrity.h"
 #include "store/LocalFile.h"
+#include "store/Rows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTest>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +31,8 @@ class TestLocalFile : public QObject {
     void logReadAsSqliteReadsIt();
     void readingHeldFileKeepsItsLocks();
     void fullLogFoldedAside();
+    void failureKindFromTheEngine_data();
+    void failureKindFromTheEngine();
 };
 
 namespace {
@@ -79,6 +83,8 @@ void TestLocalFile::cleanup()
 {
     store::closeDatabase(kConn);
     store::closeDatabase(u"other"_s);
+    QSqlDatabase::database(u"holder"_s, false).close();
+    QSqlDatabase::removeDatabase(u"holder"_s);
 }
 
 void TestLocalFile::checkWhenItMatters_data()
@@ -163,7 +169,7 @@ void TestLocalFile::fullCheckFindsIndexDamage()
     QCOMPARE(store::checkNeedOf(kConn), store::CheckNeed::Required);
     const store::Error found = store::startPageCheck(kConn, path, store::CheckNeed::Required).result();
     QVERIFY2(found.reason().contains(u"営業日報ヘッダ_氏名"_s), qPrintable(found.reason()));
-    QCOMPARE(store::problemOf(found), store::FileProblem::Damaged);
+    QCOMPARE(found.kind(), store::ErrorKind::Damaged);
     QVERIFY(writeSomething(kConn).failed());
     store::closeDatabase(kConn);
     QCOMPARE(testing::readAll(path), before);
@@ -196,7 +202,7 @@ void TestLocalFile::damagedFileIsNeverWritten()
     QCOMPARE(testing::readAll(path), before);
     const store::Error refused = writeSomething(kConn);
     QVERIFY(refused.failed());
-    QCOMPARE(store::problemOf(refused), store::FileProblem::Damaged);
+    QCOMPARE(refused.kind(), store::ErrorKind::Damaged);
     store::closeDatabase(kConn);
     QCOMPARE(testing::readAll(path), before);
 }
@@ -378,6 +384,92 @@ void TestLocalFile::fullLogFoldedAside()
         QCOMPARE(q.value(0).toString(), u"ok"_s);
     }
     QSqlDatabase::removeDatabase(u"outside"_s);
+}
+
+using Failing = std::function<store::Error(const QString& path)>;
+
+void TestLocalFile::failureKindFromTheEngine_data()
+{
+    using K = store::ErrorKind;
+    const auto open = [](const QString& path) {
+        return store::openLocalFile(kConn, path, store::DbKind::Main).error;
+    };
+    const auto openedThen = [](std::function<store::Error(const QSqlDatabase&)> then) {
+        return [then](const QString& path) {
+            if (store::Error e = store::openDatabase(kConn, path, store::DbKind::Main); e.failed())
+                return e;
+            return then(QSqlDatabase::database(kConn, false));
+        };
+    };
+    QTest::addColumn<Failing>("failing");
+    QTest::addColumn<store::ErrorKind>("kind");
+    QTest::newRow("no file") << Failing([open](const QString& path) {
+        QFile::remove(path);
+        return open(path);
+    }) << K::Missing;
+    QTest::newRow("no folder") << Failing([open](const QString& path) {
+        return open(path + u"-none/Tesvan.mdb"_s);
+    }) << K::Missing;
+    QTest::newRow("a text file") << Failing([open](const QString& path) {
+        return testing::writeAll(path, "営業日報\n") ? open(path) : store::Error();
+    }) << K::NotOurs;
+    // SQLite's own header, with a page size no database has: the engine refuses it.
+    QTest::newRow("a header the engine refuses") << Failing([open](const QString& path) {
+        QByteArray bytes = testing::readAll(path);
+        bytes[16] = 0;
+        bytes[17] = 3;
+        return testing::writeAll(path, bytes) ? open(path) : store::Error();
+    }) << K::NotOurs;
+    QTest::newRow("another program's database") << Failing([open](const QString& path) {
+        QFile::remove(path);
+        return outside(path, {u"CREATE TABLE notes (t TEXT)"_s}) ? open(path) : store::Error();
+    }) << K::NotOurs;
+    QTest::newRow("a damaged page read") << Failing([openedThen](const QString& path) {
+        // The lines' titles are on the table's pages only, not on its index's.
+        if (!testing::damagePageHolding(path, QString(50, u'x')))
+            return store::Error();
+        return openedThen([](const QSqlDatabase& db) {
+            QList<store::Row> rows;
+            return store::readRows(db, u"SELECT * FROM 営業日報ヘッダ ORDER BY タイトル"_s, {}, rows);
+        })(path);
+    }) << K::Damaged;
+    // Another program holds the file for writing longer than a statement waits.
+    QTest::newRow("locked by another program") << Failing(openedThen([](const QSqlDatabase&) {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"holder"_s);
+        holder.setDatabaseName(QSqlDatabase::database(kConn, false).databaseName());
+        holder.setConnectOptions(u"QSQLITE_OPEN_URI"_s);
+        QSqlQuery q(holder);
+        if (!holder.open() || !q.exec(u"BEGIN IMMEDIATE"_s))
+            return store::Error();
+        return writeSomething(kConn);
+    })) << K::Locked;
+    QTest::newRow("no room left") << Failing(openedThen([](const QSqlDatabase& db) {
+        const int pages = testing::firstValue(db, u"PRAGMA page_count"_s).toInt();
+        if (store::Error e = store::run(db, u"PRAGMA max_page_count = %1"_s.arg(pages)); e.failed())
+            return e;
+        return store::run(
+            db,
+            u"INSERT INTO 営業日報ヘッダ SELECT 作成日, 氏名 || 'x', 所属, タイトル FROM 営業日報ヘッダ"_s);
+    })) << K::Full;
+    QTest::newRow("a connection that only reads") << Failing(openedThen([](const QSqlDatabase& db) {
+        const store::Error e = store::run(db, u"PRAGMA query_only = 1"_s);
+        return e.failed() ? e : writeSomething(kConn);
+    })) << K::Access;
+}
+
+// The kind of a real failure is what the engine or the file system says, not its wording.
+void TestLocalFile::failureKindFromTheEngine()
+{
+    QFETCH(Failing, failing);
+    QFETCH(store::ErrorKind, kind);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(u"Tesvan.mdb"_s);
+    QCOMPARE(store::createInitialFile(path, store::DbKind::Main), QString());
+    QCOMPARE(fill(path, 300), QString());
+    const store::Error e = failing(path);
+    QVERIFY(e.failed());
+    QCOMPARE(e.kind(), kind);
+    QVERIFY(!e.reason().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLocalFile)

@@ -285,32 +285,44 @@ void TestStatements::placeholdersNumberedForTheServer()
 
 void TestStatements::lockToldByTheEnginesCode_data()
 {
+    using K = store::ErrorKind;
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("locked");
-    QTest::newRow("SQLite busy") << u"5"_s << u"database is locked"_s << true;
-    QTest::newRow("SQLite table locked") << u"6"_s << u"database table is locked"_s << true;
-    QTest::newRow("SQLite busy, extended (snapshot)") << u"517"_s << u"database is locked"_s << true;
-    QTest::newRow("SQLite constraint") << u"19"_s << u"UNIQUE constraint failed"_s << false;
+    QTest::addColumn<store::ErrorKind>("kind");
+    QTest::newRow("SQLite busy") << u"5"_s << u"database is locked"_s << K::Locked;
+    QTest::newRow("SQLite table locked") << u"6"_s << u"database table is locked"_s << K::Locked;
+    QTest::newRow("SQLite busy, extended (snapshot)") << u"517"_s << u"database is locked"_s << K::Locked;
+    QTest::newRow("SQLite constraint") << u"19"_s << u"UNIQUE constraint failed"_s << K::Other;
     // A trigger's own words are no lock, whatever they say.
-    QTest::newRow("SQLite abort naming a lock") << u"4"_s << u"database is locked"_s << false;
-    QTest::newRow("server lock not available") << u"55P03"_s << u"could not obtain lock"_s << true;
-    QTest::newRow("server deadlock") << u"40P01"_s << u"deadlock detected"_s << true;
-    QTest::newRow("server unique violation") << u"23505"_s << u"duplicate key"_s << false;
+    QTest::newRow("SQLite abort naming a lock") << u"4"_s << u"database is locked"_s << K::Other;
+    QTest::newRow("SQLite full, worded as damage")
+        << u"13"_s << u"database disk image is malformed"_s << K::Full;
+    QTest::newRow("SQLite corrupt, extended (index)") << u"779"_s << u"disk is full"_s << K::Damaged;
+    QTest::newRow("SQLite read-only") << u"8"_s << u"attempt to write a readonly database"_s << K::Access;
+    QTest::newRow("SQLite not a database") << u"26"_s << u"file is not a database"_s << K::NotOurs;
+    QTest::newRow("server lock not available") << u"55P03"_s << u"could not obtain lock"_s << K::Busy;
+    QTest::newRow("server deadlock") << u"40P01"_s << u"deadlock detected"_s << K::Busy;
+    QTest::newRow("server statement timeout") << u"57014"_s << u"canceling statement"_s << K::Busy;
+    QTest::newRow("server unique violation") << u"23505"_s << u"duplicate key"_s << K::Other;
+    QTest::newRow("server rights") << u"42501"_s << u"permission denied"_s << K::Refused;
+    QTest::newRow("server shut down") << u"57P01"_s << u"terminating connection"_s << K::ServerGone;
+    QTest::newRow("server connection failure") << u"08006"_s << u"connection failure"_s << K::ServerGone;
 }
 
-// Everything above the store carries the error value as it is; the lock is known from the
+// Everything above the store carries the error value as it is; its kind is known from the
 // engine's code, never guessed from the wording.
 void TestStatements::lockToldByTheEnginesCode()
 {
     QFETCH(QString, code);
     QFETCH(QString, text);
-    QFETCH(bool, locked);
+    QFETCH(store::ErrorKind, kind);
     const store::Error e =
         store::Error::of(QSqlError(u"Unable to execute statement"_s, text, QSqlError::StatementError, code));
     QVERIFY(e.failed());
     QVERIFY(e.reason().contains(text));
-    QCOMPARE(e.isLocked(), locked);
+    QCOMPARE(e.kind(), kind);
+    QCOMPARE(e.isLocked(), kind == store::ErrorKind::Locked || kind == store::ErrorKind::Busy);
+    QCOMPARE(e.isServerBusy(), kind == store::ErrorKind::Busy);
 }
 
 // The keys go to the server several to a statement; every one of them is held until the end.
