@@ -2,7 +2,6 @@
 
 #include "store/FileBytes.h"
 #include "store/FileRecord.h"
-#include "store/FoldThread.h"
 #include "store/FullCheck.h"
 #include "store/Schema.h"
 #include "store/SqliteEngine.h"
@@ -41,16 +40,11 @@ struct Entry {
     FileRecord record;
     CheckNeed need = CheckNeed::None;
     FileRecord before; // the record as the start found it
-    DbKind kind = DbKind::Main;
     bool abandoned = false;
     bool dirty = false; // the log holds something not yet folded into the file
     bool inHook = false;
     bool sessionMarked = false; // the session's first write gave the file a mark of its own
     quint64 generation = 0;     // the log's generation known to hold the file's mark
-    quint64 commits = 0;        // the session's commits so far, to tell whether a fold saw them all
-    bool folding = false;       // a fold runs on the fold thread
-    // Last, so that it stops (and its job ends) before the rest of the entry goes.
-    std::unique_ptr<FoldThread> folder;
 };
 
 QMutex& registryLock()
@@ -149,28 +143,24 @@ bool stampMark(sqlite3* h, quint32 mark)
     return ok;
 }
 
-// A fold of the log into the file under a new mark, in two steps around the checkpoint. The
-// record names the new mark before the file can carry it, and keeps the old one until the file
-// certainly carries the new. Both steps run under the registry's lock.
-bool beginFold(Entry& e, sqlite3* h)
+// Folds the log into the file under a new mark. The record names the new mark before the file
+// can carry it, and keeps the old one until the file certainly carries the new.
+void foldMarked(Entry& e, sqlite3* h, int mode)
 {
     FileRecord r = e.record;
     r.previousMark = markOf(h);
     r.mark = freshMark(r.previousMark);
     r.checkpointing = true;
     if (writeRecord(e.path, r).failed())
-        return false;
+        return;
     e.record = r;
-    return stampMark(h, r.mark);
-}
-
-// whole: the checkpoint folded every commit of the session so far.
-void endFold(Entry& e, bool whole)
-{
-    FileRecord r = e.record;
+    if (!stampMark(h, r.mark))
+        return;
+    int inLog = -1, folded = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(h, "main", mode, &inLog, &folded);
     r.identity = identityOf(e.path);
     r.checkpointing = false;
-    if (whole) {
+    if (rc == SQLITE_OK && inLog == folded) {
         r.previousMark = r.mark;
         e.dirty = false;
     }
@@ -178,58 +168,19 @@ void endFold(Entry& e, bool whole)
         e.record = r;
 }
 
-void foldMarked(Entry& e, sqlite3* h, int mode)
-{
-    if (!beginFold(e, h))
-        return;
-    int inLog = -1, folded = -1;
-    const int rc = sqlite3_wal_checkpoint_v2(h, "main", mode, &inLog, &folded);
-    endFold(e, rc == SQLITE_OK && inLog == folded);
-}
-
-// A full log is folded on the fold thread: the commit that filled it returns at once, and the
-// next commits go on into the log while the file is written.
-void foldAside(Entry& e, sqlite3* h, DbKind kind)
-{
-    if (e.folding || !beginFold(e, h))
-        return;
-    if (!e.folder)
-        e.folder = std::make_unique<FoldThread>(e.path, kind == DbKind::Main);
-    const quint64 seen = e.commits; // the mark's own commit included
-    Entry* entry = &e;
-    e.folding = e.folder->post([entry, seen](sqlite3* own) {
-        int inLog = -1, folded = -1;
-        const int rc =
-            own ? sqlite3_wal_checkpoint_v2(own, "main", SQLITE_CHECKPOINT_PASSIVE, &inLog, &folded)
-                : SQLITE_ERROR;
-        QMutexLocker guard(&registryLock());
-        endFold(*entry, rc == SQLITE_OK && inLog == folded && entry->commits == seen);
-        entry->folding = false;
-    });
-    if (!e.folding)
-        endFold(e, false);
-}
-
 int walHook(void* ctx, sqlite3* h, const char*, int pages)
 {
     auto* e = static_cast<Entry*>(ctx);
-    if (e->inHook) {
-        // A commit of the hook's own (the mark): the lock is held already.
-        e->dirty = true;
-        ++e->commits;
+    e->dirty = true;
+    if (e->inHook)
         return SQLITE_OK;
-    }
     e->inHook = true;
     QMutexLocker guard(&registryLock());
-    e->dirty = true;
-    ++e->commits;
     // The session's first write gives the file a new mark: a copy of the file taken before this
     // session never carries a mark that this session's log holds.
-    if (!e->sessionMarked) {
+    if (!e->sessionMarked || pages >= kFoldAfterPages) {
         foldMarked(*e, h, SQLITE_CHECKPOINT_PASSIVE);
         e->sessionMarked = true;
-    } else if (pages >= kFoldAfterPages) {
-        foldAside(*e, h, e->kind);
     }
     // Every generation of the log holds the mark of the file it was written on, so that a file
     // and its log copied together are told from a file put beside another one's log.
@@ -346,7 +297,6 @@ FileOpen openLocalFile(const QString& connection, const QString& path, DbKind ki
     // each start a checkpoint and two records, to tell apart an older copy of a scratch file
     // that is byte for byte the file its log was written on (nothing of it is mixed then).
     entry->sessionMarked = kind == DbKind::Work;
-    entry->kind = kind;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const bool outsideChange = !record.present || !record.clean || hasLog ||
                                identityOf(file) != record.identity || mark != record.mark;
@@ -456,8 +406,6 @@ void sealLocalFile(const QString& connection, bool damaged)
     if (!h)
         return;
     sqlite3_wal_hook(h, nullptr, nullptr);
-    // A fold on the fold thread ends first; the last one is made here, on the connection.
-    e->folder.reset();
     if (damaged) {
         // What the log holds stays there; a damaged file is not written again. An empty log
         // goes as usual: folding nothing writes nothing.

@@ -16,7 +16,6 @@ target_sources(tesvan_core PRIVATE
   src/store/PageChecks.h src/store/PageChecks.cpp
   src/store/FileBytes.h src/store/FileBytes.cpp
   src/store/FileRecord.h src/store/FileRecord.cpp
-  src/store/FoldThread.h src/store/FoldThread.cpp
   src/store/LocalFile.h src/store/LocalFile.cpp
   src/store/Rows.h src/store/Rows.cpp
   src/store/ReportLines.h src/store/ReportLines.cpp
