@@ -6,6 +6,7 @@
 #include "report/RegisteredNote.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
+#include "ui/DateText.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
 #include "ui/grid/DataGrid.h"
@@ -226,7 +227,7 @@ void ReportTab::keepForNextStart()
         acceptTextPanel();
     Grid日報->commitPending();
     if (Dt日付->isModified() &&
-        DateInput::parse(Dt日付->text(), Dt日付->format(), Dt日付->referenceDate()).has_value())
+        controls::parseDate(Dt日付->text(), Dt日付->format(), Dt日付->referenceDate()).has_value())
         Dt日付->commitText();
     keepHeaderNow();
 }
