@@ -279,20 +279,123 @@ store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVaria
     return store::forEachRow(s, [&row](store::Statement& st) { row(st); });
 }
 
+namespace {
+
+// A statement's FROM and WHERE as they are built, with the values bound to them in order.
+struct Query {
+    QString from = QStringLiteral("FROM 営業日報 l");
+    QStringList where;
+    QVariantList values;
+};
+
+// Whether the keywords, found by the index's condition bound to match, have more than
+// c.commonCount matches: then a screen is best read by walking the lines in order.
+store::Error keywordsCommon(const QSqlDatabase& main, const Criteria& c, bool server,
+                            const QString& condition, const QVariant& match, const IndexMatches* matches,
+                            bool* common)
+{
+    if (matches) {
+        *common = matches->truncated;
+        return {};
+    }
+    // A server's GIN index cannot stop counting early (it gathers every match first), so
+    // there the statistics of the index say how common the rarest token is, when it has
+    // them.
+    double estimate = -1;
+    if (server)
+        if (store::Error e = serverEstimate(main, match, &estimate); e.failed())
+            return e;
+    if (estimate >= 0) {
+        *common = estimate > c.commonCount;
+        return {};
+    }
+    // Whether there is a match past the cap: skipping rows costs less than counting them
+    // (a third less on a file, where this is most of a common keyword's first screen).
+    store::Statement n(
+        main, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1 OFFSET %3")
+                  .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"), condition)
+                  .arg(std::max(c.commonCount, 0)));
+    n.bind(match);
+    return store::forEachRow(n, [common](store::Statement&) {
+        *common = true;
+        return false;
+    });
+}
+
+// The index's matches as the lines' source: those read already, or the index's condition bound
+// to match, each joined to its line on a local file. True when the folded text kept with the
+// index is joined too, as s.
+bool readThroughIndex(bool server, const QString& condition, const QVariant& match, const QStringList& words,
+                      const IndexMatches* matches, Query* q)
+{
+    QString key = QStringLiteral("f.rowid");
+    if (matches && !server) {
+        // The matches read already, as a JSON array: the index is not read again.
+        q->from = QStringLiteral("FROM json_each(?) f");
+        key = QStringLiteral("f.value");
+        QStringList ids;
+        ids.reserve(matches->ids.size());
+        for (const qint64 id : matches->ids)
+            ids << QString::number(id);
+        q->values << QVariant(u'[' + ids.join(u',') + u']');
+    } else {
+        q->where << condition;
+        q->values << match;
+        if (!server)
+            q->from = QStringLiteral("FROM 営業日報検索 f");
+    }
+    if (server)
+        return false;
+    // A longer keyword is decided on the folded text kept with the index, read by
+    // the index row's number, before any line is read: only the lines that hold it
+    // are sought in the line table.
+    const bool kept =
+        std::any_of(words.begin(), words.end(), [](const QString& w) { return charCount(w) > 2; }) &&
+        std::none_of(words.begin(), words.end(), holdsControl);
+    if (kept) {
+        q->from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
+        q->where << QStringLiteral("s.番号 = %1").arg(key);
+    }
+    // The index's rows, each joined to its line by the key its number holds.
+    q->from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
+    q->where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
+             << QStringLiteral("l.作成日 = date(((%1 >> 20) & 4194303) + 0.5)").arg(key)
+             << QStringLiteral("l.行番号 = (%1 & 1048575)").arg(key);
+    return kept;
+}
+
+// The keywords' own tests: a walk's, nested in out->test, or those the index leaves to the
+// statement. The index finds exactly the lines holding a word of one or two characters; longer
+// words it narrows down to lines holding all their pairs, and the text itself decides.
+void keywordTests(const QStringList& words, bool server, ServerFold fold, Want want, bool indexed, bool kept,
+                  Query* q, LineSource* out)
+{
+    QStringList tests;
+    for (const QString& w : words)
+        if (want == Want::Walk)
+            tests << holdsCondition(server, fold, w, out->testValues);
+        else if (kept && charCount(w) > 2)
+            q->where << keptHolds(w, q->values);
+        else if (!indexed || charCount(w) > 2)
+            q->where << holdsCondition(server, fold, w, q->values);
+    // Nested, so that a line failing one keyword is not searched for the next.
+    out->test = tests.isEmpty() ? QStringLiteral("1") : tests.takeLast();
+    while (!tests.isEmpty())
+        out->test = QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END").arg(tests.takeLast(), out->test);
+}
+
+} // namespace
+
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
                      LineSource* out, const IndexMatches* matches)
 {
     const bool server = store::isServer(main);
     const QStringList words = keywordsOf(c);
-    QStringList where;
-    QVariantList values;
-    QString from = QStringLiteral("FROM 営業日報 l");
-    Plan plan = Plan::Scan;
+    Query q;
+    Plan plan = want == Want::Walk ? Plan::Walk : Plan::Scan;
     bool indexed = false;
     bool kept = false; // the index's kept text joined as s
     const bool hasIndex = want != Want::Walk && !words.isEmpty() && (matches || store::textIndexReady(main));
-    if (want == Want::Walk)
-        plan = Plan::Walk;
     if (hasIndex) {
         // The index's condition: FTS5's query locally, the containment of every token in the
         // line's characters and pairs on a server.
@@ -301,101 +404,31 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
                    : QStringLiteral("f.営業日報検索 MATCH ?");
         const QVariant match = server ? arrayOf(words) : QVariant(store::textIndexQuery(words));
         bool common = false;
-        if (want == Want::First && matches) {
-            common = matches->truncated;
-        } else if (want == Want::First) {
-            // A server's GIN index cannot stop counting early (it gathers every match first), so
-            // there the statistics of the index say how common the rarest token is, when it has
-            // them.
-            double estimate = -1;
-            if (server)
-                if (store::Error e = serverEstimate(main, match, &estimate); e.failed())
-                    return e;
-            if (estimate >= 0) {
-                common = estimate > c.commonCount;
-            } else {
-                // Whether there is a match past the cap: skipping rows costs less than counting them
-                // (a third less on a file, where this is most of a common keyword's first screen).
-                store::Statement n(
-                    main, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1 OFFSET %3")
-                              .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"),
-                                   condition)
-                              .arg(std::max(c.commonCount, 0)));
-                n.bind(match);
-                if (store::Error e = store::forEachRow(n,
-                                                       [&common](store::Statement&) {
-                                                           common = true;
-                                                           return false;
-                                                       });
-                    e.failed())
-                    return e;
-            }
-        }
+        if (want == Want::First)
+            if (store::Error e = keywordsCommon(main, c, server, condition, match, matches, &common);
+                e.failed())
+                return e;
         if (common) {
             plan = Plan::Walk;
         } else {
             indexed = true;
             plan = Plan::Index;
-            QString key = QStringLiteral("f.rowid");
-            if (matches && !server) {
-                // The matches read already, as a JSON array: the index is not read again.
-                from = QStringLiteral("FROM json_each(?) f");
-                key = QStringLiteral("f.value");
-                QStringList ids;
-                ids.reserve(matches->ids.size());
-                for (const qint64 id : matches->ids)
-                    ids << QString::number(id);
-                values << QVariant(u'[' + ids.join(u',') + u']');
-            } else {
-                where << condition;
-                values << match;
-                if (!server)
-                    from = QStringLiteral("FROM 営業日報検索 f");
-            }
-            if (!server) {
-                // A longer keyword is decided on the folded text kept with the index, read by
-                // the index row's number, before any line is read: only the lines that hold it
-                // are sought in the line table.
-                kept = std::any_of(words.begin(), words.end(),
-                                   [](const QString& w) { return charCount(w) > 2; }) &&
-                       std::none_of(words.begin(), words.end(), holdsControl);
-                if (kept) {
-                    from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
-                    where << QStringLiteral("s.番号 = %1").arg(key);
-                }
-                // The index's rows, each joined to its line by the key its number holds.
-                from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
-                where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
-                      << QStringLiteral("l.作成日 = date(((%1 >> 20) & 4194303) + 0.5)").arg(key)
-                      << QStringLiteral("l.行番号 = (%1 & 1048575)").arg(key);
-            }
+            kept = readThroughIndex(server, condition, match, words, matches, &q);
         }
     }
-    periodConditions(c, server, &where, &values);
+    periodConditions(c, server, &q.where, &q.values);
     if (!c.name.isEmpty()) {
-        where << QStringLiteral("l.氏名 = ?");
-        values << c.name;
+        q.where << QStringLiteral("l.氏名 = ?");
+        q.values << c.name;
     }
     if (after)
-        where << afterCondition(c, server, *after, values);
+        q.where << afterCondition(c, server, *after, q.values);
     const ServerFold fold = server && !words.isEmpty() ? serverFoldOf(main, hasIndex) : ServerFold::Plain;
-    // The index finds exactly the lines holding a word of one or two characters; longer words
-    // it narrows down to lines holding all their pairs, and the text itself decides.
-    QStringList tests;
-    for (const QString& w : words)
-        if (want == Want::Walk)
-            tests << holdsCondition(server, fold, w, out->testValues);
-        else if (kept && charCount(w) > 2)
-            where << keptHolds(w, values);
-        else if (!indexed || charCount(w) > 2)
-            where << holdsCondition(server, fold, w, values);
-    // Nested, so that a line failing one keyword is not searched for the next.
-    out->test = tests.isEmpty() ? QStringLiteral("1") : tests.takeLast();
-    while (!tests.isEmpty())
-        out->test = QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END").arg(tests.takeLast(), out->test);
-    out->sql = from + (where.isEmpty() ? QString()
-                                       : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
-    out->values = values;
+    keywordTests(words, server, fold, want, indexed, kept, &q, out);
+    out->sql =
+        q.from +
+        (q.where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + q.where.join(QStringLiteral(" AND ")));
+    out->values = q.values;
     out->plan = plan;
     return {};
 }
