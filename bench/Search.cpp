@@ -326,7 +326,7 @@ void searchOps()
         int got = -1;
         const std::string what = "search, first " + std::to_string(kScreen) + " lines: " + a.what;
         compare({what,
-                 "1,000,000 lines, plan " + src.plan.toStdString(),
+                 "1,000,000 lines, plan " + search::planName(src.plan).toStdString(),
                  {[&] {
                      QList<search::Hit> hits;
                      check("find", search::findLines(main, a.c, nullptr, kScreen, &hits));

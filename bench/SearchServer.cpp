@@ -152,8 +152,9 @@ int searchRows(const QSqlDatabase& main, PGconn* c, int runs)
             },
             runs);
         const double floor = medianOf([&] { return floorRun(c, sql, src.values); }, runs);
-        std::printf("%-40s plan %-5s %8.2f   libpq floor %8.2f   ratio %.2f%s\n", what, qPrintable(src.plan),
-                    ours, floor, ours / floor, got == 0 ? "   (found nothing)" : "");
+        std::printf("%-40s plan %-5s %8.2f   libpq floor %8.2f   ratio %.2f%s\n", what,
+                    qPrintable(search::planName(src.plan)), ours, floor, ours / floor,
+                    got == 0 ? "   (found nothing)" : "");
     }
     std::printf("counts (median ms)\n");
     for (const SearchAsk& ask : searchAsks(true)) {

@@ -55,12 +55,10 @@ bool holdFolder(FolderLock& lock, const DataPaths& paths)
     case FolderLock::State::Unlockable:
         return true;
     case FolderLock::State::Taken:
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                     folderInUseText(paths.dataFolder, lock.holder()));
+        Msg::ShowMsg(MsgId::その他_注意, folderInUseText(paths.dataFolder, lock.holder()));
         return false;
     case FolderLock::State::Refused:
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                     folderLockRefusedText(lock.path(), lock.error()));
+        Msg::ShowMsg(MsgId::その他_注意, folderLockRefusedText(lock.path(), lock.error()));
         return false;
     }
     return false;

@@ -66,7 +66,7 @@ void backUpMainFile(QWidget* parent, const QSqlDatabase& main)
     if (cancelled)
         return;
     Msg::ShowMsg(
-        QStringLiteral("その他"), QStringLiteral("メッセージ"),
+        MsgId::その他_メッセージ,
         QStringLiteral("バックアップを作成しました。\n\n%1\n\n"
                        "戻すときは、このアプリケーションを閉じてから、このファイルを Tesvan.mdb という"
                        "名前でデータフォルダに置いてください。")

@@ -13,7 +13,7 @@ FirstStart prepareDataFolder(const DataPaths& paths)
     const store::Error e = makeUserDataFolder(paths);
     if (e.ok())
         return FirstStart::Made;
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
+    Msg::ShowMsg(MsgId::その他_注意,
                  QStringLiteral("データフォルダを作成できないため、終了します。\n\n%1\n\n（原因）\n%2")
                      .arg(QDir::toNativeSeparators(paths.dataFolder), e.reason()));
     return FirstStart::Failed;
@@ -21,7 +21,7 @@ FirstStart prepareDataFolder(const DataPaths& paths)
 
 void tellFirstStart(const DataPaths& paths)
 {
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("お知らせ"),
+    Msg::ShowMsg(MsgId::その他_お知らせ,
                  QStringLiteral("初めての起動のため、データフォルダを作成し、初期状態のデータベースファイルを"
                                 "置きました。日報とコードマスタはこのフォルダに保存されます。\n\n%1\n\n"
                                 "バックアップは、設定・情報の「バックアップ」ボタンで作成できます"

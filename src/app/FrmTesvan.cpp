@@ -297,8 +297,7 @@ void FrmTesvan::showTeam(const QString& conninfo)
 void FrmTesvan::showLoadError(const QString& path, const store::FileOpen& why)
 {
     qCWarning(store::lcApp).noquote() << "not opened:" << path << why.error.reason();
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                 app::openFailureText(path, why, m_paths.dataFolder));
+    Msg::ShowMsg(MsgId::その他_注意, app::openFailureText(path, why, m_paths.dataFolder));
 }
 
 namespace {
@@ -320,7 +319,7 @@ void FrmTesvan::showServerError(const QString& conninfo, const store::Error& rea
     const QString tool =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/tesvan-initdb"));
     Msg::ShowMsg(
-        QStringLiteral("その他"), QStringLiteral("注意"),
+        MsgId::その他_注意,
         QStringLiteral(
             "データベースサーバーに接続できないため、終了します。\n\nサーバー: %1\n設定ファイル: %2\n\n"
             "サーバーが動いているか、ネットワークと、ユーザー名および ~/.pgpass のパスワードを"
@@ -365,8 +364,7 @@ void FrmTesvan::watchPageCheck(const QFuture<store::Error>& check, const QString
             m_indexRebuild->startIfNeeded(MainDb());
         if (e.ok())
             return;
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"),
-                     app::damageText(path, e, m_paths.dataFolder));
+        Msg::ShowMsg(MsgId::その他_注意, app::damageText(path, e, m_paths.dataFolder));
     });
     watcher->setFuture(check);
 }
@@ -426,13 +424,12 @@ void FrmTesvan::Data初期化()
     // On a server this would wipe every user's reports: not one user's command.
     if (store::isServer(MainDb())) {
         Msg::ShowMsg(
-            QStringLiteral("その他"), QStringLiteral("注意"),
+            MsgId::その他_注意,
             QStringLiteral("データベースサーバーのデータはチーム全員のものです。ここからは初期化できません。"
                            "初期化が必要なときは、サーバーの管理者に依頼してください。"));
         return;
     }
-    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
-                      QStringLiteral("すべてのデータを初期化します。")))
+    if (!Msg::ShowMsg(MsgId::その他_確認, QStringLiteral("すべてのデータを初期化します。")))
         return;
     if (!app::awaitFileChecks(this, {MainDb()}))
         return;
@@ -445,8 +442,7 @@ void FrmTesvan::Data初期化()
     refreshPickLists();
     if (m_search)
         m_search->refresh();
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"),
-                 QStringLiteral("すべてのデータを初期化しました"));
+    Msg::ShowMsg(MsgId::その他_メッセージ, QStringLiteral("すべてのデータを初期化しました"));
 }
 
 void FrmTesvan::Clear日報()

@@ -35,9 +35,7 @@ void IndexRebuild::startIfNeeded(const QSqlDatabase& main)
         row->setContentsMargins(0, 0, 4, 0);
         auto* label = new QLabel(m_shown);
         label->setObjectName(QStringLiteral("lbl索引作成"));
-        if (const auto box =
-                MsgCatalogue::describe(QStringLiteral("その他"), QStringLiteral("索引作成中"), QString()))
-            label->setText(box->title);
+        label->setText(MsgCatalogue::describe(MsgId::その他_索引作成中, QString()).title);
         m_bar = new QProgressBar(m_shown);
         m_bar->setObjectName(QStringLiteral("prg索引作成"));
         m_bar->setRange(0, 100);

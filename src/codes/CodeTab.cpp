@@ -293,7 +293,7 @@ void CodeTab::Readコードマスタ()
 
 void CodeTab::confirmRegister()
 {
-    if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("設定")))
+    if (!Msg::ShowMsg(MsgId::登録_確認, QStringLiteral("設定")))
         return;
     // The name typed last is registered too.
     if (!commitGrid())
@@ -303,7 +303,7 @@ void CodeTab::confirmRegister()
 
 void CodeTab::tellChangedSince(const QString& category)
 {
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("変更あり"), category);
+    Msg::ShowMsg(MsgId::その他_変更あり, category);
 }
 
 void CodeTab::Entryコードマスタ()
@@ -325,8 +325,7 @@ void CodeTab::Entryコードマスタ()
 
 void CodeTab::LineDeleteコードマスタ(const QString& category)
 {
-    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
-                      QStringLiteral("指定されたデータ")))
+    if (!Msg::ShowMsg(MsgId::削除_伝票確認2, QStringLiteral("指定されたデータ")))
         return;
     if (!commitGrid() || !app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
         return;
@@ -347,8 +346,7 @@ void CodeTab::LineDeleteコードマスタ(const QString& category)
 void CodeTab::Deleteコードマスタ()
 {
     const QString category = cmbコード区分->currentText();
-    if (!Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("確認"),
-                      category + QStringLiteral("のデータを削除します")))
+    if (!Msg::ShowMsg(MsgId::その他_確認, category + QStringLiteral("のデータを削除します")))
         return;
     if (!app::awaitFileChecks(this, {m_context->mainDb()}))
         return;

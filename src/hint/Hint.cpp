@@ -221,18 +221,18 @@ bool Hint::Deleteヒント()
 
 void Hint::confirmRegister()
 {
-    if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("ヒント")))
+    if (!Msg::ShowMsg(MsgId::登録_確認, QStringLiteral("ヒント")))
         return;
     if (EntryHint())
-        Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("完了"), QStringLiteral("ヒント"));
+        Msg::ShowMsg(MsgId::登録_完了, QStringLiteral("ヒント"));
 }
 
 void Hint::confirmDelete()
 {
-    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("確認"), QStringLiteral("ヒント")))
+    if (!Msg::ShowMsg(MsgId::削除_確認, QStringLiteral("ヒント")))
         return;
     if (Deleteヒント())
-        Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("完了"), QStringLiteral("ヒント"));
+        Msg::ShowMsg(MsgId::削除_完了, QStringLiteral("ヒント"));
 }
 
 void Hint::toggleEdit()

@@ -258,7 +258,7 @@ void ListTab::Delete日報一覧()
         return;
     }
     if (ticked == 0) {
-        Msg::ShowMsg(QStringLiteral("行指定"), QStringLiteral("指定なし"), QString());
+        Msg::ShowMsg(MsgId::行指定_指定なし, QString());
         Grid一覧->setFocus();
         return;
     }
@@ -272,21 +272,19 @@ void ListTab::Delete日報一覧()
             return;
         }
         if (!others.isEmpty()) {
-            Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("他者の日報"),
-                         others.join(QStringLiteral("、")));
+            Msg::ShowMsg(MsgId::削除_他者の日報, others.join(QStringLiteral("、")));
             return;
         }
     }
     // Deleted reports cannot be brought back: ask first, No being the default.
-    if (!Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("伝票確認2"),
-                      QStringLiteral("指定されたデータ")))
+    if (!Msg::ShowMsg(MsgId::削除_伝票確認2, QStringLiteral("指定されたデータ")))
         return;
     if (!app::awaitFileChecks(this, {m_context->mainDb(), m_context->workDb()}))
         return;
     const list::DeleteResult r =
         list::deleteTickedReports(m_context->mainDb(), m_context->workDb(), &m_versions);
     if (r.stale)
-        Msg::ShowMsg(QStringLiteral("削除"), QStringLiteral("他者変更"), store::describeChange(r.newer));
+        Msg::ShowMsg(MsgId::削除_他者変更, store::describeChange(r.newer));
     else if (r.error.failed())
         app::tellFailure(r.stored ? QStringLiteral("チェックした日報は削除しましたが、一覧からその行を消去")
                                   : QStringLiteral("チェックした日報を削除"),
@@ -323,7 +321,7 @@ bool ListTab::stillStored(const QString& name, const QDate& date)
     if (const store::Error e = list::dropListed(m_context->workDb(), date, name); e.failed())
         app::tellFailure(report + QStringLiteral(" の日報はもうありませんが、一覧からその行を消去"), e);
     else
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("日報なし"), report);
+        Msg::ShowMsg(MsgId::その他_日報なし, report);
     refreshList();
     return false;
 }

@@ -158,86 +158,19 @@ MsgButton Msg::present(const MsgSpec& entry)
     }
 }
 
-bool Msg::show(const QString& op, const QString& kind, const QString& subject)
+bool Msg::ShowMsg(MsgId id, const QString& subject)
 {
-    const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
-    if (!entry)
-        return false;
+    const MsgSpec entry = MsgCatalogue::describe(id, subject);
     // Every box is shown; only Yes on a Yes/No box confirms.
-    const MsgButton answer = present(*entry);
-    return entry->yesNo && answer == MsgButton::Yes;
+    const MsgButton answer = present(entry);
+    return entry.yesNo && answer == MsgButton::Yes;
 }
 
-MsgButton Msg::ShowChoice(const QString& op, const QString& kind, const QString& subject)
+MsgButton Msg::ShowChoice(MsgId id, const QString& subject)
 {
-    // Kinds are compared as ShowMsg compares them: the catalogue knows each operation's rows.
-    const std::optional<MsgSpec> entry = MsgCatalogue::describe(op, kind, subject);
-    if (!entry)
-        return MsgButton::Cancel;
-    const MsgButton answer = present(*entry);
+    const MsgButton answer = present(MsgCatalogue::describe(id, subject));
     // Closed without an answer reads as Cancel, whatever kind of box it was.
     if (dismissing())
         return MsgButton::Cancel;
     return answer;
-}
-
-bool Msg::ShowMsg(const QString& op, const QString& kind, const QString& subject)
-{
-    if (op == u"登録")
-        return Msg登録(kind, subject);
-    if (op == u"転記")
-        return Msg転記(kind, subject);
-    if (op == u"削除")
-        return Msg削除(kind, subject);
-    if (op == u"入力")
-        return Msg入力(kind, subject);
-    if (op == u"行指定")
-        return Msg行指定(kind, subject);
-    if (op == u"クリア")
-        return Msgクリア(kind, subject);
-    if (op == u"印刷")
-        return Msg印刷(kind, subject);
-    if (op == u"その他")
-        return Msgその他(kind, subject);
-    return false;
-}
-
-bool Msg::Msg登録(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("登録"), kind, subject);
-}
-
-bool Msg::Msg転記(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("転記"), kind, subject);
-}
-
-bool Msg::Msg削除(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("削除"), kind, subject);
-}
-
-bool Msg::Msg入力(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("入力"), kind, subject);
-}
-
-bool Msg::Msg行指定(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("行指定"), kind, subject);
-}
-
-bool Msg::Msgクリア(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("クリア"), kind, subject);
-}
-
-bool Msg::Msg印刷(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("印刷"), kind, subject);
-}
-
-bool Msg::Msgその他(const QString& kind, const QString& subject)
-{
-    return show(QStringLiteral("その他"), kind, subject);
 }

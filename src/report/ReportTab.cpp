@@ -241,8 +241,7 @@ bool ReportTab::commitGrid()
     // A failed write was told by the grid's writeFailed; a text that is no value is the user's
     // to correct, where it stands.
     if (why == CommitFailure::NotAValue) {
-        Msg::ShowMsg(QStringLiteral("入力"), QStringLiteral("値不正"),
-                     Grid日報->gridModel()->caption(Grid日報->col()));
+        Msg::ShowMsg(MsgId::入力_値不正, Grid日報->gridModel()->caption(Grid日報->col()));
         if (QWidget* editor = Grid日報->activeEditor())
             editor->setFocus();
     }
@@ -337,7 +336,7 @@ void ReportTab::readShown()
     m_readRefused = r.tooLong;
     if (r.tooLong) {
         // Opened here, its later lines would be gone at the next 登録: the screen stays as it was.
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("行数超過"),
+        Msg::ShowMsg(MsgId::その他_行数超過,
                      QStringLiteral("%1 %2 の日報")
                          .arg(Dt日付->formatted(QStringLiteral("yyyy/mm/dd")), cmb氏名->currentText()));
         return;
@@ -379,13 +378,13 @@ void ReportTab::createFromLast()
         return;
     }
     if (!r.found) {
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("前回なし"), name);
+        Msg::ShowMsg(MsgId::その他_前回なし, name);
         cmb氏名->setFocus();
         return;
     }
     if (r.tooLong) {
         Msg::ShowMsg(
-            QStringLiteral("その他"), QStringLiteral("行数超過"),
+            MsgId::その他_行数超過,
             QStringLiteral("%1 %2 の日報").arg(r.from.作成日.toString(QStringLiteral("yyyy/MM/dd")), name));
         return;
     }
@@ -413,7 +412,7 @@ void ReportTab::Entry日報()
     if (!checkKey() || refuseOthers())
         return;
     lbl登録結果->clearAll();
-    if (!Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("確認"), QStringLiteral("日報")))
+    if (!Msg::ShowMsg(MsgId::登録_確認, QStringLiteral("日報")))
         return;
     registerShown(shownHeader());
 }

@@ -6,6 +6,7 @@
 #include "report/RegisteredNote.h"
 #include "ui/Controls.h"
 #include "ui/DateInput.h"
+#include "ui/DateText.h"
 #include "ui/Notices.h"
 #include "ui/TabContext.h"
 #include "ui/grid/DataGrid.h"
@@ -74,7 +75,7 @@ bool ReportTab::settleUnregistered(Leaving why)
                             : why == Leaving::FromLast ? QStringLiteral("前回から作成する")
                             : why == Leaving::Open     ? QStringLiteral("別の日報を開く")
                                                        : QStringLiteral("終了する");
-    switch (Msg::ShowChoice(QStringLiteral("登録"), QStringLiteral("未登録"), subject)) {
+    switch (Msg::ShowChoice(MsgId::登録_未登録, subject)) {
     case MsgButton::Register: {
         report::Header h = shownHeader();
         // 読込 reads the report the key fields now name (前回から作成 starts one of the name):
@@ -112,7 +113,7 @@ bool ReportTab::askClear()
     if (!panelTyped && !cellTyped && !c.content && !c.key)
         return true;
     const QPointer<QWidget> focus = QApplication::focusWidget();
-    if (Msg::ShowMsg(QStringLiteral("クリア"), QStringLiteral("確認"), QString()))
+    if (Msg::ShowMsg(MsgId::クリア_確認, QString()))
         return true;
     refocus(focus);
     return false;
@@ -182,7 +183,7 @@ void ReportTab::startReport()
     if (e.failed())
         app::tellFailure(QStringLiteral("前回の入力を確認"), e);
     if (e.ok() && kept.unregistered()) {
-        const MsgButton answer = Msg::ShowChoice(QStringLiteral("その他"), QStringLiteral("復元"), QString());
+        const MsgButton answer = Msg::ShowChoice(MsgId::その他_復元, QString());
         // Not answered: the session is ending meanwhile, and what is kept stays for the next start.
         if (answer == MsgButton::Cancel)
             return;
@@ -226,7 +227,7 @@ void ReportTab::keepForNextStart()
         acceptTextPanel();
     Grid日報->commitPending();
     if (Dt日付->isModified() &&
-        DateInput::parse(Dt日付->text(), Dt日付->format(), Dt日付->referenceDate()).has_value())
+        controls::parseDate(Dt日付->text(), Dt日付->format(), Dt日付->referenceDate()).has_value())
         Dt日付->commitText();
     keepHeaderNow();
 }

@@ -19,9 +19,7 @@ namespace {
 
 QString othersText(const QString& name)
 {
-    const std::optional<MsgSpec> box = MsgCatalogue::describe(
-        QStringLiteral("登録"), QStringLiteral("他者の日報"), name + QStringLiteral(" さん"));
-    return box ? box->text : QString();
+    return MsgCatalogue::describe(MsgId::登録_他者の日報, name + QStringLiteral(" さん")).text;
 }
 
 } // namespace
@@ -60,11 +58,10 @@ bool ReportTab::refuseOthers()
     if (!showsOthers()) {
         if (!showsApproved())
             return false;
-        Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("承認済"), {});
+        Msg::ShowMsg(MsgId::登録_承認済, {});
         return true;
     }
-    Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("他者の日報"),
-                 cmb氏名->currentText() + QStringLiteral(" さん"));
+    Msg::ShowMsg(MsgId::登録_他者の日報, cmb氏名->currentText() + QStringLiteral(" さん"));
     return true;
 }
 
@@ -72,10 +69,9 @@ void ReportTab::showOwnership()
 {
     const bool others = showsOthers();
     const bool approved = !others && showsApproved();
-    const QString why =
-        others     ? othersText(cmb氏名->currentText())
-        : approved ? MsgCatalogue::describe(QStringLiteral("登録"), QStringLiteral("承認済"), {})->text
-                   : QString();
+    const QString why = others     ? othersText(cmb氏名->currentText())
+                        : approved ? MsgCatalogue::describe(MsgId::登録_承認済, {}).text
+                                   : QString();
     // The text panel disables both while it is open; it gives them back through here.
     const bool panelOpen = Cnテキスト入力 && !Cnテキスト入力->isHidden();
     for (CommandButton* b : {cmd登録, cmd行削除}) {
@@ -106,6 +102,6 @@ void ReportTab::offerNewer(const store::Stamp& newer)
 {
     const QString who = newer.stored() ? store::describeChange(newer) : QStringLiteral("他のユーザーが");
     // Reading it replaces what is typed: the user chose that here, so 読込 asks nothing more.
-    if (Msg::ShowMsg(QStringLiteral("登録"), QStringLiteral("他者変更"), who))
+    if (Msg::ShowMsg(MsgId::登録_他者変更, who))
         readShown();
 }

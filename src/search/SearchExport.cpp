@@ -56,7 +56,7 @@ void SearchWindow::writeCsv(const QString& path, int encoding)
             // Shift_JIS cannot hold the text: nothing was written; UTF-8 can.
             const QString where =
                 QStringLiteral("%1 行目「%2」").arg(QLocale(QLocale::Japanese).toString(f.line), f.text);
-            if (Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("文字コード"), where))
+            if (Msg::ShowMsg(MsgId::その他_文字コード, where))
                 writeCsv(path, int(CsvEncoding::Utf8Bom));
             return;
         }

@@ -10,13 +10,7 @@
 namespace search {
 namespace {
 
-// Past this many index matches a keyword counts as common. Measured on 1,000,000 lines: taking
-// and sorting the index's matches costs about 10 µs a match, walking the lines in order about
-// 4 µs a line read, and a screen of 40 needs about 40 × lines / matches lines read; both are
-// near 40 ms where they meet, at about 4,000 matches.
-int commonCount = 4000;
-
-// The lines commonCount was measured on.
+// The lines kCommonCount was measured on.
 constexpr double kMeasuredLines = 1000000;
 // The lines a walk reads before it first asks whether its keywords are common enough to go on.
 constexpr qint64 kFirstLook = 16;
@@ -141,9 +135,17 @@ store::Error serverEstimate(const QSqlDatabase& main, const QVariant& tokens, do
 
 } // namespace
 
-void setCommonCount(int n)
+QString planName(Plan p)
 {
-    commonCount = n;
+    switch (p) {
+    case Plan::Scan:
+        return QStringLiteral("scan");
+    case Plan::Index:
+        return QStringLiteral("index");
+    case Plan::Walk:
+        return QStringLiteral("walk");
+    }
+    return {};
 }
 
 namespace {
@@ -277,20 +279,123 @@ store::Error readRows(const QSqlDatabase& main, const QString& sql, const QVaria
     return store::forEachRow(s, [&row](store::Statement& st) { row(st); });
 }
 
+namespace {
+
+// A statement's FROM and WHERE as they are built, with the values bound to them in order.
+struct Query {
+    QString from = QStringLiteral("FROM 営業日報 l");
+    QStringList where;
+    QVariantList values;
+};
+
+// Whether the keywords, found by the index's condition bound to match, have more than
+// c.commonCount matches: then a screen is best read by walking the lines in order.
+store::Error keywordsCommon(const QSqlDatabase& main, const Criteria& c, bool server,
+                            const QString& condition, const QVariant& match, const IndexMatches* matches,
+                            bool* common)
+{
+    if (matches) {
+        *common = matches->truncated;
+        return {};
+    }
+    // A server's GIN index cannot stop counting early (it gathers every match first), so
+    // there the statistics of the index say how common the rarest token is, when it has
+    // them.
+    double estimate = -1;
+    if (server)
+        if (store::Error e = serverEstimate(main, match, &estimate); e.failed())
+            return e;
+    if (estimate >= 0) {
+        *common = estimate > c.commonCount;
+        return {};
+    }
+    // Whether there is a match past the cap: skipping rows costs less than counting them
+    // (a third less on a file, where this is most of a common keyword's first screen).
+    store::Statement n(
+        main, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1 OFFSET %3")
+                  .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"), condition)
+                  .arg(std::max(c.commonCount, 0)));
+    n.bind(match);
+    return store::forEachRow(n, [common](store::Statement&) {
+        *common = true;
+        return false;
+    });
+}
+
+// The index's matches as the lines' source: those read already, or the index's condition bound
+// to match, each joined to its line on a local file. True when the folded text kept with the
+// index is joined too, as s.
+bool readThroughIndex(bool server, const QString& condition, const QVariant& match, const QStringList& words,
+                      const IndexMatches* matches, Query* q)
+{
+    QString key = QStringLiteral("f.rowid");
+    if (matches && !server) {
+        // The matches read already, as a JSON array: the index is not read again.
+        q->from = QStringLiteral("FROM json_each(?) f");
+        key = QStringLiteral("f.value");
+        QStringList ids;
+        ids.reserve(matches->ids.size());
+        for (const qint64 id : matches->ids)
+            ids << QString::number(id);
+        q->values << QVariant(u'[' + ids.join(u',') + u']');
+    } else {
+        q->where << condition;
+        q->values << match;
+        if (!server)
+            q->from = QStringLiteral("FROM 営業日報検索 f");
+    }
+    if (server)
+        return false;
+    // A longer keyword is decided on the folded text kept with the index, read by
+    // the index row's number, before any line is read: only the lines that hold it
+    // are sought in the line table.
+    const bool kept =
+        std::any_of(words.begin(), words.end(), [](const QString& w) { return charCount(w) > 2; }) &&
+        std::none_of(words.begin(), words.end(), holdsControl);
+    if (kept) {
+        q->from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
+        q->where << QStringLiteral("s.番号 = %1").arg(key);
+    }
+    // The index's rows, each joined to its line by the key its number holds.
+    q->from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
+    q->where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
+             << QStringLiteral("l.作成日 = date(((%1 >> 20) & 4194303) + 0.5)").arg(key)
+             << QStringLiteral("l.行番号 = (%1 & 1048575)").arg(key);
+    return kept;
+}
+
+// The keywords' own tests: a walk's, nested in out->test, or those the index leaves to the
+// statement. The index finds exactly the lines holding a word of one or two characters; longer
+// words it narrows down to lines holding all their pairs, and the text itself decides.
+void keywordTests(const QStringList& words, bool server, ServerFold fold, Want want, bool indexed, bool kept,
+                  Query* q, LineSource* out)
+{
+    QStringList tests;
+    for (const QString& w : words)
+        if (want == Want::Walk)
+            tests << holdsCondition(server, fold, w, out->testValues);
+        else if (kept && charCount(w) > 2)
+            q->where << keptHolds(w, q->values);
+        else if (!indexed || charCount(w) > 2)
+            q->where << holdsCondition(server, fold, w, q->values);
+    // Nested, so that a line failing one keyword is not searched for the next.
+    out->test = tests.isEmpty() ? QStringLiteral("1") : tests.takeLast();
+    while (!tests.isEmpty())
+        out->test = QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END").arg(tests.takeLast(), out->test);
+}
+
+} // namespace
+
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
-                     LineSource* out, const QList<qint64>* matches)
+                     LineSource* out, const IndexMatches* matches)
 {
     const bool server = store::isServer(main);
     const QStringList words = keywordsOf(c);
-    QStringList where;
-    QVariantList values;
-    QString from = QStringLiteral("FROM 営業日報 l");
-    QString plan = QStringLiteral("scan");
+    Query q;
+    Plan plan = want == Want::Walk ? Plan::Walk : Plan::Scan;
     bool indexed = false;
     bool kept = false; // the index's kept text joined as s
     const bool hasIndex = want != Want::Walk && !words.isEmpty() && (matches || store::textIndexReady(main));
-    if (want == Want::Walk)
-        plan = QStringLiteral("walk");
     if (hasIndex) {
         // The index's condition: FTS5's query locally, the containment of every token in the
         // line's characters and pairs on a server.
@@ -299,101 +404,31 @@ store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* aft
                    : QStringLiteral("f.営業日報検索 MATCH ?");
         const QVariant match = server ? arrayOf(words) : QVariant(store::textIndexQuery(words));
         bool common = false;
-        if (want == Want::First && matches) {
-            common = matches->size() >= commonCount;
-        } else if (want == Want::First) {
-            // A server's GIN index cannot stop counting early (it gathers every match first), so
-            // there the statistics of the index say how common the rarest token is, when it has
-            // them.
-            double estimate = -1;
-            if (server)
-                if (store::Error e = serverEstimate(main, match, &estimate); e.failed())
-                    return e;
-            if (estimate >= 0) {
-                common = estimate >= commonCount;
-            } else {
-                // Whether there is a match past the cap: skipping rows costs less than counting them
-                // (a third less on a file, where this is most of a common keyword's first screen).
-                store::Statement n(
-                    main, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1 OFFSET %3")
-                              .arg(server ? QStringLiteral("営業日報 l") : QStringLiteral("営業日報検索 f"),
-                                   condition)
-                              .arg(commonCount - 1));
-                n.bind(match);
-                if (store::Error e = store::forEachRow(n,
-                                                       [&common](store::Statement&) {
-                                                           common = true;
-                                                           return false;
-                                                       });
-                    e.failed())
-                    return e;
-            }
-        }
+        if (want == Want::First)
+            if (store::Error e = keywordsCommon(main, c, server, condition, match, matches, &common);
+                e.failed())
+                return e;
         if (common) {
-            plan = QStringLiteral("walk");
+            plan = Plan::Walk;
         } else {
             indexed = true;
-            plan = QStringLiteral("index");
-            QString key = QStringLiteral("f.rowid");
-            if (matches && !server) {
-                // The matches read already, as a JSON array: the index is not read again.
-                from = QStringLiteral("FROM json_each(?) f");
-                key = QStringLiteral("f.value");
-                QStringList ids;
-                ids.reserve(matches->size());
-                for (const qint64 id : *matches)
-                    ids << QString::number(id);
-                values << QVariant(u'[' + ids.join(u',') + u']');
-            } else {
-                where << condition;
-                values << match;
-                if (!server)
-                    from = QStringLiteral("FROM 営業日報検索 f");
-            }
-            if (!server) {
-                // A longer keyword is decided on the folded text kept with the index, read by
-                // the index row's number, before any line is read: only the lines that hold it
-                // are sought in the line table.
-                kept = std::any_of(words.begin(), words.end(),
-                                   [](const QString& w) { return charCount(w) > 2; }) &&
-                       std::none_of(words.begin(), words.end(), holdsControl);
-                if (kept) {
-                    from += QStringLiteral(" CROSS JOIN 営業日報検索元 s");
-                    where << QStringLiteral("s.番号 = %1").arg(key);
-                }
-                // The index's rows, each joined to its line by the key its number holds.
-                from += QStringLiteral(" CROSS JOIN 営業日報検索氏名 n CROSS JOIN 営業日報 l");
-                where << QStringLiteral("n.番号 = %1 >> 42").arg(key) << QStringLiteral("l.氏名 = n.氏名")
-                      << QStringLiteral("l.作成日 = date(((%1 >> 20) & 4194303) + 0.5)").arg(key)
-                      << QStringLiteral("l.行番号 = (%1 & 1048575)").arg(key);
-            }
+            plan = Plan::Index;
+            kept = readThroughIndex(server, condition, match, words, matches, &q);
         }
     }
-    periodConditions(c, server, &where, &values);
+    periodConditions(c, server, &q.where, &q.values);
     if (!c.name.isEmpty()) {
-        where << QStringLiteral("l.氏名 = ?");
-        values << c.name;
+        q.where << QStringLiteral("l.氏名 = ?");
+        q.values << c.name;
     }
     if (after)
-        where << afterCondition(c, server, *after, values);
+        q.where << afterCondition(c, server, *after, q.values);
     const ServerFold fold = server && !words.isEmpty() ? serverFoldOf(main, hasIndex) : ServerFold::Plain;
-    // The index finds exactly the lines holding a word of one or two characters; longer words
-    // it narrows down to lines holding all their pairs, and the text itself decides.
-    QStringList tests;
-    for (const QString& w : words)
-        if (want == Want::Walk)
-            tests << holdsCondition(server, fold, w, out->testValues);
-        else if (kept && charCount(w) > 2)
-            where << keptHolds(w, values);
-        else if (!indexed || charCount(w) > 2)
-            where << holdsCondition(server, fold, w, values);
-    // Nested, so that a line failing one keyword is not searched for the next.
-    out->test = tests.isEmpty() ? QStringLiteral("1") : tests.takeLast();
-    while (!tests.isEmpty())
-        out->test = QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END").arg(tests.takeLast(), out->test);
-    out->sql = from + (where.isEmpty() ? QString()
-                                       : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
-    out->values = values;
+    keywordTests(words, server, fold, want, indexed, kept, &q, out);
+    out->sql =
+        q.from +
+        (q.where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + q.where.join(QStringLiteral(" AND ")));
+    out->values = q.values;
     out->plan = plan;
     return {};
 }
@@ -408,10 +443,10 @@ store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const 
     // A keyword walks on when it is in one line of every `spacing` or more: four times the
     // count that makes it common, so that one near it still goes the measured way, and a walk that
     // gives up (its lines read for nothing) gives up soon: after 62 lines at 4,000.
-    const double spacing = kMeasuredLines / (4.0 * commonCount);
+    const double spacing = kMeasuredLines / (4.0 * std::max(c.commonCount, 1));
     if (spacing < 1)
         return {};
-    // Deciding by the index alone means reading up to commonCount of its matches, which for a
+    // Deciding by the index alone means reading up to c.commonCount of its matches, which for a
     // word in most lines costs more than the screen. The walk itself tells, from the lines it
     // has read and the matches among them, looked at after 16, 32, 64 … lines: it goes on while
     // there are at least as many matches as those lines hold spacings, and otherwise gives up
@@ -458,6 +493,35 @@ store::Error walkWhileCommon(const QSqlDatabase& main, const Criteria& c, const 
 
 } // namespace
 
+store::Error readIndexMatches(const QSqlDatabase& main, const Criteria& c, IndexMatches* out)
+{
+    // With a name, only its matches are read: its number is the top of each row number, so they
+    // are one range of them, which the index reads alone. Then a keyword is common when that name
+    // alone has more than the cap's matches, the index's lines being only those.
+    const QString number = QStringLiteral("(SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
+    store::Statement m(
+        main, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?")
+                  .arg(store::kTextIndex, c.name.isEmpty() ? QString()
+                                                           : QStringLiteral(" AND rowid BETWEEN %1 << 42 AND "
+                                                                            "(%1 << 42) + 4398046511103")
+                                                                 .arg(number)));
+    m.bind(store::textIndexQuery(keywordsOf(c)));
+    if (!c.name.isEmpty())
+        m.bind(c.name).bind(c.name);
+    // One past the cap tells whether there are more.
+    const int cap = std::max(c.commonCount, 0);
+    m.bind(qint64(cap) + 1);
+    IndexMatches found;
+    if (store::Error e = store::forEachRow(m, [&found](store::Statement& r) { found.ids << r.integer(0); });
+        e.failed())
+        return e;
+    found.truncated = found.ids.size() > cap;
+    if (found.truncated)
+        found.ids.removeLast();
+    *out = std::move(found);
+    return {};
+}
+
 store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
                          QList<Hit>* out, bool* done)
 {
@@ -468,33 +532,18 @@ store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit*
         return {};
     if (store::Error e = walkWhileCommon(main, c, after, limit, out, done); e.failed() || *done)
         return e;
-    // For a single token without a name, the check that skips to the cap's match and a second
-    // reading of the index (linesOf's way) cost less than taking the matches out and passing
-    // them back. Otherwise the index's matches up to the cap are read once: under it they are
-    // the lines to take (a name leaves few of them; several tokens' matches cost more to find
+    // For a single token without a name, the check that skips past the cap and a second reading
+    // of the index (linesOf's way) cost less than taking the matches out and passing them back.
+    // Otherwise the index's matches up to the cap are read once: when whole they are the lines
+    // to take (a name leaves few of them; several tokens' matches cost more to find
     // again).
     if (c.name.isEmpty() && words.size() == 1 && store::textIndexTokens(words[0]).size() == 1)
         return {};
-    // With a name, only its matches are read: its number is the top of each row number, so they
-    // are one range of them, which the index reads alone. Then a keyword is common when that name
-    // alone has the cap's matches, the index's lines being only those.
-    const QString number = QStringLiteral("(SELECT 番号 FROM 営業日報検索氏名 WHERE 氏名 = ?)");
-    store::Statement m(
-        main, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?")
-                  .arg(store::kTextIndex, c.name.isEmpty() ? QString()
-                                                           : QStringLiteral(" AND rowid BETWEEN %1 << 42 AND "
-                                                                            "(%1 << 42) + 4398046511103")
-                                                                 .arg(number)));
-    m.bind(store::textIndexQuery(words));
-    if (!c.name.isEmpty())
-        m.bind(c.name).bind(c.name);
-    m.bind(commonCount);
-    QList<qint64> ids;
-    if (store::Error e = store::forEachRow(m, [&ids](store::Statement& r) { ids << r.integer(0); });
-        e.failed())
+    IndexMatches matches;
+    if (store::Error e = readIndexMatches(main, c, &matches); e.failed())
         return e;
     LineSource src;
-    if (store::Error e = linesOf(main, c, after, Want::First, &src, &ids); e.failed())
+    if (store::Error e = linesOf(main, c, after, Want::First, &src, &matches); e.failed())
         return e;
     QList<Hit> found;
     const store::Error e = readRows(

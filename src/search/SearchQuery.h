@@ -5,12 +5,18 @@
 
 namespace search {
 
+// How the lines are read: every line, the index's matches sorted, or the lines in order with the
+// keywords as a test.
+enum class Plan { Scan, Index, Walk };
+// Its name, for the tests and the benchmark.
+QString planName(Plan p);
+
 // The matching lines as a FROM and WHERE over the line table named l, with the values of its
 // placeholders in order.
 struct LineSource {
     QString sql; // "FROM … WHERE …"
     QVariantList values;
-    QString plan; // how it reads: "scan", "index", "walk" (for the tests and the benchmark)
+    Plan plan = Plan::Scan;
     // With Want::Walk: the keywords' test, an expression over l that is 1 when the line holds
     // every keyword, and the values of its placeholders (they come before the ones of sql).
     QString test;
@@ -23,23 +29,28 @@ enum class Want {
     Walk,  // every line the other bounds allow, in the result order; the keywords as a test
 };
 
+// The index's matches of a local file's keywords (the name's only when c has one), read up to
+// c.commonCount: every one when not truncated; when truncated, the first c.commonCount and there
+// are more (the keywords are common).
+struct IndexMatches {
+    QList<qint64> ids;
+    bool truncated = false;
+};
+store::Error readIndexMatches(const QSqlDatabase& main, const Criteria& c, IndexMatches* out);
+
 // The lines of c, after `after` (null: from the start). Reading a screen of lines, a keyword
 // that occurs in many lines is best served by walking the lines in order and stopping at the
 // screen; a rare one by taking the index's few lines and sorting them. Which is decided by
-// counting the index's matches up to a cap; matches, on a local file: those matches read
-// already (up to the cap; the name's only when c has one), which decide and are then the lines.
+// whether the index has more than c.commonCount matches; matches, on a local file: those read
+// already, which decide and, when whole, are the lines.
 store::Error linesOf(const QSqlDatabase& main, const Criteria& c, const Hit* after, Want want,
-                     LineSource* out, const QList<qint64>* matches = nullptr);
-
-// How many index matches make a keyword common (4000 on a million lines; the tests lower it to
-// walk, raise it to a million to take the index's lines always).
-void setCommonCount(int n);
+                     LineSource* out, const IndexMatches* matches = nullptr);
 
 // The first screen of c after `after` (null: from the start), up to limit lines, on a local
 // file with the index and keywords (done tells whether it did; otherwise out is left as it
 // was). It walks the lines in order for as long as the keywords keep proving common on the
-// way, and otherwise reads the index's matches once, up to the cap, to decide as linesOf does
-// and, under it, to take those lines.
+// way, and otherwise reads the index's matches once (readIndexMatches) to decide as linesOf
+// does and, when they are whole, to take those lines.
 store::Error firstScreen(const QSqlDatabase& main, const Criteria& c, const Hit* after, int limit,
                          QList<Hit>* out, bool* done);
 

@@ -365,10 +365,10 @@ void SearchWindow::runSearch()
     // far) a search would read every line, for seconds at each key typed.
     if (!keywordsOf(c).isEmpty() && store::textIndexRebuilding(m_context->mainDb())) {
         m_model->clear();
-        const auto box =
-            MsgCatalogue::describe(QStringLiteral("その他"), QStringLiteral("索引作成中"),
-                                   QStringLiteral("%1%").arg(store::textIndexPercent(m_context->mainDb())));
-        lbl件数->setText(box ? box->text : QString());
+        lbl件数->setText(
+            MsgCatalogue::describe(MsgId::その他_索引作成中,
+                                   QStringLiteral("%1%").arg(store::textIndexPercent(m_context->mainDb())))
+                .text);
         updateButtons();
         return;
     }
@@ -537,8 +537,7 @@ bool SearchWindow::openRow(int row)
     }
     if (!r.stored) {
         // Deleted since it was found (by another user on a team server, say).
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("検索日報なし"),
-                     h.作成日.toString(QStringLiteral("yyyy/MM/dd ")) + h.氏名);
+        Msg::ShowMsg(MsgId::その他_検索日報なし, h.作成日.toString(QStringLiteral("yyyy/MM/dd ")) + h.氏名);
         runSearch();
         return false;
     }

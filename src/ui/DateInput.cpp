@@ -1,5 +1,6 @@
 #include "ui/DateInput.h"
 
+#include "ui/DateText.h"
 #include "ui/grid/CellFormat.h"
 #include "ui/Twips.h"
 
@@ -29,40 +30,6 @@ QIcon dropDownIcon(const QColor& color)
     const QPointF tri[3] = {{3.5, 6}, {12.5, 6}, {8, 11}};
     p.drawPolygon(tri, 3);
     return QIcon(pm);
-}
-
-// The year that puts month/day nearest to reference; 0 when the day exists in none of them.
-int nearestYear(int m, int d, const QDate& reference)
-{
-    int best = 0;
-    qint64 bestGap = 0;
-    for (int y = reference.year() - 1; y <= reference.year() + 1; ++y) {
-        const QDate c(y, m, d);
-        if (!c.isValid())
-            continue;
-        const qint64 gap = qAbs(reference.daysTo(c));
-        if (best == 0 || gap < bestGap) {
-            best = y;
-            bestGap = gap;
-        }
-    }
-    return best;
-}
-
-int twoDigitYear(int yy, const QDate& today)
-{
-    // The century that puts the year nearest before today, allowing twenty years ahead.
-    const int base = today.year() - today.year() % 100;
-    int y = base + yy;
-    if (y > today.year() + 20)
-        y -= 100;
-    return y;
-}
-
-// The years a date of ours may have: four digits, never 0 or below.
-bool inRange(const QDate& d)
-{
-    return d.isValid() && d.year() >= 1 && d.year() <= 9999;
 }
 
 } // namespace
@@ -110,7 +77,7 @@ QVariant DateInput::value() const
 
 void DateInput::setDate(const QDate& d)
 {
-    if (!inRange(d)) {
+    if (!controls::inDateRange(d)) {
         setNull();
         return;
     }
@@ -160,97 +127,6 @@ void DateInput::setWidthTwips(double twips)
     resize(twipsToPx(twips, this), height());
 }
 
-std::optional<QDate> DateInput::parse(const QString& text, const QString& fmt, const QDate& reference)
-{
-    const QDate today = reference.isValid() ? reference : QDate::currentDate();
-    // Full-width digits and separators typed through an input method become ASCII.
-    const QString s = text.normalized(QString::NormalizationForm_KC).trimmed();
-    if (s.isEmpty())
-        return std::nullopt;
-    static const QString separators = QStringLiteral("/-.年月日 ");
-    // A sign is no separator: "-2026/1/1" is not 1 January 2026.
-    if (s.front() < u'0' || s.front() > u'9')
-        return std::nullopt;
-    QStringList groups;
-    QString current;
-    for (const QChar c : s) {
-        if (c >= u'0' && c <= u'9') {
-            current += c;
-        } else if (separators.contains(c)) {
-            if (!current.isEmpty())
-                groups << current;
-            current.clear();
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!current.isEmpty())
-        groups << current;
-
-    QString order = controls::dateFieldOrder(fmt);
-    for (const QChar f : {u'y', u'm', u'd'})
-        if (!order.contains(f))
-            order += f;
-    QString orderMd = order;
-    orderMd.remove(u'y');
-
-    int y = -1, m = -1, d = -1;
-    bool shortYear = false;
-    const auto put = [&](QChar field, const QString& g) {
-        if (field == u'y') {
-            y = g.toInt();
-            shortYear = g.size() <= 2;
-        } else if (field == u'm') {
-            m = g.toInt();
-        } else {
-            d = g.toInt();
-        }
-    };
-
-    if (groups.size() == 1) {
-        // Digits without separators: yyyymmdd, yymmdd, or mmdd of this year.
-        const QString g = groups[0];
-        if (g.size() == 8 || g.size() == 6) {
-            const int yearLen = g.size() == 8 ? 4 : 2;
-            int pos = 0;
-            for (const QChar f : order) {
-                const int len = f == u'y' ? yearLen : 2;
-                put(f, g.mid(pos, len));
-                pos += len;
-            }
-        } else if (g.size() == 4) {
-            put(orderMd[0], g.left(2));
-            put(orderMd[1], g.mid(2, 2));
-        } else {
-            return std::nullopt;
-        }
-    } else if (groups.size() == 2) {
-        for (const QString& g : groups)
-            if (g.size() > 2)
-                return std::nullopt;
-        put(orderMd[0], groups[0]);
-        put(orderMd[1], groups[1]);
-    } else if (groups.size() == 3) {
-        for (int i = 0; i < 3; ++i) {
-            const QChar f = order[i];
-            const int len = int(groups[i].size());
-            if (f == u'y' ? (len != 4 && len > 2) : len > 2)
-                return std::nullopt;
-            put(f, groups[i]);
-        }
-    } else {
-        return std::nullopt;
-    }
-    if (y < 0)
-        y = nearestYear(m, d, today);
-    else if (shortYear)
-        y = twoDigitYear(y, today);
-    const QDate date(y, m, d);
-    if (!inRange(date))
-        return std::nullopt;
-    return date;
-}
-
 void DateInput::setReferenceDate(std::function<QDate()> reference)
 {
     m_reference = std::move(reference);
@@ -274,7 +150,7 @@ bool DateInput::commitText()
         setNull();
         return true;
     }
-    if (const auto d = parse(t, m_format, referenceDate())) {
+    if (const auto d = controls::parseDate(t, m_format, referenceDate())) {
         setDate(*d);
         showValue(); // the same date typed another way is shown in the format
         return true;
@@ -332,7 +208,7 @@ void DateInput::keyPressEvent(QKeyEvent* e)
         const QDate next =
             (m_value.isValid() ? m_value : referenceDate()).addDays(m_value.isValid() ? step : 0);
         // The first and the last day of the years we keep are the ends: the date stays put.
-        if (inRange(next))
+        if (controls::inDateRange(next))
             setDate(next);
         setModified(false);
         e->accept();
@@ -362,7 +238,7 @@ QVariant DateInput::cellValue() const
     const QString t = text();
     if (t.trimmed().isEmpty())
         return QVariant();
-    if (const auto d = parse(t, m_format, referenceDate()))
+    if (const auto d = controls::parseDate(t, m_format, referenceDate()))
         return QVariant(*d);
     // Not a date: the cell keeps what it had (the grid does not write an invalid entry).
     return value();
@@ -371,7 +247,7 @@ QVariant DateInput::cellValue() const
 QString DateInput::cellValueProblem() const
 {
     const QString t = text();
-    if (t.trimmed().isEmpty() || parse(t, m_format, referenceDate()).has_value())
+    if (t.trimmed().isEmpty() || controls::parseDate(t, m_format, referenceDate()).has_value())
         return {};
     return QStringLiteral("日付が正しくありません");
 }

@@ -31,11 +31,6 @@ class DateInput : public QLineEdit, public CellEditor {
     void setLeftTwips(double twips);
     void setWidthTwips(double twips);
 
-    // What a user of fmt may type: the full format text, "26/04/01", "4/1", "20260401",
-    // "260401", full-width digits, separators / - . 年 月 日 and spaces. A date without its year
-    // takes the year that puts it nearest to reference (within half a year either way).
-    static std::optional<QDate> parse(const QString& text, const QString& fmt, const QDate& reference);
-
     // The date a year-less entry is placed near, and where an empty calendar opens; today
     // when none is given or it gives no date.
     void setReferenceDate(std::function<QDate()> reference);

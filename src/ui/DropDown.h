@@ -1,11 +1,10 @@
 #pragma once
 // An editable list whose items are one field of a DataSource's rows; a grid cell editor.
 #include "ui/grid/CellEditor.h"
+#include "ui/grid/DataSource.h" // a QPointer needs the whole class
 
 #include <QComboBox>
 #include <QPointer>
-
-class DataSource;
 
 class DropDown : public QComboBox, public CellEditor {
     Q_OBJECT

@@ -21,14 +21,14 @@ QString failureText(const QString& what, const store::Error& e)
 
 void tellFailure(const QString& what, const store::Error& e)
 {
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("注意"), failureText(what, e));
+    Msg::ShowMsg(MsgId::その他_注意, failureText(what, e));
 }
 
 bool requireField(bool given, const QString& notice, QWidget* focus)
 {
     if (given)
         return true;
-    Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("メッセージ"), notice);
+    Msg::ShowMsg(MsgId::その他_メッセージ, notice);
     if (focus)
         focus->setFocus();
     return false;

@@ -71,16 +71,16 @@ void tellSaveFailure(const QString& what, const QString& path, const store::Erro
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
     switch (saveProblemAt(path)) {
     case SaveProblem::NoFolder:
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("保存先なし"), folder);
+        Msg::ShowMsg(MsgId::その他_保存先なし, folder);
         return;
     case SaveProblem::NoRights:
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("保存先権限なし"),
+        Msg::ShowMsg(MsgId::その他_保存先権限なし,
                      file.exists() && isFolder(file.absolutePath()) && writable(file.absolutePath())
                          ? QDir::toNativeSeparators(file.absoluteFilePath())
                          : folder);
         return;
     case SaveProblem::DiskFull:
-        Msg::ShowMsg(QStringLiteral("その他"), QStringLiteral("容量不足"), QDir::toNativeSeparators(path));
+        Msg::ShowMsg(MsgId::その他_容量不足, QDir::toNativeSeparators(path));
         return;
     case SaveProblem::None:
         tellFailure(what, e);

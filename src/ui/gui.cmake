@@ -12,9 +12,7 @@ target_sources(tesvan_gui PRIVATE
   src/ui/DateInput.h src/ui/DateInput.cpp
   src/ui/Controls.h src/ui/Controls.cpp
   src/ui/PlacedLayout.h src/ui/PlacedLayout.cpp
-  src/ui/grid/CellFormat.h src/ui/grid/CellFormat.cpp
   src/ui/grid/CellEditor.h
-  src/ui/grid/DataSource.h src/ui/grid/DataSource.cpp
   src/ui/grid/DataGridModel.h src/ui/grid/DataGridModel.cpp
   src/ui/grid/GridCursor.h src/ui/grid/GridCursor.cpp
   src/ui/grid/GridKeys.h src/ui/grid/GridKeys.cpp

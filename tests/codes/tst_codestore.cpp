@@ -1,4 +1,5 @@
 // The code master's database work and data initialisation.
+#include "FreshFiles.h"
 #include "TestFiles.h"
 #include "store/DataInit.h"
 #include "codes/CodeStore.h"
@@ -7,7 +8,6 @@
 #include "store/Schema.h"
 
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -41,13 +41,8 @@ QString describe(const QSqlDatabase& db, const QString& sql, const QVariantList&
 }
 } // namespace
 
-class TestCodeStore : public QObject {
+class TestCodeStore : public QObject, testing::FreshFiles {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QSqlDatabase m_main, m_work;
-    int m_round = 0;
-    QString prefix() const { return u"c%1-"_s.arg(m_round); }
-
     QString master(const QString& category)
     {
         return describe(m_main, u"SELECT code, sname FROM コードマスタ WHERE kcode = ? ORDER BY code"_s,
@@ -93,13 +88,8 @@ class TestCodeStore : public QObject {
     }
 
   private slots:
-    void init()
-    {
-        ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
-                 QString());
-    }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void init() { QCOMPARE(openFresh(), QString()); }
+    void cleanup() { closeFresh(); }
 
     void clearGivesBlankNumberedRows()
     {
@@ -345,7 +335,7 @@ class TestCodeStore : public QObject {
                 QSKIP("the main database is on the server");
             {
                 QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"otherWriter"_s);
-                other.setDatabaseName(m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round));
+                other.setDatabaseName(mainPath());
                 QVERIFY(other.open());
                 QSqlQuery q(other);
                 QVERIFY(q.exec(

@@ -1,23 +1,18 @@
 // Pick lists from the code master and learning new names into it.
 #include "codes/PickLists.h"
+#include "FreshFiles.h"
 #include "TestFiles.h"
 #include "store/DataInit.h"
 #include "store/Schema.h"
 
 #include <QSqlQuery>
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
-class TestPickLists : public QObject {
+class TestPickLists : public QObject, testing::FreshFiles {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QSqlDatabase m_main, m_work;
-    int m_round = 0;
-    QString prefix() const { return u"%1%2-"_s.arg(QLatin1String("p")).arg(m_round); }
-
     void name(const QString& category, const QString& code, const QVariant& sname)
     {
         QCOMPARE(store::run(m_main, u"UPDATE コードマスタ SET sname = ? WHERE kcode = ? AND code = ?"_s,
@@ -46,13 +41,8 @@ class TestPickLists : public QObject {
     }
 
   private slots:
-    void init()
-    {
-        ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
-                 QString());
-    }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void init() { QCOMPARE(openFresh(), QString()); }
+    void cleanup() { closeFresh(); }
 
     void listsFollowCodeOrder()
     {
@@ -123,7 +113,7 @@ class TestPickLists : public QObject {
         for (int n = 11; n <= store::kCodeRows; ++n)
             name(u"訪問先"_s, store::codeOf(n), longName(n));
         QCOMPARE(store::run(m_work, u"INSERT INTO w訪問先 (sname) VALUES ('前回')"_s), QString());
-        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round), u"MARK150"_s));
+        QVERIFY(testing::damagePageHolding(mainPath(), u"MARK150"_s));
 
         const codes::PickLists p = codes::loadPickLists(m_main, m_work);
         QVERIFY(p.error.failed());
@@ -164,7 +154,6 @@ class TestPickLists : public QObject {
         codes::PickListReader reader;
         QCOMPARE(reader.load(m_main, m_work).氏名, QStringList{u"佐藤"_s});
         QVERIFY(!reader.reused());
-        const QString mainPath = m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round);
         if (writer == u"own") {
             name(u"氏名"_s, u"002"_s, u"鈴木"_s);
         } else if (writer == u"learn") {
@@ -176,7 +165,7 @@ class TestPickLists : public QObject {
             if (testing::onServer())
                 QSKIP("the main database is on the server");
             QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"otherWriter"_s);
-            other.setDatabaseName(mainPath);
+            other.setDatabaseName(mainPath());
             QVERIFY(other.open());
             QSqlQuery q(other);
             QVERIFY(

@@ -114,14 +114,17 @@ class ServerCluster {
         return freshMain();
     }
 
-    // One user: the server as connection "<name>main" and a fresh work file in folder as
-    // "<name>work" (round keeps each test's file apart).
-    store::Error openUser(const QString& name, const QString& folder, int round) const
+    // One user: the server as login (the owner when empty) as connection "<name>main" and a
+    // fresh work file in folder as "<name>work" (round keeps each test's file apart).
+    store::Error openUser(const QString& name, const QString& folder, int round,
+                          const QString& login = {}) const
     {
         const QString w = QStringLiteral("%1/%2-%3.mdb").arg(folder, name).arg(round);
         if (store::Error e = store::createInitialFile(w, store::DbKind::Work); e.failed())
             return e;
-        if (store::Error e = store::openServer(name + QStringLiteral("main"), conninfo()); e.failed())
+        if (store::Error e = store::openServer(name + QStringLiteral("main"),
+                                               login.isEmpty() ? conninfo() : conninfoAs(login));
+            e.failed())
             return e;
         return store::openDatabase(name + QStringLiteral("work"), w, store::DbKind::Work);
     }

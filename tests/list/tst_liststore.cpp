@@ -1,22 +1,17 @@
 // The report list's database work: reading the list, clearing it, deleting ticked reports.
+#include "FreshFiles.h"
 #include "TestFiles.h"
 #include "list/ListStore.h"
 #include "store/Rows.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(list::Copy)
 
-class TestListStore : public QObject {
+class TestListStore : public QObject, testing::FreshFiles {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QSqlDatabase m_main, m_work;
-    int m_round = 0;
-    QString prefix() const { return u"l%1-"_s.arg(m_round); }
-
     // A stored report of lineCount lines.
     void report(const QString& date, const QString& name, int lineCount = 2,
                 const QString& dept = u"営業部"_s)
@@ -81,13 +76,8 @@ class TestListStore : public QObject {
     }
 
   private slots:
-    void init()
-    {
-        ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
-                 QString());
-    }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void init() { QCOMPARE(openFresh(), QString()); }
+    void cleanup() { closeFresh(); }
 
     void filter_data()
     {

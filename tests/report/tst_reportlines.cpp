@@ -1,10 +1,10 @@
 // The lines' way between the files: 読込 copies each stored value into the work table as it is
 // stored, and クリア leaves the lines blank whatever the grid believed they held.
 #include "report/ReportStore.h"
+#include "FreshFiles.h"
 #include "TestFiles.h"
 #include "store/Db.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -31,23 +31,17 @@ const QString kDay = u"2024-04-10"_s;
 
 } // namespace
 
-class TestReportLines : public QObject {
+class TestReportLines : public QObject, testing::FreshFiles {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QSqlDatabase m_main, m_work;
-    int m_round = 0;
-    QString prefix() const { return u"rl%1-"_s.arg(m_round); }
     Rows workLines() { return select(m_work, u"SELECT * FROM w営業日報 ORDER BY 行番号"_s); }
 
   private slots:
     void init()
     {
-        ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
-                 QString());
+        QCOMPARE(openFresh(), QString());
         QCOMPARE(report::resetLines(m_work), QString());
     }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void cleanup() { closeFresh(); }
 
     // Whatever the grid believes it shows (shownFilled), the table ends blank; a blank table
     // is written only when the caller said it shows something.

@@ -3,12 +3,12 @@
 #include "codes/PickLists.h"
 #include "report/ReportStore.h"
 #include "report/TimeCheck.h"
+#include "FreshFiles.h"
 #include "TestFiles.h"
 #include "store/Schema.h"
 #include "store/Server.h"
 
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -45,13 +45,8 @@ const QString kDay = u"2024-04-10"_s;
 
 } // namespace
 
-class TestReportStore : public QObject {
+class TestReportStore : public QObject, testing::FreshFiles {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QSqlDatabase m_main, m_work;
-    int m_round = 0;
-    QString prefix() const { return u"%1%2-"_s.arg(QLatin1String("r")).arg(m_round); }
-
     // Work row `row` gets 表示日付, 日付, 時間, 担当, 訪問先, 内容, 備考.
     void setLine(int row, const QVariantList& v)
     {
@@ -79,12 +74,10 @@ class TestReportStore : public QObject {
   private slots:
     void init()
     {
-        ++m_round;
-        QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
-                 QString());
+        QCOMPARE(openFresh(), QString());
         QCOMPARE(report::resetLines(m_work), QString());
     }
-    void cleanup() { testing::closeFreshFiles(prefix(), m_main, m_work); }
+    void cleanup() { closeFresh(); }
 
     void resetGivesHundredEmptyRows()
     {
@@ -611,8 +604,7 @@ class TestReportStore : public QObject {
         for (int r = 1; r <= 100; ++r)
             setLine(r, {kDay, kDay, N, N, u"新規先%1"_s.arg(r),
                         u"MARK%1 "_s.arg(r, 3, 10, QChar(u'0')) + QString(1500, u'x'), N});
-        QVERIFY(
-            testing::damagePageHolding(m_dir.path() + u"/%1/TesvanWork.mdb"_s.arg(m_round), u"MARK070"_s));
+        QVERIFY(testing::damagePageHolding(workPath(), u"MARK070"_s));
         QVERIFY(report::registerReport(m_main, m_work, header(u"佐藤"_s, u"新版"_s)).failed());
         QCOMPARE(select(m_main, u"SELECT タイトル FROM 営業日報ヘッダ"_s), Rows{{u"旧版"_s}});
         QCOMPARE(stored(), before);
@@ -629,7 +621,7 @@ class TestReportStore : public QObject {
         QCOMPARE(report::registerReport(m_main, m_work, header()), QString());
         setLine(1, {kDay, kDay, N, N, N, u"画面"_s, N});
         const Rows before = workLines();
-        QVERIFY(testing::damagePageHolding(m_dir.path() + u"/%1/Tesvan.mdb"_s.arg(m_round), u"MARK070"_s));
+        QVERIFY(testing::damagePageHolding(mainPath(), u"MARK070"_s));
         const report::ReadResult r = report::readReport(m_main, m_work, QDate(2024, 4, 10), u"佐藤"_s);
         QVERIFY(r.error.failed());
         QCOMPARE(r.lines, 0);

@@ -8,6 +8,7 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/DataSource.h"
 #include "ui/DateInput.h"
+#include "ui/DateText.h"
 #include "ui/DropDown.h"
 #include "report/ReportTab.h"
 
@@ -587,7 +588,7 @@ void TstReportWindow::creationDateTypedStands_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QDate>("date");
     // The year nearest to today, as the rule for a date typed without one gives it.
-    const QDate noYear = *DateInput::parse("3/10", "yyyy年mm月dd日", QDate::currentDate());
+    const QDate noYear = *controls::parseDate("3/10", "yyyy年mm月dd日", QDate::currentDate());
     QTest::newRow("with its year") << "2026/03/01" << QDate(2026, 3, 1);
     QTest::newRow("digits only") << "20260301" << QDate(2026, 3, 1);
     QTest::newRow("a year in two digits") << "26/3/1" << QDate(2026, 3, 1);
@@ -611,7 +612,7 @@ void TstReportWindow::creationDateTypedStands()
         for (int i = 0; i < typed.size(); ++i) {
             if (i == cut && cut > 0) {
                 partDate =
-                    DateInput::parse(typed.left(cut), "yyyy年mm月dd日", QDate::currentDate()).has_value();
+                    controls::parseDate(typed.left(cut), "yyyy年mm月dd日", QDate::currentDate()).has_value();
                 // The focus goes elsewhere and comes back, as after a message box.
                 r->txtタイトル->setFocus();
                 QVERIFY(QTest::qWaitFor([r] { return r->txtタイトル->hasFocus(); }));

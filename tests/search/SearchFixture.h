@@ -225,11 +225,11 @@ struct SearchFixture {
     void indexAgreesWithStoredLines(const char* when)
     {
         reloadLines();
-        search::setCommonCount(1000000);
         for (const QString& words : {u"見積"_s, u"株"_s, u"abc"_s, u"ＡＢＣ商事"_s, u"50%"_s, u"と 納品"_s,
                                      u"登録"_s, u"新しい"_s, u"山田"_s}) {
             Criteria c;
             c.keywords = words;
+            c.commonCount = 1000000;
             QStringList expected;
             for (const Line& l : expectedLines(c))
                 expected << lineLabel(l);
@@ -293,13 +293,18 @@ struct SearchFixture {
 
     // The ways a search can read, each tried in turn: the index and its sorting, the walk in
     // order (every keyword taken as common), and a file or server database without the index.
+    // inMode gives c as that mode reads it.
     QStringList modes() const { return QStringList{u"index"_s, u"walk"_s, u"no index"_s}; }
     void enter(const QString& mode)
     {
-        search::setCommonCount(mode == u"walk"_s ? 1 : 1000000);
         if (mode == u"no index"_s)
             QCOMPARE(store::inTransaction(m_main, [this] { return store::dropTextIndex(m_main); }),
                      QString());
+    }
+    static Criteria inMode(const QString& mode, Criteria c)
+    {
+        c.commonCount = mode == u"walk"_s ? 0 : 1000000;
+        return c;
     }
 
     void open()
@@ -309,9 +314,5 @@ struct SearchFixture {
         QCOMPARE(testing::openFreshFiles(m_dir.path() + u"/%1"_s.arg(m_round), prefix(), m_main, m_work),
                  QString());
     }
-    void close()
-    {
-        search::setCommonCount(4000);
-        testing::closeFreshFiles(prefix(), m_main, m_work);
-    }
+    void close() { testing::closeFreshFiles(prefix(), m_main, m_work); }
 };

@@ -91,7 +91,7 @@ class TestSearchIndex : public QObject, SearchFixture {
         QCOMPARE(everything(), before);
         search::LineSource src;
         QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
-        QCOMPARE(src.plan, u"index"_s);
+        QCOMPARE(src.plan, search::Plan::Index);
         QCOMPARE(found(c), withoutIndex);
         indexAgreesWithStoredLines("added");
     }
@@ -226,15 +226,17 @@ class TestSearchIndex : public QObject, SearchFixture {
         QVERIFY(!expected.isEmpty());
         // 4000 (a walk goes on at 1 line in 62: here it gives up), 20000 (1 in 12: the
         // index's matches are under the cap), 2 and 20 (a walk gives up only with a name, then
-        // the matches are over the cap), a million (the index only) and 1 (the walk only).
-        for (const int common : {4000, 20000, 2, 20, 1000000, 1}) {
-            search::setCommonCount(common);
+        // the matches are over the cap), a million (the index only) and 0 (the walk only).
+        for (const int common : {4000, 20000, 2, 20, 1000000, 0}) {
+            Criteria read = c;
+            read.commonCount = common;
             for (const int size : {1, 7, 40, 1000}) {
                 QList<Hit> all;
                 for (int pages = 0; pages < 1000; ++pages) {
                     const qsizetype before = all.size();
-                    QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
-                             QString());
+                    QCOMPARE(
+                        search::findLines(m_main, read, all.isEmpty() ? nullptr : &all.last(), size, &all),
+                        QString());
                     if (all.size() - before < size)
                         break;
                 }
@@ -243,6 +245,56 @@ class TestSearchIndex : public QObject, SearchFixture {
                     got << labelOf(h);
                 QVERIFY2(got == expected, qPrintable(u"common at %1, screens of %2"_s.arg(common).arg(size)));
             }
+        }
+    }
+
+    // A keyword with exactly as many matches as the cap is rare: its matches, read whole, are the
+    // lines. One more and it is common, and the cap's matches read are not all of its lines.
+    void matchesAtTheCap_data()
+    {
+        QTest::addColumn<int>("cap");
+        QTest::addColumn<int>("more"); // matches past the cap
+        for (const int cap : {1, 40, 300})
+            for (const int more : {0, 1})
+                QTest::addRow("%d matches, cap %d", cap + more, cap) << cap << more;
+    }
+    void matchesAtTheCap()
+    {
+        QFETCH(int, cap);
+        QFETCH(int, more);
+        // The keyword in the oldest lines only: a walk from the newest gives up before it.
+        QList<Line> lines;
+        const QDate first(2020, 1, 1);
+        const int holding = cap + more;
+        for (int i = 0; i < holding + 40; ++i) {
+            const QString day = first.addDays(i).toString(Qt::ISODate);
+            lines << Line{day,       u"佐藤"_s,     1,         day,
+                          u"0900"_s, u"東京商事"_s, QString(), i < holding ? u"見積書を提出"_s : u"説明"_s,
+                          QString()};
+        }
+        store(lines);
+        reloadLines();
+        for (const QString& name : {u"佐藤"_s, QString()}) {
+            Criteria c = criteria({}, {}, name, u"見積書"_s);
+            c.commonCount = cap;
+            QStringList expected;
+            for (const Line& l : expectedLines(c))
+                expected << lineLabel(l);
+            QCOMPARE(expected.size(), holding);
+            for (const int size : {1, 40, 1000})
+                QCOMPARE(found(c, size), expected.mid(0, size));
+            if (store::isServer(m_main))
+                continue; // the plan follows the server's statistics
+            search::IndexMatches matches;
+            QCOMPARE(search::readIndexMatches(m_main, c, &matches), QString());
+            QCOMPARE(matches.ids.size(), qsizetype(cap));
+            QCOMPARE(matches.truncated, more > 0);
+            const search::Plan plan = more ? search::Plan::Walk : search::Plan::Index;
+            search::LineSource src;
+            QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src, &matches), QString());
+            QCOMPARE(src.plan, plan);
+            QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
+            QCOMPARE(src.plan, plan);
         }
     }
 };

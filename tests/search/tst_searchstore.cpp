@@ -143,20 +143,21 @@ class TestSearchStore : public QObject, SearchFixture {
         // Listed oldest first; found newest first unless asked the other way.
         QStringList newest = expected;
         std::reverse(newest.begin(), newest.end());
-        Criteria oldestFirst = c;
-        oldestFirst.descending = false;
         for (const QString& mode : modes()) {
             enter(mode);
-            QVERIFY2(found(c) == newest, qPrintable(mode + u": "_s + found(c).join(u", "_s)));
+            const Criteria m = inMode(mode, c);
+            Criteria oldestFirst = m;
+            oldestFirst.descending = false;
+            QVERIFY2(found(m) == newest, qPrintable(mode + u": "_s + found(m).join(u", "_s)));
             QVERIFY2(found(oldestFirst) == expected,
                      qPrintable(mode + u": "_s + found(oldestFirst).join(u", "_s)));
             // Each mode reads the way it is named.
             search::LineSource src;
-            QCOMPARE(search::linesOf(m_main, c, nullptr, search::Want::First, &src), QString());
+            QCOMPARE(search::linesOf(m_main, m, nullptr, search::Want::First, &src), QString());
             const bool words = !search::keywordsOf(c).isEmpty();
-            QCOMPARE(src.plan, !words || mode == u"no index"_s            ? u"scan"_s
-                               : mode == u"walk"_s && !expected.isEmpty() ? u"walk"_s
-                                                                          : u"index"_s);
+            QCOMPARE(src.plan, !words || mode == u"no index"_s            ? search::Plan::Scan
+                               : mode == u"walk"_s && !expected.isEmpty() ? search::Plan::Walk
+                                                                          : search::Plan::Index);
         }
         // A line found holds what was stored.
         QList<Hit> hits;
@@ -213,11 +214,12 @@ class TestSearchStore : public QObject, SearchFixture {
         QVERIFY(expected.size() > 10);
         for (const QString& mode : modes()) {
             enter(mode);
+            const Criteria m = inMode(mode, c);
             for (const int size : {1, 3, 7, 40, 1000}) {
                 QList<Hit> all;
                 for (int pages = 0; pages < 1000; ++pages) {
                     const qsizetype before = all.size();
-                    QCOMPARE(search::findLines(m_main, c, all.isEmpty() ? nullptr : &all.last(), size, &all),
+                    QCOMPARE(search::findLines(m_main, m, all.isEmpty() ? nullptr : &all.last(), size, &all),
                              QString());
                     QVERIFY(all.size() - before <= size);
                     if (all.size() - before < size)
@@ -274,13 +276,14 @@ class TestSearchStore : public QObject, SearchFixture {
         }
         for (const QString& mode : modes()) {
             enter(mode);
+            const Criteria m = inMode(mode, c);
             search::Totals t;
-            QCOMPARE(search::countLines(m_main, c, &t), QString());
+            QCOMPARE(search::countLines(m_main, m, &t), QString());
             QCOMPARE(t.lines, qint64(lines.size()));
             QCOMPARE(t.reports, qint64(reports.size()));
 
             QList<search::ReportKey> keys;
-            QCOMPARE(search::findReports(m_main, c, &keys), QString());
+            QCOMPARE(search::findReports(m_main, m, &keys), QString());
             QStringList gotKeys, wantKeys;
             for (const search::ReportKey& k : keys)
                 gotKeys << k.作成日.toString(Qt::ISODate) + u' ' + k.氏名;
@@ -290,7 +293,7 @@ class TestSearchStore : public QObject, SearchFixture {
             QCOMPARE(gotKeys, wantKeys);
 
             QList<search::PlaceCount> gotPlaces;
-            QCOMPARE(search::countByPlace(m_main, c, &gotPlaces), QString());
+            QCOMPARE(search::countByPlace(m_main, m, &gotPlaces), QString());
             QList<search::PlaceCount> want = places.values();
             std::stable_sort(
                 want.begin(), want.end(),
@@ -307,7 +310,7 @@ class TestSearchStore : public QObject, SearchFixture {
 
             for (const int month : {0, 1}) {
                 QList<search::NameCount> got;
-                QCOMPARE(search::countByName(m_main, c, month ? search::Period::Month : search::Period::Week,
+                QCOMPARE(search::countByName(m_main, m, month ? search::Period::Month : search::Period::Week,
                                              &got),
                          QString());
                 QStringList gotText, wantText;

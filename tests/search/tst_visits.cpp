@@ -67,7 +67,7 @@ class TestVisits : public QObject, SearchFixture {
         for (const QString& mode : modes()) {
             enter(mode);
             QList<search::PlaceCount> got;
-            QCOMPARE(search::countByPlace(m_main, Criteria{}, &got, notVisits), QString());
+            QCOMPARE(search::countByPlace(m_main, inMode(mode, Criteria{}), &got, notVisits), QString());
             QStringList text;
             for (const search::PlaceCount& p : got)
                 text << u"%1 %2 %3 %4"_s.arg(p.訪問先).arg(p.visits).arg(p.lines).arg(p.names.join(u"、"_s));

@@ -1,6 +1,6 @@
 // Code master writes on a team server: a category written from a grid read earlier never
 // overwrites names learnt since, however the writers meet on the server.
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "codes/CodeMasterAdder.h"
 #include "codes/CodeStore.h"
 #include "codes/PickLists.h"
@@ -31,26 +31,14 @@ Rows select(const QSqlDatabase& db, const QString& sql, const QVariantList& valu
 
 } // namespace
 
-class TestCodeConflicts : public QObject {
+class TestCodeConflicts : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
-
-    // Opens the server as connection "<name>main" and a fresh work file as "<name>work".
-    void openBoth(const QString& name, QSqlDatabase& main, QSqlDatabase& work)
-    {
-        QCOMPARE(m_server->openUser(name, m_dir.path(), ++m_round), QString());
-        main = QSqlDatabase::database(name + u"main"_s, false);
-        work = QSqlDatabase::database(name + u"work"_s, false);
-    }
 
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
     }
 
     void init() { QCOMPARE(m_server->readyForTest(), QString()); }

@@ -1,7 +1,7 @@
 // A server that hangs (its processes stopped, so the kernel still answers for them): every
 // operation ends by the program's own deadline with a failure that kept nothing, and once the
 // server runs again the next operation works on the same program, without a restart.
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "list/ListStore.h"
 #include "report/ReportStore.h"
 #include "search/SearchStore.h"
@@ -66,20 +66,16 @@ store::Error registerLines(const QSqlDatabase& main, const QSqlDatabase& work, c
 }
 } // namespace
 
-class TstHang : public QObject {
+class TstHang : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
 
   private slots:
     void initTestCase()
     {
         // A short deadline of the program's own, so that the hangs below are short.
         qputenv("TESVAN_SERVER_DEADLINE_MS", QByteArray::number(kDeadlineMs));
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
         QCOMPARE(store::serverDeadlineMs(), kDeadlineMs);
     }
 
@@ -111,13 +107,10 @@ class TstHang : public QObject {
     {
         QFETCH(Operation, operation);
         const QString name = u"hang%1"_s.arg(++m_round);
-        QCOMPARE(m_server->openUser(name, m_dir.path(), m_round), QString());
-        const auto closing = qScopeGuard([&name] {
-            store::closeDatabase(name + u"main"_s);
-            store::closeDatabase(name + u"work"_s);
-        });
-        const QSqlDatabase main = QSqlDatabase::database(name + u"main"_s, false);
-        const QSqlDatabase work = QSqlDatabase::database(name + u"work"_s, false);
+        QCOMPARE(openUser(name), QString());
+        const auto closing = closedAtEnd(name);
+        const QSqlDatabase main = mainOf(name);
+        const QSqlDatabase work = workOf(name);
         QCOMPARE(registerLines(main, work, u"最初の登録"_s), QString());
 
         const QList<pid_t> pids = serverProcesses(m_server->srvDir() + u"/data"_s);

@@ -4,7 +4,7 @@
 #include "store/Connection.h"
 #include "Boxes.h"
 #include "Psql.h"
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "Typing.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
@@ -56,25 +56,16 @@ QStringList whatHappened(const store::Review& r)
 
 } // namespace
 
-class TestReview : public QObject {
+class TestReview : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
 
-    // The server as login, under the connection name login (and a work file as login + "work").
+    // The server as login, opened at its first use with a work file of its own.
     QSqlDatabase as(const QString& login)
     {
-        if (!QSqlDatabase::contains(login)) {
-            const QString w = u"%1/%2-%3.mdb"_s.arg(m_dir.path(), login).arg(++m_round);
-            if (store::createInitialFile(w, store::DbKind::Work).failed() ||
-                store::openServer(login, m_server->conninfoAs(login)).failed() ||
-                store::openDatabase(login + u"work"_s, w, store::DbKind::Work).failed())
-                qFatal("cannot open %s", qPrintable(login));
-        }
-        return QSqlDatabase::database(login, false);
+        if (!QSqlDatabase::contains(login + u"main"_s) && openUser(login, login).failed())
+            qFatal("cannot open %s", qPrintable(login));
+        return mainOf(login);
     }
-    QSqlDatabase workOf(const QString& login) { return QSqlDatabase::database(login + u"work"_s, false); }
 
     int version(const QString& login, const QString& name)
     {
@@ -107,19 +98,6 @@ class TestReview : public QObject {
         return report::registerReport(main, workOf(login), {kDay, name, {}, {}}, nullptr, &read.stamp);
     }
 
-    // A data folder whose program signs in to the server as login.
-    QString folderOf(const QString& login)
-    {
-        const QString folder = m_dir.path() + u"/window-%1-%2/"_s.arg(login).arg(++m_round);
-        QDir().mkpath(folder);
-        if (store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work).failed())
-            return {};
-        QFile f(folder + store::kServerFileName);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(m_server->conninfoAs(login).toUtf8());
-        return folder;
-    }
     static QStringList items(const QListWidget* list)
     {
         QStringList out;
@@ -131,20 +109,15 @@ class TestReview : public QObject {
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
-        for (const QString& login : {u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s})
-            QCOMPARE(m_server->makeLogin(login), QString());
+        if (!joinCluster({u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s}))
+            return;
     }
 
     void init()
     {
         for (const QString& login : {u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s})
-            if (QSqlDatabase::contains(login)) {
-                store::closeDatabase(login);
-                store::closeDatabase(login + u"work"_s);
-            }
+            if (QSqlDatabase::contains(login + u"main"_s))
+                closeUser(login);
         QCOMPARE(m_server->readyForTest(), QString());
         QCOMPARE(store::openServer(u"owner"_s, m_server->conninfo()), QString());
         {
@@ -176,10 +149,8 @@ class TestReview : public QObject {
     void cleanupTestCase()
     {
         for (const QString& login : {u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s})
-            if (QSqlDatabase::contains(login)) {
-                store::closeDatabase(login);
-                store::closeDatabase(login + u"work"_s);
-            }
+            if (QSqlDatabase::contains(login + u"main"_s))
+                closeUser(login);
     }
 
     // The whole loop at the level of the store: returned with a reason, changed and registered
@@ -405,7 +376,7 @@ class TestReview : public QObject {
 
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
-        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"tanaka"_s))));
+        QVERIFY(w.loadFrom(app::dataPathsIn(dataFolder(u"tanaka"_s))));
         w.show();
         w.showSearch();
         search::SearchWindow* s = w.searchWindow();
@@ -577,7 +548,7 @@ class TestReview : public QObject {
         QCOMPARE(store::addComment(as(u"kato"_s), kDay, kSato, u"明日の件"_s), QString());
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
-        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"sato"_s))));
+        QVERIFY(w.loadFrom(app::dataPathsIn(dataFolder(u"sato"_s))));
         TeamTab* team = w.teamTab();
         QVERIFY(team);
         auto* tabs = w.findChild<QTabWidget*>(u"SSTab1"_s);
@@ -641,7 +612,7 @@ class TestReview : public QObject {
                  QString());
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
-        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"kato"_s))));
+        QVERIFY(w.loadFrom(app::dataPathsIn(dataFolder(u"kato"_s))));
         w.show();
         ReportTab* tab = w.reportTab();
         tab->openReport(kTanaka, u"20261201"_s);
@@ -688,7 +659,7 @@ class TestReview : public QObject {
     void theLoopFromTheWindows()
     {
         testing::ScriptedBoxes boxes;
-        const QString tanakaFolder = folderOf(u"tanaka"_s), katoFolder = folderOf(u"kato"_s);
+        const QString tanakaFolder = dataFolder(u"tanaka"_s), katoFolder = dataFolder(u"kato"_s);
         {
             FrmTesvan w;
             QVERIFY(w.loadFrom(app::dataPathsIn(katoFolder)));
@@ -785,7 +756,7 @@ class TestReview : public QObject {
         QCOMPARE(store::addComment(as(u"sato"_s), kDay, kTanaka, u"同行します"_s), QString());
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
-        QVERIFY(w.loadFrom(app::dataPathsIn(folderOf(u"kato"_s))));
+        QVERIFY(w.loadFrom(app::dataPathsIn(dataFolder(u"kato"_s))));
         w.reportTab()->openReport(kTanaka, u"20261201"_s);
         w.reportTab()->Prn日報();
         PrintPreview* preview = w.findChild<PrintPreview*>();

@@ -1,7 +1,7 @@
 // The main database on a PostgreSQL server: the setting, start-up refusals, the initial-database
 // tool, a team working at once, and a server that goes away.
 #include "Boxes.h"
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "TestFiles.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
@@ -45,20 +45,8 @@ void writeSetting(const QString& folder, const QString& text)
 
 } // namespace
 
-class TestServer : public QObject {
+class TestServer : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
-
-    // Opens the server as connection "<name>main" and a fresh work file as "<name>work".
-    void openBoth(const QString& name, QSqlDatabase& main, QSqlDatabase& work)
-    {
-        QCOMPARE(m_server->openUser(name, m_dir.path(), ++m_round), QString());
-        main = QSqlDatabase::database(name + u"main"_s, false);
-        work = QSqlDatabase::database(name + u"work"_s, false);
-        QCOMPARE(report::resetLines(work), QString());
-    }
 
     void setLines(const QSqlDatabase& work, const QStringList& contents, const QString& place = u"本社"_s)
     {
@@ -74,9 +62,8 @@ class TestServer : public QObject {
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
     }
 
     void init() { QCOMPARE(m_server->readyForTest(), QString()); }
@@ -248,17 +235,11 @@ class TestServer : public QObject {
                              {u"tanaka"_s, u"田中"_s, u"営業部"_s, store::TeamRole::Manager, true});
         store::closeDatabase(u"owner"_s);
         QCOMPARE(added, QString());
-        const QString w = m_dir.path() + u"/team-work.mdb"_s;
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openServer(u"teammain"_s,
-                                   m_server->conninfo().replace(u"user=tesvan"_s, u"user=tanaka"_s)),
-                 QString());
-        QCOMPARE(store::openDatabase(u"teamwork"_s, w, store::DbKind::Work), QString());
+        const auto closing = closedAtEnd(u"team"_s);
         {
-            const QSqlDatabase main = QSqlDatabase::database(u"teammain"_s, false);
-            const QSqlDatabase work = QSqlDatabase::database(u"teamwork"_s, false);
+            QSqlDatabase main, work;
+            openWithLines(u"team"_s, main, work, u"tanaka"_s);
             QCOMPARE(select(main, u"SELECT current_user"_s), Rows{{u"tanaka"_s}});
-            QCOMPARE(report::resetLines(work), QString());
             setLines(work, {u"打合せ"_s, u"見積"_s}, u"新規の先"_s);
             const report::Header h{QDate(2026, 12, 8), u"田中"_s, u"営業部"_s, u"週報"_s};
             QCOMPARE(report::registerReport(main, work, h), QString());
@@ -279,17 +260,13 @@ class TestServer : public QObject {
             QVERIFY(store::run(main, u"DROP TABLE コードマスタ"_s).failed());
             QVERIFY(store::run(main, u"ALTER TABLE 営業日報 ADD COLUMN y integer"_s).failed());
         }
-        store::closeDatabase(u"teammain"_s);
-        store::closeDatabase(u"teamwork"_s);
     }
 
     // Data initialisation wipes a team's data: refused while the main database is on a server.
     void dataInitialisationRefusedOnServer()
     {
-        const QString folder = m_dir.path() + u"/window-%1/"_s.arg(++m_round);
-        QDir().mkpath(folder);
-        QCOMPARE(store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work), QString());
-        writeSetting(folder, m_server->conninfo());
+        const QString folder = dataFolder();
+        QVERIFY(!folder.isEmpty());
         testing::ScriptedBoxes boxes;
         boxes.answers = {true, true};
         FrmTesvan w;
@@ -317,10 +294,8 @@ class TestServer : public QObject {
     // The window over a server that goes away: the notice, then the next click works again.
     void windowTellsWhenServerIsGone()
     {
-        const QString folder = m_dir.path() + u"/gone-window-%1/"_s.arg(++m_round);
-        QDir().mkpath(folder);
-        QCOMPARE(store::createInitialFile(folder + store::kWorkFileName, store::DbKind::Work), QString());
-        writeSetting(folder, m_server->conninfo());
+        const QString folder = dataFolder();
+        QVERIFY(!folder.isEmpty());
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
         QVERIFY(w.loadFrom(app::dataPathsIn(folder)));
@@ -352,7 +327,7 @@ class TestServer : public QObject {
     void serverStopsDuringRegistration()
     {
         QSqlDatabase main, work;
-        openBoth(u"gone"_s, main, work);
+        openWithLines(u"gone"_s, main, work);
         setLines(work, {u"旧1"_s, u"旧2"_s, u"旧3"_s, u"旧4"_s});
         const report::Header h{QDate(2026, 12, 8), u"佐藤"_s, u"営業部"_s, u"旧版"_s};
         QCOMPARE(report::registerReport(main, work, h), QString());
@@ -404,7 +379,7 @@ class TestServer : public QObject {
     {
         QFETCH(bool, readFirst);
         QSqlDatabase main, work;
-        openBoth(u"restart"_s, main, work);
+        openWithLines(u"restart"_s, main, work);
         setLines(work, {u"一行目"_s});
         const report::Header h{QDate(2026, 12, 8), u"鈴木"_s, u"営業部"_s, u"版"_s};
         QCOMPARE(report::registerReport(main, work, h), QString());
@@ -433,8 +408,8 @@ class TestServer : public QObject {
     void namesLearntAtOnce()
     {
         QSqlDatabase a, aw, b, bw;
-        openBoth(u"a"_s, a, aw);
-        openBoth(u"b"_s, b, bw);
+        openWithLines(u"a"_s, a, aw);
+        openWithLines(u"b"_s, b, bw);
         // A holds the category; B's learning waits for it and then sees A's name.
         {
             store::Transaction tx(a);
@@ -503,7 +478,7 @@ class TestServer : public QObject {
         QVERIFY(registered > 4);
 
         QSqlDatabase main, work;
-        openBoth(u"check"_s, main, work);
+        openWithLines(u"check"_s, main, work);
         const Rows heads =
             select(main, u"SELECT 作成日, 氏名, タイトル FROM 営業日報ヘッダ ORDER BY 作成日, 氏名"_s);
         QVERIFY(!heads.isEmpty());

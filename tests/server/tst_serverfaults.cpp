@@ -1,6 +1,6 @@
 // The team server under faults: killed in the middle of a writing operation, a lock held by
 // another user for longer than the program waits.
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "codes/CodeStore.h"
 #include "list/ListStore.h"
 #include "report/ReportStore.h"
@@ -71,27 +71,14 @@ const QString kPlaces = u"SELECT count(*), count(NULLIF(sname, '')), string_agg(
 // What the code master row of the kill test read, for its write.
 static codes::CategoryState s_placesRead;
 
-class TestServerFaults : public QObject {
+class TestServerFaults : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
-
-    // A connection to the server and a fresh work file, on the calling thread.
-    store::Error open(const QString& name) { return m_server->openUser(name, m_dir.path(), ++m_round); }
-
-    static void close(const QString& name)
-    {
-        store::closeDatabase(name + u"main"_s);
-        store::closeDatabase(name + u"work"_s);
-    }
 
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
     }
 
     void init() { QCOMPARE(m_server->readyForTest(), QString()); }
@@ -148,10 +135,10 @@ class TestServerFaults : public QObject {
         QFETCH(DbFn, operation);
         QFETCH(QString, check);
         QFETCH(Rows, after);
-        const auto closeHolder = qScopeGuard([] { close(u"holder"_s); });
-        QCOMPARE(open(u"holder"_s), QString());
-        const QSqlDatabase holder = QSqlDatabase::database(u"holdermain"_s, false);
-        const QSqlDatabase holderWork = QSqlDatabase::database(u"holderwork"_s, false);
+        const auto closeHolder = closedAtEnd(u"holder"_s);
+        QCOMPARE(openUser(u"holder"_s), QString());
+        const QSqlDatabase holder = mainOf(u"holder"_s);
+        const QSqlDatabase holderWork = workOf(u"holder"_s);
         QCOMPARE(setup(holder, holderWork), QString());
         const Rows before = select(holder, check);
         QVERIFY(!before.isEmpty());
@@ -161,10 +148,10 @@ class TestServerFaults : public QObject {
         std::shared_future<void> go = held.get_future().share();
         // The other program, on a thread of its own with its own connections.
         auto user = std::async(std::launch::async, [&]() -> std::pair<store::Error, store::Error> {
-            store::Error e = open(u"user"_s);
+            store::Error e = openUser(u"user"_s);
             if (e.ok()) {
-                const QSqlDatabase main = QSqlDatabase::database(u"usermain"_s, false);
-                const QSqlDatabase work = QSqlDatabase::database(u"userwork"_s, false);
+                const QSqlDatabase main = mainOf(u"user"_s);
+                const QSqlDatabase work = workOf(u"user"_s);
                 e = setup(main, work);
                 if (e.ok()) {
                     ready.set_value();
@@ -172,13 +159,13 @@ class TestServerFaults : public QObject {
                     const store::Error first = operation(main, work);
                     back.wait();
                     const store::Error second = operation(main, work);
-                    close(u"user"_s);
+                    closeUser(u"user"_s);
                     return {first.ok() ? store::Error(u"the first attempt succeeded"_s) : store::Error(),
                             second};
                 }
             }
             ready.set_value();
-            close(u"user"_s);
+            closeUser(u"user"_s);
             return {e, e};
         });
         {
@@ -205,17 +192,17 @@ class TestServerFaults : public QObject {
     // within the bound, says another user is working on it, and leaves nothing of itself.
     void lockHeldLongerThanTheBound()
     {
-        const auto closeA = qScopeGuard([] { close(u"a"_s); });
-        QCOMPARE(open(u"a"_s), QString());
-        const QSqlDatabase main = QSqlDatabase::database(u"amain"_s, false);
-        const QSqlDatabase work = QSqlDatabase::database(u"awork"_s, false);
+        const auto closeA = closedAtEnd(u"a"_s);
+        QCOMPARE(openUser(u"a"_s), QString());
+        const QSqlDatabase main = mainOf(u"a"_s);
+        const QSqlDatabase work = workOf(u"a"_s);
         QCOMPARE(registerVersion(main, work, u"佐藤"_s, {u"旧1"_s, u"旧2"_s}), QString());
         const Rows before = select(main, kReports);
         std::promise<void> holding;
         auto other = std::async(std::launch::async, [&]() -> QString {
-            const auto closeB = qScopeGuard([] { close(u"b"_s); });
-            store::Error e = open(u"b"_s);
-            const QSqlDatabase b = QSqlDatabase::database(u"bmain"_s, false);
+            const auto closeB = closedAtEnd(u"b"_s);
+            store::Error e = openUser(u"b"_s);
+            const QSqlDatabase b = mainOf(u"b"_s);
             if (e.ok()) {
                 store::Transaction tx(b);
                 e = store::serialise(b, {store::reportKey(store::dateValue(kDay), u"佐藤"_s)});

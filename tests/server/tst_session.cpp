@@ -3,7 +3,7 @@
 // statement of every session, a failure still names its reason and keeps nothing, and a
 // session lost before a transaction reached the server is opened again without failing it.
 #include "store/Connection.h"
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "store/Db.h"
 #include "store/PgDriver.h"
 #include "store/PgEngine.h"
@@ -43,18 +43,16 @@ store::Error insertHeader(const QString& name)
 }
 } // namespace
 
-class TstSession : public QObject {
+class TstSession : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
 
     std::shared_ptr<store::PgSession> session() const { return store::PgDriver::sessionOf(mainDb()); }
 
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
     }
 
     void init()

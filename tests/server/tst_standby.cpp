@@ -3,7 +3,7 @@
 // restart, having lost nothing it reported done. And a window's session is held only while it
 // works: closed when it sits unused, opened again by the next operation.
 #include "store/Connection.h"
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "report/ReportStore.h"
 #include "store/Db.h"
 #include "store/PgDriver.h"
@@ -57,20 +57,16 @@ int sessionsOnServer(testing::ServerCluster& server)
 }
 } // namespace
 
-class TstStandby : public QObject {
+class TstStandby : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
 
   private slots:
     void initTestCase()
     {
         qputenv("TESVAN_SERVER_IDLE_MS", QByteArray::number(kIdleMs));
         qputenv("TESVAN_SERVER_DEADLINE_MS", "4000");
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
+        if (!joinCluster())
+            return;
         QCOMPARE(store::serverIdleMs(), kIdleMs);
     }
 
@@ -81,13 +77,10 @@ class TstStandby : public QObject {
     void idleSessionIsClosedAndReopened()
     {
         const QString name = u"idle%1"_s.arg(++m_round);
-        QCOMPARE(m_server->openUser(name, m_dir.path(), m_round), QString());
-        const auto closing = qScopeGuard([&name] {
-            store::closeDatabase(name + u"main"_s);
-            store::closeDatabase(name + u"work"_s);
-        });
-        const QSqlDatabase main = QSqlDatabase::database(name + u"main"_s, false);
-        const QSqlDatabase work = QSqlDatabase::database(name + u"work"_s, false);
+        QCOMPARE(openUser(name), QString());
+        const auto closing = closedAtEnd(name);
+        const QSqlDatabase main = mainOf(name);
+        const QSqlDatabase work = workOf(name);
         const std::shared_ptr<store::PgSession> session = store::PgDriver::sessionOf(main);
         QVERIFY(session);
         QCOMPARE(fillLines(work, 3), QString());

@@ -3,7 +3,7 @@
 // server keeps, and the schema tool over a database that holds reports already.
 #include "Boxes.h"
 #include "Psql.h"
-#include "ServerCluster.h"
+#include "ServerFixture.h"
 #include "app/DataFolder.h"
 #include "app/FrmTesvan.h"
 #include "list/ListStore.h"
@@ -42,29 +42,9 @@ const QString kLine =
 
 } // namespace
 
-class TestTeam : public QObject {
+class TestTeam : public QObject, testing::ServerFixture {
     Q_OBJECT
-    testing::ServerCluster* m_server = nullptr;
-    QTemporaryDir m_dir;
-    int m_round = 0;
 
-    // One window of a member, as the program holds it: the server as the member's login as
-    // "<name>main" and a work file of its own as "<name>work".
-    void openAs(const QString& login, const QString& name, QSqlDatabase& main, QSqlDatabase& work)
-    {
-        const QString w = u"%1/%2-%3.mdb"_s.arg(m_dir.path(), name).arg(++m_round);
-        QCOMPARE(store::createInitialFile(w, store::DbKind::Work), QString());
-        QCOMPARE(store::openServer(name + u"main"_s, m_server->conninfoAs(login)), QString());
-        QCOMPARE(store::openDatabase(name + u"work"_s, w, store::DbKind::Work), QString());
-        main = QSqlDatabase::database(name + u"main"_s, false);
-        work = QSqlDatabase::database(name + u"work"_s, false);
-        QCOMPARE(report::resetLines(work), QString());
-    }
-    void closeAs(const QString& name)
-    {
-        store::closeDatabase(name + u"main"_s);
-        store::closeDatabase(name + u"work"_s);
-    }
     static void typeLine(const QSqlDatabase& work, int row, const QString& text)
     {
         QCOMPARE(store::run(
@@ -84,19 +64,6 @@ class TestTeam : public QObject {
 
     QString ownerConninfo() const { return m_server->conninfo(); }
 
-    // A data folder of its own whose setting signs in as login: a window opens there as that
-    // member. folder stays empty when it could not be made.
-    void dataFolderOf(const QString& login, QString* folder)
-    {
-        const QString made = m_dir.path() + u"/window-%1/"_s.arg(++m_round);
-        QDir().mkpath(made);
-        QCOMPARE(store::createInitialFile(made + store::kWorkFileName, store::DbKind::Work), QString());
-        QFile f(made + store::kServerFileName);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(m_server->conninfoAs(login).toUtf8());
-        *folder = made;
-    }
-
     // The tool as the database's owner would run it.
     QString admin(const QStringList& args, QString* out = nullptr)
     {
@@ -112,11 +79,8 @@ class TestTeam : public QObject {
   private slots:
     void initTestCase()
     {
-        m_server = &testing::ServerCluster::shared();
-        if (!m_server->running())
-            QSKIP(qPrintable(u"no PostgreSQL server can be started here: "_s + m_server->failure()));
-        for (const QString& login : {u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s})
-            QCOMPARE(m_server->makeLogin(login), QString());
+        if (!joinCluster({u"tanaka"_s, u"sato"_s, u"kato"_s, u"ito"_s}))
+            return;
     }
 
     void init()
@@ -342,8 +306,8 @@ class TestTeam : public QObject {
     void aStaleRegistrationIsRefused()
     {
         QSqlDatabase mainA, workA, mainB, workB;
-        openAs(u"tanaka"_s, u"a"_s, mainA, workA);
-        openAs(u"tanaka"_s, u"b"_s, mainB, workB);
+        openWithLines(u"a"_s, mainA, workA, u"tanaka"_s);
+        openWithLines(u"b"_s, mainB, workB, u"tanaka"_s);
         const QDate day(2026, 12, 1);
         const report::ReadResult readA = report::readReport(mainA, workA, day, u"田中一郎"_s);
         const report::ReadResult readB = report::readReport(mainB, workB, day, u"田中一郎"_s);
@@ -396,16 +360,16 @@ class TestTeam : public QObject {
                  QString());
         QCOMPARE(doneA.stamp.version, 3);
         QCOMPARE(lines(mainB, u"営業日報"_s, u"WHERE 氏名 = '田中一郎'"_s), u"商談,上司の指摘,追記"_s);
-        closeAs(u"a"_s);
-        closeAs(u"b"_s);
+        closeUser(u"a"_s);
+        closeUser(u"b"_s);
     }
 
     // 日報一覧's 削除 of a report changed since the list was read: refused, nothing deleted.
     void aStaleDeletionIsRefused()
     {
         QSqlDatabase mainA, workA, mainB, workB;
-        openAs(u"tanaka"_s, u"la"_s, mainA, workA);
-        openAs(u"tanaka"_s, u"lb"_s, mainB, workB);
+        openWithLines(u"la"_s, mainA, workA, u"tanaka"_s);
+        openWithLines(u"lb"_s, mainB, workB, u"tanaka"_s);
         QHash<QString, int> versions;
         QCOMPARE(list::readList(mainA, workA, {}, list::Copy::Auto, &versions).error, QString());
         QCOMPARE(versions.size(), 3);
@@ -426,8 +390,8 @@ class TestTeam : public QObject {
         QCOMPARE(done.error, QString());
         QCOMPARE(done.deleted, 1);
         QCOMPARE(lines(mainB, u"営業日報"_s, u"WHERE 氏名 = '田中一郎'"_s), QString());
-        closeAs(u"la"_s);
-        closeAs(u"lb"_s);
+        closeUser(u"la"_s);
+        closeUser(u"lb"_s);
     }
 
     // Fifteen members at once, each registering only their own reports (all of them waiting on the
@@ -536,8 +500,7 @@ class TestTeam : public QObject {
     // report, another's report read but not written, another's reports not deleted from the list.
     void theWindowAsAMember()
     {
-        QString folder;
-        dataFolderOf(u"tanaka"_s, &folder);
+        const QString folder = dataFolder(u"tanaka"_s);
         QVERIFY(!folder.isEmpty());
         testing::ScriptedBoxes boxes;
         FrmTesvan w;
@@ -592,8 +555,7 @@ class TestTeam : public QObject {
     // recorded it; one's own 登録 shows at once on its row.
     void theListShowsTheLastChange()
     {
-        QString folder;
-        dataFolderOf(u"tanaka"_s, &folder);
+        const QString folder = dataFolder(u"tanaka"_s);
         QVERIFY(!folder.isEmpty());
         // 佐藤花子 changed her own report; the others are as the owner wrote them.
         Psql sato(u"sato"_s);

@@ -1,11 +1,11 @@
 #pragma once
 // The table model of a DataGrid: column n shows field n of a DataSource, formatted.
+#include "ui/grid/DataSource.h" // a QPointer needs the whole class
+
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-
-class DataSource;
 
 class DataGridModel : public QAbstractTableModel {
     Q_OBJECT
