@@ -90,7 +90,13 @@ void measure(const std::string& what, const std::string& state, const std::funct
         start();
     });
     loop.exec();
-    g.total = nowMs() - t0;
+    // An operation that ends the loop itself (closing the window) ran whole inside start().
+    const double end = nowMs();
+    if (!g.finished && started && end - t0 <= limitMs && done()) {
+        g.longest = std::max(g.longest, end - last);
+        g.finished = true;
+    }
+    g.total = end - t0;
     if (!recorded)
         return;
     std::fprintf(stderr, "%-60s longest gap %8.1f ms, all %8.1f ms%s\n", what.c_str(), g.longest, g.total,
